@@ -1,0 +1,302 @@
+#include "async_socket.h"
+
+#include "winsock_errors.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace platform {
+
+AsyncSocket::AsyncSocket(QObject *parent) : QObject(parent) {}
+
+AsyncSocket::~AsyncSocket()
+{
+    close();
+}
+
+int AsyncSocket::create()
+{
+    if (fd_ >= 0)
+        return WSANOERROR;
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return winsockErrorFromErrno(errno);
+    adopt(fd);
+    return WSANOERROR;
+}
+
+void AsyncSocket::adopt(int fd)
+{
+    fd_ = fd;
+    ++generation_;
+    listening_ = false;
+    connecting_ = false;
+    readWanted_ = true;
+    writeWanted_ = false;
+    closeReported_ = false;
+    readNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    writeNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    connect(readNotifier_.get(), &QSocketNotifier::activated, this, &AsyncSocket::onReadable);
+    connect(writeNotifier_.get(), &QSocketNotifier::activated, this, &AsyncSocket::onWritable);
+    updateNotifiers();
+}
+
+int AsyncSocket::connectTo(const sockaddr_in &address)
+{
+    if (fd_ < 0)
+        return WSAENOTSOCK;
+    if (::connect(fd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+        post(FdConnect, 0);
+        return WSANOERROR;
+    }
+    int err = errno;
+    if (err == EINPROGRESS || err == EAGAIN) {
+        connecting_ = true;
+        updateNotifiers();
+        return WSANOERROR;
+    }
+    // A refusal known at once still arrives as the connect notification, as
+    // it would from a platform that always completes connects asynchronously.
+    if (err == ECONNREFUSED || err == ENETUNREACH || err == EHOSTUNREACH || err == ETIMEDOUT) {
+        post(FdConnect, winsockErrorFromErrno(err));
+        return WSANOERROR;
+    }
+    return winsockErrorFromErrno(err);
+}
+
+int AsyncSocket::bindTo(const sockaddr_in &address)
+{
+    if (fd_ < 0)
+        return WSAENOTSOCK;
+    if (::bind(fd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+        return winsockErrorFromErrno(errno);
+    return WSANOERROR;
+}
+
+int AsyncSocket::listenFor(int backlog)
+{
+    if (fd_ < 0)
+        return WSAENOTSOCK;
+    if (::listen(fd_, backlog) != 0)
+        return winsockErrorFromErrno(errno);
+    listening_ = true;
+    readWanted_ = true;
+    updateNotifiers();
+    return WSANOERROR;
+}
+
+int AsyncSocket::acceptFrom(AsyncSocket &listener, sockaddr_in &peer)
+{
+    if (listener.fd_ < 0)
+        return WSAENOTSOCK;
+    socklen_t length = sizeof peer;
+    int fd = ::accept4(listener.fd_, reinterpret_cast<sockaddr *>(&peer), &length,
+                       SOCK_NONBLOCK | SOCK_CLOEXEC);
+    int err = errno;
+    listener.readWanted_ = true;
+    listener.updateNotifiers();
+    if (fd < 0)
+        return winsockErrorFromErrno(err);
+    close();
+    adopt(fd);
+    return WSANOERROR;
+}
+
+int AsyncSocket::localAddress(sockaddr_in &address) const
+{
+    if (fd_ < 0)
+        return WSAENOTSOCK;
+    socklen_t length = sizeof address;
+    if (::getsockname(fd_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return winsockErrorFromErrno(errno);
+    return WSANOERROR;
+}
+
+int AsyncSocket::peerAddress(sockaddr_in &address) const
+{
+    if (fd_ < 0)
+        return WSAENOTSOCK;
+    socklen_t length = sizeof address;
+    if (::getpeername(fd_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return winsockErrorFromErrno(errno);
+    return WSANOERROR;
+}
+
+int AsyncSocket::close()
+{
+    if (fd_ < 0)
+        return WSAENOTSOCK;
+    readNotifier_.reset();
+    writeNotifier_.reset();
+    int result = ::close(fd_) == 0 ? WSANOERROR : winsockErrorFromErrno(errno);
+    fd_ = -1;
+    ++generation_;
+    listening_ = connecting_ = writeWanted_ = false;
+    return result;
+}
+
+void AsyncSocket::select(int mask)
+{
+    mask_ = mask;
+    // Asking for "write" on a connected socket reports it writable once, as the
+    // classic API did when the interest was registered.
+    if ((mask & FdWrite) && fd_ >= 0 && !listening_ && !connecting_)
+        writeWanted_ = true;
+    updateNotifiers();
+}
+
+qint64 AsyncSocket::send(const char *data, qint64 count, bool urgent, int *error)
+{
+    *error = WSANOERROR;
+    if (fd_ < 0) {
+        *error = WSAENOTSOCK;
+        return -1;
+    }
+    ssize_t sent = ::send(fd_, data, size_t(count), MSG_NOSIGNAL | (urgent ? MSG_OOB : 0));
+    if (sent >= 0)
+        return sent;
+    *error = winsockErrorFromErrno(errno);
+    if (*error == WSAEWOULDBLOCK) {
+        writeWanted_ = true;
+        updateNotifiers();
+    }
+    return -1;
+}
+
+qint64 AsyncSocket::receive(char *buffer, qint64 count, int *error)
+{
+    *error = WSANOERROR;
+    if (fd_ < 0) {
+        *error = WSAENOTSOCK;
+        return -1;
+    }
+    ssize_t got = ::recv(fd_, buffer, size_t(count), 0);
+    if (got > 0) {
+        readWanted_ = true;
+        updateNotifiers();
+        return got;
+    }
+    if (got == 0) {
+        // End of stream met by the owner's own receive: the close notification
+        // follows, once, after the current handler.
+        if (!closeReported_) {
+            closeReported_ = true;
+            updateNotifiers();
+            post(FdClose, 0);
+        }
+        return 0;
+    }
+    *error = winsockErrorFromErrno(errno);
+    if (*error == WSAEWOULDBLOCK) {
+        readWanted_ = true;
+        updateNotifiers();
+    }
+    return -1;
+}
+
+void AsyncSocket::updateNotifiers()
+{
+    if (fd_ < 0)
+        return;
+    bool wantRead = !connecting_ && !closeReported_ && readWanted_
+                    && (mask_ & (FdRead | FdClose | FdAccept));
+    bool wantWrite = connecting_ ? bool(mask_ & (FdConnect | FdWrite))
+                                 : (writeWanted_ && (mask_ & FdWrite) && !closeReported_);
+    if (readNotifier_ && readNotifier_->isEnabled() != wantRead)
+        readNotifier_->setEnabled(wantRead);
+    if (writeNotifier_ && writeNotifier_->isEnabled() != wantWrite)
+        writeNotifier_->setEnabled(wantWrite);
+}
+
+void AsyncSocket::onReadable()
+{
+    if (fd_ < 0)
+        return;
+    if (listening_) {
+        readWanted_ = false;
+        updateNotifiers();
+        deliver(FdAccept, 0);
+        return;
+    }
+    char probe;
+    ssize_t got = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (got > 0) {
+        readWanted_ = false;
+        updateNotifiers();
+        deliver(FdRead, 0);
+    } else if (got == 0) {
+        reportClose(0);
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        reportClose(winsockErrorFromErrno(errno));
+    }
+}
+
+void AsyncSocket::onWritable()
+{
+    if (fd_ < 0)
+        return;
+    if (connecting_) {
+        int err = 0;
+        socklen_t length = sizeof err;
+        if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &length) != 0)
+            err = errno;
+        connecting_ = false;
+        writeWanted_ = false;
+        readWanted_ = true;
+        updateNotifiers();
+        quint64 generation = generation_;
+        deliver(FdConnect, winsockErrorFromErrno(err));
+        if (err == 0 && generation == generation_ && fd_ >= 0)
+            deliver(FdWrite, 0);
+        return;
+    }
+    writeWanted_ = false;
+    updateNotifiers();
+    deliver(FdWrite, 0);
+}
+
+void AsyncSocket::reportClose(int error)
+{
+    if (closeReported_)
+        return;
+    closeReported_ = true;
+    updateNotifiers();
+    deliver(FdClose, error);
+}
+
+void AsyncSocket::deliver(int event, int error)
+{
+    if (!(mask_ & event))
+        return;
+    // A copy: the handler may replace onEvent while it runs.
+    auto handler = onEvent;
+    if (handler)
+        handler(event, error);
+}
+
+void AsyncSocket::post(int event, int error)
+{
+    quint64 generation = generation_;
+    QPointer<AsyncSocket> self(this);
+    QMetaObject::invokeMethod(this, [self, generation, event, error] {
+        if (!self || self->generation_ != generation || self->fd_ < 0)
+            return;
+        if (event == FdConnect) {
+            self->connecting_ = false;
+            self->readWanted_ = true;
+            self->updateNotifiers();
+            self->deliver(FdConnect, error);
+            if (error == 0 && self && self->generation_ == generation && self->fd_ >= 0)
+                self->deliver(FdWrite, 0);
+        } else {
+            self->deliver(event, error);
+        }
+    }, Qt::QueuedConnection);
+}
+
+}  // namespace platform

@@ -1,0 +1,75 @@
+#pragma once
+// One non-blocking IPv4 TCP descriptor that reports readiness the way the
+// classic asynchronous socket API did: edge-like notifications with an error
+// number, delivered from the event loop.
+//
+// QSocketNotifier is level-triggered, so each notifier is armed only while its
+// notification is wanted: "read" again after the owner received, "write" after
+// a send that would block (and once after connect), "close" exactly once, after
+// the data that came before it has been read.
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <netinet/in.h>
+
+class QSocketNotifier;
+
+namespace platform {
+
+class AsyncSocket : public QObject {
+    Q_OBJECT
+public:
+    enum Event : int { FdRead = 1, FdWrite = 2, FdOob = 4, FdAccept = 8, FdConnect = 16, FdClose = 32 };
+
+    explicit AsyncSocket(QObject *parent = nullptr);
+    ~AsyncSocket() override;
+
+    // (event, Winsock error number)
+    std::function<void(int event, int error)> onEvent;
+
+    bool isOpen() const { return fd_ >= 0; }
+    int descriptor() const { return fd_; }
+    // Changes whenever the descriptor is opened, adopted or closed.
+    quint64 generation() const { return generation_; }
+
+    // Each call returns 0 or a Winsock error number.
+    int create();
+    int connectTo(const sockaddr_in &address);  // 0 also while the connect is in progress
+    int bindTo(const sockaddr_in &address);
+    int listenFor(int backlog);
+    int acceptFrom(AsyncSocket &listener, sockaddr_in &peer);
+    int localAddress(sockaddr_in &address) const;
+    int peerAddress(sockaddr_in &address) const;
+    int close();
+
+    // Which notifications to deliver (a mask of Event values).
+    void select(int mask);
+
+    // Bytes taken or received; -1 with *error set on failure (10035 when it would
+    // block). receive() returns 0 at the end of the stream.
+    qint64 send(const char *data, qint64 count, bool urgent, int *error);
+    qint64 receive(char *buffer, qint64 count, int *error);
+
+private:
+    void adopt(int fd);
+    void updateNotifiers();
+    void onReadable();
+    void onWritable();
+    void reportClose(int error);
+    void deliver(int event, int error);
+    void post(int event, int error);
+
+    int fd_ = -1;
+    int mask_ = 0;
+    quint64 generation_ = 0;  // guards posted notifications against a reused object
+    bool listening_ = false;
+    bool connecting_ = false;
+    bool readWanted_ = true;
+    bool writeWanted_ = false;
+    bool closeReported_ = false;
+    std::unique_ptr<QSocketNotifier> readNotifier_;
+    std::unique_ptr<QSocketNotifier> writeNotifier_;
+};
+
+}  // namespace platform

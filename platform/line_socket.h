@@ -1,0 +1,102 @@
+#pragma once
+// The notification-driven TCP socket component that the FTP engine's control,
+// data and listening connections and the mail sender's connection are built on.
+// Every call returns at once; completion arrives as one of seven events.
+
+#include "async_socket.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <netinet/in.h>
+
+class QHostInfo;
+
+namespace platform {
+
+class LineSocket : public QObject {
+    Q_OBJECT
+public:
+    // Notification codes: 1024 lookup done, 1025 socket event; codes above
+    // 1025 are private notices of the owner (handed to OnMessage).
+    static constexpr int LookupNotice = 1024;
+    static constexpr int SocketNotice = 1025;
+
+    using Notify = std::function<void(QObject *sender)>;
+
+    explicit LineSocket(QObject *parent = nullptr);
+    ~LineSocket() override;
+
+    // Events; each optional.
+    Notify OnLookupDone, OnConnect, OnClose, OnTimeout, OnRead, OnWrite, OnAccept;
+    // Private notices (codes above 1025) of the owner.
+    std::function<void(int code)> OnMessage;
+
+    // The library operations keep their flags; the calls are always there.
+    bool LoadWinsock(const QString &libraryName = QString());
+    bool StartWinsock();
+    void StopWinsock();
+    void UnloadWinsock();
+    bool WinsockLoaded() const { return libraryLoaded_; }
+    bool WinsockStarted() const { return libraryStarted_; }
+
+    void CreateSocket();
+    void SetAddressText(const QString &text);
+    void SetPortNumber(quint16 port);
+    void UseResolvedAddress();
+    QString DottedAddress() const;
+    void LookupHost(const QString &name);
+    void ConnectSocket();
+    void Listen();
+    void Accept(LineSocket &listener);
+    int SendData(const char *data, int count);
+    int SendUrgentData(const char *data, int count);
+    int ReceiveData(char *buffer, int count);
+    QString LocalAddressText();
+    quint16 LocalPort();
+    int CloseSocket();
+    void StartCountdown(int seconds);
+
+    // Posts a private notice to this socket, handled after the current handler.
+    void PostNotice(int code);
+
+    bool HasSocket() const { return socket_.isOpen(); }
+    bool LookupPending() const { return lookupId_ != 0; }
+    bool CountdownRunning() const { return countdown_.isActive(); }
+    int CountdownLeft() const { return countdownCounter_; }
+    int Descriptor() const { return socket_.descriptor(); }
+    // The address record (network byte order), target of connect and bind.
+    const sockaddr_in &AddressRecord() const { return address_; }
+
+    bool SocketConnected = false;
+    int TimeOutConnect = 30;
+    int TimeOutArp = 5;
+    QString AddressText;
+    QString HostName;
+    quint16 LastError = 0;
+
+protected:
+    // Runs when a lookup has finished (LastError tells how); calls OnLookupDone.
+    virtual void LookupDone();
+
+private:
+    void dispatch(int code, int event, int error);
+    void onSocketEvent(int event, int error);
+    void onLookupResult(const QHostInfo &info);
+    void onCountdownTick();
+    void fire(const Notify &event);
+    int recordResult(qint64 result, int error);
+
+    AsyncSocket socket_;
+    sockaddr_in address_{};
+    quint32 resolvedAddress_ = 0;  // network byte order
+    int lookupId_ = 0;
+    int countdownCounter_ = 0;
+    QTimer countdown_;
+    bool libraryLoaded_ = false;
+    bool libraryStarted_ = false;
+};
+
+}  // namespace platform
