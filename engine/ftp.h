@@ -1,0 +1,293 @@
+#pragma once
+// TMFtp: the FTP client component. The object itself is the control
+// connection; it owns the data and listening sockets, the keep-alive timer and
+// the lists of the last listing. Every operation returns at once; the rest of
+// the dialogue is driven by the server's replies through the reply states
+// below, and each operation ends with the ready notice, which raises
+// OnFtpReady and then the operation's completion event.
+//
+// Sources: ftp_control.cpp (connection, login, dispatcher, notices, errors),
+// ftp_transfer.cpp (listings, downloads, uploads, abort),
+// ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses).
+
+#include "engine/ftp_listing.h"
+#include "engine/ftp_types.h"
+#include "engine/ftpsock.h"
+#include "engine/line_framer.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <vector>
+
+// Reply states: the number of the state that interprets the next reply line.
+namespace ReplyState {
+constexpr int Greeting = 0;
+constexpr int User = 1;
+constexpr int Pass = 2;
+constexpr int Acct = 3;
+constexpr int Syst = 5;
+constexpr int LoginDirectory = 6;
+constexpr int ListPwd = 7;
+constexpr int ListType = 8;
+constexpr int ListPort = 10;
+constexpr int List = 12;
+constexpr int Pasv = 13;
+constexpr int DownloadType = 20;
+constexpr int DownloadPort = 21;
+constexpr int Retr = 22;
+constexpr int UploadType = 30;
+constexpr int UploadPort = 31;
+constexpr int Stor = 32;
+constexpr int RenameFrom = 40;
+constexpr int RenameTo = 41;
+constexpr int SingleCommand = 50;
+constexpr int Quit = 60;
+constexpr int Idle = 100;
+constexpr int RestProbe = 110;
+constexpr int RestZero = 111;
+constexpr int ResumeDownloadType = 120;
+constexpr int ResumeDownloadPort = 121;
+constexpr int ResumeDownloadRest = 122;
+constexpr int ResumeUploadType = 130;
+constexpr int ResumeUploadPort = 131;
+constexpr int ResumeUploadRest = 132;
+constexpr int UrlStart = 200;
+constexpr int UrlCwd = 201;
+constexpr int UrlParent = 202;
+constexpr int Chmod = 1000;
+const char *Name(int state);
+}  // namespace ReplyState
+
+// Operation kinds: they select the completion event of the ready notice.
+namespace OperationKind {
+constexpr int None = 0;
+constexpr int RenameDirectory = 1;
+constexpr int Login = 2;
+constexpr int ChangeDirectory = 3;
+constexpr int MakeDirectory = 4;
+constexpr int RemoveDirectory = 5;
+constexpr int DeleteFile = 6;
+constexpr int Download = 7;
+constexpr int Downloadii = 8;
+constexpr int Upload = 9;
+constexpr int Uploadii = 10;
+constexpr int List = 11;
+constexpr int RenameFile = 12;
+constexpr int ChangeDirectoryUp = 13;
+}  // namespace OperationKind
+
+class TMFtp : public Tmsocket {
+    Q_OBJECT
+public:
+    // Private notices posted to the engine itself.
+    static constexpr int QuitNotice = 1026;
+    static constexpr int ReadyNotice = 1028;
+
+    // Bytes moved per receive or send on the data connection. Bounds memory;
+    // chosen from the transfer benchmark.
+    static constexpr int TransferBlockSize = 256 * 1024;
+    // A reply or listing line longer than this without CR LF is hostile.
+    static constexpr int MaxPendingLine = 64 * 1024;
+
+    using Notify = std::function<void(QObject *sender)>;
+    using TMFtpInfoEvent = std::function<void(QObject *sender, FtpInfo info, const QString &addinfo)>;
+    using TMFtpErrorEvent = std::function<void(QObject *sender, FtpError error, const QString &addinfo)>;
+    using TMFtpInfoNeededEvent = std::function<void(QObject *sender, TMFtpInfoNeeded need, QString &value)>;
+
+    explicit TMFtp(QObject *parent = nullptr);
+    ~TMFtp() override;
+
+    // ---- operations (each returns at once) ----
+    void Connect();
+    void Quit();
+    void Disconnect();
+    void List();
+    void Download();
+    void Downloadii();
+    void Upload();
+    void Uploadii();
+    void Abort();
+    void ChangeDirectory(const QByteArray &path);
+    void ChangeDirectoryUp();
+    void MakeDirectory(const QByteArray &name);
+    void RemoveDirectory(const QByteArray &name);
+    void DeleteFile(const QByteArray &name);
+    void RenameFile(const QByteArray &oldName, const QByteArray &newName);
+    void RenameDirectory(const QByteArray &oldName, const QByteArray &newName);
+    void ChangeMode(const QByteArray &fileName, unsigned mode);
+    void OpenURL(const QByteArray &url, const QString &localFolder);
+    QByteArray CurrentURL() const;
+
+    // ---- published properties ----
+    bool Busy() const { return busy_; }
+    bool Success() const { return success_; }
+    int NoopInterval() const { return keepAlive_.interval() / 1000; }
+    void SetNoopInterval(int seconds) { keepAlive_.setInterval(seconds * 1000); }
+    QByteArray Username;
+    // Reading the password yields one "*" per character of the stored one.
+    QByteArray Password() const { return QByteArray(password_.size(), '*'); }
+    void SetPassword(const QByteArray &password) { password_ = password; }
+    QByteArray Account;
+    TMFtpServerType ServerType = ftpstDefault;
+    QByteArray CurrentDirectory() const { return currentDirectory_; }
+    QByteArray InitialDirectory;
+    QByteArray FileMask;
+    bool Cache = true;  // stored only
+    QByteArray ftpfilename2() const { return urlFileName_; }
+    QString LocalFile;
+    QByteArray RemoteFile;
+    TTransferType TransferMode = BinaryTransfer;
+    TMFtpProxyType ProxyType = proxyNone;
+    QString ProxyServer;
+    bool Passive = false;
+    QString Version() const { return QString(); }
+    void SetVersion(const QString &) {}
+    // Server, Port, TimeOutConnect and TimeOutArp come from Tmsocket.
+
+    // ---- public fields ----
+    bool Connected = false;
+    bool ReceivingListing = false;
+    qint64 BytesTransferred = 0;
+    qint64 ElapsedTime = 0;  // milliseconds
+    qint64 ResumePosition = 0;
+    QList<QByteArray> FileNames;
+    QList<QByteArray> DirectoryNames;
+    TMFtpFileInfoList FileInfos;
+    TMFtpFileInfoList DirectoryInfos;
+
+    // ---- events ----
+    TMFtpInfoEvent OnFtpInfo;
+    TMFtpErrorEvent OnFtpError;
+    TMFtpInfoNeededEvent OnFtpNeedInfo;
+    Notify OnFtpReady;
+    Notify OnLoggedIn, OnDirectoryChanged, OnDirectoryCreated, OnDirectoryDeleted, OnFileDeleted,
+        OnFileReceived, OnFileStored, OnFileReceivedii, OnFileStoredii, OnListingDone, OnFileRenamed,
+        OnDirRenamed;
+    Notify OnFtpQuit;
+
+    // For tests and diagnostics.
+    int CurrentReplyState() const { return replyState_; }
+    int CurrentOperationKind() const { return operationKind_; }
+    FtpError LastFtpError() const { return errorCode_; }
+    bool ResumeSupported() const { return resumeSupported_; }
+    bool LoggedIn() const { return loggedIn_; }
+    // Traces every reply-state change as "old -> new" when set.
+    std::function<void(const char *from, const char *to)> OnStateTrace;
+
+protected:
+    void LookupDone() override;
+
+private:
+    // ---- control connection (ftp_control.cpp) ----
+    void OnControlConnected();
+    void OnControlRead();
+    void OnControlClosed();
+    void OnControlTimeout();
+    void OnNotice(int code);
+    void HandleQuitNotice();
+    void HandleReadyNotice();
+    void RaiseCompletionEvent();
+    void KeepAliveTick();
+    void DispatchReply(const QByteArray &line);
+    void InterpretReply(const QByteArray &line);
+    void SetReplyState(int state);
+    bool SendCommand(const QByteArray &command, int expectState);
+    bool SendRaw(const QByteArray &bytes, bool urgent);
+    bool CheckSocketError();
+    bool CommonPreamble();
+    void RaiseInfo(FtpInfo info, const QString &text = QString());
+    void RaiseError(FtpError error);
+    void PlainError(FtpError error);
+    void FatalError(FtpError error);
+    void PostReady();
+    void PostQuit();
+    void CloseDataSockets();
+    void AskNeedInfo(TMFtpInfoNeeded need, QString &value);
+    static QByteArray QuotedDirectory(const QByteArray &reply);
+
+    void AnswerGreeting(const QByteArray &line);
+    void AnswerUser(const QByteArray &line);
+    void AnswerPass(const QByteArray &line);
+    void AnswerAcct(const QByteArray &line);
+    void AnswerSyst(const QByteArray &line);
+    void AnswerRestProbe(const QByteArray &line);
+    void AnswerRestZero(const QByteArray &line);
+    void AnswerLoginDirectory(const QByteArray &line);
+    void AnswerQuit(const QByteArray &line);
+    void SendSyst();
+    void RefuseLogin();
+
+    // ---- data connection and transfers (ftp_transfer.cpp) ----
+    void AnswerListPwd(const QByteArray &line);
+    void AnswerTransferType(const QByteArray &line);   // 8, 20, 30, 120, 130
+    void AnswerDataPort(const QByteArray &line);       // 10, 21, 31, 121, 131
+    void AnswerList(const QByteArray &line);           // 12
+    void AnswerPasv(const QByteArray &line);           // 13
+    void AnswerRetr(const QByteArray &line);           // 22
+    void AnswerStor(const QByteArray &line);           // 32
+    void AnswerRest(const QByteArray &line);           // 122, 132
+    void StartDownload(int kind);
+    void StartUpload(int kind);
+    void OpenDataConnection(int targetState);
+    void ListingReceiver();
+    void ListingEnd();
+    void FileReceiver();
+    void FileEnd();
+    void DataConnected();
+    void UploadSender();
+    void FileLine(const QByteArray &line);
+
+    // ---- single commands and ftp:// addresses (ftp_commands.cpp) ----
+    void AnswerRenameFrom(const QByteArray &line);     // 40
+    void AnswerRenameTo(const QByteArray &line);       // 41
+    void AnswerSingleCommand(const QByteArray &line);  // 50
+    void AnswerChmod(const QByteArray &line);          // 1000
+    void AnswerUrlStart(const QByteArray &line);       // 200
+    void AnswerUrlCwd(const QByteArray &line);         // 201
+    void AnswerUrlParent(const QByteArray &line);      // 202
+    // Holds an operation started while a SITE CHMOD reply is outstanding.
+    bool HoldWhileChmodPending(std::function<void()> operation);
+    // Refuses a name that would split the command line (CR or LF).
+    bool RefuseUnsafeName(const QByteArray &name);
+
+    // ---- state ----
+    Tmsocket dataSocket_;
+    Tmsocket listenSocket_;
+    QTimer keepAlive_;
+    bool busy_ = false;
+    bool success_ = false;
+    QByteArray password_;
+    QByteArray currentDirectory_;
+    QByteArray urlFileName_;
+    bool loggedIn_ = false;
+    bool urlPending_ = false;
+    QString savedTargetServer_;
+    bool resumeSupported_ = false;
+    int replyState_ = ReplyState::Greeting;
+    int stateAfterPasv_ = 0;
+    int operationKind_ = OperationKind::None;
+    bool multiLine_ = false;
+    QByteArray multiLineCode_;
+    LineFramer replyFramer_{MaxPendingLine};
+    LineFramer listingFramer_{MaxPendingLine};
+    bool dispatching_ = false;
+    bool abortRequested_ = false;
+    bool dataDone_ = false;
+    bool controlDone_ = false;
+    bool localFileOpen_ = false;
+    QFile localFile_;
+    QByteArray renameTarget_;
+    QByteArray urlPath_;
+    QByteArray transferBuffer_;
+    FtpError errorCode_ = ftpeNone;
+    QString lastErrorText_;
+    QElapsedTimer startTime_;
+    ListingParser listingParser_;
+    bool chmodPending_ = false;
+    std::vector<std::function<void()>> heldOperations_;
+};
