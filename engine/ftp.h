@@ -10,6 +10,7 @@
 // ftp_transfer.cpp (listings, downloads, uploads, abort),
 // ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses).
 
+#include "engine/ftp_fileinfo.h"
 #include "engine/ftp_listing.h"
 #include "engine/ftp_types.h"
 #include "engine/ftpsock.h"

@@ -1,0 +1,711 @@
+// The control connection: construction, connect and login, the reply
+// dispatcher, notices, keep-alive, quit and the two error paths.
+
+#include "engine/ftp.h"
+
+#include "platform/codepage.h"
+#include "platform/winsock_errors.h"
+
+#include <QCoreApplication>
+
+namespace ReplyState {
+const char *Name(int state)
+{
+    switch (state) {
+    case Greeting: return "Greeting";
+    case User: return "User";
+    case Pass: return "Pass";
+    case Acct: return "Acct";
+    case Syst: return "Syst";
+    case LoginDirectory: return "LoginDirectory";
+    case ListPwd: return "ListPwd";
+    case ListType: return "ListType";
+    case ListPort: return "ListPort";
+    case List: return "List";
+    case Pasv: return "Pasv";
+    case DownloadType: return "DownloadType";
+    case DownloadPort: return "DownloadPort";
+    case Retr: return "Retr";
+    case UploadType: return "UploadType";
+    case UploadPort: return "UploadPort";
+    case Stor: return "Stor";
+    case RenameFrom: return "RenameFrom";
+    case RenameTo: return "RenameTo";
+    case SingleCommand: return "SingleCommand";
+    case Quit: return "Quit";
+    case Idle: return "Idle";
+    case RestProbe: return "RestProbe";
+    case RestZero: return "RestZero";
+    case ResumeDownloadType: return "ResumeDownloadType";
+    case ResumeDownloadPort: return "ResumeDownloadPort";
+    case ResumeDownloadRest: return "ResumeDownloadRest";
+    case ResumeUploadType: return "ResumeUploadType";
+    case ResumeUploadPort: return "ResumeUploadPort";
+    case ResumeUploadRest: return "ResumeUploadRest";
+    case UrlStart: return "UrlStart";
+    case UrlCwd: return "UrlCwd";
+    case UrlParent: return "UrlParent";
+    case Chmod: return "Chmod";
+    }
+    return "Unknown";
+}
+}  // namespace ReplyState
+
+namespace {
+
+constexpr int ControlReadSize = 2048;
+
+char ReplyClass(const QByteArray &line)
+{
+    return line.isEmpty() ? '\0' : line.at(0);
+}
+
+struct SocketErrorMapping {
+    FtpError error;
+    QString text;
+};
+
+SocketErrorMapping MapSocketError(int code)
+{
+    using namespace platform;
+    switch (code) {
+    case WSAEINTR: case WSAEFAULT: case WSAEINVAL: case WSAEINPROGRESS: case WSAENOTSOCK:
+    case WSAEMSGSIZE: case WSAEOPNOTSUPP: case WSAEAFNOSUPPORT: case WSAEADDRINUSE: case WSAEISCONN:
+    case WSAENOTCONN: case WSAESHUTDOWN:
+        return {ftpeInternal, QStringLiteral("Unexpected internal error in component ") + QString::number(code)};
+    case WSAEACCES: return {ftpeInvalidAddress, QStringLiteral("Invalid address specified")};
+    case WSAEMFILE: return {ftpeOutOfSockets, QStringLiteral("Out of sockets")};
+    case WSAEADDRNOTAVAIL: return {ftpeAddressNotAvailable, QStringLiteral("Address not available")};
+    case WSAENETDOWN: return {ftpeNetworkDown, QStringLiteral("Network down")};
+    case WSAENETUNREACH: return {ftpeNetworkUnreachable, QStringLiteral("Network unreachable")};
+    case WSAENETRESET: case WSAENOBUFS: return {ftpeGeneral, QStringLiteral("General Winsock Error")};
+    case WSAECONNABORTED:
+        return {ftpeConnectionAborted, QStringLiteral("Connection aborted due to timeout or other failure")};
+    case WSAECONNRESET: return {ftpeConnectionReset, QStringLiteral("Connection reset by remote side")};
+    case WSAETIMEDOUT: return {ftpeTimeout, QStringLiteral("timeout")};
+    case WSAECONNREFUSED: return {ftpeConnectionRefused, QStringLiteral("Connection Refused")};
+    case WSAEHOSTUNREACH: return {ftpeHostUnreachable, QStringLiteral("Host Unreachable")};
+    case WSANOTINITIALISED: return {ftpeWinsockInit, QStringLiteral("Winsock not initialized")};
+    case WSAHOST_NOT_FOUND: case WSATRY_AGAIN: case WSANO_RECOVERY: case WSANO_DATA:
+        return {ftpeResolve, QStringLiteral("Address resolution error")};
+    }
+    return {ftpeUnknown, QStringLiteral("Unknown Error")};
+}
+
+TMFtpServerType DetectServerType(const QByteArray &systReply)
+{
+    if (ReplyClass(systReply) == '5')
+        return ftpstDefault;
+    const QByteArray text = systReply.mid(4, 99).toUpper();
+    TMFtpServerType type = ftpstDefault;
+    if (text.contains("UNIX"))
+        type = ftpstUNIX;
+    if (text.contains("CLIX"))
+        type = ftpstClix;
+    if (text.contains("ULTRIX"))
+        type = ftpstULTRIX;
+    if (text.contains("MVS"))
+        type = ftpstMVS;
+    if (text.contains("QVT"))
+        type = ftpstQVT;
+    if (text.contains("NCSA"))
+        type = ftpstNCSA;
+    if (text.contains("CHAMELEON"))
+        type = ftpstChameleon;
+    if (text.contains("VMS"))
+        type = text.contains("MULTINET") ? ftpstVmsMultinet : ftpstVmsUcx;
+    else if (text.contains("VM"))
+        type = text.contains("VPS") ? ftpstVMVPS : ftpstVM;
+    return type;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- lifecycle
+
+TMFtp::TMFtp(QObject *parent) : Tmsocket(parent)
+{
+    keepAlive_.setInterval(30 * 1000);
+    connect(&keepAlive_, &QTimer::timeout, this, &TMFtp::KeepAliveTick);
+    keepAlive_.start();
+    dataSocket_.StartWinsock();
+    listenSocket_.StartWinsock();
+    OnMessage = [this](int code) { OnNotice(code); };
+    Port = 21;
+    transferBuffer_.resize(TransferBlockSize);
+}
+
+TMFtp::~TMFtp()
+{
+    OnMessage = nullptr;
+    listenSocket_.CloseSocket();
+    dataSocket_.CloseSocket();
+    CloseSocket();
+}
+
+// ---------------------------------------------------------------- connect
+
+void TMFtp::Connect()
+{
+    if (busy_) {
+        RaiseInfo(ftpiBusy);
+        return;
+    }
+    if (ProxyServer.trimmed().isEmpty())
+        ProxyType = proxyNone;
+    if (ProxyType == proxyUserSite) {
+        savedTargetServer_ = Server();
+        SetServer(ProxyServer);
+    }
+    OnTimeout = [this](QObject *) { OnControlTimeout(); };
+    errorCode_ = ftpeNone;
+    success_ = true;
+    if (!StartWinsock()) {
+        PlainError(ftpeWinsockInit);
+        return;
+    }
+    if (Server().isEmpty()) {
+        QString answer;
+        AskNeedInfo(needServer, answer);
+        if (answer.isEmpty()) {
+            PlainError(ftpeNoServer);
+            return;
+        }
+        SetServer(answer);
+    }
+    if (Port == 0)
+        Port = 21;
+    multiLine_ = false;
+    multiLineCode_.clear();
+    SetReplyState(ReplyState::Greeting);
+    OnConnect = [this](QObject *) { OnControlConnected(); };
+    OnRead = [this](QObject *) { OnControlRead(); };
+    OnClose = [this](QObject *) { OnControlClosed(); };
+
+    CreateSocket();
+    if (CheckSocketError()) {
+        if (!AddressText.isEmpty()) {
+            SetAddressText(AddressText);
+            SetPortNumber(Port);
+            ConnectSocket();
+            CheckSocketError();
+        } else {
+            RaiseInfo(ftpiResolving, HostName);
+            LookupHost(HostName);
+            CheckSocketError();
+        }
+    }
+    // The socket already holds the proxy's address; USER names the target site.
+    if (ProxyType == proxyUserSite)
+        SetServer(savedTargetServer_);
+}
+
+void TMFtp::LookupDone()
+{
+    if (!CheckSocketError())
+        return;
+    UseResolvedAddress();
+    SetPortNumber(Port);
+    AddressText = DottedAddress();
+    RaiseInfo(ftpiConnecting, AddressText);
+    ConnectSocket();
+    CheckSocketError();
+}
+
+void TMFtp::OnControlConnected()
+{
+    if (!CheckSocketError())
+        return;
+    SetReplyState(ReplyState::Greeting);
+    RaiseInfo(ftpiConnected, AddressText);
+    Connected = true;
+    replyFramer_.Clear();
+    dispatching_ = false;
+}
+
+void TMFtp::OnControlTimeout()
+{
+    FatalError(ftpeTimeout);
+}
+
+void TMFtp::OnControlClosed()
+{
+    RaiseInfo(ftpiDisconnected, QStringLiteral("Disconnected"));
+    PostReady();
+    PostQuit();
+    Connected = false;
+}
+
+void TMFtp::Quit()
+{
+    if (!CommonPreamble())
+        return;
+    SendCommand("QUIT", ReplyState::Quit);
+}
+
+void TMFtp::Disconnect()
+{
+    CloseDataSockets();
+    CloseSocket();
+    if (localFile_.isOpen())
+        localFile_.close();
+    localFileOpen_ = false;
+    Connected = false;
+    errorCode_ = ftpeNone;
+    keepAlive_.stop();
+    loggedIn_ = false;
+    urlPending_ = false;
+    busy_ = false;
+}
+
+void TMFtp::KeepAliveTick()
+{
+    if (loggedIn_ && !busy_)
+        SendCommand("NOOP", ReplyState::Idle);
+}
+
+// ---------------------------------------------------------------- replies
+
+void TMFtp::OnControlRead()
+{
+    // A line is being handled further up the stack; its loop reads the rest.
+    if (dispatching_)
+        return;
+    QByteArray buffer(ControlReadSize, Qt::Uninitialized);
+    for (;;) {
+        if (!HasSocket())
+            return;
+        int count = ReceiveData(buffer.data(), ControlReadSize);
+        QByteArray chunk(buffer.constData(), count);
+        if (qsizetype zero = chunk.indexOf('\0'); zero >= 0)
+            chunk.truncate(zero);
+        if (!CheckSocketError())
+            return;
+        RaiseInfo(ftpiReply, platform::DecodeAnsi(chunk));
+        if (chunk.isEmpty())
+            return;
+        replyFramer_.Append(chunk);
+        QByteArray line;
+        while (replyFramer_.NextLine(line)) {
+            dispatching_ = true;
+            DispatchReply(line);
+            dispatching_ = false;
+            if (!HasSocket())
+                return;
+        }
+        // A server that never ends its line would grow this without bound.
+        if (replyFramer_.Overflowed()) {
+            replyFramer_.Clear();
+            FatalError(ftpeProtocol);
+            return;
+        }
+    }
+}
+
+void TMFtp::DispatchReply(const QByteArray &line)
+{
+    if (multiLine_) {
+        bool closing = line.size() >= 4 && line.left(3) == multiLineCode_ && line.at(3) == ' ';
+        if (!closing)
+            return;
+    }
+    if (line.size() >= 4 && line.at(3) == '-') {
+        multiLine_ = true;
+        multiLineCode_ = line.left(3);
+        return;
+    }
+    multiLine_ = false;
+    InterpretReply(line);
+}
+
+void TMFtp::InterpretReply(const QByteArray &line)
+{
+    namespace RS = ReplyState;
+    switch (replyState_) {
+    case RS::Greeting: AnswerGreeting(line); break;
+    case RS::User: AnswerUser(line); break;
+    case RS::Pass: AnswerPass(line); break;
+    case RS::Acct: AnswerAcct(line); break;
+    case RS::Syst: AnswerSyst(line); break;
+    case RS::LoginDirectory: AnswerLoginDirectory(line); break;
+    case RS::ListPwd: AnswerListPwd(line); break;
+    case RS::ListType: case RS::DownloadType: case RS::UploadType: case RS::ResumeDownloadType: case RS::ResumeUploadType:
+        AnswerTransferType(line);
+        break;
+    case RS::ListPort: case RS::DownloadPort: case RS::UploadPort: case RS::ResumeDownloadPort: case RS::ResumeUploadPort:
+        AnswerDataPort(line);
+        break;
+    case RS::List: AnswerList(line); break;
+    case RS::Pasv: AnswerPasv(line); break;
+    case RS::Retr: AnswerRetr(line); break;
+    case RS::Stor: AnswerStor(line); break;
+    case RS::ResumeDownloadRest: case RS::ResumeUploadRest: AnswerRest(line); break;
+    case RS::RenameFrom: AnswerRenameFrom(line); break;
+    case RS::RenameTo: AnswerRenameTo(line); break;
+    case RS::SingleCommand: AnswerSingleCommand(line); break;
+    case RS::Quit: AnswerQuit(line); break;
+    case RS::RestProbe: AnswerRestProbe(line); break;
+    case RS::RestZero: AnswerRestZero(line); break;
+    case RS::UrlStart: AnswerUrlStart(line); break;
+    case RS::UrlCwd: AnswerUrlCwd(line); break;
+    case RS::UrlParent: AnswerUrlParent(line); break;
+    case RS::Chmod: AnswerChmod(line); break;
+    default: break;  // idle: NOOP replies and anything unexpected
+    }
+}
+
+void TMFtp::SetReplyState(int state)
+{
+    if (OnStateTrace && state != replyState_)
+        OnStateTrace(ReplyState::Name(replyState_), ReplyState::Name(state));
+    replyState_ = state;
+}
+
+// ---------------------------------------------------------------- login
+
+void TMFtp::AnswerGreeting(const QByteArray &line)
+{
+    if (ReplyClass(line) != '2') {
+        FatalError(ftpeServerNotReady);
+        return;
+    }
+    if (Username.isEmpty()) {
+        QString answer;
+        AskNeedInfo(needUsername, answer);
+        Username = answer.toUtf8();
+    }
+    QByteArray command = "USER " + Username;
+    if (ProxyType == proxyUserSite)
+        command += '@' + Server().toUtf8();
+    SendCommand(command, ReplyState::User);
+}
+
+void TMFtp::AnswerUser(const QByteArray &line)
+{
+    switch (ReplyClass(line)) {
+    case '2':
+        SendSyst();
+        break;
+    case '3':
+        if (password_.isEmpty()) {
+            QString answer;
+            AskNeedInfo(needPassword, answer);
+            password_ = answer.toUtf8();
+        }
+        SendCommand("PASS " + password_, ReplyState::Pass);
+        break;
+    default:
+        RefuseLogin();
+    }
+}
+
+void TMFtp::AnswerPass(const QByteArray &line)
+{
+    switch (ReplyClass(line)) {
+    case '2':
+        SendSyst();
+        break;
+    case '3':
+        if (Account.isEmpty()) {
+            QString answer;
+            AskNeedInfo(needAccount, answer);
+            Account = answer.toUtf8();
+        }
+        SendCommand("ACCT " + Account, ReplyState::Acct);
+        break;
+    default:
+        RefuseLogin();
+    }
+}
+
+void TMFtp::AnswerAcct(const QByteArray &line)
+{
+    if (ReplyClass(line) == '2')
+        SendSyst();
+    else
+        RefuseLogin();
+}
+
+void TMFtp::SendSyst()
+{
+    SendCommand("SYST", ReplyState::Syst);
+}
+
+void TMFtp::RefuseLogin()
+{
+    PlainError(ftpeLoginRefused);
+    SendCommand("QUIT", ReplyState::Quit);
+}
+
+void TMFtp::AnswerSyst(const QByteArray &line)
+{
+    operationKind_ = OperationKind::Login;
+    ServerType = DetectServerType(line);
+    SendCommand("REST 100", ReplyState::RestProbe);
+}
+
+void TMFtp::AnswerRestProbe(const QByteArray &line)
+{
+    resumeSupported_ = ReplyClass(line) == '3';
+    if (resumeSupported_)
+        RaiseInfo(ftpiResumeSupported, QStringLiteral("This site can resume broken downloads/uploads"));
+    if (urlPending_) {
+        // An ftp:// address is waiting: go straight on with it.
+        SetReplyState(ReplyState::UrlStart);
+        DispatchReply("299");
+        return;
+    }
+    SendCommand("REST 0", ReplyState::RestZero);
+}
+
+void TMFtp::AnswerRestZero(const QByteArray &)
+{
+    if (!InitialDirectory.isEmpty())
+        SendCommand("CWD " + InitialDirectory, ReplyState::LoginDirectory);
+    else
+        SendCommand("PWD", ReplyState::LoginDirectory);
+}
+
+void TMFtp::AnswerLoginDirectory(const QByteArray &line)
+{
+    bool accepted = ReplyClass(line) == '2';
+    if (currentDirectory_.isEmpty()) {
+        if (!accepted) {
+            FatalError(ftpeProtocol);
+            return;
+        }
+        currentDirectory_ = QuotedDirectory(line);
+    } else if (!accepted) {
+        RaiseInfo(ftpiAccessDenied);
+    }
+    RaiseInfo(ftpiLoggedIn, QStringLiteral("Logged in"));
+    SetReplyState(ReplyState::Idle);
+    PostReady();
+}
+
+void TMFtp::AnswerQuit(const QByteArray &line)
+{
+    loggedIn_ = false;
+    if (ReplyClass(line) != '2')
+        FatalError(ftpeNone);
+    SetReplyState(ReplyState::Idle);
+}
+
+QByteArray TMFtp::QuotedDirectory(const QByteArray &reply)
+{
+    qsizetype open = reply.indexOf('"');
+    if (open < 0)
+        return QByteArray();
+    qsizetype close = reply.indexOf('"', open + 1);
+    if (close < 0)
+        return QByteArray();
+    return reply.mid(open + 1, close - open - 1);
+}
+
+// ---------------------------------------------------------------- sending
+
+bool TMFtp::SendCommand(const QByteArray &command, int expectState)
+{
+    const QByteArray line = command + "\r\n";
+    if (command.startsWith("PASS "))
+        RaiseInfo(ftpiCommand, QStringLiteral("PASS ") + QString(command.size() - 5, u'*')
+                                   + QStringLiteral("\r\n"));
+    else
+        RaiseInfo(ftpiCommand, platform::DecodeAnsi(line));
+    if (!SendRaw(line, false))
+        return false;
+    // Only now: a reply can never be read in the previous command's state.
+    SetReplyState(expectState);
+    return true;
+}
+
+bool TMFtp::SendRaw(const QByteArray &bytes, bool urgent)
+{
+    qsizetype offset = 0;
+    bool wouldBlock = false;
+    while (offset < bytes.size()) {
+        // Other events run here; one of them may have closed the connection.
+        QCoreApplication::processEvents(wouldBlock ? QEventLoop::WaitForMoreEvents
+                                                   : QEventLoop::AllEvents);
+        if (!HasSocket())
+            return false;
+        const char *rest = bytes.constData() + offset;
+        int count = int(bytes.size() - offset);
+        int taken = urgent ? SendUrgentData(rest, count) : SendData(rest, count);
+        if (!CheckSocketError())
+            return false;
+        offset += taken;
+        wouldBlock = taken == 0;
+    }
+    return true;
+}
+
+bool TMFtp::CheckSocketError()
+{
+    if (LastError == 0) {
+        errorCode_ = ftpeNone;
+        return true;
+    }
+    SocketErrorMapping mapped = MapSocketError(LastError);
+    lastErrorText_ = mapped.text;
+    FatalError(mapped.error);
+    CloseDataSockets();
+    CloseSocket();
+    PostQuit();
+    return false;
+}
+
+bool TMFtp::CommonPreamble()
+{
+    if (!Connected) {
+        RaiseInfo(ftpiDisconnected);
+        return false;
+    }
+    if (busy_) {
+        RaiseInfo(ftpiBusy);
+        return false;
+    }
+    errorCode_ = ftpeNone;
+    busy_ = true;
+    keepAlive_.stop();
+    return true;
+}
+
+// ---------------------------------------------------------------- reporting
+
+void TMFtp::RaiseInfo(FtpInfo info, const QString &text)
+{
+    if (!OnFtpInfo)
+        return;
+    QString addinfo = text;
+    if (addinfo.isEmpty()) {
+        switch (info) {
+        case ftpiDisconnected: addinfo = QStringLiteral("Not connected to the server"); break;
+        case ftpiBusy: addinfo = QStringLiteral("当前连接正忙"); break;
+        case ftpiSyntaxError: addinfo = QStringLiteral("Invalid sytax"); break;
+        case ftpiAccessDenied: addinfo = QStringLiteral("Access denied or file not found"); break;
+        default: break;
+        }
+    }
+    TMFtpInfoEvent handler = OnFtpInfo;
+    handler(this, info, addinfo);
+}
+
+void TMFtp::RaiseError(FtpError error)
+{
+    if (OnFtpError) {
+        TMFtpErrorEvent handler = OnFtpError;
+        handler(this, error, lastErrorText_);
+    }
+}
+
+void TMFtp::PlainError(FtpError error)
+{
+    success_ = false;
+    errorCode_ = error;
+    RaiseError(error);
+}
+
+void TMFtp::FatalError(FtpError error)
+{
+    CloseDataSockets();
+    CloseSocket();
+    Connected = false;
+    success_ = false;
+    errorCode_ = error;
+    RaiseError(error);
+    PostQuit();
+}
+
+void TMFtp::AskNeedInfo(TMFtpInfoNeeded need, QString &value)
+{
+    if (OnFtpNeedInfo) {
+        TMFtpInfoNeededEvent handler = OnFtpNeedInfo;
+        handler(this, need, value);
+    }
+}
+
+void TMFtp::CloseDataSockets()
+{
+    dataSocket_.CloseSocket();
+    listenSocket_.CloseSocket();
+}
+
+// ---------------------------------------------------------------- notices
+
+void TMFtp::PostReady()
+{
+    PostNotice(ReadyNotice);
+}
+
+void TMFtp::PostQuit()
+{
+    PostNotice(QuitNotice);
+}
+
+void TMFtp::OnNotice(int code)
+{
+    if (code == QuitNotice)
+        HandleQuitNotice();
+    else if (code == ReadyNotice)
+        HandleReadyNotice();
+}
+
+void TMFtp::HandleQuitNotice()
+{
+    ResumePosition = 0;
+    busy_ = false;
+    keepAlive_.start();
+    loggedIn_ = false;
+    if (OnFtpQuit) {
+        Notify handler = OnFtpQuit;
+        handler(this);
+    }
+    if (urlPending_)
+        Connect();
+}
+
+void TMFtp::HandleReadyNotice()
+{
+    ResumePosition = 0;
+    busy_ = false;
+    keepAlive_.start();
+    if (OnFtpReady) {
+        Notify handler = OnFtpReady;
+        handler(this);
+    }
+    if (abortRequested_) {
+        CloseDataSockets();
+        abortRequested_ = false;
+    }
+    RaiseCompletionEvent();
+}
+
+void TMFtp::RaiseCompletionEvent()
+{
+    namespace Kind = OperationKind;
+    const Notify *event = nullptr;
+    switch (operationKind_) {
+    case Kind::RenameDirectory: event = &OnDirRenamed; break;
+    case Kind::Login:
+        operationKind_ = Kind::None;
+        loggedIn_ = true;
+        event = &OnLoggedIn;
+        break;
+    case Kind::ChangeDirectory: case Kind::ChangeDirectoryUp: event = &OnDirectoryChanged; break;
+    case Kind::MakeDirectory: event = &OnDirectoryCreated; break;
+    case Kind::RemoveDirectory: event = &OnDirectoryDeleted; break;
+    case Kind::DeleteFile: event = &OnFileDeleted; break;
+    case Kind::Download: event = &OnFileReceived; break;
+    case Kind::Downloadii: event = &OnFileReceivedii; break;
+    case Kind::Upload: event = &OnFileStored; break;
+    case Kind::Uploadii: event = &OnFileStoredii; break;
+    case Kind::List: event = &OnListingDone; break;
+    case Kind::RenameFile: event = &OnFileRenamed; break;
+    default: break;
+    }
+    if (event && *event) {
+        Notify handler = *event;
+        handler(this);
+    }
+}
