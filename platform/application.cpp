@@ -1,0 +1,29 @@
+#include "application.h"
+
+#include "dialogs.h"
+#include "exceptions.h"
+
+#include <QWidget>
+
+namespace platform {
+
+Application::Application(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        ++exceptionsShown_;
+        ShowException(activeWindow(), e);
+    } catch (...) {
+        ++exceptionsShown_;
+        ShowException(activeWindow(), Exception(QStringLiteral("未知错误")));
+    }
+    return false;
+}
+
+} // namespace platform

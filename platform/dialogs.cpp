@@ -1,0 +1,249 @@
+#include "dialogs.h"
+
+#include "exceptions.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace platform {
+
+namespace {
+
+struct ButtonLook {
+    int id;
+    QMessageBox::StandardButton standard;
+    const char16_t *text;
+};
+
+// The captions a Chinese desktop gives the classic buttons.
+const ButtonLook kButtonLooks[] = {
+    {Dialogs::Ok, QMessageBox::Ok, u"确定"},
+    {Dialogs::Cancel, QMessageBox::Cancel, u"取消"},
+    {Dialogs::Abort, QMessageBox::Abort, u"中止(&A)"},
+    {Dialogs::Retry, QMessageBox::Retry, u"重试(&R)"},
+    {Dialogs::Ignore, QMessageBox::Ignore, u"忽略(&I)"},
+    {Dialogs::Yes, QMessageBox::Yes, u"是(&Y)"},
+    {Dialogs::No, QMessageBox::No, u"否(&N)"},
+};
+
+const ButtonLook &LookOf(int id)
+{
+    for (const ButtonLook &look : kButtonLooks) {
+        if (look.id == id)
+            return look;
+    }
+    return kButtonLooks[0];
+}
+
+QMessageBox::Icon QtIcon(Dialogs::Icon icon)
+{
+    switch (icon) {
+    case Dialogs::Information:
+        return QMessageBox::Information;
+    case Dialogs::Warning:
+        return QMessageBox::Warning;
+    case Dialogs::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Question:
+        return QMessageBox::Question;
+    case Dialogs::NoIcon:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString CaptionOrAppName(const QString &caption)
+{
+    return caption.isEmpty() ? QGuiApplication::applicationDisplayName() : caption;
+}
+
+class RealDialogs final : public Dialogs {
+public:
+    int MessageBox(QWidget *parent, const QString &text, const QString &caption, Icon icon,
+                   Buttons buttons) override
+    {
+        QMessageBox box(QtIcon(icon), CaptionOrAppName(caption), text, QMessageBox::NoButton, parent);
+        const QList<int> ids = ButtonsOf(buttons);
+        for (int id : ids) {
+            const ButtonLook &look = LookOf(id);
+            QPushButton *button = box.addButton(look.standard);
+            button->setText(QString::fromUtf16(look.text));
+            if (id == ids.first())
+                box.setDefaultButton(button);
+            if (id == EscapeButton(buttons))
+                box.setEscapeButton(button);
+        }
+        box.exec();
+        const QAbstractButton *clicked = box.clickedButton();
+        for (int id : ids) {
+            if (clicked && clicked == box.button(LookOf(id).standard))
+                return id;
+        }
+        return EscapeButton(buttons);
+    }
+
+    bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
+    {
+        QInputDialog dialog(parent);
+        dialog.setWindowTitle(CaptionOrAppName(caption));
+        dialog.setLabelText(prompt);
+        dialog.setTextValue(value);
+        dialog.setOkButtonText(QStringLiteral("确定"));
+        dialog.setCancelButtonText(QStringLiteral("取消"));
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        value = dialog.textValue();
+        return true;
+    }
+
+    bool ChooseFont(QWidget *parent, QFont &font) override
+    {
+        bool ok = false;
+        const QFont chosen = QFontDialog::getFont(&ok, font, parent);
+        if (ok)
+            font = chosen;
+        return ok;
+    }
+
+    bool ChooseColor(QWidget *parent, QColor &color) override
+    {
+        const QColor chosen = QColorDialog::getColor(color, parent);
+        if (!chosen.isValid())
+            return false;
+        color = chosen;
+        return true;
+    }
+
+    bool ChooseDirectory(QWidget *parent, const QString &caption, QString &directory) override
+    {
+        const QString chosen = QFileDialog::getExistingDirectory(parent, caption, directory);
+        if (chosen.isEmpty())
+            return false;
+        directory = chosen;
+        return true;
+    }
+
+    bool ChooseOpenFiles(QWidget *parent, const QString &caption, const QString &filter,
+                         QStringList &files) override
+    {
+        QString start;
+        if (!files.isEmpty()) {
+            const QFileInfo first(files.first());
+            start = first.isDir() ? first.absoluteFilePath() : first.absolutePath();
+        }
+        const QStringList chosen = QFileDialog::getOpenFileNames(parent, caption, start, QtFileFilter(filter));
+        if (chosen.isEmpty())
+            return false;
+        files = chosen;
+        return true;
+    }
+
+    bool ChooseSaveFile(QWidget *parent, const QString &caption, const QString &filter, QString &file) override
+    {
+        const QString chosen = QFileDialog::getSaveFileName(parent, caption, file, QtFileFilter(filter));
+        if (chosen.isEmpty())
+            return false;
+        file = chosen;
+        return true;
+    }
+};
+
+std::unique_ptr<Dialogs> &Installed()
+{
+    static std::unique_ptr<Dialogs> dialogs;
+    return dialogs;
+}
+
+// "Text files (*.txt)" + "*.txt;*.log" -> "Text files (*.txt *.log)".
+QString FilterEntry(QString description, const QString &patterns)
+{
+    QStringList parts;
+    for (const QString &p : patterns.split(u';', Qt::SkipEmptyParts)) {
+        const QString pattern = p.trimmed();
+        if (!pattern.isEmpty())
+            parts.append(pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern);
+    }
+    description = description.trimmed();
+    if (description.endsWith(u')')) {
+        const qsizetype open = description.lastIndexOf(u'(');
+        if (open >= 0)
+            description = description.left(open).trimmed();
+    }
+    if (parts.isEmpty())
+        parts.append(QStringLiteral("*"));
+    if (description.isEmpty())
+        description = parts.join(u' ');
+    return description + QStringLiteral(" (") + parts.join(u' ') + u')';
+}
+
+} // namespace
+
+QList<int> ButtonsOf(Dialogs::Buttons buttons)
+{
+    switch (buttons) {
+    case Dialogs::OkOnly:
+        return {Dialogs::Ok};
+    case Dialogs::OkCancel:
+        return {Dialogs::Ok, Dialogs::Cancel};
+    case Dialogs::YesNo:
+        return {Dialogs::Yes, Dialogs::No};
+    case Dialogs::YesNoCancel:
+        return {Dialogs::Yes, Dialogs::No, Dialogs::Cancel};
+    case Dialogs::RetryCancel:
+        return {Dialogs::Retry, Dialogs::Cancel};
+    case Dialogs::AbortRetryIgnore:
+        return {Dialogs::Abort, Dialogs::Retry, Dialogs::Ignore};
+    }
+    return {Dialogs::Ok};
+}
+
+int EscapeButton(Dialogs::Buttons buttons)
+{
+    const QList<int> ids = ButtonsOf(buttons);
+    for (int preferred : {Dialogs::Cancel, Dialogs::No, Dialogs::Abort}) {
+        if (ids.contains(preferred))
+            return preferred;
+    }
+    return Dialogs::Ok;
+}
+
+QString QtFileFilter(const QString &filter)
+{
+    if (!filter.contains(u'|'))
+        return filter;
+    const QStringList fields = filter.split(u'|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
+        if (fields[i].trimmed().isEmpty() && fields[i + 1].trimmed().isEmpty())
+            continue;
+        entries.append(FilterEntry(fields[i], fields[i + 1]));
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+Dialogs &CurrentDialogs()
+{
+    static RealDialogs real;
+    if (const auto &installed = Installed())
+        return *installed;
+    return real;
+}
+
+void InstallDialogs(std::unique_ptr<Dialogs> dialogs)
+{
+    Installed() = std::move(dialogs);
+}
+
+void ShowException(QWidget *parent, const std::exception &e)
+{
+    CurrentDialogs().MessageBox(parent, ExceptionText(e), QGuiApplication::applicationDisplayName(),
+                                Dialogs::Critical, Dialogs::OkOnly);
+}
+
+} // namespace platform

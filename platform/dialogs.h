@@ -1,0 +1,61 @@
+#pragma once
+// Every modal question of every window goes through here. The program answers with real
+// dialogs; tests install a scripted answerer, so that no test ever waits on a dialog and
+// every question a window asks can be checked. No window calls QMessageBox, QFileDialog,
+// QInputDialog, QFontDialog or QColorDialog itself.
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <exception>
+#include <memory>
+
+class QWidget;
+
+namespace platform {
+
+class Dialogs {
+public:
+    enum Icon { NoIcon, Information, Warning, Critical, Question };
+    // The classic button ids: callers compare the answer with these numbers.
+    enum Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+    enum Buttons { OkOnly, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+
+    virtual ~Dialogs() = default;
+
+    // Returns the Button pressed. Closing the box counts as its "escape" answer,
+    // EscapeButton(buttons).
+    virtual int MessageBox(QWidget *parent, const QString &text, const QString &caption, Icon icon,
+                           Buttons buttons) = 0;
+    // The in/out values are changed only when the answer is true (the user confirmed).
+    virtual bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
+    virtual bool ChooseFont(QWidget *parent, QFont &font) = 0;
+    virtual bool ChooseColor(QWidget *parent, QColor &color) = 0;
+    virtual bool ChooseDirectory(QWidget *parent, const QString &caption, QString &directory) = 0;
+    // filter: Qt style ("文本文件 (*.txt);;所有文件 (*)") or classic ("文本文件|*.txt|所有文件|*.*").
+    // files: on entry the first one (if any) names the folder to start in.
+    virtual bool ChooseOpenFiles(QWidget *parent, const QString &caption, const QString &filter,
+                                 QStringList &files) = 0;
+    virtual bool ChooseSaveFile(QWidget *parent, const QString &caption, const QString &filter,
+                                QString &file) = 0;
+};
+
+// The buttons of a set in the order shown, and the one that closing the box answers
+// (Cancel where there is one, else No, Abort or Ok).
+QList<int> ButtonsOf(Dialogs::Buttons buttons);
+int EscapeButton(Dialogs::Buttons buttons);
+
+// A classic "description|pattern;pattern|..." filter in Qt's form; Qt filters pass unchanged.
+QString QtFileFilter(const QString &filter);
+
+// The real dialogs unless a test installed others.
+Dialogs &CurrentDialogs();
+// Takes ownership; nullptr restores the real dialogs.
+void InstallDialogs(std::unique_ptr<Dialogs> dialogs);
+
+// The application-wide handler's message box: the exception's text, the application's name
+// as caption, a stop icon and one OK button.
+void ShowException(QWidget *parent, const std::exception &e);
+
+} // namespace platform
