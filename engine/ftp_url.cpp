@@ -1,0 +1,124 @@
+#include "ftp_url.h"
+
+namespace {
+
+constexpr char Prefix[] = "ftp://";
+constexpr qsizetype PrefixLength = sizeof(Prefix) - 1;
+
+// Every byte up to and including the blank counts as blank, as the classic
+// string trim treats it; a URL pasted with its line end still opens.
+QByteArray TrimBlanks(const QByteArray &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool StartsWithPrefix(const QByteArray &text)
+{
+    if (text.size() < PrefixLength)
+        return false;
+    for (qsizetype i = 0; i < PrefixLength; ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (c != Prefix[i])
+            return false;
+    }
+    return true;
+}
+
+// A user, password or path holding one of these would split the command
+// line it is sent on (or cut it short on servers written in C).
+bool HasLineBreak(const QByteArray &text)
+{
+    return text.contains('\r') || text.contains('\n') || text.contains('\0');
+}
+
+// Decimal 1..65535; an empty port text means the default port.
+bool ParsePort(const QByteArray &text, quint16 *port)
+{
+    if (text.isEmpty()) {
+        *port = 21;
+        return true;
+    }
+    if (text.size() > 5)
+        return false;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > 65535)
+        return false;
+    *port = quint16(value);
+    return true;
+}
+
+FtpUrl Invalid(FtpUrl::Status status)
+{
+    FtpUrl url;
+    url.status = status;
+    return url;
+}
+
+}  // namespace
+
+FtpUrl SplitFtpUrl(const QByteArray &address)
+{
+    QByteArray rest = TrimBlanks(address);
+    if (!StartsWithPrefix(rest))
+        return Invalid(FtpUrl::UnsupportedProtocol);
+    rest.remove(0, PrefixLength);
+    if (HasLineBreak(rest))
+        return Invalid(FtpUrl::InvalidSyntax);
+
+    FtpUrl url;
+    const qsizetype slash = rest.indexOf('/');
+    const qsizetype at = rest.indexOf('@');
+    QByteArray userPart;
+    if (at >= 0 && (slash < 0 || at < slash)) {
+        url.hasUserPart = true;
+        userPart = rest.left(at);
+        rest.remove(0, at + 1);
+    }
+
+    const qsizetype pathStart = rest.indexOf('/');
+    if (pathStart >= 0) {
+        url.path = rest.mid(pathStart);
+        rest.truncate(pathStart);
+    } else {
+        url.path = QByteArrayLiteral("/");
+    }
+
+    if (url.hasUserPart) {
+        const qsizetype colon = userPart.indexOf(':');
+        if (colon < 0)
+            return Invalid(FtpUrl::InvalidSyntax);
+        url.user = userPart.left(colon);
+        url.password = userPart.mid(colon + 1);
+    } else {
+        url.user = QByteArray(FtpAnonymousUser);
+        url.password = QByteArray(FtpAnonymousPassword);
+    }
+
+    const qsizetype colon = rest.indexOf(':');
+    if (colon >= 0) {
+        url.host = rest.left(colon);
+        if (!ParsePort(rest.mid(colon + 1), &url.port))
+            return Invalid(FtpUrl::InvalidSyntax);
+    } else {
+        url.host = rest;
+    }
+    if (url.host.isEmpty())
+        return Invalid(FtpUrl::InvalidSyntax);
+
+    url.fileName = url.path.mid(url.path.lastIndexOf('/') + 1);
+    url.status = FtpUrl::Ok;
+    return url;
+}
