@@ -1,0 +1,153 @@
+#pragma once
+// SendMail: delivers one message (text and attachments) to its recipients
+// through an SMTP server, driven entirely by socket notifications on the
+// user-interface thread. Started and cancelled through Action; every step is
+// reported through OnMailInfo, failures through OnMailError, the end of each
+// send (accepted, failed or cancelled) through OnDone.
+
+#include "mail_types.h"
+#include "reply_lines.h"
+#include "starsock.h"
+
+#include <QStringList>
+
+class QFile;
+
+class SendMail : public TStarSocket {
+    Q_OBJECT
+public:
+    explicit SendMail(QObject *parent = nullptr);
+    ~SendMail() override;
+
+    // The SMTP dialogue step; a reply to the step is awaited.
+    enum MailStage : int {
+        StageGreeting = 0,
+        StageHelo = 1,
+        StageMailFrom = 2,
+        StageRecipients = 3,
+        StageDataSent = 4,  // passed through on the way to StageData, never awaited
+        StageData = 5,
+        StageMessageEnd = 6,
+        StageQuit = 7,
+        StageClosing = 8,
+    };
+
+    static constexpr int DoneNotice = 1026;
+
+    // Published properties.
+    QString SMTP_Server() const { return smtpServer_; }
+    void SetSMTP_Server(const QString &server);
+    quint16 SMTP_Port = 25;
+    QString FROM_Name;
+    QString FROM_Address;
+    QString TO_Name;
+    QString TO_Address;
+    QString Subject;
+    QStringList MailText;
+    QStringList ListTo;
+    QStringList Listcc;
+    QStringList ListBcc;
+    QStringList Attachments;
+    QStringList Headers;
+    bool KeepConnectionOpen = false;
+
+    TMailAction Action() const { return TMailAction::None; }
+    void SetAction(TMailAction action);
+    void SetWinsockStarted(bool started);
+    int TimeoutConnect() const { return TimeOutConnect; }
+    void SetTimeoutConnect(int seconds) { TimeOutConnect = seconds; }
+    int TimeoutArp() const { return TimeOutArp; }
+    void SetTimeoutArp(int seconds) { TimeOutArp = seconds; }
+    QString Version() const { return QStringLiteral("SendMail 1.3.9"); }
+
+    TSendMailInfoEvent OnMailInfo;
+    TSendMailErrorEvent OnMailError;
+    TSendMailEvent OnFeedData;
+    TNotifyEvent OnDone;
+
+    // State that owners read.
+    bool MailBusy() const { return mailBusy_; }
+    bool Accepted() const { return accepted_; }
+    bool Cancelled() const { return cancelled_; }
+    SendMailError LastMailError() const { return lastMailError_; }
+    int Stage() const { return stage_; }
+    QString ServerAddressText() const { return serverAddressText_; }
+    QString ServerHostName() const { return serverHostName_; }
+    // The body text as it goes out (each MailText item and CR LF), in bytes.
+    QByteArray BodyText() const;
+
+    static QString ErrorText(SendMailError error);
+    // Address and display name of a recipient item "address|name".
+    static void SplitRecipient(const QString &item, QString &address, QString &name);
+
+protected:
+    void LookupDone() override;
+
+private:
+    void StartSend();
+    void Abort();
+    bool CheckSocketError();
+    void RaiseError(SendMailError error, const QString &text);
+    void Info(SendMailInfo info, const QString &text);
+    void PostDone();
+    void HandleDoneNotice(int code);
+    bool Halted() const { return cancelled_ || closedEarly_; }
+
+    // Socket notifications.
+    void ConnectedNotice(QObject *sender);
+    void ReadableNotice(QObject *sender);
+    void ClosedNotice(QObject *sender);
+    void TimeoutNotice(QObject *sender);
+
+    // Replies.
+    void HandleLine(const QByteArray &line);
+    void ReplyLine(const QByteArray &line);
+    void SetStage(int stage);
+    bool AnswerGreeting();
+    bool AnswerHelo();
+    bool AnswerMailFrom();
+    bool AnswerRecipient();
+    bool AnswerData();
+    bool AnswerMessageEnd();
+    void AdvancePastEmptyLists();
+    const QStringList &RecipientListItems(int list) const;
+    int SkipOf(int list) const;
+
+    // Writing (inetmail_message.cpp).
+    void WriteMessage();
+    void WriteHeader(const QByteArray &body);
+    void WriteBody(const QByteArray &body);
+    void WriteAttachment(const QString &path);
+    bool WriteBase64(QFile &file, const QString &path);
+    QByteArray TextTypeLine(const QByteArray &body) const;
+    void SendLine(const QByteArray &line);
+    void SendText(const QByteArray &text);
+    void DataText(const QByteArray &text);
+    void DataLine(const QByteArray &line);
+    void DataHeader(const QByteArray &line);
+
+    QString smtpServer_;
+    QString serverAddressText_;
+    QString serverHostName_;
+
+    int stage_ = StageGreeting;
+    ReplyLines replies_;
+    QString currentRecipient_;
+    int recipientList_ = 1;
+    int recipientIndex_ = -1;
+    int recipientLast_ = -1;
+    int skipTo_ = 0, skipCc_ = 0, skipBcc_ = 0;
+    bool mailBusy_ = false;
+    bool cancelled_ = false;
+    bool closedEarly_ = false;  // the server closed the connection during the send
+    bool accepted_ = false;
+    bool inReply_ = false;
+    bool bodyQuotedPrintable_ = false;
+    bool feeding_ = false;
+    bool donePending_ = false;
+    int qpColumn_ = 0;
+    bool dataLineStart_ = true;  // dot rule state of the data phase
+    bool dataAfterCR_ = false;
+    SendMailError lastMailError_ = smeNone;
+    QByteArray messageBoundary_;
+};
