@@ -1,0 +1,535 @@
+#include "httpprot.h"
+
+#include "http_url.h"
+#include "socket_error_text.h"
+
+#include "platform/codepage.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QIODevice>
+#include <QPointer>
+
+using LineVerdict = HttpResponseReader::LineVerdict;
+
+THttpCli::THttpCli(QObject *parent) : QObject(parent), socket_(this)
+{
+    socket_.OnDnsLookupDone = [this](QObject *, int error) { socketDnsLookupDone(error); };
+    socket_.OnSessionConnected = [this](QObject *, int error) { socketSessionConnected(error); };
+    socket_.OnDataAvailable = [this](QObject *, int) { socketDataAvailable(); };
+    socket_.OnDataSent = [this](QObject *, int) { socketDataSent(); };
+    socket_.OnSessionClosed = [this](QObject *, int) { socketSessionClosed(); };
+    reader_.OnLine = [this](const QByteArray &line) { return headerLine(line); };
+    reader_.OnBody = [this](const char *data, int length) { bodyChunk(data, length); };
+}
+
+THttpCli::~THttpCli()
+{
+    socket_.OnDnsLookupDone = nullptr;
+    socket_.OnSessionConnected = nullptr;
+    socket_.OnDataAvailable = nullptr;
+    socket_.OnDataSent = nullptr;
+    socket_.OnSessionClosed = nullptr;
+}
+
+void THttpCli::fire(const Notify &event)
+{
+    Notify handler = event;
+    if (handler)
+        handler(this);
+}
+
+void THttpCli::setState(THttpState state)
+{
+    if (state_ == state)
+        return;
+    state_ = state;
+    fire(OnStateChange);
+}
+
+void THttpCli::post(std::function<void()> step)
+{
+    QPointer<THttpCli> self(this);
+    quint64 request = request_;
+    QMetaObject::invokeMethod(this, [self, request, step = std::move(step)] {
+        if (self && self->request_ == request)
+            step();
+    }, Qt::QueuedConnection);
+}
+
+void THttpCli::Get() { doRequestSync(httpGET); }
+void THttpCli::Post() { doRequestSync(httpPOST); }
+void THttpCli::Head() { doRequestSync(httpHEAD); }
+
+void THttpCli::doRequestSync(int requestType)
+{
+    startRequest(requestType);
+    QPointer<THttpCli> self(this);
+    while (self && state_ != THttpState::Ready) {
+        if (MultiThreaded) {
+            // Outside the user-interface thread: this thread's own messages.
+            if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+                dispatcher->processEvents(QEventLoop::WaitForMoreEvents);
+        } else {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    if (self && StatusCode >= 400)
+        throw EHttpException(ReasonPhrase, StatusCode);
+}
+
+void THttpCli::startRequest(int requestType)
+{
+    if (state_ != THttpState::Ready)
+        throw EHttpException(QStringLiteral("HTTP component is busy"), 1);
+    if (requestType == httpPOST && !SendStream)
+        throw EHttpException(QStringLiteral("HTTP component has nothing to post"), 2);
+
+    ++request_;
+    ReceivedHeader.clear();
+    AuthChallenges.clear();
+    RequestType = requestType;
+    RequestDoneError = 0;
+    setState(THttpState::Connecting);
+    StatusCode = 0;
+    ReasonPhrase.clear();
+    ContentLength = -1;
+    ContentType.clear();
+    RcvdCount = 0;
+    SentCount = 0;
+    headerBytes_ = 0;
+    bodyChunks_ = 0;
+    headerBegun_ = false;
+    locationSeen_ = false;
+    redirecting_ = false;
+    redirects_ = 0;
+    closingDone_ = false;
+
+    HttpUrlParts url = ParseURL(URL);
+    targetProto_ = url.Proto.isEmpty() ? QStringLiteral("http") : url.Proto;
+    targetHost_ = url.Host;
+    targetPort_ = url.Port;
+    path_ = url.Path.isEmpty() ? QStringLiteral("/") : url.Path;
+    requestUser_ = url.User.isEmpty() ? Username : url.User;
+    requestPassword_ = url.User.isEmpty() ? Password : url.Pass;
+    if (Proxy.isEmpty()) {
+        connectHost_ = targetHost_;
+        connectPort_ = targetPort_.isEmpty() ? QStringLiteral("80") : targetPort_;
+    } else {
+        HttpUrlParts proxy = ParseURL(Proxy);
+        connectHost_ = proxy.Host;
+        connectPort_ = proxy.Port.isEmpty() ? ProxyPort : proxy.Port;
+    }
+    startLookup();
+}
+
+void THttpCli::startLookup()
+{
+    reader_.Reset();
+    setState(THttpState::Resolving);
+    try {
+        socket_.DnsLookup(connectHost_);
+    } catch (const ESocketException &) {
+        // An empty host: the lookup has already completed with its error.
+    }
+}
+
+void THttpCli::socketDnsLookupDone(int error)
+{
+    if (state_ != THttpState::Resolving)
+        return;  // aborted meanwhile
+    if (error != 0) {
+        StatusCode = 404;
+        ReasonPhrase = QStringLiteral("can't resolve hostname to IP address");
+        closingStep();
+        return;
+    }
+    setState(THttpState::Connecting);
+    try {
+        socket_.SetAddr(socket_.DnsResult());
+        socket_.SetPort(connectPort_);
+        socket_.SetProto(QStringLiteral("tcp"));
+        socket_.Connect();
+    } catch (const ESocketException &) {
+        int code = socket_.LastError();
+        RequestDoneError = code;
+        StatusCode = 404;
+        ReasonPhrase = QStringLiteral("can't connect: %1 (Error #%2)").arg(SocketErrorText(code)).arg(code);
+        socket_.Close();
+        closingStep();
+    }
+}
+
+void THttpCli::socketSessionConnected(int error)
+{
+    if (state_ != THttpState::Connecting)
+        return;
+    if (error != 0) {
+        RequestDoneError = error;
+        StatusCode = 404;
+        ReasonPhrase = QStringLiteral("%1 (Error #%2)").arg(SocketErrorText(error)).arg(error);
+        closingStep();
+        return;
+    }
+    setState(THttpState::WaitingHeader);
+    sendRequest();
+}
+
+QByteArray THttpCli::requestTarget() const
+{
+    QString target = path_;
+    if (!Proxy.isEmpty()) {
+        // A proxy needs the absolute address; a port the URL names goes with it.
+        target = targetProto_ + QStringLiteral("://") + targetHost_
+                 + (targetPort_.isEmpty() ? QString() : u':' + targetPort_) + path_;
+    }
+    // Blanks, control characters and 8-bit bytes cannot stand in a request
+    // line (a lone CR from a hostile Location would even start a new header).
+    QByteArray bytes = target.toUtf8();
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7F) {
+            out += '%';
+            out += QByteArray::number(u, 16).toUpper().rightJustified(2, '0');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+QByteArray Rfc1123Date(const QDateTime &when)
+{
+    static const char *const Days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char *const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    // Written as it stands, not converted to GMT.
+    QDate date = when.date();
+    QTime time = when.time();
+    return QByteArray(Days[date.dayOfWeek() - 1]) + ", "
+           + QByteArray::number(date.day()).rightJustified(2, '0') + ' ' + Months[date.month() - 1] + ' '
+           + QByteArray::number(date.year()).rightJustified(4, '0') + ' '
+           + time.toString(QStringLiteral("hh:mm:ss")).toLatin1() + " GMT";
+}
+
+QByteArray BasicCredentials(const QString &user, const QString &password)
+{
+    return (user + u':' + password).toUtf8().toBase64();
+}
+
+}  // namespace
+
+void THttpCli::sendRequest()
+{
+    static const char *const Methods[] = {"", "GET", "POST", "HEAD"};
+    QByteArray request;
+    auto line = [&](const QByteArray &text) {
+        if (OnCommand)
+            OnCommand(this, text);
+        request += text;
+        request += "\r\n";
+    };
+
+    fire(OnHeaderBegin);
+    line(QByteArray(Methods[RequestType]) + ' ' + requestTarget() + " HTTP/1.0");
+    if (!Sender.isEmpty())
+        line("From: " + Sender.toUtf8());
+    if (!Reference.isEmpty())
+        line("Referer: " + Reference.toUtf8());
+    if (RequestType == httpPOST)
+        line("Content-Type: " + ContentTypePost.toUtf8());
+    if (!Agent.isEmpty())
+        line("User-Agent: " + Agent.toUtf8());
+    line("Host: " + targetHost_.toUtf8());
+    if (NoCache)
+        line("Pragma: no-cache");
+    if (RequestType == httpPOST)
+        line("Content-Length: " + QByteArray::number(SendStream ? SendStream->size() : 0));
+    if (ModifiedSince.isValid())
+        line("If-Modified-Since: " + Rfc1123Date(ModifiedSince));
+    if (!requestUser_.isEmpty())
+        line("Authorization: Basic " + BasicCredentials(requestUser_, requestPassword_));
+    if (!Proxy.isEmpty() && !ProxyUsername.isEmpty())
+        line("Proxy-Authorization: Basic " + BasicCredentials(ProxyUsername, ProxyPassword));
+    if (!Cookie.isEmpty())
+        line("Cookie: " + Cookie.toUtf8());
+    fire(OnHeaderEnd);
+    line(QByteArray());
+
+    sendingBody_ = RequestType == httpPOST;
+    sendEnded_ = false;
+    if (sendingBody_ && SendStream)
+        SendStream->seek(0);
+    socket_.Send(request.constData(), int(request.size()));
+}
+
+void THttpCli::socketDataSent()
+{
+    if (sendingBody_ && state_ == THttpState::WaitingHeader)
+        sendNextBodyChunk();
+}
+
+void THttpCli::sendNextBodyChunk()
+{
+    char chunk[HttpResponseReader::BufferSize];
+    qint64 length = SendStream ? SendStream->read(chunk, sizeof chunk) : 0;
+    if (length <= 0) {
+        sendingBody_ = false;
+        if (!sendEnded_) {
+            sendEnded_ = true;
+            fire(OnSendEnd);
+        }
+        return;
+    }
+    if (SentCount == 0)
+        fire(OnSendBegin);
+    SentCount += length;
+    if (OnSendData)
+        OnSendData(this, chunk, int(length));
+    if (socket_.State() == wsConnected)
+        socket_.Send(chunk, int(length));
+}
+
+void THttpCli::socketDataAvailable()
+{
+    // A handler that pumps events must not get a second read inside the
+    // first: the buffer is in use. Note it and read once more afterwards.
+    if (receiving_) {
+        readAgain_ = true;
+        return;
+    }
+    receiving_ = true;
+    QPointer<THttpCli> self(this);
+    do {
+        readAgain_ = false;
+        if (state_ != THttpState::WaitingHeader && state_ != THttpState::WaitingBody) {
+            // Nothing wants the bytes: drain them so the socket goes on.
+            char discard[HttpResponseReader::BufferSize];
+            if (socket_.Receive(discard, sizeof discard) <= 0)
+                break;
+            continue;
+        }
+        int got = socket_.Receive(reader_.FreeSpace(), reader_.FreeCount());
+        if (got <= 0)
+            break;
+        if (!reader_.Filled(got)) {
+            failRequest(QStringLiteral("Response header line too long (more than %1 bytes)")
+                            .arg(HttpResponseReader::MaxFill));
+            break;
+        }
+    } while (self && readAgain_);
+    if (self)
+        receiving_ = false;
+}
+
+LineVerdict THttpCli::headerLine(const QByteArray &line)
+{
+    if (state_ != THttpState::WaitingHeader)
+        return LineVerdict::Stop;
+    if (!headerBegun_) {
+        headerBegun_ = true;
+        fire(OnHeaderBegin);
+    }
+    if (line.isEmpty())
+        return headerEnd();
+
+    headerBytes_ += line.size();
+    if (headerBytes_ > MaxHeaderBytes) {
+        failRequest(QStringLiteral("Response header too large (more than %1 bytes)").arg(MaxHeaderBytes));
+        return LineVerdict::Stop;
+    }
+    ReceivedHeader.append(line);
+
+    int code = 0;
+    QByteArray reason;
+    QByteArray name;
+    QByteArray value;
+    switch (ParseStatusLine(line, &code, &reason)) {
+    case StatusLineKind::Status:
+        StatusCode = code;
+        ReasonPhrase = platform::DecodeAnsi(reason);
+        break;
+    case StatusLineKind::Malformed:
+        failRequest(QStringLiteral("Invalid status line in the response"));
+        return LineVerdict::Stop;
+    case StatusLineKind::NotStatus:
+        if (!ParseHeaderField(line, &name, &value))
+            break;
+        if (name == "location") {
+            applyLocation(value);
+        } else if (name == "content-length") {
+            bool ok = false;
+            qint64 length = value.trimmed().toLongLong(&ok);
+            if (ok)
+                ContentLength = length;
+        } else if (name == "content-type") {
+            ContentType = QString::fromLatin1(value);
+        } else if (name == "www-authenticate") {
+            AuthChallenges.append(value);
+        }
+        break;
+    }
+
+    QPointer<THttpCli> self(this);
+    fire(OnHeaderData);
+    if (!self || state_ != THttpState::WaitingHeader)
+        return LineVerdict::Stop;
+    if (StatusCode >= 400) {
+        // The body of an error response is not read.
+        socket_.Close();
+        return LineVerdict::Stop;
+    }
+    return LineVerdict::Continue;
+}
+
+void THttpCli::applyLocation(const QByteArray &location)
+{
+    if (location.isEmpty())
+        return;
+    locationSeen_ = true;
+    QString text = platform::DecodeAnsi(location);
+    if (text.startsWith(u'/') && !text.startsWith(u"//")) {
+        path_ = text;
+        return;
+    }
+    HttpUrlParts url = ParseURL(text);
+    if (url.Proto.isEmpty()) {
+        // Relative to the directory of the current document.
+        QString directory = path_.left(path_.indexOf(u'?') >= 0 ? path_.indexOf(u'?') : path_.size());
+        directory = directory.left(directory.lastIndexOf(u'/') + 1);
+        path_ = (directory.isEmpty() ? QStringLiteral("/") : directory) + text;
+        return;
+    }
+    path_ = url.Path.isEmpty() ? QStringLiteral("/") : url.Path;
+    if (!url.Host.isEmpty()) {
+        targetHost_ = url.Host;
+        targetPort_ = url.Port;
+    } else if (!url.Port.isEmpty()) {
+        targetPort_ = url.Port;
+    }
+    if (!url.Proto.isEmpty())
+        targetProto_ = url.Proto;
+    if (Proxy.isEmpty()) {
+        connectHost_ = targetHost_;
+        connectPort_ = targetPort_.isEmpty() ? QStringLiteral("80") : targetPort_;
+    }
+}
+
+LineVerdict THttpCli::headerEnd()
+{
+    if (locationSeen_) {
+        if (redirects_ >= MaxRedirects) {
+            failRequest(QStringLiteral("Too many redirections (more than %1)").arg(MaxRedirects));
+            return LineVerdict::Stop;
+        }
+        ++redirects_;
+        locationSeen_ = false;
+        redirecting_ = true;
+        socket_.Close();
+        return LineVerdict::Stop;
+    }
+    setState(THttpState::WaitingBody);
+    QPointer<THttpCli> self(this);
+    fire(OnHeaderEnd);
+    if (!self || state_ != THttpState::WaitingBody)
+        return LineVerdict::Stop;
+    return LineVerdict::Body;
+}
+
+void THttpCli::bodyChunk(const char *data, int length)
+{
+    if (state_ != THttpState::WaitingBody && state_ != THttpState::Aborting)
+        return;
+    QPointer<THttpCli> self(this);
+    if (bodyChunks_ == 0)
+        fire(OnDocBegin);
+    if (!self)
+        return;
+    ++bodyChunks_;
+    RcvdCount += length;
+    if (OnDocData)
+        OnDocData(this, data, length);
+    if (self && ReceiveStream)
+        ReceiveStream->write(data, length);
+}
+
+void THttpCli::failRequest(const QString &reason)
+{
+    StatusCode = 404;
+    ReasonPhrase = reason;
+    redirecting_ = false;
+    if (socket_.State() != wsClosed)
+        socket_.Close();  // its closed event ends the request
+    else
+        closingStep();
+}
+
+void THttpCli::socketSessionClosed()
+{
+    if (closingDone_)
+        return;
+    if (redirecting_) {
+        redirecting_ = false;
+        fire(OnLocationChange);
+        post([this] {
+            if (!closingDone_ && state_ != THttpState::Aborting)
+                startLookup();
+        });
+        return;
+    }
+    closingStep();
+}
+
+void THttpCli::closingStep()
+{
+    if (closingDone_)
+        return;
+    closingDone_ = true;
+    redirecting_ = false;
+    sendingBody_ = false;
+    if (bodyChunks_ > 0)
+        fire(OnDocEnd);
+    post([this] {
+        // Queued before Ready is set: a handler of the state change may
+        // already start the next request, whose figures must not leak in here.
+        QPointer<THttpCli> self(this);
+        int requestType = RequestType;
+        int error = RequestDoneError;
+        QMetaObject::invokeMethod(this, [self, requestType, error] {
+            if (self && self->OnRequestDone)
+                self->OnRequestDone(self, requestType, error);
+        }, Qt::QueuedConnection);
+        setState(THttpState::Ready);
+    });
+}
+
+void THttpCli::Abort()
+{
+    if (state_ == THttpState::Ready) {
+        if (socket_.State() != wsClosed)
+            socket_.Close();
+        return;
+    }
+    if (closingDone_ || state_ == THttpState::Aborting)
+        return;  // already ending
+    bool wasResolving = state_ == THttpState::Resolving;
+    setState(THttpState::Aborting);
+    if (wasResolving) {
+        try {
+            socket_.CancelDnsLookup();
+        } catch (const ESocketException &) {
+        }
+    }
+    StatusCode = 304;
+    ReasonPhrase = QStringLiteral("Connection aborted on request");
+    RequestDoneError = 3;
+    redirecting_ = false;
+    if (wasResolving || socket_.State() == wsClosed)
+        closingStep();  // between a redirect's close and its next lookup, too
+    else
+        socket_.Close();
+}
