@@ -8,6 +8,7 @@
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace platform {
 
@@ -38,6 +39,11 @@ bool MoveToTrash(const QString &path)
 {
     if (path.isEmpty())
         return false;
+    // Qt makes the Trash folder but not the data folder that holds it; a fresh account
+    // may have no ~/.local/share yet.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty())
+        QDir().mkpath(dataHome);
     return QFile::moveToTrash(path);
 }
 
