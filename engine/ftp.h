@@ -242,6 +242,41 @@ private:
     void DataConnected();
     void UploadSender();
     void FileLine(const QByteArray &line);
+    void BeginTransferOperation(int kind);
+    qint64 ListedRemoteSize(bool *found) const;
+    bool OpenDownloadTarget(int &typeState);
+    bool OpenUploadSource(int &typeState);
+    void SendTransferCommand(const QByteArray &command, int expectState);
+    void ControlSideDone();
+    void Saw426();
+    void RefuseTransfer(FtpInfo info, const QString &text);
+    void FailTransfer(FtpError error);
+    // Posts the ready notice once per operation.
+    void EndOperation();
+    void ArmSilenceFallback();
+    void ArmFailedSenderFallback();
+    void AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)());
+    void AttachSender();
+    bool AcceptDataConnection();
+    void DataConnectionFailed(int socketError, bool commandMayBeOut);
+    void RefreshElapsed();
+    void DrainDataSocket();
+    void RunSender();
+    enum class SendResult { Sent, Stale, Failed };
+    SendResult SendDataBlock(const char *data, int count, quint64 serial);
+    void FinishSenderSide();
+    void CloseLocalFile();
+    // Transfer bookkeeping. The serials let code that waited inside the event
+    // loop notice that its transfer (or operation) was ended meanwhile.
+    quint64 operationSerial_ = 0;
+    quint64 transferSerial_ = 0;
+    bool operationEnded_ = false;
+    bool dataFailed_ = false;           // the data connection failed or broke
+    bool transferCommandSent_ = false;  // LIST, RETR or STOR is on the wire
+    bool senderPending_ = false;        // connected before STOR was sent
+    bool senderRunning_ = false;
+    bool abortDeferred_ = false;        // Abort came before the transfer command
+    bool saw426_ = false;
 
     // ---- single commands and ftp:// addresses (ftp_commands.cpp) ----
     void AnswerRenameFrom(const QByteArray &line);     // 40

@@ -1,0 +1,921 @@
+// Data connections and everything that runs over them: the listing, downloads
+// and uploads with resume, the end-of-transfer handshake and Abort.
+
+#include "engine/ftp.h"
+#include "engine/ftp_parse.h"
+
+#include "platform/codepage.h"
+#include "platform/winsock_errors.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+char ReplyClass(const QByteArray &line)
+{
+    return line.isEmpty() ? '\0' : line.at(0);
+}
+
+bool IsTransferKind(int kind)
+{
+    namespace Kind = OperationKind;
+    return kind == Kind::Download || kind == Kind::Downloadii || kind == Kind::Upload
+           || kind == Kind::Uploadii || kind == Kind::List;
+}
+
+const QByteArray TelnetInterrupt("\xff\xf4", 2);  // IAC IP
+const QByteArray TelnetDataMark("\xff\xf2", 2);   // IAC DM
+
+}  // namespace
+
+// ---------------------------------------------------------------- operations
+
+void TMFtp::List()
+{
+    if (HoldWhileChmodPending([this] { List(); }))
+        return;
+    if (!CommonPreamble())
+        return;
+    BeginTransferOperation(OperationKind::List);
+    if (RefuseUnsafeName(FileMask)) {
+        operationEnded_ = true;  // it has posted the ready notice
+        return;
+    }
+    SendCommand("PWD", ReplyState::ListPwd);
+}
+
+void TMFtp::Download()
+{
+    StartDownload(OperationKind::Download);
+}
+
+void TMFtp::Downloadii()
+{
+    StartDownload(OperationKind::Downloadii);
+}
+
+void TMFtp::Upload()
+{
+    StartUpload(OperationKind::Upload);
+}
+
+void TMFtp::Uploadii()
+{
+    StartUpload(OperationKind::Uploadii);
+}
+
+void TMFtp::StartDownload(int kind)
+{
+    if (HoldWhileChmodPending([this, kind] { StartDownload(kind); }))
+        return;
+    // A refused start leaves the running operation's kind and Success alone.
+    if (!CommonPreamble())
+        return;
+    BeginTransferOperation(kind);
+    success_ = true;
+    if (RemoteFile.isEmpty()) {
+        PlainError(ftpeNoRemoteFile);
+        EndOperation();
+        return;
+    }
+    if (LocalFile.isEmpty()) {
+        PlainError(ftpeOpenLocalFile);
+        EndOperation();
+        return;
+    }
+    // Checked before the local file is touched: a refused name truncates nothing.
+    if (RefuseUnsafeName(RemoteFile)) {
+        operationEnded_ = true;  // it has posted the ready notice
+        return;
+    }
+    int typeState = ReplyState::DownloadType;
+    if (!OpenDownloadTarget(typeState))
+        return;
+    localFileOpen_ = true;
+    SendCommand(TransferMode == AsciiTransfer ? "TYPE A" : "TYPE I", typeState);
+}
+
+void TMFtp::StartUpload(int kind)
+{
+    if (HoldWhileChmodPending([this, kind] { StartUpload(kind); }))
+        return;
+    if (!Connected && !busy_) {
+        // The owner still gets its completion event, and it reads as a failure.
+        operationKind_ = kind;
+        success_ = false;
+        errorCode_ = ftpeNone;
+        RaiseInfo(ftpiDisconnected);
+        PostReady();
+        return;
+    }
+    if (!CommonPreamble())
+        return;
+    BeginTransferOperation(kind);
+    success_ = true;
+    if (RemoteFile.isEmpty()) {
+        PlainError(ftpeNoRemoteFile);
+        EndOperation();
+        return;
+    }
+    if (LocalFile.isEmpty()) {
+        PlainError(ftpeOpenLocalFile);
+        EndOperation();
+        return;
+    }
+    if (RefuseUnsafeName(RemoteFile)) {
+        operationEnded_ = true;  // it has posted the ready notice
+        return;
+    }
+    int typeState = ReplyState::UploadType;
+    if (!OpenUploadSource(typeState))
+        return;
+    localFileOpen_ = true;
+    SendCommand(TransferMode == AsciiTransfer ? "TYPE A" : "TYPE I", typeState);
+}
+
+void TMFtp::BeginTransferOperation(int kind)
+{
+    operationKind_ = kind;
+    ++operationSerial_;
+    ++transferSerial_;
+    operationEnded_ = false;
+    dataDone_ = false;
+    controlDone_ = false;
+    dataFailed_ = false;
+    transferCommandSent_ = false;
+    senderPending_ = false;
+    senderRunning_ = false;
+    abortRequested_ = false;
+    abortDeferred_ = false;
+    saw426_ = false;
+    CloseLocalFile();
+}
+
+qint64 TMFtp::ListedRemoteSize(bool *found) const
+{
+    qint64 size = 0;
+    if (found)
+        *found = false;
+    for (int i = 0; i < FileNames.size(); ++i) {
+        if (ftpparse::RemoteFullPath(currentDirectory_, FileNames.at(i)) != RemoteFile)
+            continue;
+        QByteArray text;
+        FileInfos.GetInfo(i, 2, text);
+        // A size the listing does not give in bytes (VMS blocks) counts as unknown.
+        size = ftpparse::ParseSizeText(text).value_or(0);
+        if (found)
+            *found = true;
+    }
+    return size;
+}
+
+bool TMFtp::OpenDownloadTarget(int &typeState)
+{
+    localFile_.setFileName(LocalFile);
+    const qint64 remoteSize = ListedRemoteSize(nullptr);
+    const QFileInfo existing(LocalFile);
+    constexpr auto Create = QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered;
+    QIODevice::OpenMode mode = Create;
+    typeState = ReplyState::DownloadType;
+    if (existing.exists() && resumeSupported_ && OnFtpNeedInfo) {
+        QString answer;
+        if (existing.size() < remoteSize) {
+            AskNeedInfo(needResumeDownload, answer);
+            if (answer == u"Resume") {
+                mode = QIODevice::ReadWrite | QIODevice::Unbuffered;
+                typeState = ReplyState::ResumeDownloadType;
+            } else if (answer != u"overwrite") {
+                EndOperation();
+                return false;
+            }
+        } else {
+            AskNeedInfo(needOverwriteLocal, answer);
+            if (answer != u"overwrite") {
+                EndOperation();
+                return false;
+            }
+        }
+    }
+    if (!localFile_.open(mode)
+        || (typeState == ReplyState::ResumeDownloadType && !localFile_.seek(localFile_.size()))) {
+        localFile_.close();
+        PlainError(ftpeOpenLocalFile);
+        EndOperation();
+        return false;
+    }
+    return true;
+}
+
+bool TMFtp::OpenUploadSource(int &typeState)
+{
+    localFile_.setFileName(LocalFile);
+    bool found = false;
+    const qint64 remoteSize = ListedRemoteSize(&found);
+    // Only a resumed upload starts past the beginning: a listed copy alone must
+    // never make the sender skip the head of the file.
+    ResumePosition = 0;
+    typeState = ReplyState::UploadType;
+    // Read-only: a write-protected local file can still be uploaded.
+    if (!localFile_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        PlainError(ftpeOpenLocalFile);
+        EndOperation();
+        return false;
+    }
+    if (!found || !resumeSupported_ || !OnFtpNeedInfo)
+        return true;
+    QString answer;
+    if (remoteSize < localFile_.size()) {
+        AskNeedInfo(needResumeUpload, answer);
+        if (answer == u"Resume") {
+            if (!localFile_.seek(remoteSize)) {
+                CloseLocalFile();
+                PlainError(ftpeOpenLocalFile);
+                EndOperation();
+                return false;
+            }
+            ResumePosition = remoteSize;
+            typeState = ReplyState::ResumeUploadType;
+            return true;
+        }
+    } else {
+        AskNeedInfo(needOverwriteRemote, answer);
+    }
+    if (answer == u"overwrite")
+        return true;
+    CloseLocalFile();
+    EndOperation();
+    return false;
+}
+
+// ---------------------------------------------------------------- replies
+
+void TMFtp::AnswerListPwd(const QByteArray &line)
+{
+    if (ReplyClass(line) != '2') {
+        FailTransfer(ftpeProtocol);
+        return;
+    }
+    currentDirectory_ = QuotedDirectory(line);
+    SendCommand("TYPE A", ReplyState::ListType);
+}
+
+void TMFtp::AnswerTransferType(const QByteArray &line)
+{
+    namespace RS = ReplyState;
+    int target = 0;
+    switch (replyState_) {
+    case RS::ListType: target = RS::ListPort; break;
+    case RS::DownloadType: target = RS::DownloadPort; break;
+    case RS::ResumeDownloadType: target = RS::ResumeDownloadPort; break;
+    case RS::UploadType: target = RS::UploadPort; break;
+    case RS::ResumeUploadType: target = RS::ResumeUploadPort; break;
+    default: return;
+    }
+    dataDone_ = false;
+    controlDone_ = false;
+    if (ReplyClass(line) != '2') {
+        FailTransfer(ftpeProtocol);
+        return;
+    }
+    OpenDataConnection(target);
+}
+
+void TMFtp::OpenDataConnection(int targetState)
+{
+    ++transferSerial_;
+    listingFramer_.Clear();
+    CloseDataSockets();
+    if (Passive) {
+        stateAfterPasv_ = targetState;
+        SendCommand("PASV", ReplyState::Pasv);
+        return;
+    }
+    // Active: the server connects back to a port of ours on the address the
+    // control connection leaves from.
+    const QString localAddress = LocalAddressText();
+    listenSocket_.OnAccept = nullptr;
+    listenSocket_.OnTimeout = [this](QObject *) { DataConnectionFailed(platform::WSAETIMEDOUT, true); };
+    listenSocket_.AddressText = localAddress;
+    listenSocket_.Port = 0;
+    listenSocket_.SetAddressText(localAddress);
+    listenSocket_.SetPortNumber(0);
+    listenSocket_.CreateSocket();
+    if (listenSocket_.LastError == 0)
+        listenSocket_.Listen();
+    QString address;
+    quint16 port = 0;
+    if (listenSocket_.LastError == 0)
+        address = listenSocket_.LocalAddressText();
+    if (listenSocket_.LastError == 0)
+        port = listenSocket_.LocalPort();
+    if (listenSocket_.LastError != 0) {
+        DataConnectionFailed(listenSocket_.LastError, false);
+        return;
+    }
+    // A server that never connects must not leave the transfer hanging.
+    listenSocket_.StartCountdown(TimeOutConnect);
+    SendCommand("PORT " + ftpparse::PortArgument(address, port), targetState);
+}
+
+void TMFtp::AnswerPasv(const QByteArray &line)
+{
+    const std::optional<ftpparse::PasvAddress> address =
+        ReplyClass(line) == '2' ? ftpparse::ParsePasvReply(line) : std::nullopt;
+    if (!address) {
+        FailTransfer(ftpeProtocol);
+        return;
+    }
+    QString host = address->host;
+    const QString peer = DottedAddress();
+    if (host != peer) {
+        // Never let the server aim us at a third host; NATed servers that name
+        // their private address are served by the same rule.
+        RaiseInfo(ftpiReply, QStringLiteral("PASV named %1, connecting to the server's address %2 instead\r\n")
+                                 .arg(host, peer));
+        host = peer;
+    }
+    listingFramer_.Clear();
+    dataSocket_.AddressText = host;
+    dataSocket_.Port = address->port;
+    dataSocket_.TimeOutConnect = TimeOutConnect;
+    dataSocket_.OnConnect = nullptr;
+    dataSocket_.OnTimeout = [this](QObject *) { DataConnectionFailed(platform::WSAETIMEDOUT, true); };
+    dataSocket_.SetAddressText(host);
+    dataSocket_.SetPortNumber(address->port);
+    dataSocket_.CreateSocket();
+    if (dataSocket_.LastError == 0)
+        dataSocket_.ConnectSocket();
+    if (dataSocket_.LastError != 0) {
+        DataConnectionFailed(dataSocket_.LastError, false);
+        return;
+    }
+    // Go straight on in the state that was waiting for the data connection.
+    SetReplyState(stateAfterPasv_);
+    DispatchReply("299");
+}
+
+void TMFtp::AnswerDataPort(const QByteArray &line)
+{
+    namespace RS = ReplyState;
+    const int state = replyState_;
+    if (ReplyClass(line) != '2') {
+        FailTransfer(ftpeProtocol);
+        return;
+    }
+    switch (state) {
+    case RS::ListPort:
+        AttachReceiver(&TMFtp::ListingReceiver, &TMFtp::ListingEnd);
+        FileNames.clear();
+        FileInfos.Clear();
+        DirectoryNames.clear();
+        DirectoryInfos.Clear();
+        listingParser_.Reset();
+        SendTransferCommand(FileMask.isEmpty() ? QByteArray("LIST") : "LIST " + FileMask, RS::List);
+        break;
+    case RS::DownloadPort:
+        AttachReceiver(&TMFtp::FileReceiver, &TMFtp::FileEnd);
+        SendTransferCommand("RETR " + RemoteFile, RS::Retr);
+        break;
+    case RS::ResumeDownloadPort:
+        AttachReceiver(&TMFtp::FileReceiver, &TMFtp::FileEnd);
+        SendCommand("REST " + QByteArray::number(localFile_.size()), RS::ResumeDownloadRest);
+        break;
+    case RS::UploadPort:
+        AttachSender();
+        SendTransferCommand("STOR " + RemoteFile, RS::Stor);
+        break;
+    case RS::ResumeUploadPort:
+        AttachSender();
+        SendCommand("REST " + QByteArray::number(ResumePosition), RS::ResumeUploadRest);
+        break;
+    default:
+        break;
+    }
+}
+
+void TMFtp::AnswerRest(const QByteArray &line)
+{
+    const bool download = replyState_ == ReplyState::ResumeDownloadRest;
+    if (ReplyClass(line) == '3' && !dataFailed_) {
+        if (download)
+            SendTransferCommand("RETR " + RemoteFile, ReplyState::Retr);
+        else
+            SendTransferCommand("STOR " + RemoteFile, ReplyState::Stor);
+        return;
+    }
+    if (dataFailed_) {
+        // The data connection is already gone and reported; nothing to resume.
+        SetReplyState(ReplyState::Idle);
+        EndOperation();
+        return;
+    }
+    RefuseTransfer(ftpiResumeFailed, QStringLiteral("Failed in resuming downloading file"));
+}
+
+void TMFtp::AnswerList(const QByteArray &line)
+{
+    switch (ReplyClass(line)) {
+    case '1':
+        return;
+    case '2':
+        ControlSideDone();
+        return;
+    default:
+        break;
+    }
+    if (line.startsWith("426")) {
+        Saw426();
+        return;
+    }
+    // After a failed data connection or an Abort the refusal is the expected
+    // end of this listing, not a broken dialogue.
+    if (dataFailed_ || abortRequested_) {
+        RefuseTransfer(ftpiAccessDenied, QString());
+        return;
+    }
+    CloseLocalFile();
+    ++transferSerial_;
+    CloseDataSockets();
+    FatalError(ftpeProtocol);
+}
+
+void TMFtp::AnswerRetr(const QByteArray &line)
+{
+    switch (ReplyClass(line)) {
+    case '1': {
+        const QByteArray size = ftpparse::FileSizeFromReply(line);
+        if (!size.isEmpty())
+            RaiseInfo(ftpiFileSize, QString::fromLatin1(size));
+        return;
+    }
+    case '2':
+        ControlSideDone();
+        return;
+    default:
+        break;
+    }
+    if (line.startsWith("426")) {
+        Saw426();
+        return;
+    }
+    RefuseTransfer(ftpiAccessDenied, QString());
+}
+
+void TMFtp::AnswerStor(const QByteArray &line)
+{
+    switch (ReplyClass(line)) {
+    case '1':
+        return;
+    case '2':
+        ControlSideDone();
+        return;
+    default:
+        break;
+    }
+    if (line.startsWith("426")) {
+        Saw426();
+        return;
+    }
+    RefuseTransfer(ftpiAccessDenied, QString());
+}
+
+// ---------------------------------------------------------------- command side
+
+void TMFtp::SendTransferCommand(const QByteArray &command, int expectState)
+{
+    if (!SendCommand(command, expectState))
+        return;
+    transferCommandSent_ = true;
+    if (senderPending_) {
+        // The data connection came up while the command was being sent; start
+        // the sender from the event loop, not nested inside the reply handler.
+        senderPending_ = false;
+        const quint64 serial = transferSerial_;
+        QTimer::singleShot(0, this, [this, serial] {
+            if (serial == transferSerial_ && !operationEnded_)
+                RunSender();
+        });
+    }
+    if (abortDeferred_) {
+        abortDeferred_ = false;
+        Abort();
+    }
+}
+
+void TMFtp::ControlSideDone()
+{
+    controlDone_ = true;
+    // Later replies (an ABOR's own 225/226) must not end the operation twice.
+    SetReplyState(ReplyState::Idle);
+    if (dataDone_)
+        EndOperation();
+}
+
+void TMFtp::Saw426()
+{
+    saw426_ = true;
+    ArmSilenceFallback();
+}
+
+void TMFtp::RefuseTransfer(FtpInfo info, const QString &text)
+{
+    ++transferSerial_;
+    CloseDataSockets();
+    CloseLocalFile();
+    senderPending_ = false;
+    RaiseInfo(info, text);
+    success_ = false;
+    SetReplyState(ReplyState::Idle);
+    EndOperation();
+}
+
+void TMFtp::FailTransfer(FtpError error)
+{
+    ++transferSerial_;
+    CloseLocalFile();
+    FatalError(error);
+}
+
+void TMFtp::EndOperation()
+{
+    if (operationEnded_)
+        return;
+    operationEnded_ = true;
+    PostReady();
+}
+
+void TMFtp::ArmSilenceFallback()
+{
+    // A 426 is never acted on by itself: normally a 226 follows. A server that
+    // sends nothing more once the data side is over would leave us busy for
+    // ever, so after TimeOutConnect seconds the transfer ends as failed.
+    if (!dataDone_ || controlDone_ || operationEnded_ || !(saw426_ || dataFailed_))
+        return;
+    const quint64 serial = operationSerial_;
+    QTimer::singleShot(qMax(1, TimeOutConnect) * 1000, this, [this, serial] {
+        if (serial != operationSerial_ || operationEnded_ || controlDone_)
+            return;
+        success_ = false;
+        SetReplyState(ReplyState::Idle);
+        EndOperation();
+    });
+}
+
+// ---------------------------------------------------------------- data side
+
+void TMFtp::AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)())
+{
+    dataSocket_.OnRead = [this, receiver](QObject *) { (this->*receiver)(); };
+    dataSocket_.OnClose = [this, end](QObject *) { (this->*end)(); };
+    dataSocket_.OnWrite = nullptr;
+    if (Passive)
+        dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
+    else
+        listenSocket_.OnAccept = [this](QObject *) { DataConnected(); };
+}
+
+void TMFtp::AttachSender()
+{
+    dataSocket_.OnRead = nullptr;
+    dataSocket_.OnClose = [this](QObject *) { FileEnd(); };
+    dataSocket_.OnWrite = nullptr;
+    if (Passive) {
+        dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
+        dataSocket_.OnWrite = [this](QObject *) { UploadSender(); };
+    } else {
+        listenSocket_.OnAccept = [this](QObject *) { UploadSender(); };
+    }
+}
+
+bool TMFtp::AcceptDataConnection()
+{
+    listenSocket_.OnAccept = nullptr;
+    dataSocket_.Accept(listenSocket_);
+    const int error = dataSocket_.LastError;
+    // One connection per transfer: nobody else gets to connect afterwards.
+    listenSocket_.CloseSocket();
+    if (error != 0) {
+        DataConnectionFailed(error, true);
+        return false;
+    }
+    return true;
+}
+
+void TMFtp::DataConnected()
+{
+    if (!Passive) {
+        if (!AcceptDataConnection())
+            return;
+    } else if (dataSocket_.LastError != 0) {
+        DataConnectionFailed(dataSocket_.LastError, true);
+        return;
+    }
+    dataSocket_.OnConnect = nullptr;
+    BytesTransferred = 0;
+    success_ = true;
+    startTime_.start();
+    ElapsedTime = 0;
+    listingFramer_.Clear();
+}
+
+void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
+{
+    if (operationEnded_ || dataDone_)
+        return;
+    ++transferSerial_;
+    CloseDataSockets();
+    CloseLocalFile();
+    senderPending_ = false;
+    dataDone_ = true;
+    dataFailed_ = true;
+    if (abortRequested_) {
+        success_ = false;
+    } else {
+        lastErrorText_ = QStringLiteral("Data connection failed (socket error %1)").arg(socketError);
+        PlainError(ftpeDataError);
+    }
+    if (controlDone_ || !commandMayBeOut) {
+        SetReplyState(ReplyState::Idle);
+        EndOperation();
+        return;
+    }
+    // The transfer command may be out: its reply ends the operation, or the
+    // fallback does when the server stays silent.
+    ArmSilenceFallback();
+}
+
+void TMFtp::RefreshElapsed()
+{
+    if (startTime_.isValid())
+        ElapsedTime = startTime_.elapsed();
+}
+
+void TMFtp::DrainDataSocket()
+{
+    // The close notice can come while bytes are still waiting: read them all.
+    if (!dataSocket_.OnRead)
+        return;
+    for (;;) {
+        const qint64 before = BytesTransferred;
+        platform::LineSocket::Notify reader = dataSocket_.OnRead;
+        reader(&dataSocket_);
+        if (BytesTransferred == before || !dataSocket_.HasSocket() || !dataSocket_.OnRead)
+            break;
+    }
+}
+
+void TMFtp::ListingReceiver()
+{
+    ReceivingListing = true;
+    char *buffer = transferBuffer_.data();
+    const int count = dataSocket_.ReceiveData(buffer, int(transferBuffer_.size()));
+    if (count <= 0)
+        return;  // a receive error is not acted on; the close ends the listing
+    BytesTransferred += count;
+    listingFramer_.Append(QByteArrayView(buffer, count));
+    const quint64 serial = transferSerial_;
+    QByteArray line;
+    while (listingFramer_.NextLine(line)) {
+        RefreshElapsed();
+        // A NUL has no place in a name; such a line is dropped alone.
+        if (line.contains('\0'))
+            continue;
+        if (OnFtpInfo)
+            RaiseInfo(ftpiProgress, platform::DecodeAnsi(line));
+        FileLine(line);
+        if (serial != transferSerial_)
+            return;  // an event handler ended the transfer
+    }
+    if (listingFramer_.Overflowed())
+        listingFramer_.Clear();
+}
+
+void TMFtp::FileLine(const QByteArray &line)
+{
+    if (OnFtpInfo)
+        RaiseInfo(ftpiListingLine, platform::DecodeAnsi(line));
+    const ParsedEntry entry = listingParser_.Parse(ServerType, line);
+    if (!entry.accepted)
+        return;
+    if (entry.directory) {
+        DirectoryNames.append(entry.name);
+        DirectoryInfos.Add(entry.attributes, entry.date, entry.size, QByteArray(), QByteArray());
+    } else {
+        FileNames.append(entry.name);
+        FileInfos.Add(entry.attributes, entry.date, entry.size, QByteArray(), QByteArray());
+    }
+}
+
+void TMFtp::ListingEnd()
+{
+    const int closeError = dataSocket_.LastError;
+    dataSocket_.OnConnect = nullptr;
+    DrainDataSocket();
+    RefreshElapsed();
+    ++transferSerial_;
+    CloseDataSockets();
+    if (closeError != 0 && !abortRequested_) {
+        lastErrorText_ = QStringLiteral("Listing connection broken (socket error %1)").arg(closeError);
+        PlainError(ftpeDataError);
+    }
+    RaiseInfo(ftpiListingReady, QStringLiteral("Listing ready"));
+    RaiseInfo(ftpiTransferDone, QStringLiteral("Transfer done"));
+    ReceivingListing = false;
+    dataDone_ = true;
+    if (controlDone_)
+        EndOperation();
+    else
+        ArmSilenceFallback();
+}
+
+void TMFtp::FileReceiver()
+{
+    ReceivingListing = false;
+    char *buffer = transferBuffer_.data();
+    const int count = dataSocket_.ReceiveData(buffer, int(transferBuffer_.size()));
+    if (count <= 0)
+        return;
+    BytesTransferred += count;
+    RefreshElapsed();
+    RaiseInfo(ftpiProgress);
+    if (!localFileOpen_ || !localFile_.isOpen())
+        return;
+    if (localFile_.write(buffer, count) != count) {
+        // Disk full or the file went away: say so, stop writing, and stop the
+        // server rather than pulling the rest of the file for nothing.
+        PlainError(ftpeWriteLocalFile);
+        CloseLocalFile();
+        Abort();
+    }
+}
+
+void TMFtp::FileEnd()
+{
+    const int closeError = dataSocket_.LastError;
+    const bool senderWasRunning = senderRunning_;
+    senderRunning_ = false;
+    DrainDataSocket();
+    RefreshElapsed();
+    ++transferSerial_;
+    CloseDataSockets();
+    CloseLocalFile();
+    // The server closing an upload's connection, or a reset, is a broken transfer.
+    if ((closeError != 0 || senderWasRunning) && !abortRequested_) {
+        lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(closeError);
+        PlainError(ftpeDataError);
+    }
+    RaiseInfo(ftpiTransferDone, QStringLiteral("Transfer done"));
+    ReceivingListing = false;
+    dataDone_ = true;
+    if (controlDone_)
+        EndOperation();
+    else
+        ArmSilenceFallback();
+}
+
+void TMFtp::CloseLocalFile()
+{
+    if (localFile_.isOpen())
+        localFile_.close();
+    localFileOpen_ = false;
+}
+
+// ---------------------------------------------------------------- sender
+
+void TMFtp::UploadSender()
+{
+    if (Passive) {
+        dataSocket_.OnWrite = nullptr;  // the sender runs once
+    } else if (!AcceptDataConnection()) {
+        return;
+    }
+    if (!transferCommandSent_) {
+        // Passive connects can complete while STOR is still being sent: data
+        // before STOR would fill the socket and wait for ever.
+        senderPending_ = true;
+        return;
+    }
+    RunSender();
+}
+
+void TMFtp::RunSender()
+{
+    if (senderRunning_ || dataDone_)
+        return;
+    senderRunning_ = true;
+    ReceivingListing = false;
+    BytesTransferred = ResumePosition;
+    startTime_.start();
+    ElapsedTime = 0;
+    const qint64 fileSize = localFile_.size();
+    RaiseInfo(ftpiFileSize, QString::number(fileSize));
+    qint64 remaining = qMax<qint64>(0, fileSize - ResumePosition);
+    const quint64 serial = transferSerial_;
+    char *buffer = transferBuffer_.data();
+    while (remaining > 0) {
+        if (abortRequested_) {
+            success_ = false;
+            break;
+        }
+        const int block = int(qMin<qint64>(remaining, transferBuffer_.size()));
+        if (!localFile_.isOpen() || localFile_.read(buffer, block) != block) {
+            senderRunning_ = false;
+            PlainError(ftpeReadLocalFile);
+            FinishSenderSide();
+            return;
+        }
+        BytesTransferred += block;
+        remaining -= block;
+        switch (SendDataBlock(buffer, block, serial)) {
+        case SendResult::Sent:
+            break;
+        case SendResult::Stale:
+            return;  // the transfer was ended while we waited; nothing is ours now
+        case SendResult::Failed:
+            senderRunning_ = false;
+            if (!abortRequested_) {
+                lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(dataSocket_.LastError);
+                PlainError(ftpeDataError);
+            }
+            FinishSenderSide();
+            return;
+        }
+        RaiseInfo(ftpiProgress);
+        RefreshElapsed();
+        if (serial != transferSerial_)
+            return;
+    }
+    senderRunning_ = false;
+    FinishSenderSide();
+}
+
+TMFtp::SendResult TMFtp::SendDataBlock(const char *data, int count, quint64 serial)
+{
+    int offset = 0;
+    bool wouldBlock = false;
+    while (offset < count) {
+        // The UI, Abort and control replies run here. After a would-block we
+        // sleep until some event (the socket's write notice among them).
+        QCoreApplication::processEvents(wouldBlock ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+        if (serial != transferSerial_ || !dataSocket_.HasSocket())
+            return SendResult::Stale;
+        const int taken = dataSocket_.SendData(data + offset, count - offset);
+        if (dataSocket_.LastError != 0)
+            return SendResult::Failed;
+        offset += taken;
+        wouldBlock = taken == 0;
+    }
+    return SendResult::Sent;
+}
+
+void TMFtp::FinishSenderSide()
+{
+    ++transferSerial_;
+    CloseDataSockets();
+    CloseLocalFile();
+    RaiseInfo(ftpiTransferDone, QStringLiteral("Transfer done"));
+    dataDone_ = true;
+    if (controlDone_)
+        EndOperation();
+    else if (!success_)
+        ArmFailedSenderFallback();
+}
+
+void TMFtp::ArmFailedSenderFallback()
+{
+    // The server's reply to STOR normally ends a failed upload; this only
+    // covers a server that answers nothing once the data connection is gone.
+    dataFailed_ = true;
+    ArmSilenceFallback();
+}
+
+// ---------------------------------------------------------------- abort
+
+void TMFtp::Abort()
+{
+    if (abortRequested_ || abortDeferred_)
+        return;
+    // Only a running listing or transfer has anything to abort; an ABOR at any
+    // other time would put an extra reply into another command's state.
+    if (!Connected || !busy_ || operationEnded_ || !IsTransferKind(operationKind_))
+        return;
+    if (!transferCommandSent_) {
+        abortDeferred_ = true;
+        return;
+    }
+    abortRequested_ = true;
+    if (!dataDone_)
+        success_ = false;
+    // Telnet "synch": IP in band, DM as urgent data so the server looks at the
+    // control connection at once, then ABOR and DM once more in band.
+    if (!SendRaw(TelnetInterrupt, false))
+        return;
+    if (!SendRaw(TelnetDataMark, true))
+        return;
+    RaiseInfo(ftpiCommand, QStringLiteral("ABOR\r\n"));
+    if (!SendRaw("ABOR\r\n", false))
+        return;
+    SendRaw(TelnetDataMark, false);
+}
