@@ -6,7 +6,8 @@
 
 #include <arpa/inet.h>
 
-Q_LOGGING_CATEGORY(lcMail, "tarvo.mail")
+// Stage changes are traced with QT_LOGGING_RULES="tarvo.mail.debug=true".
+Q_LOGGING_CATEGORY(lcMail, "tarvo.mail", QtWarningMsg)
 
 namespace {
 
