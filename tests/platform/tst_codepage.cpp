@@ -31,28 +31,31 @@ void TestCodepage::decode_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("utf8");
 
-    QTest::newRow("ascii") << QByteArray("ftp.example.com") << QStringLiteral("ftp.example.com");
-    QTest::newRow("utf-8 chinese") << QByteArray::fromHex("e4b8ade69687") << QStringLiteral("中文");
-    QTest::newRow("gbk chinese") << QByteArray::fromHex("d6d0cec4") << QStringLiteral("中文");
+    QTest::newRow("ascii") << QByteArray("ftp.example.com") << QStringLiteral("ftp.example.com") << true;
+    QTest::newRow("utf-8 chinese") << QByteArray::fromHex("e4b8ade69687") << QStringLiteral("中文") << true;
+    QTest::newRow("gbk chinese") << QByteArray::fromHex("d6d0cec4") << QStringLiteral("中文") << false;
     // C1 AA CD A8 looks like two UTF-8 pairs, but C1 AA is an overlong form.
-    QTest::newRow("gbk that looks like utf-8") << QByteArray::fromHex("c1aacda8") << QStringLiteral("联通");
+    QTest::newRow("gbk that looks like utf-8") << QByteArray::fromHex("c1aacda8") << QStringLiteral("联通") << false;
     // The trail byte of 亅 is "|": it must not end the character.
-    QTest::newRow("gbk trail byte 0x7c") << QByteArray::fromHex("817c7c") << QStringLiteral("亅|");
-    QTest::newRow("gbk trail byte 0x7c, common char") << QByteArray::fromHex("b07c") << QStringLiteral("皘");
-    QTest::newRow("gb18030 four-byte") << QByteArray::fromHex("9439fc36") << QString::fromUtf8("\xF0\x9F\x98\x80");
-    QTest::newRow("utf-8 cut off at the end") << QByteArray::fromHex("e4b8") << QStringLiteral("涓");
-    QTest::newRow("utf-8 bom dropped") << QByteArray::fromHex("efbbbf") + "ab" << QStringLiteral("ab");
-    QTest::newRow("gb18030 bom dropped") << QByteArray::fromHex("84319533d6d0") << QStringLiteral("中");
-    QTest::newRow("utf-8 surrogate is not utf-8") << QByteArray::fromHex("eda080") << QStringLiteral("頎") + QChar(0xFFFD);
-    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("gbk trail byte 0x7c") << QByteArray::fromHex("817c7c") << QStringLiteral("亅|") << false;
+    QTest::newRow("gbk trail byte 0x7c, common char") << QByteArray::fromHex("b07c") << QStringLiteral("皘") << false;
+    QTest::newRow("gb18030 four-byte") << QByteArray::fromHex("9439fc36") << QString::fromUtf8("\xF0\x9F\x98\x80") << false;
+    QTest::newRow("utf-8 cut off at the end") << QByteArray::fromHex("e4b8") << QStringLiteral("涓") << false;
+    QTest::newRow("utf-8 bom dropped") << QByteArray::fromHex("efbbbf") + "ab" << QStringLiteral("ab") << true;
+    QTest::newRow("gb18030 bom dropped") << QByteArray::fromHex("84319533d6d0") << QStringLiteral("中") << false;
+    QTest::newRow("utf-8 surrogate is not utf-8") << QByteArray::fromHex("eda080") << QStringLiteral("頎") + QChar(0xFFFD) << false;
+    QTest::newRow("empty") << QByteArray() << QString() << true;
 }
 
 void TestCodepage::decode()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
+    QFETCH(bool, utf8);
     QCOMPARE(DecodeAnsi(bytes), text);
+    QCOMPARE(IsValidUtf8(bytes), utf8);
 }
 
 void TestCodepage::encode_data()

@@ -32,7 +32,6 @@ private slots:
     void shellOpenReachesTheDesktop();
     void startProgram();
     void moveToTrash();
-    void typeNamesAndIcons();
 };
 
 void TestShell::attributeLetters_data()
@@ -164,24 +163,6 @@ void TestShell::moveToTrash()
 
     QVERIFY(!MoveToTrash(dir.filePath(QStringLiteral("missing"))));
     qunsetenv("XDG_DATA_HOME");
-}
-
-void TestShell::typeNamesAndIcons()
-{
-    QTemporaryDir dir;
-    const QString text = dir.filePath(QStringLiteral("a.txt"));
-    QFile file(text);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("hello\n");
-    file.close();
-
-    const QString folderType = FileTypeName(QFileInfo(dir.path()));
-    const QString textType = FileTypeName(QFileInfo(text));
-    QVERIFY(!folderType.isEmpty());
-    QVERIFY(!textType.isEmpty());
-    QVERIFY(folderType != textType);
-    QVERIFY(!SystemIcon(QFileInfo(dir.path())).isNull());
-    QVERIFY(!SystemIcon(QFileInfo(text)).isNull());
 }
 
 QTEST_MAIN(TestShell)
