@@ -34,21 +34,26 @@ QString WithoutByteOrderMark(QString text)
 
 QString DecodeAnsi(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    // Listings decode every name: keep one converter of each kind per thread instead of
+    // opening the GB18030 converter for each line.
+    thread_local QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    thread_local QStringDecoder gb(kAnsiCodec, QStringConverter::Flag::Stateless);
+    utf8.resetState();
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return WithoutByteOrderMark(std::move(text));
-    QStringDecoder gb(kAnsiCodec, QStringConverter::Flag::Stateless);
     if (!gb.isValid())
         return QString::fromLatin1(bytes.data(), bytes.size());
+    gb.resetState();
     return WithoutByteOrderMark(gb.decode(bytes));
 }
 
 QByteArray EncodeAnsi(QStringView text)
 {
-    QStringEncoder gb(kAnsiCodec, QStringConverter::Flag::Stateless);
+    thread_local QStringEncoder gb(kAnsiCodec, QStringConverter::Flag::Stateless);
     if (!gb.isValid())
         return text.toUtf8();
+    gb.resetState();
     return gb.encode(text);
 }
 
