@@ -72,6 +72,8 @@ class Handler(socketserver.BaseRequestHandler):
             head, body = read_request(sock)
         except OSError:
             return
+        if not head.strip():
+            return  # a readiness probe: connected and went away
         first = head.split(b"\r\n", 1)[0].decode("latin-1")
         parts = first.split(" ")
         target = parts[1] if len(parts) > 1 else ""

@@ -1,6 +1,13 @@
 #include "http_peer.h"
 
+#ifdef TARVO_HAVE_TESTSUPPORT
 #include "support/peer_server.h"
+#else
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#endif
 
 #include <QFile>
 #include <QJsonArray>
@@ -8,8 +15,17 @@
 #include <QSaveFile>
 
 HttpPeer::HttpPeer() = default;
-HttpPeer::~HttpPeer() = default;
+HttpPeer::~HttpPeer()
+{
+#ifndef TARVO_HAVE_TESTSUPPORT
+    if (process_) {
+        process_->kill();
+        process_->waitForFinished(5000);
+    }
+#endif
+}
 
+#ifdef TARVO_HAVE_TESTSUPPORT
 bool HttpPeer::Start(QString *whyNot)
 {
     server_ = testsupport::PeerServer::StartScript(
@@ -24,6 +40,39 @@ quint16 HttpPeer::Port() const
     return server_->Port();
 }
 
+QString HttpPeer::root() const
+{
+    return server_->Root();
+}
+#else
+bool HttpPeer::Start(QString *whyNot)
+{
+    folder_ = std::make_unique<QTemporaryDir>();
+    process_ = std::make_unique<QProcess>();
+    QString source = QProcessEnvironment::systemEnvironment().value(QStringLiteral("TARVO_SOURCE_DIR"));
+    process_->start(QStringLiteral("/usr/bin/python3"),
+                    {source + QStringLiteral("/tests/peers/http_peer.py"), QStringLiteral("--root"), folder_->path()});
+    if (!process_->waitForStarted(5000) || !process_->waitForReadyRead(10000)) {
+        *whyNot = QStringLiteral("http_peer.py did not start: ") + QString::fromLocal8Bit(process_->readAllStandardError());
+        return false;
+    }
+    QRegularExpressionMatch m = QRegularExpression(QStringLiteral("PORT (\\d+)"))
+                                    .match(QString::fromLatin1(process_->readAllStandardOutput()));
+    port_ = quint16(m.captured(1).toUInt());
+    return port_ != 0;
+}
+
+quint16 HttpPeer::Port() const
+{
+    return port_;
+}
+
+QString HttpPeer::root() const
+{
+    return folder_->path();
+}
+#endif
+
 QString HttpPeer::BaseUrl() const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(Port());
@@ -32,7 +81,7 @@ QString HttpPeer::BaseUrl() const
 void HttpPeer::SetRoutes(const QJsonObject &routes)
 {
     // Written whole and renamed into place: the peer reads it on every request.
-    QSaveFile file(server_->Root() + QStringLiteral("/routes.json"));
+    QSaveFile file(root() + QStringLiteral("/routes.json"));
     file.open(QIODevice::WriteOnly);
     file.write(QJsonDocument(routes).toJson());
     file.commit();
@@ -63,7 +112,7 @@ QJsonObject HttpPeer::Hold(int ms)
 QList<PeerRequest> HttpPeer::Requests() const
 {
     QList<PeerRequest> requests;
-    QFile log(server_->Root() + QStringLiteral("/requests.log"));
+    QFile log(root() + QStringLiteral("/requests.log"));
     if (!log.open(QIODevice::ReadOnly))
         return requests;
     const QList<QByteArray> lines = log.readAll().split('\n');
