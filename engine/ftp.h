@@ -290,6 +290,11 @@ private:
     bool HoldWhileChmodPending(std::function<void()> operation);
     // Refuses a name that would split the command line (CR or LF).
     bool RefuseUnsafeName(const QByteArray &name);
+    void ReleaseHeldOperations();
+    void StartSingleCommand(int kind, const QByteArray &command, const QByteArray &name);
+    void StartRename(int kind, const QByteArray &oldName, const QByteArray &newName);
+    bool sendingChmod_ = false;    // the SITE line is being handed to the socket
+    bool releasingHeld_ = false;   // the next hold check lets a released operation through
 
     // ---- state ----
     Tmsocket dataSocket_;
