@@ -1,0 +1,533 @@
+#include "peer_server.h"
+
+#include "port_block.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <csignal>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef TARVO_DEFAULT_SOURCE_DIR
+#define TARVO_DEFAULT_SOURCE_DIR ""
+#endif
+
+namespace testsupport {
+
+namespace {
+
+QString EnvOr(const char *name, const QString &fallback)
+{
+    const QString value = qEnvironmentVariable(name);
+    return value.isEmpty() ? fallback : value;
+}
+
+QString SourceDir()
+{
+    return EnvOr("TARVO_SOURCE_DIR", QString::fromLocal8Bit(TARVO_DEFAULT_SOURCE_DIR));
+}
+
+bool PythonImports(const char *module)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QStringLiteral("import %1").arg(QLatin1String(module))});
+    return python.waitForFinished(10000) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
+}
+
+bool FtpUserExists()
+{
+    return ::getpwnam("tarvoftp") != nullptr;
+}
+
+bool IsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+// A complete FTP or SMTP reply: the last line is "NNN " (or exactly "NNN").
+bool ReplyComplete(const QByteArray &text)
+{
+    if (!text.endsWith('\n'))
+        return false;
+    QByteArrayList lines = text.split('\n');
+    lines.removeLast();  // empty piece after the final LF
+    const QByteArray last = lines.last().trimmed();
+    return last.size() >= 3 && std::isdigit(uchar(last[0])) && std::isdigit(uchar(last[1])) &&
+           std::isdigit(uchar(last[2])) && (last.size() == 3 || last[3] == ' ');
+}
+
+}  // namespace
+
+QString PeersRoot()
+{
+    return EnvOr("TARVO_PEERS_DIR", SourceDir() + QStringLiteral("/.peers")) + QStringLiteral("/root");
+}
+
+QString PeerScriptsFolder()
+{
+    return SourceDir() + QStringLiteral("/tests/peers");
+}
+
+QString PeerServer::KindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Vsftpd: return QStringLiteral("vsftpd");
+    case Kind::Proftpd: return QStringLiteral("proftpd");
+    case Kind::PureFtpd: return QStringLiteral("pure-ftpd");
+    case Kind::Pyftpdlib: return QStringLiteral("pyftpdlib");
+    case Kind::Smtp: return QStringLiteral("aiosmtpd");
+    case Kind::Script: return QStringLiteral("script");
+    }
+    return QStringLiteral("unknown");
+}
+
+QList<PeerServer::Kind> PeerServer::FtpKinds()
+{
+    return {Kind::Vsftpd, Kind::Proftpd, Kind::PureFtpd, Kind::Pyftpdlib};
+}
+
+bool PeerServer::Available(Kind kind, QString *whyNot)
+{
+    auto no = [whyNot](const QString &reason) {
+        if (whyNot)
+            *whyNot = reason;
+        return false;
+    };
+    if (!QFileInfo(QStringLiteral("/usr/bin/python3")).isExecutable() &&
+        (kind == Kind::Pyftpdlib || kind == Kind::Smtp || kind == Kind::Script))
+        return no(QStringLiteral("/usr/bin/python3 is missing (run scripts/install-deps)"));
+    switch (kind) {
+    case Kind::Vsftpd:
+        if (!QFileInfo(QStringLiteral("/usr/sbin/vsftpd")).isExecutable())
+            return no(QStringLiteral("vsftpd is not installed (run scripts/install-deps)"));
+        if (!IsRoot())
+            return no(QStringLiteral("vsftpd logs in system users only when started as root"));
+        if (!FtpUserExists())
+            return no(QStringLiteral("system user tarvoftp is missing (run scripts/install-deps)"));
+        return true;
+    case Kind::Proftpd:
+        if (!QFileInfo(PeersRoot() + QStringLiteral("/usr/sbin/proftpd")).isExecutable())
+            return no(QStringLiteral("proftpd is not unpacked in %1 (run scripts/install-deps)").arg(PeersRoot()));
+        if (!IsRoot())
+            return no(QStringLiteral("proftpd logs in system users only when started as root"));
+        if (!FtpUserExists())
+            return no(QStringLiteral("system user tarvoftp is missing (run scripts/install-deps)"));
+        return true;
+    case Kind::PureFtpd:
+        if (!QFileInfo(PeersRoot() + QStringLiteral("/usr/sbin/pure-ftpd")).isExecutable() ||
+            !QFileInfo(PeersRoot() + QStringLiteral("/usr/bin/pure-pw")).isExecutable())
+            return no(QStringLiteral("pure-ftpd is not unpacked in %1 (run scripts/install-deps)").arg(PeersRoot()));
+        if (IsRoot() && !FtpUserExists())
+            return no(QStringLiteral("system user tarvoftp is missing (run scripts/install-deps)"));
+        return true;
+    case Kind::Pyftpdlib: {
+        static const bool present = PythonImports("pyftpdlib");
+        return present || no(QStringLiteral("python3-pyftpdlib is not installed (run scripts/install-deps)"));
+    }
+    case Kind::Smtp: {
+        static const bool present = PythonImports("aiosmtpd");
+        return present || no(QStringLiteral("python3-aiosmtpd is not installed (run scripts/install-deps)"));
+    }
+    case Kind::Script:
+        return true;
+    }
+    return no(QStringLiteral("unknown kind"));
+}
+
+PeerServer::PeerServer(Kind kind) : kind_(kind) {}
+
+std::unique_ptr<PeerServer> PeerServer::Start(Kind kind, QString *whyNot)
+{
+    return Start(kind, Options{}, whyNot);
+}
+
+std::unique_ptr<PeerServer> PeerServer::StartScript(const QString &script, const QStringList &arguments,
+                                                    QString *whyNot)
+{
+    Options options;
+    options.script = script;
+    options.arguments = arguments;
+    return Start(Kind::Script, options, whyNot);
+}
+
+std::unique_ptr<PeerServer> PeerServer::Start(Kind kind, const Options &options, QString *whyNot)
+{
+    QString reason;
+    if (!Available(kind, &reason)) {
+        if (whyNot)
+            *whyNot = KindName(kind) + QStringLiteral(" cannot run here: ") + reason;
+        return nullptr;
+    }
+    std::unique_ptr<PeerServer> server(new PeerServer(kind));
+    if (!server->Launch(options, &reason)) {
+        if (whyNot)
+            *whyNot = KindName(kind) + QStringLiteral(" did not start: ") + reason;
+        return nullptr;  // the destructor stops what did start and removes the run folder
+    }
+    return server;
+}
+
+bool PeerServer::Launch(const Options &options, QString *whyNot)
+{
+    const QByteArray pattern =
+        QFile::encodeName(QDir::tempPath() + QStringLiteral("/tarvo-peer-%1-XXXXXX").arg(KindName(kind_)));
+    QByteArray buffer = pattern;
+    if (!::mkdtemp(buffer.data())) {
+        *whyNot = QStringLiteral("cannot create a run folder in %1").arg(QDir::tempPath());
+        return false;
+    }
+    runFolder_ = QFile::decodeName(buffer);
+    // The servers' unprivileged processes must reach the root below it.
+    ::chmod(buffer.constData(), 0755);
+    logFiles_ << runFolder_ + QStringLiteral("/server.log");
+
+    root_ = runFolder_ + QStringLiteral("/root");
+    if (options.rootOnTmpfs && QFileInfo(QStringLiteral("/dev/shm")).isWritable()) {
+        QByteArray shm = "/dev/shm/tarvo-peer-root-XXXXXX";
+        if (::mkdtemp(shm.data())) {
+            ::chmod(shm.constData(), 0755);
+            tmpfsFolder_ = QFile::decodeName(shm);
+            root_ = tmpfsFolder_ + QStringLiteral("/root");
+        }
+    }
+    if (!QDir().mkpath(root_)) {
+        *whyNot = QStringLiteral("cannot create the root folder %1").arg(root_);
+        return false;
+    }
+    ::chmod(QFile::encodeName(root_).constData(), 0755);
+
+    if (!Prepare(options, whyNot))
+        return false;
+    HandOver(root_);
+
+    process_ = std::make_unique<QProcess>();
+    process_->setProgram(program_);
+    process_->setArguments(arguments_);
+    process_->setWorkingDirectory(runFolder_);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &pair : std::as_const(environment_))
+        environment.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+    process_->setProcessEnvironment(environment);
+    // A log file, not a pipe: a chatty server must never block on a full pipe.
+    process_->setProcessChannelMode(QProcess::MergedChannels);
+    process_->setStandardOutputFile(runFolder_ + QStringLiteral("/server.log"), QIODevice::Append);
+    process_->setStandardInputFile(QProcess::nullDevice());
+    process_->setChildProcessModifier([] {
+        ::setsid();                         // own process group: Kill/Pause reach the session children
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a crashed test
+    });
+    process_->start();
+    if (!process_->waitForStarted(5000)) {
+        *whyNot = QStringLiteral("cannot run %1: %2").arg(program_, process_->errorString());
+        return false;
+    }
+
+    const QDeadlineTimer deadline(options.startTimeoutMs);
+    if (portFromOutput_ && !ReadAnnouncedPort(int(deadline.remainingTime()), whyNot))
+        return false;
+    if (!WaitReady(int(deadline.remainingTime()))) {
+        QString state = Running() ? QStringLiteral("still running")
+                                  : QStringLiteral("exited with code %1").arg(process_->exitCode());
+        *whyNot = QStringLiteral("port %1 did not become ready within %2 ms (process %3)\n%4")
+                      .arg(port_)
+                      .arg(options.startTimeoutMs)
+                      .arg(state, LogTail());
+        return false;
+    }
+    return true;
+}
+
+bool PeerServer::ReadAnnouncedPort(int timeoutMs, QString *whyNot)
+{
+    // "The first number on a line": "8080", "listening on 8080", "ready 8080".
+    static const QRegularExpression number(QStringLiteral("\\b(\\d{1,5})\\b"));
+    const QDeadlineTimer deadline(timeoutMs);
+    QFile log(runFolder_ + QStringLiteral("/server.log"));
+    while (!deadline.hasExpired()) {
+        if (log.open(QIODevice::ReadOnly)) {
+            const QList<QByteArray> lines = log.readAll().split('\n');
+            log.close();
+            for (int i = 0; i + 1 < lines.size(); ++i) {  // complete lines only
+                const auto match = number.match(QString::fromUtf8(lines[i]));
+                const int value = match.hasMatch() ? match.captured(1).toInt() : 0;
+                if (value > 0 && value < 65536) {
+                    port_ = quint16(value);
+                    return true;
+                }
+            }
+        }
+        if (!Running())
+            break;
+        QThread::msleep(20);
+    }
+    *whyNot = QStringLiteral("the script printed no port number\n%1").arg(LogTail());
+    return false;
+}
+
+bool PeerServer::WaitReady(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    const bool greets = kind_ != Kind::Script;
+    while (!deadline.hasExpired()) {
+        if (!Running())
+            return false;
+        QTcpSocket probe;
+        probe.connectToHost(Host(), port_);
+        if (probe.waitForConnected(int(qBound(qint64(1), deadline.remainingTime(), qint64(500))))) {
+            if (!greets)
+                return true;
+            QByteArray text;
+            while (!ReplyComplete(text) && !deadline.hasExpired() &&
+                   probe.waitForReadyRead(int(qMax(qint64(1), deadline.remainingTime()))))
+                text += probe.readAll();
+            if (ReplyComplete(text)) {
+                greeting_ = text;
+                probe.write("QUIT\r\n");
+                probe.waitForBytesWritten(200);
+                probe.abort();
+                return true;
+            }
+            probe.abort();
+        }
+        QThread::msleep(30);
+    }
+    return false;
+}
+
+PeerServer::~PeerServer()
+{
+    Stop();
+    process_.reset();
+    if (!runFolder_.isEmpty())
+        QDir(runFolder_).removeRecursively();
+    if (!tmpfsFolder_.isEmpty())
+        QDir(tmpfsFolder_).removeRecursively();
+}
+
+bool PeerServer::Running() const
+{
+    if (!process_)
+        return false;
+    // Lets QProcess notice an exit without an event loop.
+    if (process_->state() != QProcess::NotRunning)
+        process_->waitForFinished(0);
+    return process_->state() != QProcess::NotRunning;
+}
+
+qint64 PeerServer::ProcessId() const
+{
+    return Running() ? process_->processId() : 0;
+}
+
+QList<PeerServer::Process> PeerServer::ProcessTree() const
+{
+    // Every process whose parent chain leads to the server: vsftpd's session
+    // processes make themselves session leaders, so a process group misses them.
+    QList<Process> tree;
+    const pid_t root = pid_t(ProcessId());
+    if (root <= 1)
+        return tree;
+    struct Entry {
+        pid_t pid;
+        pid_t parent;
+        qulonglong start;
+    };
+    QList<Entry> all;
+    const QStringList names = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        bool numeric = false;
+        const pid_t pid = pid_t(name.toInt(&numeric));
+        if (!numeric)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // "pid (name) state ppid pgrp ... starttime(22nd)": the name may hold
+        // spaces and parentheses, so the fields are counted after the last ')'.
+        const QByteArrayList fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 19)
+            all.append({pid, pid_t(fields[1].toInt()), fields[19].toULongLong()});
+    }
+    QList<pid_t> wanted{root};
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        for (const Entry &entry : std::as_const(all)) {
+            if (entry.pid == wanted[i])
+                tree.append({qint64(entry.pid), entry.start});
+            else if (entry.parent == wanted[i] && !wanted.contains(entry.pid))
+                wanted.append(entry.pid);
+        }
+    }
+    return tree;
+}
+
+QList<qint64> PeerServer::ProcessIds() const
+{
+    QList<qint64> ids;
+    for (const Process &process : ProcessTree())
+        ids << process.pid;
+    return ids;
+}
+
+void PeerServer::Signal(const QList<Process> &processes, int signalNumber)
+{
+    for (const Process &process : processes) {
+        // Only while the number still names the same process (same start time).
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(process.pid));
+        if (process.pid <= 1 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QByteArrayList fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 19 && fields[19].toULongLong() == process.start)
+            ::kill(pid_t(process.pid), signalNumber);
+    }
+}
+
+void PeerServer::Stop()
+{
+    if (!Running())
+        return;
+    const QList<Process> tree = ProcessTree();
+    Signal(tree, SIGTERM);
+    if (paused_)
+        Signal(tree, SIGCONT);
+    paused_ = false;
+    if (!process_->waitForFinished(3000))
+        Signal(tree, SIGKILL);
+    // Sessions that outlived the server itself.
+    Signal(tree, SIGKILL);
+    process_->waitForFinished(3000);
+}
+
+void PeerServer::Kill()
+{
+    if (!Running())
+        return;
+    Signal(ProcessTree(), SIGKILL);
+    process_->waitForFinished(3000);
+    paused_ = false;
+}
+
+void PeerServer::Pause()
+{
+    Signal(ProcessTree(), SIGSTOP);
+    paused_ = true;
+}
+
+void PeerServer::Resume()
+{
+    Signal(ProcessTree(), SIGCONT);
+    paused_ = false;
+}
+
+QString PeerServer::LogTail(int lines) const
+{
+    QString tail;
+    for (const QString &path : logFiles_) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QList<QByteArray> all = file.readAll().split('\n');
+        while (!all.isEmpty() && all.last().isEmpty())
+            all.removeLast();
+        tail += QStringLiteral("--- %1 ---\n").arg(QFileInfo(path).fileName());
+        for (qsizetype i = qMax<qsizetype>(0, all.size() - lines); i < all.size(); ++i)
+            tail += QString::fromUtf8(all[i]) + QLatin1Char('\n');
+    }
+    return tail.isEmpty() ? QStringLiteral("(no log)") : tail;
+}
+
+QList<ReceivedMail> PeerServer::Mails() const
+{
+    QList<ReceivedMail> mails;
+    if (mailFolder_.isEmpty())
+        return mails;
+    QDir folder(mailFolder_);
+    // Four-digit names: name order is arrival order. Dot names are still being written.
+    const QStringList names = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : names) {
+        auto read = [&](const char *part) {
+            QFile file(folder.filePath(name + QLatin1Char('/') + QLatin1String(part)));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        ReceivedMail mail;
+        mail.helo = read("helo");
+        mail.from = read("from");
+        const QByteArray recipients = read("rcpt");
+        if (!recipients.isEmpty())
+            mail.recipients = recipients.split('\n');
+        mail.data = read("data");
+        mails << mail;
+    }
+    return mails;
+}
+
+QString PeerServer::PathOf(const QString &relativePath) const
+{
+    return QDir::cleanPath(root_ + QLatin1Char('/') + relativePath);
+}
+
+void PeerServer::HandOver(const QString &path) const
+{
+    if (ownerUid_ < 0)
+        return;
+    // Every folder from the root down to the path, then the path itself.
+    const QString relative = QDir(root_).relativeFilePath(path);
+    QString current = root_;
+    ::chown(QFile::encodeName(current).constData(), uid_t(ownerUid_), gid_t(ownerGid_));
+    if (relative == QLatin1String("."))
+        return;
+    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        current += QLatin1Char('/') + part;
+        ::chown(QFile::encodeName(current).constData(), uid_t(ownerUid_), gid_t(ownerGid_));
+    }
+}
+
+bool PeerServer::MakeDirectory(const QString &relativePath) const
+{
+    const QString path = PathOf(relativePath);
+    if (!QDir().mkpath(path))
+        return false;
+    HandOver(path);
+    return true;
+}
+
+bool PeerServer::PutFile(const QString &relativePath, const QByteArray &content) const
+{
+    const QString path = PathOf(relativePath);
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        return false;
+    file.close();
+    HandOver(path);
+    return true;
+}
+
+QByteArray PeerServer::ReadFile(const QString &relativePath) const
+{
+    QFile file(PathOf(relativePath));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool PeerServer::Exists(const QString &relativePath) const
+{
+    return QFileInfo::exists(PathOf(relativePath));
+}
+
+}  // namespace testsupport
