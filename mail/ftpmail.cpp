@@ -1,0 +1,419 @@
+#include "ftpmail.h"
+
+#include "platform/codepage.h"
+#include "platform/dialogs.h"
+#include "platform/exceptions.h"
+#include "platform/folders.h"
+#include "platform/profile.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QString iniPath()
+{
+    return platform::SettingsFilePath(QStringLiteral("ftp-mail.ini"));
+}
+
+QString serverListPath()
+{
+    return platform::SettingsFilePath(QStringLiteral("ftpmail.txt"));
+}
+
+// The list's order: case-insensitive, ties broken by the exact text so that
+// the comparison stays a strict weak ordering.
+bool serverBefore(const QString &a, const QString &b)
+{
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+QFont songTi()
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Serif CJK SC")});
+    font.setPixelSize(12);
+    return font;
+}
+
+}  // namespace
+
+Tmailform::Tmailform(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Tarvo."));
+    setFont(songTi());
+    BuildPages();
+    setFixedSize(461, 322);
+
+    // The progress dialog: the program's texts, look and port.
+    mail.SMTP_Port = 25;
+    mail.Border = TFormBorderStyle::bsDialog;
+    mail.Color = QColor(192, 192, 192);
+    mail.Font = songTi();
+    mail.FontColor = Qt::black;
+    mail.StatusBarColor = Qt::blue;
+    mail.StatusBarBackground = Qt::white;
+    mail.Options = TSendMailDialogOptions(SendMailDialogObjects::StatusText) | SendMailDialogObjects::StatusBar
+                   | SendMailDialogObjects::ByteCounter | SendMailDialogObjects::CancelButton;
+    mail.StatusBarWidth = 200;
+    mail.StatusBarHeight = 18;
+    mail.Position = TSendMailDialogPos::ScreenCenter;
+    mail.KeepConnectionOpen = false;
+    mail.LanguageStrings = QStringList{QStringLiteral("正在连接"), QStringLiteral("已经连接"), QStringLiteral("收信人 :"),
+                                       QStringLiteral("正在发送邮件"), QStringLiteral("附件"), QStringLiteral("取消")};
+
+    FormCreate();
+}
+
+Tmailform::~Tmailform() = default;
+
+void Tmailform::BuildPages()
+{
+    PageControl1 = new QTabWidget(this);
+    TabSheet2 = new QWidget;
+    TabSheet3 = new QWidget;
+    TabSheet7 = new QWidget;
+    TabSheet1 = new QWidget;
+    TabSheet4 = new QWidget;
+    PageControl1->addTab(TabSheet2, QStringLiteral("用户资料"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("服务器资料"));
+    PageControl1->addTab(TabSheet7, QStringLiteral("设置"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("发送邮件"));
+    PageControl1->addTab(TabSheet4, QStringLiteral("帮助"));
+
+    // 用户资料
+    {
+        auto *outer = new QGroupBox(QStringLiteral("用户资料"));
+        auto *personal = new QGroupBox(QStringLiteral("个人资料"));
+        email = new QLineEdit(QStringLiteral("email"));
+        smtp = new QLineEdit(QStringLiteral("smtp"));
+        email->setToolTip(QStringLiteral("这是你取得邮件的服务器地址：\n例如： zhangsan@163.net"));
+        smtp->setToolTip(QStringLiteral("这是你发送邮件的服务器地址\n例如：202.96.199.133"));
+        auto *personalLayout = new QVBoxLayout(personal);
+        personalLayout->addWidget(new QLabel(QStringLiteral("你的收取邮件地址(pop3)")));
+        personalLayout->addWidget(email);
+        personalLayout->addWidget(new QLabel(QStringLiteral("发送邮件服务器(SMTP)")));
+        personalLayout->addWidget(smtp);
+        auto *target = new QGroupBox(QStringLiteral("你要下载的软件的完整URL"));
+        url = new QLineEdit(QStringLiteral("ftp://"));
+        url->setToolTip(QStringLiteral("这是你要去哪，拿什么软件的地址\n例如： ftp://ftp.gnu.org/gnu/hello/hello-2.12.tar.gz"));
+        auto *targetLayout = new QVBoxLayout(target);
+        targetLayout->addWidget(url);
+        auto *outerLayout = new QVBoxLayout(outer);
+        outerLayout->addWidget(personal);
+        outerLayout->addWidget(target);
+        outerLayout->addStretch();
+        auto *page = new QVBoxLayout(TabSheet2);
+        page->addWidget(outer);
+    }
+
+    // 服务器资料
+    {
+        auto *outer = new QGroupBox(QStringLiteral("服务器资料"));
+        auto *inner = new QGroupBox(QStringLiteral("传输软件服务器(FTP协议)"));
+        server3 = new QComboBox;
+        server3->setEditable(false);
+        server3->setMinimumWidth(260);
+        Button6 = new QPushButton(QStringLiteral("增加"));
+        Button6->setFlat(true);
+        auto *innerLayout = new QHBoxLayout(inner);
+        innerLayout->addWidget(server3, 1);
+        innerLayout->addWidget(Button6);
+        auto *outerLayout = new QVBoxLayout(outer);
+        outerLayout->addWidget(inner);
+        outerLayout->addStretch();
+        auto *page = new QVBoxLayout(TabSheet3);
+        page->addWidget(outer);
+        connect(Button6, &QPushButton::clicked, this, &Tmailform::Button6Click);
+    }
+
+    // 设置
+    {
+        auto *format = new QGroupBox(QStringLiteral("邮件格式"));
+        uuencode = new QRadioButton(QStringLiteral("UUENCODE"));
+        btoa = new QRadioButton(QStringLiteral("BTOA"));
+        mime = new QRadioButton(QStringLiteral("MIME"));
+        uuencode->setChecked(true);
+        auto *formatLayout = new QVBoxLayout(format);
+        formatLayout->addWidget(uuencode);
+        formatLayout->addWidget(btoa);
+        formatLayout->addWidget(mime);
+        auto *formatGroup = new QButtonGroup(format);
+        formatGroup->addButton(uuencode);
+        formatGroup->addButton(btoa);
+        formatGroup->addButton(mime);
+
+        auto *transfer = new QGroupBox(QStringLiteral("传输格式"));
+        binary = new QRadioButton(QStringLiteral("二进制传输"));
+        text = new QRadioButton(QStringLiteral("文本格式传输"));
+        auto *transferLayout = new QVBoxLayout(transfer);
+        transferLayout->addWidget(binary);
+        transferLayout->addWidget(text);
+        transferLayout->addStretch();
+        auto *transferGroup = new QButtonGroup(transfer);
+        transferGroup->addButton(binary);
+        transferGroup->addButton(text);
+
+        auto *splitting = new QGroupBox(QStringLiteral("分块传输"));
+        split = new QCheckBox(QStringLiteral("不分块"));
+        split->setChecked(true);
+        splitsize = new QLineEdit;
+        auto *splitLayout = new QGridLayout(splitting);
+        splitLayout->addWidget(split, 0, 0, 1, 2);
+        splitLayout->addWidget(new QLabel(QStringLiteral("每封邮件 (K/封)")), 1, 0);
+        splitLayout->addWidget(splitsize, 1, 1);
+        splitLayout->setRowStretch(2, 1);
+        connect(split, &QCheckBox::clicked, this, &Tmailform::splitClick);
+
+        auto *page = new QHBoxLayout(TabSheet7);
+        page->addWidget(format);
+        page->addWidget(transfer);
+        page->addWidget(splitting, 1);
+    }
+
+    // 发送邮件
+    {
+        Memo2 = new QPlainTextEdit;
+        Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+        Memo3 = new QPlainTextEdit;
+        Memo3->setReadOnly(true);
+        Memo3->setFrameShape(QFrame::NoFrame);
+        QPalette palette = Memo3->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Button));  // the scroll-bar colour
+        Memo3->setPalette(palette);
+        Memo3->setPlainText(QStringList{QStringLiteral("发送邮件:"), QString(), QStringLiteral("   左边就是你要发送到FTPMAIL"),
+                                        QString(), QStringLiteral("服务器的邮件内容，你可以自己"), QString(),
+                                        QStringLiteral("就邮件内容进行修改。如果你对"), QString(),
+                                        QStringLiteral("里面的指令不明白，请看帮助，"), QString(),
+                                        QStringLiteral("里面有详细的指令使用介绍")}
+                                .join(u'\n'));
+        Button12 = new QPushButton(QStringLiteral("发送"));
+        auto *side = new QVBoxLayout;
+        side->addWidget(Memo3, 1);
+        side->addWidget(Button12, 0, Qt::AlignHCenter);
+        auto *page = new QHBoxLayout(TabSheet1);
+        page->addWidget(Memo2, 3);
+        page->addLayout(side, 2);
+        connect(Button12, &QPushButton::clicked, this, &Tmailform::Button12Click);
+    }
+
+    // 帮助
+    {
+        Button3 = new QPushButton(QStringLiteral("FTPMAIL介绍"));
+        Button4 = new QPushButton(QStringLiteral("FTPMAIL 指令说明"));
+        Memo1 = new QPlainTextEdit;
+        Memo1->setReadOnly(true);
+        Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+        Memo1->setTabChangesFocus(false);
+        Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        auto *buttons = new QHBoxLayout;
+        buttons->addWidget(Button3);
+        buttons->addWidget(Button4);
+        buttons->addStretch();
+        auto *page = new QVBoxLayout(TabSheet4);
+        page->addLayout(buttons);
+        page->addWidget(Memo1, 1);
+        connect(Button3, &QPushButton::clicked, this, &Tmailform::Button3Click);
+        connect(Button4, &QPushButton::clicked, this, &Tmailform::Button4Click);
+    }
+
+    Button1 = new QPushButton(QStringLiteral("确定"));
+    Button2 = new QPushButton(QStringLiteral("取消"));
+    Button1->setToolTip(QStringLiteral("按确定后，你的FTP-Mail \n申请就发送出去了！"));
+    Button2->setToolTip(QStringLiteral("取消操作"));
+    Button1->setAutoDefault(false);
+    Button2->setAutoDefault(false);
+    connect(Button1, &QPushButton::clicked, this, &Tmailform::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Tmailform::Button2Click);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(Button1);
+    bottom->addWidget(Button2);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(PageControl1, 1);
+    layout->addLayout(bottom);
+
+    PageControl1->setCurrentIndex(0);
+    connect(PageControl1, &QTabWidget::currentChanged, this, &Tmailform::PageChanged);
+}
+
+void Tmailform::FormCreate()
+{
+    email->setText(platform::GetProfileString(iniPath(), QStringLiteral("data"), QStringLiteral("email")));
+    smtp->setText(platform::GetProfileString(iniPath(), QStringLiteral("data"), QStringLiteral("smtp")));
+    // A missing or empty server list leaves an empty choice.
+    QStringList servers;
+    platform::ReadAnsiTextFile(serverListPath(), &servers);
+    server3->clear();
+    for (const QString &server : std::as_const(servers))
+        AddServer(server);
+    splitsize->setEnabled(!split->isChecked());
+    if (server3->count() > 0)
+        server3->setCurrentIndex(0);
+}
+
+void Tmailform::PageChanged(int index)
+{
+    // Leaving the send page and entering it both compose the script afresh.
+    const int sendPage = PageControl1->indexOf(TabSheet1);
+    const int previous = currentPage_;
+    currentPage_ = index;
+    if (previous == sendPage || index == sendPage)
+        TabSheet1Enter();
+}
+
+void Tmailform::TabSheet1Enter()
+{
+    Memo2->clear();
+    const QString address = url->text();
+    if (address.left(6).toLower() != QLatin1String("ftp://")) {
+        Message(QStringLiteral("下载软件路径必须 ftp:// 开头"));
+        return;
+    }
+    const QString rest = address.mid(6);
+    QString host;
+    QString path;
+    const qsizetype slash = rest.indexOf(u'/');
+    if (slash >= 0) {
+        host = rest.left(slash);
+        path = rest.mid(slash, 999);
+    } else {
+        path = rest;
+    }
+    QStringList lines;
+    lines << QStringLiteral("open ") + host + QStringLiteral(" anonymous");
+    lines << (binary->isChecked() ? QStringLiteral("mode binary") : QStringLiteral("mode ascii"));
+    if (!split->isChecked())
+        lines << QStringLiteral("split ") + splitsize->text();
+    lines << (uuencode->isChecked() ? QStringLiteral("uuencode")
+              : btoa->isChecked()   ? QStringLiteral("btoa")
+                                    : QStringLiteral("mime"));
+    lines << QStringLiteral("get ") + path;
+    lines << QStringLiteral("quit");
+    Memo2->setPlainText(lines.join(u'\n'));
+}
+
+QStringList Tmailform::ScriptLines() const
+{
+    const QString content = Memo2->toPlainText();
+    if (content.isEmpty())
+        return {};
+    QStringList lines = content.split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void Tmailform::Button12Click()
+{
+    if (email->text().isEmpty()) {
+        Message(QStringLiteral("没有填你的邮件地址"));
+        return;
+    }
+    mail.FROM_Name = email->text();
+    mail.FROM_Address = email->text();
+    if (server3->currentText().isEmpty()) {
+        Message(QStringLiteral("没有选择好邮件服务器"));
+        return;
+    }
+    mail.TO_Name = server3->currentText();
+    mail.TO_Address = server3->currentText();
+    if (smtp->text().isEmpty()) {
+        Message(QStringLiteral("没有填SMTP服务器"));
+        return;
+    }
+    mail.SMTP_Server = smtp->text();
+    mail.MailText.clear();
+    mail.MailText += ScriptLines();
+    // A failed send shows nothing: the progress window simply closes.
+    mail.Execute();
+    mail.MailText.clear();
+}
+
+void Tmailform::Button6Click()
+{
+    QString server;
+    if (platform::CurrentDialogs().AskText(this, QStringLiteral("请输入添加的服务器"),
+                                           QStringLiteral("请输入你要添加的新服务器"), server))
+        AddServer(server);
+}
+
+void Tmailform::AddServer(const QString &server)
+{
+    const QStringList servers = Servers();
+    int at = 0;
+    while (at < servers.size() && !serverBefore(server, servers.at(at)))
+        ++at;
+    server3->insertItem(at, server);
+}
+
+QStringList Tmailform::Servers() const
+{
+    QStringList servers;
+    for (int i = 0; i < server3->count(); ++i)
+        servers.append(server3->itemText(i));
+    return servers;
+}
+
+void Tmailform::Button1Click()
+{
+    const QString ini = iniPath();
+    if (!platform::WriteProfileString(ini, QStringLiteral("data"), QStringLiteral("email"), email->text())
+        || !platform::WriteProfileString(ini, QStringLiteral("data"), QStringLiteral("smtp"), smtp->text()))
+        throw platform::Exception(QStringLiteral("Cannot create file %1").arg(ini));
+    if (!platform::WriteAnsiTextFile(serverListPath(), Servers()))
+        throw platform::Exception(QStringLiteral("Cannot create file %1").arg(serverListPath()));
+    close();
+}
+
+void Tmailform::Button2Click()
+{
+    close();
+}
+
+void Tmailform::splitClick()
+{
+    splitsize->setEnabled(!split->isChecked());
+}
+
+void Tmailform::Button3Click()
+{
+    LoadHelp(QStringLiteral("intro.txt"));
+}
+
+void Tmailform::Button4Click()
+{
+    LoadHelp(QStringLiteral("ftpmailhelp.txt"));
+}
+
+void Tmailform::LoadHelp(const QString &fileName)
+{
+    Memo1->clear();
+    const QString path = platform::ProgramFolder() + u'/' + fileName;
+    QStringList lines;
+    if (!platform::ReadAnsiTextFile(path, &lines))
+        throw platform::Exception(QStringLiteral("Cannot open file %1").arg(path));
+    Memo1->setPlainText(lines.join(u'\n'));
+}
+
+void Tmailform::Message(const QString &text)
+{
+    platform::CurrentDialogs().MessageBox(this, text, windowTitle(), platform::Dialogs::NoIcon,
+                                          platform::Dialogs::OkOnly);
+}
