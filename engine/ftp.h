@@ -83,7 +83,6 @@ constexpr int ChangeDirectoryUp = 13;
 }  // namespace OperationKind
 
 class TMFtp : public Tmsocket {
-    Q_OBJECT
 public:
     // Private notices posted to the engine itself.
     static constexpr int QuitNotice = 1026;
@@ -189,6 +188,7 @@ private:
     void OnControlRead();
     void OnControlClosed();
     void OnControlTimeout();
+    void GreetingTimedOut();
     void OnNotice(int code);
     void HandleQuitNotice();
     void HandleReadyNotice();
@@ -291,6 +291,7 @@ private:
     // Refuses a name that would split the command line (CR or LF).
     bool RefuseUnsafeName(const QByteArray &name);
     void ReleaseHeldOperations();
+    bool RefuseWhileBusy();
     void StartSingleCommand(int kind, const QByteArray &command, const QByteArray &name);
     void StartRename(int kind, const QByteArray &oldName, const QByteArray &newName);
     bool sendingChmod_ = false;    // the SITE line is being handed to the socket
@@ -300,6 +301,9 @@ private:
     Tmsocket dataSocket_;
     Tmsocket listenSocket_;
     QTimer keepAlive_;
+    // A server that accepts the connection and never greets would hold the
+    // login forever: the greeting gets the connect time-out too.
+    QTimer greetingTimer_;
     bool busy_ = false;
     bool success_ = false;
     QByteArray password_;

@@ -128,6 +128,8 @@ TMFtp::TMFtp(QObject *parent) : Tmsocket(parent)
     keepAlive_.setInterval(30 * 1000);
     connect(&keepAlive_, &QTimer::timeout, this, &TMFtp::KeepAliveTick);
     keepAlive_.start();
+    greetingTimer_.setSingleShot(true);
+    connect(&greetingTimer_, &QTimer::timeout, this, &TMFtp::GreetingTimedOut);
     dataSocket_.StartWinsock();
     listenSocket_.StartWinsock();
     OnMessage = [this](int code) { OnNotice(code); };
@@ -221,6 +223,14 @@ void TMFtp::OnControlConnected()
     Connected = true;
     replyFramer_.Clear();
     dispatching_ = false;
+    if (TimeOutConnect > 0)
+        greetingTimer_.start(TimeOutConnect * 1000);
+}
+
+void TMFtp::GreetingTimedOut()
+{
+    if (replyState_ == ReplyState::Greeting && HasSocket())
+        FatalError(ftpeTimeout);
 }
 
 void TMFtp::OnControlTimeout()
@@ -245,6 +255,7 @@ void TMFtp::Quit()
 
 void TMFtp::Disconnect()
 {
+    greetingTimer_.stop();
     CloseDataSockets();
     CloseSocket();
     if (localFile_.isOpen())
@@ -365,6 +376,7 @@ void TMFtp::SetReplyState(int state)
 
 void TMFtp::AnswerGreeting(const QByteArray &line)
 {
+    greetingTimer_.stop();
     if (ReplyClass(line) != '2') {
         FatalError(ftpeServerNotReady);
         return;
@@ -608,6 +620,7 @@ void TMFtp::PlainError(FtpError error)
 
 void TMFtp::FatalError(FtpError error)
 {
+    greetingTimer_.stop();
     CloseDataSockets();
     CloseSocket();
     Connected = false;

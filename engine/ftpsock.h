@@ -5,7 +5,6 @@
 #include "platform/line_socket.h"
 
 class Tmsocket : public platform::LineSocket {
-    Q_OBJECT
 public:
     explicit Tmsocket(QObject *parent = nullptr);
 

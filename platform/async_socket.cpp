@@ -34,8 +34,10 @@ void AsyncSocket::adopt(int fd)
 {
     fd_ = fd;
     ++generation_;
+    mask_ = 0;  // interest is registered anew for every descriptor
     listening_ = false;
     connecting_ = false;
+    connected_ = false;
     readWanted_ = true;
     writeWanted_ = false;
     closeReported_ = false;
@@ -51,6 +53,7 @@ int AsyncSocket::connectTo(const sockaddr_in &address)
     if (fd_ < 0)
         return WSAENOTSOCK;
     if (::connect(fd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+        connecting_ = true;
         post(FdConnect, 0);
         return WSANOERROR;
     }
@@ -104,6 +107,7 @@ int AsyncSocket::acceptFrom(AsyncSocket &listener, sockaddr_in &peer)
         return winsockErrorFromErrno(err);
     close();
     adopt(fd);
+    connected_ = true;
     return WSANOERROR;
 }
 
@@ -136,7 +140,7 @@ int AsyncSocket::close()
     int result = ::close(fd_) == 0 ? WSANOERROR : winsockErrorFromErrno(errno);
     fd_ = -1;
     ++generation_;
-    listening_ = connecting_ = writeWanted_ = false;
+    listening_ = connecting_ = connected_ = writeWanted_ = false;
     return result;
 }
 
@@ -145,7 +149,7 @@ void AsyncSocket::select(int mask)
     mask_ = mask;
     // Asking for "write" on a connected socket reports it writable once, as the
     // classic API did when the interest was registered.
-    if ((mask & FdWrite) && fd_ >= 0 && !listening_ && !connecting_)
+    if ((mask & FdWrite) && fd_ >= 0 && connected_)
         writeWanted_ = true;
     updateNotifiers();
 }
@@ -203,7 +207,7 @@ void AsyncSocket::updateNotifiers()
 {
     if (fd_ < 0)
         return;
-    bool wantRead = !connecting_ && !closeReported_ && readWanted_
+    bool wantRead = (connected_ || listening_) && !closeReported_ && readWanted_
                     && (mask_ & (FdRead | FdClose | FdAccept));
     bool wantWrite = connecting_ ? bool(mask_ & (FdConnect | FdWrite))
                                  : (writeWanted_ && (mask_ & FdWrite) && !closeReported_);
@@ -246,8 +250,11 @@ void AsyncSocket::onWritable()
         if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &length) != 0)
             err = errno;
         connecting_ = false;
+        connected_ = err == 0;
         writeWanted_ = false;
         readWanted_ = true;
+        // A failed connect is the socket's last word: no close follows it.
+        closeReported_ = err != 0;
         updateNotifiers();
         quint64 generation = generation_;
         deliver(FdConnect, winsockErrorFromErrno(err));
@@ -288,7 +295,9 @@ void AsyncSocket::post(int event, int error)
             return;
         if (event == FdConnect) {
             self->connecting_ = false;
+            self->connected_ = error == 0;
             self->readWanted_ = true;
+            self->closeReported_ = error != 0;
             self->updateNotifiers();
             self->deliver(FdConnect, error);
             if (error == 0 && self && self->generation_ == generation && self->fd_ >= 0)

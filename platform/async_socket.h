@@ -65,6 +65,7 @@ private:
     quint64 generation_ = 0;  // guards posted notifications against a reused object
     bool listening_ = false;
     bool connecting_ = false;
+    bool connected_ = false;  // connect completed or accepted: reads and writes make sense
     bool readWanted_ = true;
     bool writeWanted_ = false;
     bool closeReported_ = false;
