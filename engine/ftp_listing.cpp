@@ -142,8 +142,8 @@ void ListingParser::Reset()
 
 QByteArray ListingParser::Word(const QByteArray &line, int n)
 {
-    if (n < 0)
-        return {};
+    if (n < 0 || n >= line.size())
+        return {}; // a word needs a blank after it, so n < size
     return Columns(line, n + 1).word(n);
 }
 

@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 namespace {
 
 // One entry as a single comparable text: "rejected", or
@@ -86,6 +88,9 @@ void TestListing::wordRule_data()
                                               << QByteArray("a\0b", 3);
     QTest::newRow("only blanks") << QByteArray("     ") << 0 << QByteArray();
     QTest::newRow("negative index") << QByteArray("a b c") << -1 << QByteArray();
+    QTest::newRow("largest index") << QByteArray("a b c ") << std::numeric_limits<int>::max()
+                                   << QByteArray();
+    QTest::newRow("index of the trailing word") << QByteArray("a b c ") << 2 << QByteArray("c");
 }
 
 void TestListing::wordRule()
