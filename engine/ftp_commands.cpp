@@ -107,8 +107,20 @@ bool TMFtp::RefuseUnsafeName(const QByteArray &name)
     return true;
 }
 
+bool TMFtp::RefuseWhileBusy()
+{
+    // Refused before Success and the kind are touched: they belong to the
+    // operation that is running, whose completion event is still to come.
+    if (!Connected || !busy_)
+        return false;
+    RaiseInfo(ftpiBusy);
+    return true;
+}
+
 void TMFtp::StartSingleCommand(int kind, const QByteArray &command, const QByteArray &name)
 {
+    if (RefuseWhileBusy())
+        return;
     success_ = true;
     operationKind_ = kind;
     if (!CommonPreamble())
@@ -121,6 +133,8 @@ void TMFtp::StartSingleCommand(int kind, const QByteArray &command, const QByteA
 void TMFtp::ChangeDirectory(const QByteArray &path)
 {
     if (HoldWhileChmodPending([this, path] { ChangeDirectory(path); }))
+        return;
+    if (RefuseWhileBusy())
         return;
     success_ = true;
     operationKind_ = OperationKind::ChangeDirectory;
@@ -136,6 +150,8 @@ void TMFtp::ChangeDirectory(const QByteArray &path)
 void TMFtp::ChangeDirectoryUp()
 {
     if (HoldWhileChmodPending([this] { ChangeDirectoryUp(); }))
+        return;
+    if (RefuseWhileBusy())
         return;
     success_ = true;
     operationKind_ = OperationKind::ChangeDirectoryUp;
@@ -180,6 +196,8 @@ void TMFtp::AnswerSingleCommand(const QByteArray &line)
 
 void TMFtp::StartRename(int kind, const QByteArray &oldName, const QByteArray &newName)
 {
+    if (RefuseWhileBusy())
+        return;
     success_ = true;
     if (!CommonPreamble())
         return;
