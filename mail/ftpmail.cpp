@@ -103,6 +103,8 @@ void Tmailform::BuildPages()
         email->setToolTip(QStringLiteral("这是你取得邮件的服务器地址：\n例如： zhangsan@163.net"));
         smtp->setToolTip(QStringLiteral("这是你发送邮件的服务器地址\n例如：202.96.199.133"));
         auto *personalLayout = new QVBoxLayout(personal);
+        personalLayout->setContentsMargins(8, 2, 8, 6);
+        personalLayout->setSpacing(2);
         personalLayout->addWidget(new QLabel(QStringLiteral("你的收取邮件地址(pop3)")));
         personalLayout->addWidget(email);
         personalLayout->addWidget(new QLabel(QStringLiteral("发送邮件服务器(SMTP)")));
@@ -111,12 +113,16 @@ void Tmailform::BuildPages()
         url = new QLineEdit(QStringLiteral("ftp://"));
         url->setToolTip(QStringLiteral("这是你要去哪，拿什么软件的地址\n例如： ftp://ftp.gnu.org/gnu/hello/hello-2.12.tar.gz"));
         auto *targetLayout = new QVBoxLayout(target);
+        targetLayout->setContentsMargins(8, 2, 8, 6);
         targetLayout->addWidget(url);
         auto *outerLayout = new QVBoxLayout(outer);
+        outerLayout->setContentsMargins(6, 2, 6, 6);
+        outerLayout->setSpacing(4);
         outerLayout->addWidget(personal);
         outerLayout->addWidget(target);
         outerLayout->addStretch();
         auto *page = new QVBoxLayout(TabSheet2);
+        page->setContentsMargins(4, 4, 4, 4);
         page->addWidget(outer);
     }
 
@@ -151,6 +157,7 @@ void Tmailform::BuildPages()
         formatLayout->addWidget(uuencode);
         formatLayout->addWidget(btoa);
         formatLayout->addWidget(mime);
+        formatLayout->addStretch();
         auto *formatGroup = new QButtonGroup(format);
         formatGroup->addButton(uuencode);
         formatGroup->addButton(btoa);
@@ -190,6 +197,9 @@ void Tmailform::BuildPages()
         Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
         Memo3 = new QPlainTextEdit;
         Memo3->setReadOnly(true);
+        // Its lines are cut to fit this width; wrapping them again would break them up.
+        Memo3->setLineWrapMode(QPlainTextEdit::NoWrap);
+        Memo3->setFixedWidth(190);
         Memo3->setFrameShape(QFrame::NoFrame);
         QPalette palette = Memo3->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Button));  // the scroll-bar colour
@@ -205,8 +215,8 @@ void Tmailform::BuildPages()
         side->addWidget(Memo3, 1);
         side->addWidget(Button12, 0, Qt::AlignHCenter);
         auto *page = new QHBoxLayout(TabSheet1);
-        page->addWidget(Memo2, 3);
-        page->addLayout(side, 2);
+        page->addWidget(Memo2, 1);
+        page->addLayout(side);
         connect(Button12, &QPushButton::clicked, this, &Tmailform::Button12Click);
     }
 

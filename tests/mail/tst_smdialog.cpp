@@ -75,6 +75,7 @@ private slots:
     void inactivityLimit();
     void severalMessagesOnOneConnection();
     void failedMessageEndsTheRow();
+    void screenshot();
 };
 
 void TestSmDialog::statusTexts()
@@ -329,6 +330,37 @@ void TestSmDialog::failedMessageEndsTheRow()
     dialog.OnSetupNextMessage = [&](QObject *) { ++setups; };
     QVERIFY(!dialog.Execute());
     QCOMPARE(setups, 0);
+}
+
+void TestSmDialog::screenshot()
+{
+    // Looked at by eye; written only when a folder is named.
+    const QString folder = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"hello-2.12.tar.gz"_qs);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(20000, 'h'));
+    file.close();
+    ScriptedSmtpPeer peer;
+    QVERIFY(peer.Listen());
+    SendMailDialog dialog;
+    fillMessage(dialog, peer.Port());
+    dialog.Caption = u"发送 FTP 邮件"_qs;
+    QFont font(u"宋体"_qs);
+    font.setFamilies({u"宋体"_qs, u"Noto Sans CJK SC"_qs});
+    font.setPixelSize(12);
+    dialog.Font = font;
+    dialog.Attachments = QStringList{path};
+    QImage shot;
+    dialog.OnSendMailInfo = [&](QObject *sender, SendMailInfo info, const QString &text) {
+        if (info == smAttachmentBytes && text.toInt() >= 11000 && shot.isNull())
+            shot = windowOf(sender)->grab().toImage();
+    };
+    QVERIFY(dialog.Execute());
+    QVERIFY(!shot.isNull());
+    if (!folder.isEmpty())
+        QVERIFY(shot.save(folder + u"/mail-progress.png"_qs));
 }
 
 QTEST_MAIN(TestSmDialog)
