@@ -201,7 +201,9 @@ public:
     void On(const QByteArray &key, const Reply &reply);
     void Queue(const QByteArray &key, const Reply &reply);
     void SetTransfer(const QByteArray &verb, const Transfer &transfer);  // persistent, per verb
-    void QueueTransfer(const Transfer &transfer);  // one-shot, used by the next transfer command of any verb
+    // One-shot, used by the next transfer command of any verb (one that comes
+    // before any PASV or PORT is answered 425 and leaves the plans alone).
+    void QueueTransfer(const Transfer &transfer);
     // The 227 reply's address: `host` must be in 127.0.0.0/8 (checked: false
     // otherwise); `port` 0 keeps the listener's real port (another port makes the
     // client's connect go where nothing listens). The listener stays on 127.0.0.1.

@@ -53,8 +53,12 @@ ControlSession::ControlSession(ScriptedFtpPeer *peer, QTcpSocket *socket) : peer
     control_->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // each scripted write leaves at once
     connect(control_, &QTcpSocket::readyRead, this, &ControlSession::OnReadable);
     connect(control_, &QTcpSocket::disconnected, this, &ControlSession::OnControlClosed);
-    // Urgent data is watched on a duplicate of the socket so the notifier never
-    // outlives its descriptor when Qt closes the socket.
+    // Qt receives urgent data inline; the client's urgent byte of an abort is
+    // to be seen apart, so it is left out of band and read with MSG_OOB. It is
+    // watched on a duplicate of the socket so the notifier never outlives its
+    // descriptor when Qt closes the socket.
+    const int inlineOff = 0;
+    ::setsockopt(int(control_->socketDescriptor()), SOL_SOCKET, SO_OOBINLINE, &inlineOff, sizeof inlineOff);
     urgentFd_ = ::dup(int(control_->socketDescriptor()));
     if (urgentFd_ >= 0) {
         urgentNotifier_ = new QSocketNotifier(urgentFd_, QSocketNotifier::Exception, this);

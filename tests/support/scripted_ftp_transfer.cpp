@@ -41,6 +41,17 @@ TransferRecord &ControlSession::Record()
 void ControlSession::StartTransfer(const QByteArray &line, const QByteArray &verb)
 {
     StopTransfer(false);  // a new transfer command replaces one still hanging
+    if (dataMode_ == DataMode::None) {
+        // A protocol error, not a transfer: the scripted plans stay for later.
+        TransferRecord refused;
+        refused.command = line;
+        refused.end = TransferRecord::End::Refused;
+        peer_->transfers_.append(refused);
+        restOffset_ = 0;
+        Write("425 Use PORT or PASV first.\r\n");
+        emit peer_->transferEnded(int(peer_->transfers_.size() - 1));
+        return;
+    }
     plan_ = peer_->TakeTransfer(verb);
     upload_ = verb == "STOR" || verb == "APPE" || verb == "STOU";
     TransferRecord record;
@@ -66,11 +77,6 @@ void ControlSession::StartTransfer(const QByteArray &line, const QByteArray &ver
     }
     restOffset_ = 0;
 
-    if (dataMode_ == DataMode::None) {
-        Write("425 Use PORT or PASV first.\r\n");
-        Conclude(TransferRecord::End::Refused);
-        return;
-    }
     switch (plan_.connection) {
     case Transfer::Connection::Refuse:
         DropDataSockets();
