@@ -51,6 +51,7 @@ constexpr int Quit = 60;
 constexpr int Idle = 100;
 constexpr int RestProbe = 110;
 constexpr int RestZero = 111;
+constexpr int RestProbeBinary = 112;
 constexpr int ResumeDownloadType = 120;
 constexpr int ResumeDownloadPort = 121;
 constexpr int ResumeDownloadRest = 122;
@@ -218,6 +219,8 @@ private:
     void AnswerSyst(const QByteArray &line);
     void AnswerRestProbe(const QByteArray &line);
     void AnswerRestZero(const QByteArray &line);
+    void AnswerRestProbeBinary(const QByteArray &line);
+    void ContinueAfterResumeProbe();
     void AnswerLoginDirectory(const QByteArray &line);
     void AnswerQuit(const QByteArray &line);
     void SendSyst();
@@ -313,6 +316,7 @@ private:
     bool urlPending_ = false;
     QString savedTargetServer_;
     bool resumeSupported_ = false;
+    bool resumeProbedInBinary_ = false;
     int replyState_ = ReplyState::Greeting;
     int stateAfterPasv_ = 0;
     int operationKind_ = OperationKind::None;

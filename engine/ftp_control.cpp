@@ -36,6 +36,7 @@ const char *Name(int state)
     case Idle: return "Idle";
     case RestProbe: return "RestProbe";
     case RestZero: return "RestZero";
+    case RestProbeBinary: return "RestProbeBinary";
     case ResumeDownloadType: return "ResumeDownloadType";
     case ResumeDownloadPort: return "ResumeDownloadPort";
     case ResumeDownloadRest: return "ResumeDownloadRest";
@@ -357,6 +358,7 @@ void TMFtp::InterpretReply(const QByteArray &line)
     case RS::Quit: AnswerQuit(line); break;
     case RS::RestProbe: AnswerRestProbe(line); break;
     case RS::RestZero: AnswerRestZero(line); break;
+    case RS::RestProbeBinary: AnswerRestProbeBinary(line); break;
     case RS::UrlStart: AnswerUrlStart(line); break;
     case RS::UrlCwd: AnswerUrlCwd(line); break;
     case RS::UrlParent: AnswerUrlParent(line); break;
@@ -453,14 +455,38 @@ void TMFtp::AnswerSyst(const QByteArray &line)
 {
     operationKind_ = OperationKind::Login;
     ServerType = DetectServerType(line);
+    resumeProbedInBinary_ = false;
     SendCommand("REST 100", ReplyState::RestProbe);
 }
 
 void TMFtp::AnswerRestProbe(const QByteArray &line)
 {
+    // proftpd and pyftpdlib refuse REST with 501 while the session is still in
+    // ASCII mode, though they resume binary transfers: ask again in binary.
+    // Every transfer sends its own TYPE, so the switch changes nothing later.
+    if (line.startsWith("501") && !resumeProbedInBinary_) {
+        resumeProbedInBinary_ = true;
+        SendCommand("TYPE I", ReplyState::RestProbeBinary);
+        return;
+    }
     resumeSupported_ = ReplyClass(line) == '3';
     if (resumeSupported_)
         RaiseInfo(ftpiResumeSupported, QStringLiteral("This site can resume broken downloads/uploads"));
+    ContinueAfterResumeProbe();
+}
+
+void TMFtp::AnswerRestProbeBinary(const QByteArray &line)
+{
+    if (ReplyClass(line) == '2') {
+        SendCommand("REST 100", ReplyState::RestProbe);
+        return;
+    }
+    resumeSupported_ = false;
+    ContinueAfterResumeProbe();
+}
+
+void TMFtp::ContinueAfterResumeProbe()
+{
     if (urlPending_) {
         // An ftp:// address is waiting: go straight on with it.
         SetReplyState(ReplyState::UrlStart);

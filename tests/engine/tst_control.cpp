@@ -47,6 +47,7 @@ private slots:
     void serverTypeDetection();
     void resumeProbe_data();
     void resumeProbe();
+    void resumeProbeRetriedInBinary();
     void initialDirectoryAndQuotedPath_data();
     void initialDirectoryAndQuotedPath();
     void greetingRefusedIsFatal();
@@ -218,15 +219,24 @@ void TestControl::resumeProbe_data()
 {
     QTest::addColumn<Reply>("restReply");
     QTest::addColumn<bool>("supported");
-    QTest::newRow("350 accepted") << Reply::Line(350, "Restarting at 100.") << true;
-    QTest::newRow("502 refused") << Reply::Line(502, "REST not implemented.") << false;
-    QTest::newRow("200 is not a resume answer") << Reply::Line(200, "OK") << false;
+    QTest::addColumn<QStringList>("commands");
+    const QStringList withBinaryRetry = {QStringLiteral("USER user"), QStringLiteral("PASS secret"),
+                                         QStringLiteral("SYST"), QStringLiteral("REST 100"),
+                                         QStringLiteral("TYPE I"), QStringLiteral("REST 100"),
+                                         QStringLiteral("REST 0"), QStringLiteral("PWD")};
+    QTest::newRow("350 accepted") << Reply::Line(350, "Restarting at 100.") << true << PlainLogin;
+    QTest::newRow("502 refused") << Reply::Line(502, "REST not implemented.") << false << PlainLogin;
+    QTest::newRow("200 is not a resume answer") << Reply::Line(200, "OK") << false << PlainLogin;
+    // A 501 means "not in this mode": asked once more in binary, and refused again.
+    QTest::newRow("501 twice") << Reply::Line(501, "Resuming transfers not allowed in ASCII mode.") << false
+                               << withBinaryRetry;
 }
 
 void TestControl::resumeProbe()
 {
     QFETCH(Reply, restReply);
     QFETCH(bool, supported);
+    QFETCH(QStringList, commands);
     ScriptedFtpPeer peer;
     QVERIFY(peer.Listen());
     peer.On("REST 100", restReply);
@@ -239,7 +249,22 @@ void TestControl::resumeProbe()
     QCOMPARE(probe.InfoTexts(ftpiResumeSupported),
              supported ? QStringList{QStringLiteral("This site can resume broken downloads/uploads")}
                        : QStringList());
-    QCOMPARE(PeerCommands(peer), PlainLogin);  // "REST 0" follows either way
+    QCOMPARE(PeerCommands(peer), commands);  // "REST 0" follows either way
+}
+
+void TestControl::resumeProbeRetriedInBinary()
+{
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.Queue("REST 100", Reply::Line(501, "REST: Resuming transfers not allowed in ASCII mode"));
+    TMFtp ftp;
+    EngineProbe probe(ftp);
+    Aim(ftp, peer);
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 1, 5000);
+    QVERIFY(ftp.ResumeSupported());
+    QCOMPARE(peer.Commands().mid(3, 3), (QByteArrayList{"REST 100", "TYPE I", "REST 100"}));
+    QCOMPARE(peer.Commands().mid(6), (QByteArrayList{"REST 0", "PWD"}));
 }
 
 void TestControl::initialDirectoryAndQuotedPath_data()
