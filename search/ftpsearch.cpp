@@ -18,6 +18,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -91,6 +93,7 @@ void Tsearch::buildControls()
     key->completer()->setCompletionMode(QCompleter::InlineCompletion);
     key->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     key->setMinimumWidth(220);
+
     key->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     Label2->setBuddy(key);
 
@@ -106,6 +109,9 @@ void Tsearch::buildControls()
     BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
     BitBtn2->setAutoDefault(false);
     connect(sendbutton, &QPushButton::clicked, this, [this] { sendbuttonClick(); });
+    // The editable box would take Enter for itself (and put back the text of
+    // its current item): Enter there presses the default button, nothing else.
+    key->lineEdit()->installEventFilter(this);
     connect(BitBtn2, &QPushButton::clicked, this, [this] { reject(); });
 
     Results = new SearchResultModel(this);
@@ -197,6 +203,18 @@ void Tsearch::wireClient()
     HttpCli1->OnDocEnd = finished;
     HttpCli1->OnSendEnd = finished;
     HttpCli1->OnRequestDone = [finished](QObject *sender, int, int) { finished(sender); };
+}
+
+bool Tsearch::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == key->lineEdit() && event->type() == QEvent::KeyPress) {
+        int pressed = static_cast<QKeyEvent *>(event)->key();
+        if (pressed == Qt::Key_Return || pressed == Qt::Key_Enter) {
+            sendbutton->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Tsearch::showStatus(const QString &text)
