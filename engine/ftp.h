@@ -15,6 +15,7 @@
 #include "engine/ftp_types.h"
 #include "engine/ftpsock.h"
 #include "engine/line_framer.h"
+#include "engine/reply_assembler.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -251,6 +252,10 @@ private:
     bool OpenUploadSource(int &typeState);
     void SendTransferCommand(const QByteArray &command, int expectState);
     void ControlSideDone();
+    // Both sides are over: ends the operation (after an Abort, once a NOOP has
+    // taken the stray Telnet DM).
+    void TransferFinished();
+    bool AnswerAbortDrain();
     void Saw426();
     void RefuseTransfer(FtpInfo info, const QString &text);
     void FailTransfer(FtpError error);
@@ -280,6 +285,8 @@ private:
     bool senderRunning_ = false;
     bool abortDeferred_ = false;        // Abort came before the transfer command
     bool saw426_ = false;
+    bool drainingAbort_ = false;        // the NOOP after an Abort is out
+    int transferState_ = 0;             // reply state of LIST, RETR or STOR
 
     // ---- single commands and ftp:// addresses (ftp_commands.cpp) ----
     void AnswerRenameFrom(const QByteArray &line);     // 40
@@ -320,8 +327,7 @@ private:
     int replyState_ = ReplyState::Greeting;
     int stateAfterPasv_ = 0;
     int operationKind_ = OperationKind::None;
-    bool multiLine_ = false;
-    QByteArray multiLineCode_;
+    ReplyAssembler replyAssembler_;
     LineFramer replyFramer_{MaxPendingLine};
     LineFramer listingFramer_{MaxPendingLine};
     bool dispatching_ = false;

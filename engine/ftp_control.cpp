@@ -178,8 +178,7 @@ void TMFtp::Connect()
     }
     if (Port == 0)
         Port = 21;
-    multiLine_ = false;
-    multiLineCode_.clear();
+    replyAssembler_.Reset();
     SetReplyState(ReplyState::Greeting);
     OnConnect = [this](QObject *) { OnControlConnected(); };
     OnRead = [this](QObject *) { OnControlRead(); };
@@ -316,18 +315,8 @@ void TMFtp::OnControlRead()
 
 void TMFtp::DispatchReply(const QByteArray &line)
 {
-    if (multiLine_) {
-        bool closing = line.size() >= 4 && line.left(3) == multiLineCode_ && line.at(3) == ' ';
-        if (!closing)
-            return;
-    }
-    if (line.size() >= 4 && line.at(3) == '-') {
-        multiLine_ = true;
-        multiLineCode_ = line.left(3);
-        return;
-    }
-    multiLine_ = false;
-    InterpretReply(line);
+    if (replyAssembler_.Accept(line))
+        InterpretReply(line);
 }
 
 void TMFtp::InterpretReply(const QByteArray &line)
