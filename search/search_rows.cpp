@@ -30,10 +30,11 @@ void Delete(QString &text, qsizetype start, qsizetype count)
     text.remove(start - 1, count);
 }
 
-// Removes "amp;" until none is left, as repeated removal of the first one
-// would ("&amp;amp;" -> "&"), but in one pass: the word has no overlap with
-// itself, so the order of removals does not change the result, and a hostile
-// line of millions of them costs no more than its length.
+}  // namespace
+
+// As repeated removal of the first "amp;" would do, but in one pass: the word
+// has no overlap with itself, so the order of removals does not change the
+// result, and a hostile line of millions of them costs no more than its length.
 QString RemoveAmp(const QString &line)
 {
     static const QStringView Amp = u"amp;";
@@ -48,8 +49,6 @@ QString RemoveAmp(const QString &line)
     }
     return out;
 }
-
-}  // namespace
 
 bool IsFtpLink(const QString &link)
 {

@@ -14,6 +14,10 @@ struct SearchHit {
     bool Ftp = false;  // icon 0 for FTP links, icon 1 for the rest
 };
 
+// The line with every "amp;" removed, over and over until none is left
+// ("&amp;amp;" gives "&").
+QString RemoveAmp(const QString &line);
+
 // Whether a link counts as FTP: its first six characters, in lower case, are "ftp://".
 bool IsFtpLink(const QString &link);
 
