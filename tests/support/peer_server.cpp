@@ -130,7 +130,11 @@ bool PeerServer::Available(Kind kind, QString *whyNot)
         if (!QFileInfo(PeersRoot() + QStringLiteral("/usr/sbin/pure-ftpd")).isExecutable() ||
             !QFileInfo(PeersRoot() + QStringLiteral("/usr/bin/pure-pw")).isExecutable())
             return no(QStringLiteral("pure-ftpd is not unpacked in %1 (run scripts/install-deps)").arg(PeersRoot()));
-        if (IsRoot() && !FtpUserExists())
+        // Debian builds it without its non-root mode: as another user every
+        // login ends in "421 Sorry, but I can't trust you".
+        if (!IsRoot())
+            return no(QStringLiteral("pure-ftpd logs users in only when started as root"));
+        if (!FtpUserExists())
             return no(QStringLiteral("system user tarvoftp is missing (run scripts/install-deps)"));
         return true;
     case Kind::Pyftpdlib: {

@@ -179,15 +179,10 @@ bool PeerServer::PrepareProftpd(QString *whyNot)
 
 bool PeerServer::PreparePureFtpd(QString *whyNot)
 {
-    // A virtual user in a puredb file; "/./" at the end of its home chroots it.
-    // As root it works as the system user tarvoftp; otherwise pure-ftpd runs in
-    // its non-root mode and every session works as the user running the tests.
-    uid_t uid = ::geteuid();
-    gid_t gid = ::getegid();
-    if (ownerUid_ >= 0) {
-        uid = uid_t(ownerUid_);
-        gid = gid_t(ownerGid_);
-    }
+    // A virtual user in a puredb file, working as the system user tarvoftp;
+    // "/./" at the end of its home chroots it.
+    const uid_t uid = uid_t(ownerUid_);
+    const gid_t gid = gid_t(ownerGid_);
     const QString passwdFile = runFolder_ + QStringLiteral("/pureftpd.passwd");
     const QString database = runFolder_ + QStringLiteral("/pureftpd.pdb");
     const QByteArray line = QByteArray(kFtpUser) + ':' + kFtpPasswordCrypt + ':' + QByteArray::number(uint(uid)) +

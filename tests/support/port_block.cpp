@@ -62,7 +62,7 @@ std::unique_ptr<PortBlock> PortBlock::Reserve(int count, QString *whyNot)
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const int first = kRangeStart + kStride * QRandomGenerator::global()->bounded(blockCount);
         const QByteArray lockPath = QFile::encodeName(folder + QStringLiteral("/%1.lock").arg(first));
-        const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        const int fd = ::open(lockPath.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0)
             continue;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

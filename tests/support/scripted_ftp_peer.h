@@ -31,7 +31,8 @@
 //   anything else "502 Command not implemented.".
 //   PASV opens a data listener on 127.0.0.1 and answers 227 (see SetPassiveAnnounce);
 //   PORT notes the address and answers 200; LIST, NLST, MLSD, RETR, STOR, APPE and
-//   STOU run a data transfer (see Transfer); ABOR stops a running transfer and
+//   STOU run a data transfer (see Transfer) — each PASV or PORT serves one transfer,
+//   and one without them is answered "425 Use PORT or PASV first."; ABOR stops a running transfer and
 //   answers its 426 then "226 ABOR command successful.", or "225 No transfer to
 //   abort." when none runs.
 // Side effects happen even when a reply is overridden: REST always sets the

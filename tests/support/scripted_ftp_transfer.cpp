@@ -54,9 +54,12 @@ void ControlSession::StartTransfer(const QByteArray &line, const QByteArray &ver
     }
     plan_ = peer_->TakeTransfer(verb);
     upload_ = verb == "STOR" || verb == "APPE" || verb == "STOU";
+    // Each PASV or PORT serves one transfer, as on real servers.
+    const DataMode mode = dataMode_;
+    dataMode_ = DataMode::None;
     TransferRecord record;
     record.command = line;
-    record.passive = dataMode_ == DataMode::Passive;
+    record.passive = mode == DataMode::Passive;
     record.restOffset = restOffset_;
     peer_->transfers_.append(record);
     record_ = int(peer_->transfers_.size() - 1);
@@ -90,7 +93,7 @@ void ControlSession::StartTransfer(const QByteArray &line, const QByteArray &ver
         break;
     }
 
-    if (dataMode_ == DataMode::Passive) {
+    if (mode == DataMode::Passive) {
         if (earlyData_) {
             QTcpSocket *socket = earlyData_;
             earlyData_ = nullptr;
@@ -137,7 +140,7 @@ void ControlSession::OnPassiveConnection()
         return;
     // One data connection per PASV, as real servers do.
     passiveListener_->close();
-    const bool wanted = transferActive_ && waitingForConnection_ && dataMode_ == DataMode::Passive &&
+    const bool wanted = transferActive_ && waitingForConnection_ && !data_ &&
                         plan_.connection == Transfer::Connection::Open;
     if (wanted) {
         Attach(socket);
@@ -171,7 +174,10 @@ void ControlSession::Attach(QTcpSocket *socket)
 void ControlSession::BeginData()
 {
     if (!upload_) {
-        SendNextChunk();
+        if (data_ && data_->state() == QAbstractSocket::UnconnectedState)
+            OnDataClosed();  // the client gave up before the data began
+        else
+            SendNextChunk();
         return;
     }
     OnDataReadable();  // what came before the STOR was answered
