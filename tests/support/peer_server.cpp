@@ -15,6 +15,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -67,6 +69,52 @@ bool ReplyComplete(const QByteArray &text)
     const QByteArray last = lines.last().trimmed();
     return last.size() >= 3 && std::isdigit(uchar(last[0])) && std::isdigit(uchar(last[1])) &&
            std::isdigit(uchar(last[2])) && (last.size() == 3 || last[3] == ' ');
+}
+
+// Run folders are held with an flock()ed ".owner" file while their server
+// lives; the kernel drops the lock when the test process ends in any way. The
+// lock is taken on a temporary name and then renamed, so a sweeper never sees
+// an ".owner" that is not locked yet.
+int HoldFolder(const QString &folder)
+{
+    const QByteArray temporary = QFile::encodeName(folder + QStringLiteral("/.owner.new"));
+    const int fd = ::open(temporary.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX) != 0 ||
+        ::rename(temporary.constData(), QFile::encodeName(folder + QStringLiteral("/.owner")).constData()) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Removes the run folders of test processes that died without cleaning up
+// (a crash, a SIGKILL from a time-out), once per process.
+void SweepStaleFolders()
+{
+    static bool swept = false;
+    if (swept)
+        return;
+    swept = true;
+    const QList<std::pair<QString, QString>> places = {
+        {QDir::tempPath(), QStringLiteral("tarvo-peer-*")},
+        {QStringLiteral("/dev/shm"), QStringLiteral("tarvo-peer-root-*")},
+    };
+    for (const auto &[place, pattern] : places) {
+        const QDir dir(place);
+        for (const QString &name : dir.entryList({pattern}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString folder = dir.filePath(name);
+            const int fd = ::open(QFile::encodeName(folder + QStringLiteral("/.owner")).constData(),
+                                  O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                continue;  // not a run folder, or not set up yet
+            const bool stale = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            if (stale)
+                QDir(folder).removeRecursively();
+            ::close(fd);
+        }
+    }
 }
 
 }  // namespace
@@ -186,6 +234,7 @@ std::unique_ptr<PeerServer> PeerServer::Start(Kind kind, const Options &options,
 
 bool PeerServer::Launch(const Options &options, QString *whyNot)
 {
+    SweepStaleFolders();
     const QByteArray pattern =
         QFile::encodeName(QDir::tempPath() + QStringLiteral("/tarvo-peer-%1-XXXXXX").arg(KindName(kind_)));
     QByteArray buffer = pattern;
@@ -194,6 +243,7 @@ bool PeerServer::Launch(const Options &options, QString *whyNot)
         return false;
     }
     runFolder_ = QFile::decodeName(buffer);
+    folderLocks_ << HoldFolder(runFolder_);
     // The servers' unprivileged processes must reach the root below it.
     ::chmod(buffer.constData(), 0755);
     logFiles_ << runFolder_ + QStringLiteral("/server.log");
@@ -204,6 +254,7 @@ bool PeerServer::Launch(const Options &options, QString *whyNot)
         if (::mkdtemp(shm.data())) {
             ::chmod(shm.constData(), 0755);
             tmpfsFolder_ = QFile::decodeName(shm);
+            folderLocks_ << HoldFolder(tmpfsFolder_);
             root_ = tmpfsFolder_ + QStringLiteral("/root");
         }
     }
@@ -319,6 +370,9 @@ PeerServer::~PeerServer()
         QDir(runFolder_).removeRecursively();
     if (!tmpfsFolder_.isEmpty())
         QDir(tmpfsFolder_).removeRecursively();
+    for (int fd : std::as_const(folderLocks_))
+        if (fd >= 0)
+            ::close(fd);
 }
 
 bool PeerServer::Running() const

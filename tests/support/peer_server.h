@@ -160,6 +160,7 @@ private:
     QString runFolder_;
     QString root_;
     QString tmpfsFolder_;      // removed with the server when the root is on tmpfs
+    QList<int> folderLocks_;   // flock()ed ".owner" files of the run and tmpfs folders
     QString mailFolder_;
     QString user_;
     QString password_;

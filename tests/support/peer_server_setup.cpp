@@ -136,6 +136,9 @@ bool PeerServer::PrepareProftpd(QString *whyNot)
 {
     const QString log = runFolder_ + QStringLiteral("/proftpd.log");
     logFiles_ << log;
+    // No User/Group: the listening process stays as it was started. Switching
+    // it to nobody would clear its parent-death signal, and a crashed test
+    // would leave it running. Sessions still work as the logged-in user.
     const QByteArray config =
         "ServerName \"Tarvo test proftpd\"\n"
         "ServerType standalone\n"
@@ -144,8 +147,6 @@ bool PeerServer::PrepareProftpd(QString *whyNot)
         "SocketBindTight on\n"
         "UseIPv6 off\n"
         "PassivePorts " + QByteArray::number(passiveFirst_) + " " + QByteArray::number(passiveLast_) + "\n"
-        "User nobody\n"
-        "Group nogroup\n"
         "Umask 022\n"
         "MaxInstances 64\n"
         "AuthPAM off\n"
