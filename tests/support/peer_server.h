@@ -15,6 +15,21 @@
 //     ... connect to server->Host(), server->Port() as server->User()/Password() ...
 //     QCOMPARE(server->ReadFile(u"up.txt"_s), expected); // check what landed on its disk
 //
+// The kinds. FTP logins are User() "tarvoftp", Password() "tarvo-pass"; every
+// FTP server allows upload, download, REST before RETR and before STOR, APPE,
+// MKD/RMD/DELE/RNFR/RNTO, SITE CHMOD, PASV and PORT (to 127.0.0.1 only: all
+// refuse a PORT to another address than the control connection's).
+//   Vsftpd     root only. No chroot: PWD is the absolute Root(). Numeric owners
+//              in LIST. A wrong password is refused after PAM's ~2 s delay.
+//   Proftpd    root only. Chrooted: PWD "/". Owner names in LIST.
+//   PureFtpd   root only. Chrooted: PWD "/". Six-line greeting; numeric owner
+//              and wider columns in LIST. A wrong password is refused only
+//              after seconds.
+//   Pyftpdlib  any user. PWD "/". Answers "125" instead of "150" when the data
+//              connection is already open.
+//   Smtp       aiosmtpd; accepted messages in MailFolder(), read with Mails().
+//   Script     a /usr/bin/python3 script with its arguments (see Options).
+//
 // Kill(), Pause() and Resume() reach the per-session processes of vsftpd,
 // proftpd and pure-ftpd too (found through their parent chain: vsftpd's make
 // themselves session leaders) — that is what breaks off a transfer already

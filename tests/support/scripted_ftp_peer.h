@@ -29,12 +29,18 @@
 //   CDUP 250, TYPE/MODE/STRU 200, NOOP 200, MKD 257, RMD 250, DELE 250, RNFR 350,
 //   RNTO 250, SITE 200, HELP 214, REST "350 Restarting at N.", QUIT 221 and close,
 //   anything else "502 Command not implemented.".
-//   PASV opens a data listener on 127.0.0.1 and answers 227 (see SetPassiveAnnounce);
-//   PORT notes the address and answers 200; LIST, NLST, MLSD, RETR, STOR, APPE and
-//   STOU run a data transfer (see Transfer) — each PASV or PORT serves one transfer,
-//   and one without them is answered "425 Use PORT or PASV first."; ABOR stops a running transfer and
-//   answers its 426 then "226 ABOR command successful.", or "225 No transfer to
-//   abort." when none runs.
+//   PASV opens a data listener on 127.0.0.1 and answers 227 (see
+//   SetPassiveAnnounce); PORT notes the address and answers 200.
+//   LIST, NLST, MLSD, RETR, STOR, APPE and STOU run a data transfer (see
+//   Transfer). Each PASV or PORT serves one transfer, as on real servers; a
+//   transfer command without one is answered "425 Use PORT or PASV first.".
+//   ABOR stops a running transfer and answers its 426 then "226 ABOR command
+//   successful.", or "225 No transfer to abort." when none runs.
+// Order: everything the peer says on one control connection goes out in order.
+// A Pause in a reply delays all that follows it — later answers, and the data of
+// a transfer, which starts only once its opening reply has been written.
+// The script may be changed at any time; a change applies to the commands that
+// arrive after it.
 // Side effects happen even when a reply is overridden: REST always sets the
 // offset of the next transfer, PORT always notes the address, ABOR always stops
 // the running transfer. Overriding PASV, or a transfer verb, means "answer only
@@ -118,14 +124,16 @@ struct Transfer {
         ReplyAfterClose,   // the usual order: data closed, then (gapMs later) the final reply
         ReplyBeforeClose,  // the final reply first, the data closed gapMs later
         AbortThenReply,    // data closed, then (gapMs later) `aborted` (426) and `done` (226)
-        Stall,             // after the data nothing: no close, no reply (until ABOR or the client gives up)
+        Stall,             // after the data nothing: no close, no reply, until ABOR (426, 226) or
+                           // the client closes the data connection (426)
     };
     enum class Connection {
         Open,       // the data connection is made (accepted from PASV or connected to PORT)
         Refuse,     // no data connection: a connection made to the PASV port is dropped,
                     // the listener closed, and `refused` (425) answered
-        NeverOpen,  // `opening` (if not empty) is answered, then nothing: PASV connections are
-                    // never accepted by the peer, a PORT address is never connected to
+        NeverOpen,  // `opening` (if not empty) is answered, then nothing: a connection to the
+                    // PASV port is left idle (the kernel completes it, no byte ever moves),
+                    // a PORT address is never connected to
     };
 
     // Listing text or file bytes sent to the client. RETR sends it from the REST
@@ -214,9 +222,9 @@ public:
     void SetPassiveTemplate(const QByteArray &text) { passiveTemplate_ = text; }
 
     // ---- acting at any moment (on the newest control connection) ----
-    void Send(const QByteArray &bytes);  // an unsolicited write, e.g. "421 Timeout.\r\n"
+    void Send(const QByteArray &bytes);  // an unsolicited write, e.g. "421 Timeout.\r\n", after anything queued
     void CloseControl();                 // FIN, after anything already queued
-    void ResetControl();                 // RST now
+    void ResetControl();                 // RST now, dropping anything queued
 
     // ---- the record ----
     QByteArrayList Commands() const { return commands_; }

@@ -325,6 +325,19 @@ void TestPeers::ftpResumeWithRest()
         data->waitForDisconnected(5000);
     QVERIFY(ftp.ReadReply().startsWith("226"));
     QCOMPARE(server->ReadFile(QStringLiteral("partial.bin")), content);
+
+    // APPE adds to the end.
+    data = ftp.Passive();
+    QVERIFY(data);
+    const QByteArray append = ftp.Command("APPE partial.bin");
+    QVERIFY2(append.startsWith("150") || append.startsWith("125"), append.constData());
+    data->write("tail");
+    QVERIFY(data->waitForBytesWritten(5000) || data->bytesToWrite() == 0);
+    data->disconnectFromHost();
+    if (data->state() != QAbstractSocket::UnconnectedState)
+        data->waitForDisconnected(5000);
+    QVERIFY(ftp.ReadReply().startsWith("226"));
+    QCOMPARE(server->ReadFile(QStringLiteral("partial.bin")), content + "tail");
 }
 
 void TestPeers::ftpFileCommands()
