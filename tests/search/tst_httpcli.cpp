@@ -91,6 +91,7 @@ private slots:
     void requestLines_data();
     void requestLines();
     void postAndHead();
+    void throughProxy();
     void busyAndNothingToPost();
     void redirectChainToAnotherPort();
     void redirectLoopStopsAfterTwenty();
@@ -335,6 +336,32 @@ void TestHttpCli::postAndHead()
     http.URL = peer_.BaseUrl() + u"/h"_s;
     http.Head();
     QCOMPARE(peer_.Requests().last().head, "HEAD /h HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"_ba);
+}
+
+void TestHttpCli::throughProxy()
+{
+    // The peer plays the proxy: it gets absolute addresses, the target's name
+    // is never looked up, and a redirect stays with the proxy.
+    peer_.SetRoutes({{u"http://target.invalid:8080/start"_s,
+                      Answer("HTTP/1.0 302 Found\r\nLocation: /next?a=1\r\n\r\n")},
+                     {u"http://target.invalid:8080/next"_s, Answer("HTTP/1.0 200 OK\r\n\r\nvia proxy")}});
+    qsizetype before = peer_.Requests().size();
+    THttpCli http;
+    QBuffer stream;
+    stream.open(QIODevice::ReadWrite);
+    http.ReceiveStream = &stream;
+    http.Proxy = u"127.0.0.1"_s;
+    http.ProxyPort = QString::number(peer_.Port());
+    http.ProxyUsername = u"pu"_s;
+    http.ProxyPassword = u"pp"_s;
+    http.URL = u"http://target.invalid:8080/start"_s;
+    QVERIFY(!RunGet(http).raised);
+    QCOMPARE(stream.data(), "via proxy"_ba);
+    QList<PeerRequest> requests = peer_.Requests().mid(before);
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(requests[0].head, "GET http://target.invalid:8080/start HTTP/1.0\r\nHost: target.invalid\r\n"
+                               "Proxy-Authorization: Basic cHU6cHA=\r\n\r\n"_ba);
+    QCOMPARE(requests[1].target, u"http://target.invalid:8080/next?a=1"_s);
 }
 
 void TestHttpCli::busyAndNothingToPost()
