@@ -554,6 +554,18 @@ void PeerServer::HandOver(const QString &path) const
     }
 }
 
+void PeerServer::HandOverTree(const QString &relativePath) const
+{
+    if (ownerUid_ < 0)
+        return;
+    const QString top = PathOf(relativePath);
+    HandOver(top);
+    QDirIterator it(top, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        ::lchown(QFile::encodeName(it.next()).constData(), uid_t(ownerUid_), gid_t(ownerGid_));
+}
+
 bool PeerServer::MakeDirectory(const QString &relativePath) const
 {
     const QString path = PathOf(relativePath);

@@ -125,6 +125,9 @@ public:
     // server can overwrite, rename and delete it.
     bool PutFile(const QString &relativePath, const QByteArray &content) const;
     bool MakeDirectory(const QString &relativePath) const;
+    // For trees the test made itself inside Root(): gives everything below the
+    // path (all of Root() when empty) to the server's user.
+    void HandOverTree(const QString &relativePath = QString()) const;
     QByteArray ReadFile(const QString &relativePath) const;  // empty when missing
     bool Exists(const QString &relativePath) const;
     QString PathOf(const QString &relativePath) const;

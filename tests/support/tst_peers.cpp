@@ -345,8 +345,14 @@ void TestPeers::ftpFileCommands()
     QFETCH(Kind, kind);
     REQUIRE_SERVER(server, kind);
     QVERIFY(server->PutFile(QStringLiteral("cmd/old.txt"), "rename me"));
-    QVERIFY(server->PutFile(QStringLiteral("cmd/gone.txt"), "delete me"));
     QVERIFY(server->MakeDirectory(QStringLiteral("cmd/empty")));
+    // Made behind the server's back, then handed over.
+    QVERIFY(QDir().mkpath(server->PathOf(QStringLiteral("cmd/tree/inner"))));
+    QFile gone(server->PathOf(QStringLiteral("cmd/tree/inner/gone.txt")));
+    QVERIFY(gone.open(QIODevice::WriteOnly));
+    gone.write("delete me");
+    gone.close();
+    server->HandOverTree(QStringLiteral("cmd/tree"));
 
     RawFtp ftp;
     QVERIFY(ftp.Connect(*server));
@@ -355,7 +361,8 @@ void TestPeers::ftpFileCommands()
     QVERIFY(ftp.Command("MKD made").startsWith("257"));
     QVERIFY(ftp.Command("RNFR old.txt").startsWith("350"));
     QVERIFY(ftp.Command("RNTO new.txt").startsWith("250"));
-    QVERIFY(ftp.Command("DELE gone.txt").startsWith("250"));
+    QVERIFY(ftp.Command("DELE tree/inner/gone.txt").startsWith("250"));
+    QVERIFY(ftp.Command("RMD tree/inner").startsWith("250"));
     QVERIFY(ftp.Command("RMD empty").startsWith("250"));
     const QByteArray chmod = ftp.Command("SITE CHMOD 600 new.txt");
     QVERIFY2(chmod.startsWith("200"), chmod.constData());
@@ -364,7 +371,7 @@ void TestPeers::ftpFileCommands()
     QVERIFY(QFileInfo(server->PathOf(QStringLiteral("cmd/made"))).isDir());
     QCOMPARE(server->ReadFile(QStringLiteral("cmd/new.txt")), QByteArray("rename me"));
     QVERIFY(!server->Exists(QStringLiteral("cmd/old.txt")));
-    QVERIFY(!server->Exists(QStringLiteral("cmd/gone.txt")));
+    QVERIFY(!server->Exists(QStringLiteral("cmd/tree/inner")));
     QVERIFY(!server->Exists(QStringLiteral("cmd/empty")));
     struct stat status {};
     QCOMPARE(::stat(QFile::encodeName(server->PathOf(QStringLiteral("cmd/new.txt"))).constData(), &status), 0);
