@@ -302,6 +302,7 @@ private:
     bool RefuseUnsafeName(const QByteArray &name);
     void ReleaseHeldOperations();
     bool RefuseWhileBusy();
+    bool LoginBeforeResumeProbe() const;
     void StartSingleCommand(int kind, const QByteArray &command, const QByteArray &name);
     void StartRename(int kind, const QByteArray &oldName, const QByteArray &newName);
     bool sendingChmod_ = false;    // the SITE line is being handed to the socket

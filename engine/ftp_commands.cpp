@@ -272,7 +272,14 @@ void TMFtp::OpenURL(const QByteArray &url, const QString &localFolder)
     const QString host = QString::fromUtf8(parts.host);
     const bool sameLogin = Username == parts.user && password_ == parts.password && Server() == host
                            && Port == parts.port;
-    if (sameLogin && Connected) {
+    const bool connecting = !Connected && HasSocket();
+    const bool loggingIn = Connected && !loggedIn_;
+    if (sameLogin && (connecting || (loggingIn && LoginBeforeResumeProbe()))) {
+        // The login under way takes the address over right after its probe.
+        urlPending_ = true;
+        return;
+    }
+    if (sameLogin && Connected && !loggingIn) {
         SetReplyState(ReplyState::UrlStart);
         DispatchReply("299");
         return;
@@ -284,10 +291,29 @@ void TMFtp::OpenURL(const QByteArray &url, const QString &localFolder)
     SetServer(host);
     Port = parts.port;
     urlPending_ = true;
-    if (Connected)
-        Quit();  // the server's close runs Connect through the quit notice
-    else
+    if (connecting || loggingIn) {
+        // A login under way has replies in flight that QUIT would be read
+        // against; it is dropped and the new one starts on a fresh socket.
+        CloseDataSockets();
+        CloseSocket();
+        Connected = false;
         Connect();
+    } else if (Connected) {
+        Quit();  // the server's close runs Connect through the quit notice
+    } else {
+        Connect();
+    }
+}
+
+bool TMFtp::LoginBeforeResumeProbe() const
+{
+    switch (replyState_) {
+    case ReplyState::Greeting: case ReplyState::User: case ReplyState::Pass: case ReplyState::Acct:
+    case ReplyState::Syst: case ReplyState::RestProbe: case ReplyState::RestProbeBinary:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TMFtp::AnswerUrlStart(const QByteArray &)

@@ -55,6 +55,8 @@ private slots:
     void urlLogin();
     void urlSameSite();
     void urlOtherLogin();
+    void urlDuringLogin_data();
+    void urlDuringLogin();
     void urlFile_data();
     void urlFile();
     void urlFileAskedForLocalName();
@@ -605,6 +607,63 @@ void TestCommands::urlOtherLogin()
     QCOMPARE(s.peer.LastCommand(), QByteArray("QUIT"));
     QCOMPARE(second.Commands().last(), QByteArray("CWD /x/"));
     QCOMPARE(s.ftp.Port, second.Port());
+}
+
+void TestCommands::urlDuringLogin_data()
+{
+    QTest::addColumn<QByteArray>("delayed");  // the command whose reply keeps the login waiting
+    QTest::addColumn<QByteArray>("reply");    // sent once OpenURL has run
+    QTest::addColumn<QByteArray>("user");     // of the address
+    QTest::addColumn<int>("connections");
+
+    QTest::newRow("same login, before USER is answered")
+        << QByteArray("USER") << QByteArray("331 Password required.\r\n") << QByteArray("u") << 1;
+    QTest::newRow("same login, before the probe is answered")
+        << QByteArray("REST") << QByteArray("350 Restarting at 100.\r\n") << QByteArray("u") << 1;
+    QTest::newRow("same login, after the probe")
+        << QByteArray("PWD") << QByteArray("257 \"/\"\r\n") << QByteArray("u") << 2;
+    QTest::newRow("other login") << QByteArray("PASS") << QByteArray("230 Logged in.\r\n") << QByteArray("v")
+                                 << 2;
+}
+
+void TestCommands::urlDuringLogin()
+{
+    QFETCH(QByteArray, delayed);
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, user);
+    QFETCH(int, connections);
+
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    TMFtp ftp;
+    EngineProbe probe(ftp);
+    peer.Queue(delayed, Reply::Silent());
+    ftp.SetServer(peer.Host());
+    ftp.Port = peer.Port();
+    ftp.Username = "u";
+    ftp.SetPassword("p");
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(peer.CommandCount(delayed), 1, 5000);
+
+    // The owner did not wait for OnLoggedIn: the address must still be
+    // reached, and no reply of the login may be read as the answer to its CWD.
+    ftp.OpenURL("ftp://" + user + ":p@127.0.0.1:" + QByteArray::number(peer.Port()) + "/pub/", QString());
+    if (connections == 1)
+        peer.Send(reply);  // the login goes on and takes the address over
+    QVERIFY2(probe.WaitFor(QStringLiteral("OnDirectoryChanged"), 1, 8000), qPrintable(probe.Dump()));
+    QCOMPARE(peer.ConnectionCount(), connections);
+    QVERIFY(!probe.events.contains(QStringLiteral("OnLoggedIn")));
+    QVERIFY(!probe.events.join(u' ').contains(QStringLiteral("error")));
+    const QByteArrayList all = peer.Commands();
+    const QByteArrayList lastSession = all.mid(all.lastIndexOf("USER " + user));
+    QCOMPARE(lastSession.mid(0, 3), (QByteArrayList{"USER " + user, "PASS p", "SYST"}));
+    QCOMPARE(lastSession.mid(lastSession.size() - 3), (QByteArrayList{"REST 100", "REST 0", "CWD /pub/"}));
+    QCOMPARE(peer.CommandCount("CWD"), 1);
+    QCOMPARE(peer.CommandCount("QUIT"), 0);
+    QCOMPARE(ftp.Username, user);
+    QCOMPARE(ftp.CurrentDirectory(), QByteArray("/pub/"));
+    QVERIFY(ftp.Success());
+    QVERIFY(ftp.Connected);
 }
 
 void TestCommands::urlFile_data()

@@ -19,7 +19,11 @@ public:
                 commands << line;
                 return;
             }
-            if (info == ftpiReply || info == ftpiProgress || info == ftpiListingLine)
+            if (info == ftpiReply) {
+                replies += text;
+                return;
+            }
+            if (info == ftpiProgress || info == ftpiListingLine)
                 return;
             events << QStringLiteral("info %1 %2").arg(int(info)).arg(text);
         };
@@ -50,6 +54,7 @@ public:
     QStringList events;        // "info N text", "error N", "need N", "ready", "quit", completion names
     QByteArrayList commands;   // every command as logged, without CR LF
     QString localFileAnswer;   // the answer to needLocalFile
+    QString replies;           // the control text received, for failure messages
     // The Success each completion event saw, in order.
     QList<bool> successes;
 
@@ -58,6 +63,7 @@ public:
         events.clear();
         commands.clear();
         successes.clear();
+        replies.clear();
     }
     bool SendersOk() const { return senderOk_; }
     int Count(const QString &event) const { return int(events.count(event)); }
@@ -69,7 +75,7 @@ public:
     QString Dump() const
     {
         return events.join(QStringLiteral(" | ")) + QStringLiteral("\ncommands: ")
-               + QString::fromUtf8(commands.join(" | "));
+               + QString::fromUtf8(commands.join(" | ")) + QStringLiteral("\nreplies: ") + replies;
     }
 
     // Connects and waits for OnLoggedIn; false (with Dump() telling why) otherwise.
