@@ -252,14 +252,12 @@ private:
     bool OpenUploadSource(int &typeState);
     void SendTransferCommand(const QByteArray &command, int expectState);
     void ControlSideDone();
-    // Both sides are over: ends the operation (after an Abort, once a NOOP has
-    // taken the stray Telnet DM).
-    void TransferFinished();
     bool AnswerAbortDrain();
     void Saw426();
     void RefuseTransfer(FtpInfo info, const QString &text);
     void FailTransfer(FtpError error);
-    // Posts the ready notice once per operation.
+    // Posts the ready notice once per operation (after an Abort, once a NOOP
+    // has taken the stray Telnet DM).
     void EndOperation();
     void ArmSilenceFallback();
     void ArmFailedSenderFallback();
@@ -286,6 +284,9 @@ private:
     bool abortDeferred_ = false;        // Abort came before the transfer command
     bool saw426_ = false;
     bool drainingAbort_ = false;        // the NOOP after an Abort is out
+    bool abortSending_ = false;         // Abort's bytes are being written
+    bool abortDrained_ = false;         // the NOOP after an Abort was answered
+    bool finishAfterAbort_ = false;     // the transfer ended meanwhile
     int transferState_ = 0;             // reply state of LIST, RETR or STOR
 
     // ---- single commands and ftp:// addresses (ftp_commands.cpp) ----

@@ -150,6 +150,10 @@ void TMFtp::BeginTransferOperation(int kind)
     abortRequested_ = false;
     abortDeferred_ = false;
     saw426_ = false;
+    drainingAbort_ = false;
+    abortDrained_ = false;
+    abortSending_ = false;
+    finishAfterAbort_ = false;
     CloseLocalFile();
 }
 
@@ -416,6 +420,8 @@ void TMFtp::AnswerRest(const QByteArray &line)
 
 void TMFtp::AnswerList(const QByteArray &line)
 {
+    if (AnswerAbortDrain())
+        return;
     switch (ReplyClass(line)) {
     case '1':
         return;
@@ -443,6 +449,8 @@ void TMFtp::AnswerList(const QByteArray &line)
 
 void TMFtp::AnswerRetr(const QByteArray &line)
 {
+    if (AnswerAbortDrain())
+        return;
     switch (ReplyClass(line)) {
     case '1': {
         const QByteArray size = ftpparse::FileSizeFromReply(line);
@@ -465,6 +473,8 @@ void TMFtp::AnswerRetr(const QByteArray &line)
 
 void TMFtp::AnswerStor(const QByteArray &line)
 {
+    if (AnswerAbortDrain())
+        return;
     switch (ReplyClass(line)) {
     case '1':
         return;
@@ -485,6 +495,7 @@ void TMFtp::AnswerStor(const QByteArray &line)
 
 void TMFtp::SendTransferCommand(const QByteArray &command, int expectState)
 {
+    transferState_ = expectState;
     if (!SendCommand(command, expectState))
         return;
     transferCommandSent_ = true;
@@ -511,6 +522,17 @@ void TMFtp::ControlSideDone()
     SetReplyState(ReplyState::Idle);
     if (dataDone_)
         EndOperation();
+}
+
+bool TMFtp::AnswerAbortDrain()
+{
+    if (!drainingAbort_)
+        return false;
+    drainingAbort_ = false;
+    abortDrained_ = true;
+    SetReplyState(ReplyState::Idle);
+    EndOperation();
+    return true;
 }
 
 void TMFtp::Saw426()
@@ -540,8 +562,23 @@ void TMFtp::FailTransfer(FtpError error)
 
 void TMFtp::EndOperation()
 {
-    if (operationEnded_)
+    if (operationEnded_ || drainingAbort_)
         return;
+    if (abortRequested_ && !abortDrained_ && Connected) {
+        if (abortSending_) {
+            // Abort is still writing its bytes (its send loop runs events):
+            // the NOOP must follow the last DM, not overtake it.
+            finishAfterAbort_ = true;
+            return;
+        }
+        // The IAC DM sent in band after ABOR sticks to the front of the next
+        // command line, and vsftpd and pure-ftpd answer that line "500". A NOOP
+        // takes it here, and its reply ends the operation, so the next
+        // operation starts in step with the server.
+        drainingAbort_ = true;
+        SendCommand("NOOP", transferState_);
+        return;
+    }
     operationEnded_ = true;
     PostReady();
 }
@@ -910,12 +947,14 @@ void TMFtp::Abort()
         success_ = false;
     // Telnet "synch": IP in band, DM as urgent data so the server looks at the
     // control connection at once, then ABOR and DM once more in band.
-    if (!SendRaw(TelnetInterrupt, false))
-        return;
-    if (!SendRaw(TelnetDataMark, true))
-        return;
-    RaiseInfo(ftpiCommand, QStringLiteral("ABOR\r\n"));
-    if (!SendRaw("ABOR\r\n", false))
-        return;
-    SendRaw(TelnetDataMark, false);
+    abortSending_ = true;
+    finishAfterAbort_ = false;
+    const bool sent = SendRaw(TelnetInterrupt, false) && SendRaw(TelnetDataMark, true)
+                      && (RaiseInfo(ftpiCommand, QStringLiteral("ABOR\r\n")), SendRaw("ABOR\r\n", false))
+                      && SendRaw(TelnetDataMark, false);
+    abortSending_ = false;
+    if (sent && finishAfterAbort_) {
+        finishAfterAbort_ = false;
+        EndOperation();
+    }
 }

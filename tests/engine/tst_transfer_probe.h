@@ -77,6 +77,15 @@ struct Probe {
             n += entry.first == info;
         return n;
     }
+    // The control dialogue as the engine logged it, for failure messages.
+    QString Dialogue() const
+    {
+        QString text;
+        for (const auto &entry : infos)
+            if (entry.first == ftpiCommand || entry.first == ftpiReply)
+                text += (entry.first == ftpiCommand ? QStringLiteral("> ") : QStringLiteral("< ")) + entry.second;
+        return text;
+    }
     QStringList InfoTexts(FtpInfo info) const
     {
         QStringList texts;

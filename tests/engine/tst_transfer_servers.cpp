@@ -1,0 +1,452 @@
+// Listings and transfers against real servers (vsftpd, proftpd, pure-ftpd,
+// pyftpdlib) started by the test, checked where the bytes land.
+
+#include "tst_transfer_probe.h"
+
+#include "engine/ftp_parse.h"
+#include "peer_server.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <map>
+
+using namespace testsupport;
+using namespace transfertest;
+
+namespace {
+
+constexpr int ManyEntries = 3000;
+constexpr qint64 Big = 100LL * 1024 * 1024;
+const QByteArray BlankName = "name with  blanks.txt";
+
+// Sizes around the block boundary, as file names on the servers.
+QList<qint64> SmallSizes()
+{
+    const qint64 block = TMFtp::TransferBlockSize;
+    return {0, 1000, block, block + 1};
+}
+
+QString SizeName(qint64 size)
+{
+    return QStringLiteral("f%1.bin").arg(size);
+}
+
+}  // namespace
+
+class TestTransferServers : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void listing_data();
+    void listing();
+    void transfers_data();
+    void transfers();
+    void brokenDownloadResumed_data();
+    void brokenDownloadResumed();
+    void brokenUploadResumed_data();
+    void brokenUploadResumed();
+    void abortMidTransfer_data();
+    void abortMidTransfer();
+
+private:
+    // One shared server per kind, its root filled once.
+    PeerServer *Shared(PeerServer::Kind kind);
+    std::unique_ptr<PeerServer> StartFresh(PeerServer::Kind kind);
+    void AddKindRows(bool withModes);
+
+    std::map<PeerServer::Kind, std::unique_ptr<PeerServer>> servers_;
+    QByteArray big_;
+    std::unique_ptr<QTemporaryDir> local_;
+};
+
+void TestTransferServers::initTestCase()
+{
+    big_ = Pattern(Big, 42);
+}
+
+void TestTransferServers::cleanupTestCase()
+{
+    servers_.clear();
+}
+
+void TestTransferServers::init()
+{
+    // Downloads land on the tmpfs too when there is one: the disk here is slow.
+    const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/tarvo-transfer-XXXXXX")
+                                                                   : QDir::tempPath() + QStringLiteral("/tarvo-transfer-XXXXXX");
+    local_ = std::make_unique<QTemporaryDir>(base);
+    QVERIFY(local_->isValid());
+}
+
+void TestTransferServers::AddKindRows(bool withModes)
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passive");
+    for (PeerServer::Kind kind : PeerServer::FtpKinds()) {
+        const QByteArray name = PeerServer::KindName(kind).toLatin1();
+        if (withModes) {
+            QTest::addRow("%s passive", name.constData()) << int(kind) << true;
+            QTest::addRow("%s active", name.constData()) << int(kind) << false;
+        } else {
+            QTest::addRow("%s", name.constData()) << int(kind) << true;
+        }
+    }
+}
+
+PeerServer *TestTransferServers::Shared(PeerServer::Kind kind)
+{
+    auto found = servers_.find(kind);
+    if (found != servers_.end())
+        return found->second.get();
+    PeerServer::Options options;
+    options.rootOnTmpfs = true;
+    QString why;
+    std::unique_ptr<PeerServer> server = PeerServer::Start(kind, options, &why);
+    if (!server) {
+        qWarning("%s", qPrintable(why));
+        return nullptr;
+    }
+    bool ok = server->MakeDirectory(QStringLiteral("many"));
+    for (int i = 0; ok && i < ManyEntries; ++i)
+        ok = server->PutFile(QStringLiteral("many/entry%1.txt").arg(i, 5, 10, QLatin1Char('0')), QByteArray::number(i));
+    ok = ok && server->PutFile(QStringLiteral("many/") + QString::fromLatin1(BlankName), "blank");
+    for (qint64 size : SmallSizes())
+        ok = ok && server->PutFile(SizeName(size), Pattern(size, quint32(size)));
+    ok = ok && server->PutFile(SizeName(Big), big_);
+    if (!ok)
+        return nullptr;
+    PeerServer *raw = server.get();
+    servers_[kind] = std::move(server);
+    return raw;
+}
+
+std::unique_ptr<PeerServer> TestTransferServers::StartFresh(PeerServer::Kind kind)
+{
+    PeerServer::Options options;
+    options.rootOnTmpfs = true;
+    QString why;
+    std::unique_ptr<PeerServer> server = PeerServer::Start(kind, options, &why);
+    if (!server)
+        qWarning("%s", qPrintable(why));
+    return server;
+}
+
+#define SKIP_UNLESS_AVAILABLE(kind)                                                       \
+    do {                                                                                  \
+        QString why_;                                                                     \
+        if (!PeerServer::Available(kind, &why_))                                          \
+            QSKIP(qPrintable(why_));                                                      \
+    } while (false)
+
+// ---------------------------------------------------------------- listing
+
+void TestTransferServers::listing_data()
+{
+    AddKindRows(true);
+}
+
+void TestTransferServers::listing()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    SKIP_UNLESS_AVAILABLE(PeerServer::Kind(kind));
+    PeerServer *server = Shared(PeerServer::Kind(kind));
+    QVERIFY(server);
+    TMFtp ftp;
+    Probe probe(ftp);
+    QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+    probe.Forget();
+    ftp.Passive = passive;
+    ftp.FileMask = "many";
+    ftp.List();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), 1, 15000);
+    QVERIFY(ftp.Success());
+    QVERIFY2(probe.errors.isEmpty(), qPrintable(probe.sequence.join(u' ')));
+    QCOMPARE(ftp.CurrentDirectory(), server->LoginDirectory());
+    QList<QByteArray> expected;
+    for (int i = 0; i < ManyEntries; ++i)
+        expected << "entry" + QByteArray::number(i).rightJustified(5, '0') + ".txt";
+    expected << BlankName;
+    QList<QByteArray> names = ftp.FileNames;
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(names.size(), expected.size());
+    QCOMPARE(names, expected);
+    QCOMPARE(ftp.FileInfos.Count(), ftp.FileNames.size());
+    // Sizes are filed beside the names.
+    const qsizetype blankIndex = ftp.FileNames.indexOf(BlankName);
+    QByteArray size;
+    QVERIFY(ftp.FileInfos.GetInfo(int(blankIndex), 2, size));
+    QCOMPARE(size, QByteArray("5"));
+
+    // The name with blanks goes back to the server as it came.
+    probe.Forget();
+    ftp.FileMask.clear();
+    ftp.RemoteFile = "many/" + BlankName;
+    ftp.LocalFile = local_->filePath(QStringLiteral("blank"));
+    ftp.Download();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("FileReceived")), 1, 10000);
+    QVERIFY(ftp.Success());
+    QCOMPARE(ReadFile(ftp.LocalFile), QByteArray("blank"));
+}
+
+// ---------------------------------------------------------------- downloads and uploads
+
+void TestTransferServers::transfers_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("big");
+    for (PeerServer::Kind kind : PeerServer::FtpKinds()) {
+        const QByteArray name = PeerServer::KindName(kind).toLatin1();
+        QTest::addRow("%s passive", name.constData()) << int(kind) << true << false;
+        QTest::addRow("%s active", name.constData()) << int(kind) << false << false;
+    }
+    // 100 MiB only in a few rows: one per mode, on two servers.
+    QTest::addRow("vsftpd passive 100 MiB") << int(PeerServer::Kind::Vsftpd) << true << true;
+    QTest::addRow("pyftpdlib active 100 MiB") << int(PeerServer::Kind::Pyftpdlib) << false << true;
+}
+
+void TestTransferServers::transfers()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    QFETCH(bool, big);
+    SKIP_UNLESS_AVAILABLE(PeerServer::Kind(kind));
+    PeerServer *server = Shared(PeerServer::Kind(kind));
+    QVERIFY(server);
+    TMFtp ftp;
+    Probe probe(ftp);
+    QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+    ftp.Passive = passive;
+    const QList<qint64> sizes = big ? QList<qint64>{Big} : SmallSizes();
+    const QByteArray mode = passive ? "p" : "a";
+    for (qint64 size : sizes) {
+        const QByteArray content = size == Big ? big_ : Pattern(size, quint32(size));
+        const QByteArray sha = Sha256(content);
+
+        probe.Forget();
+        ftp.RemoteFile = SizeName(size).toLatin1();
+        ftp.LocalFile = local_->filePath(SizeName(size));
+        ftp.Download();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("FileReceived")), 1, 30000);
+        QVERIFY2(ftp.Success(), qPrintable(QStringLiteral("download %1: %2").arg(size).arg(probe.sequence.join(u' '))));
+        QCOMPARE(Sha256OfFile(ftp.LocalFile), sha);
+        QCOMPARE(ftp.BytesTransferred, size);
+
+        probe.Forget();
+        const QByteArray upName = "up_" + mode + "_" + QByteArray::number(size) + ".bin";
+        ftp.RemoteFile = upName;
+        ftp.Upload();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("FileStored")), 1, 30000);
+        QVERIFY2(ftp.Success(), qPrintable(QStringLiteral("upload %1: %2").arg(size).arg(probe.sequence.join(u' '))));
+        // The sender reports one progress per block.
+        const qint64 block = TMFtp::TransferBlockSize;
+        QCOMPARE(qint64(probe.progress), (size + block - 1) / block);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(server->PathOf(QString::fromLatin1(upName))).size(), size, 5000);
+        QCOMPARE(Sha256OfFile(server->PathOf(QString::fromLatin1(upName))), sha);
+        QFile::remove(ftp.LocalFile);
+    }
+}
+
+// ---------------------------------------------------------------- broken and resumed
+
+void TestTransferServers::brokenDownloadResumed_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passive");
+    // Only servers that accept the login's resume probe (REST while TYPE A is
+    // in force) are offered a resume at all.
+    QTest::addRow("vsftpd passive") << int(PeerServer::Kind::Vsftpd) << true;
+    QTest::addRow("vsftpd active") << int(PeerServer::Kind::Vsftpd) << false;
+    QTest::addRow("pure-ftpd passive") << int(PeerServer::Kind::PureFtpd) << true;
+}
+
+void TestTransferServers::brokenDownloadResumed()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    SKIP_UNLESS_AVAILABLE(PeerServer::Kind(kind));
+    const QByteArray content = big_.left(64 * 1024 * 1024);
+    const QString local = local_->filePath(QStringLiteral("broken.bin"));
+
+    // First server: killed as soon as the data flows.
+    {
+        std::unique_ptr<PeerServer> server = StartFresh(PeerServer::Kind(kind));
+        QVERIFY(server);
+        QVERIFY(server->PutFile(QStringLiteral("broken.bin"), content));
+        TMFtp ftp;
+        Probe probe(ftp);
+        QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+        ftp.Passive = passive;
+        ftp.RemoteFile = "broken.bin";
+        ftp.LocalFile = local;
+        probe.onInfo = [&](FtpInfo info, const QString &) {
+            if (info == ftpiProgress && ftp.BytesTransferred >= 4 * 1024 * 1024 && server->Running())
+                server->Kill();
+        };
+        ftp.Download();
+        QTRY_VERIFY_WITH_TIMEOUT(probe.Count(QStringLiteral("quit")) >= 1, 15000);
+        probe.onInfo = nullptr;
+        QVERIFY(!ftp.Connected);
+        QTRY_VERIFY_WITH_TIMEOUT(!ftp.Busy(), 5000);
+    }
+    const qint64 partial = QFileInfo(local).size();
+    QVERIFY2(partial > 0 && partial < content.size(), qPrintable(QString::number(partial)));
+    QCOMPARE(ReadFile(local), content.left(partial));  // what came is right, only cut short
+
+    // Second server with the same file: the download goes on where it broke.
+    std::unique_ptr<PeerServer> server = StartFresh(PeerServer::Kind(kind));
+    QVERIFY(server);
+    QVERIFY(server->PutFile(QStringLiteral("broken.bin"), content));
+    TMFtp ftp;
+    Probe probe(ftp);
+    QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+    QVERIFY(ftp.ResumeSupported());
+    ftp.Passive = passive;
+    ftp.List();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), 1, 10000);
+    probe.Forget();
+    probe.answers[needResumeDownload] = QStringLiteral("Resume");
+    ftp.RemoteFile = ftpparse::RemoteFullPath(ftp.CurrentDirectory(), "broken.bin");
+    ftp.LocalFile = local;
+    ftp.Download();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("FileReceived")), 1, 30000);
+    QVERIFY2(ftp.Success(), qPrintable(probe.sequence.join(u' ')));
+    QCOMPARE(probe.needs, QList<TMFtpInfoNeeded>{needResumeDownload});
+    QVERIFY(probe.InfoTexts(ftpiCommand).contains(QStringLiteral("REST %1\r\n").arg(partial)));
+    QCOMPARE(ftp.BytesTransferred, content.size() - partial);
+    QCOMPARE(Sha256OfFile(local), Sha256(content));
+}
+
+void TestTransferServers::brokenUploadResumed_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passive");
+    QTest::addRow("vsftpd active") << int(PeerServer::Kind::Vsftpd) << false;
+    QTest::addRow("pure-ftpd passive") << int(PeerServer::Kind::PureFtpd) << true;
+}
+
+void TestTransferServers::brokenUploadResumed()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    SKIP_UNLESS_AVAILABLE(PeerServer::Kind(kind));
+    const QByteArray content = big_.left(64 * 1024 * 1024);
+    const QString local = local_->filePath(QStringLiteral("up.bin"));
+    QVERIFY(WriteFile(local, content));
+
+    QByteArray partial;
+    {
+        std::unique_ptr<PeerServer> server = StartFresh(PeerServer::Kind(kind));
+        QVERIFY(server);
+        TMFtp ftp;
+        Probe probe(ftp);
+        QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+        ftp.Passive = passive;
+        ftp.RemoteFile = "up.bin";
+        ftp.LocalFile = local;
+        probe.onInfo = [&](FtpInfo info, const QString &) {
+            if (info == ftpiProgress && ftp.BytesTransferred >= 8 * 1024 * 1024 && server->Running())
+                server->Kill();
+        };
+        ftp.Upload();
+        QTRY_VERIFY_WITH_TIMEOUT(probe.Count(QStringLiteral("quit")) >= 1, 15000);
+        probe.onInfo = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(!ftp.Busy(), 5000);
+        QVERIFY(!ftp.Success());
+        partial = server->ReadFile(QStringLiteral("up.bin"));
+    }
+    QVERIFY2(!partial.isEmpty() && partial.size() < content.size(), qPrintable(QString::number(partial.size())));
+    QCOMPARE(partial, content.left(partial.size()));
+
+    std::unique_ptr<PeerServer> server = StartFresh(PeerServer::Kind(kind));
+    QVERIFY(server);
+    QVERIFY(server->PutFile(QStringLiteral("up.bin"), partial));
+    TMFtp ftp;
+    Probe probe(ftp);
+    QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+    ftp.Passive = passive;
+    ftp.List();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), 1, 10000);
+    probe.Forget();
+    probe.answers[needResumeUpload] = QStringLiteral("Resume");
+    ftp.RemoteFile = ftpparse::RemoteFullPath(ftp.CurrentDirectory(), "up.bin");
+    ftp.LocalFile = local;
+    ftp.Upload();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("FileStored")), 1, 30000);
+    QVERIFY2(ftp.Success(), qPrintable(probe.sequence.join(u' ')));
+    QCOMPARE(probe.needs, QList<TMFtpInfoNeeded>{needResumeUpload});
+    QVERIFY(probe.InfoTexts(ftpiCommand).contains(QStringLiteral("REST %1\r\n").arg(partial.size())));
+    QCOMPARE(ftp.BytesTransferred, content.size());
+    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(server->PathOf(QStringLiteral("up.bin"))).size(), content.size(), 5000);
+    QCOMPARE(Sha256OfFile(server->PathOf(QStringLiteral("up.bin"))), Sha256(content));
+}
+
+// ---------------------------------------------------------------- abort
+
+void TestTransferServers::abortMidTransfer_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("upload");
+    for (PeerServer::Kind kind : PeerServer::FtpKinds()) {
+        const QByteArray name = PeerServer::KindName(kind).toLatin1();
+        QTest::addRow("%s download passive", name.constData()) << int(kind) << true << false;
+        QTest::addRow("%s download active", name.constData()) << int(kind) << false << false;
+        QTest::addRow("%s upload passive", name.constData()) << int(kind) << true << true;
+    }
+}
+
+void TestTransferServers::abortMidTransfer()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    QFETCH(bool, upload);
+    SKIP_UNLESS_AVAILABLE(PeerServer::Kind(kind));
+    PeerServer *server = Shared(PeerServer::Kind(kind));
+    QVERIFY(server);
+    TMFtp ftp;
+    Probe probe(ftp);
+    QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+    probe.Forget();
+    ftp.Passive = passive;
+    ftp.RemoteFile = upload ? "aborted_up.bin" : SizeName(Big).toLatin1();
+    ftp.LocalFile = local_->filePath(QStringLiteral("aborted.bin"));
+    if (upload)
+        QVERIFY(WriteFile(ftp.LocalFile, big_));
+    probe.onInfo = [&](FtpInfo info, const QString &) {
+        if (info == ftpiProgress && ftp.BytesTransferred >= 2 * 1024 * 1024)
+            ftp.Abort();
+    };
+    const QString completion = upload ? QStringLiteral("FileStored") : QStringLiteral("FileReceived");
+    upload ? ftp.Upload() : ftp.Download();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(completion), 1, 20000);
+    probe.onInfo = nullptr;
+    QVERIFY(!ftp.Success());
+    QVERIFY(ftp.Connected);
+    QVERIFY2(probe.InfoTexts(ftpiCommand).contains(QStringLiteral("ABOR\r\n")), qPrintable(probe.sequence.join(u' ')));
+    const QString dialogue = probe.Dialogue();
+
+    // The same connection serves the next operation, in step with the server.
+    probe.Forget();
+    ftp.RemoteFile = SizeName(1000).toLatin1();
+    ftp.LocalFile = local_->filePath(QStringLiteral("after.bin"));
+    ftp.Download();
+    QTRY_VERIFY2_WITH_TIMEOUT(probe.Count(QStringLiteral("FileReceived")) == 1, qPrintable(dialogue + probe.Dialogue()), 10000);
+    QVERIFY2(ftp.Success(), qPrintable(probe.sequence.join(u' ')));
+    QCOMPARE(ReadFile(ftp.LocalFile), Pattern(1000, 1000));
+    probe.Forget();
+    ftp.FileMask.clear();
+    ftp.List();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), 1, 10000);
+    QVERIFY(ftp.Success());
+    QVERIFY(ftp.FileNames.contains(SizeName(1000).toLatin1()));
+}
+
+QTEST_GUILESS_MAIN(TestTransferServers)
+#include "tst_transfer_servers.moc"
