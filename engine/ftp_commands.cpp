@@ -58,11 +58,19 @@ void TMFtp::ChangeMode(const QByteArray &fileName, unsigned mode)
 {
     if (HoldWhileChmodPending([this, fileName, mode] { ChangeMode(fileName, mode); }))
         return;
+    // SITE needs a connection, and its state would replace the reply state of
+    // a running operation, whose answers would then be misread.
+    if (!Connected) {
+        RaiseInfo(ftpiDisconnected);
+        return;
+    }
+    if (busy_) {
+        RaiseInfo(ftpiBusy);
+        return;
+    }
     if (HoldsLineBreak(fileName)) {
-        // No ready notice: an accepted SITE CHMOD has none either, and a
-        // running operation must keep its Busy and Success.
-        if (!busy_)
-            success_ = false;
+        // No ready notice: an accepted SITE CHMOD has none either.
+        success_ = false;
         RaiseInfo(ftpiAccessDenied);
         return;
     }

@@ -258,6 +258,17 @@ void TestCommands::notConnectedOrBusy()
     QCOMPARE(s.probe.successes, QList<bool>{true});
     QCOMPARE(CommandsAfter(s.peer, s.loginCommands), QByteArrayList{"MKD a"});
     QCOMPARE(s.ftp.Server(), QStringLiteral("127.0.0.1"));
+
+    // SITE CHMOD as well: its reply state would replace the running one's.
+    s.probe.Clear();
+    s.peer.Queue("RMD", Reply().Pause(200).Write("550 Not empty.\r\n"));
+    s.ftp.RemoveDirectory("r");
+    s.ftp.ChangeMode("f", 600);
+    QVERIFY2(s.probe.WaitFor(QStringLiteral("OnDirectoryDeleted")), qPrintable(s.probe.Dump()));
+    QCOMPARE(s.probe.events, (QStringList{busy, Denied, Ready, QStringLiteral("OnDirectoryDeleted")}));
+    QCOMPARE(s.peer.CommandCount("SITE"), 0);
+    idle.ChangeMode("f", 600);
+    QCOMPARE(idleProbe.events.last(), Info(ftpiDisconnected, "Not connected to the server"));
 }
 
 // ---------------------------------------------------------------- SITE CHMOD
