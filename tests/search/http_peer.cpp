@@ -1,13 +1,6 @@
 #include "http_peer.h"
 
-#ifdef TARVO_HAVE_TESTSUPPORT
 #include "support/peer_server.h"
-#else
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#endif
 
 #include <QFile>
 #include <QJsonArray>
@@ -15,17 +8,8 @@
 #include <QSaveFile>
 
 HttpPeer::HttpPeer() = default;
-HttpPeer::~HttpPeer()
-{
-#ifndef TARVO_HAVE_TESTSUPPORT
-    if (process_) {
-        process_->kill();
-        process_->waitForFinished(5000);
-    }
-#endif
-}
+HttpPeer::~HttpPeer() = default;
 
-#ifdef TARVO_HAVE_TESTSUPPORT
 bool HttpPeer::Start(QString *whyNot)
 {
     server_ = testsupport::PeerServer::StartScript(
@@ -44,34 +28,6 @@ QString HttpPeer::root() const
 {
     return server_->Root();
 }
-#else
-bool HttpPeer::Start(QString *whyNot)
-{
-    folder_ = std::make_unique<QTemporaryDir>();
-    process_ = std::make_unique<QProcess>();
-    QString source = QProcessEnvironment::systemEnvironment().value(QStringLiteral("TARVO_SOURCE_DIR"));
-    process_->start(QStringLiteral("/usr/bin/python3"),
-                    {source + QStringLiteral("/tests/peers/http_peer.py"), QStringLiteral("--root"), folder_->path()});
-    if (!process_->waitForStarted(5000) || !process_->waitForReadyRead(10000)) {
-        *whyNot = QStringLiteral("http_peer.py did not start: ") + QString::fromLocal8Bit(process_->readAllStandardError());
-        return false;
-    }
-    QRegularExpressionMatch m = QRegularExpression(QStringLiteral("PORT (\\d+)"))
-                                    .match(QString::fromLatin1(process_->readAllStandardOutput()));
-    port_ = quint16(m.captured(1).toUInt());
-    return port_ != 0;
-}
-
-quint16 HttpPeer::Port() const
-{
-    return port_;
-}
-
-QString HttpPeer::root() const
-{
-    return folder_->path();
-}
-#endif
 
 QString HttpPeer::BaseUrl() const
 {

@@ -12,8 +12,6 @@
 namespace testsupport {
 class PeerServer;
 }
-class QProcess;
-class QTemporaryDir;
 
 struct PeerRequest {
     QString path;
@@ -44,12 +42,5 @@ public:
 
 private:
     QString root() const;
-#ifdef TARVO_HAVE_TESTSUPPORT
     std::unique_ptr<testsupport::PeerServer> server_;
-#else
-    // Until the shared peer starter is there: the script run directly.
-    std::unique_ptr<QProcess> process_;
-    std::unique_ptr<QTemporaryDir> folder_;
-    quint16 port_ = 0;
-#endif
 };
