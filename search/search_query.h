@@ -4,9 +4,13 @@
 #include <QString>
 
 // The engine the program asks: its query address and the web host put in
-// front of its non-FTP links (no trailing "/"). Fixed in the program.
-inline constexpr char16_t SearchEngineAddress[] = u"ftpsearch.tarvo-soft.cn";
-inline constexpr char16_t SearchEngineHost[] = u"ftpsearch.tarvo-soft.cn";
+// front of its non-FTP links (no trailing "/"). Fixed in the program. The
+// engine the window was made for is long gone and no successor speaks its
+// page format, so the name sits under a reserved domain: a query can never
+// reach a stranger's server, and a deployment that runs a compatible engine
+// changes these two lines.
+inline constexpr char16_t SearchEngineAddress[] = u"ftpsearch.tarvo.example";
+inline constexpr char16_t SearchEngineHost[] = u"ftpsearch.tarvo.example";
 
 struct SearchEngine {
     QString Address = QString::fromUtf16(SearchEngineAddress);
