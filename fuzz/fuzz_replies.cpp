@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray rebuilt;
     bool overflowed = false;
     for (qsizetype offset = 0; offset < input.size() && !overflowed; offset += qsizetype(readSize)) {
-        framer.Append(QByteArrayView(input).mid(offset, qsizetype(readSize)));
+        framer.Append(input.mid(offset, qsizetype(readSize)));
         QByteArray line;
         while (framer.NextLine(line)) {
             if (line.contains("\r\n"))
