@@ -27,6 +27,8 @@ bool IsTransferKind(int kind)
 
 const QByteArray TelnetInterrupt("\xff\xf4", 2);  // IAC IP
 const QByteArray TelnetDataMark("\xff\xf2", 2);   // IAC DM
+// How long the NOOP after an Abort may go unanswered.
+constexpr int AbortDrainMs = 2000;
 
 }  // namespace
 
@@ -576,6 +578,13 @@ void TMFtp::EndOperation()
         // takes it here, and its reply ends the operation, so the next
         // operation starts in step with the server.
         drainingAbort_ = true;
+        // pure-ftpd may throw away what followed ABOR in the same read, NOOP
+        // included: then no reply comes, and the operation ends anyway.
+        const quint64 serial = operationSerial_;
+        QTimer::singleShot(AbortDrainMs, this, [this, serial] {
+            if (serial == operationSerial_)
+                AnswerAbortDrain();
+        });
         SendCommand("NOOP", transferState_);
         return;
     }
