@@ -7,7 +7,8 @@
 // OnFtpReady and then the operation's completion event.
 //
 // Sources: ftp_control.cpp (connection, login, dispatcher, notices, errors),
-// ftp_transfer.cpp (listings, downloads, uploads, abort),
+// ftp_transfer.cpp (listings, downloads, uploads: operations and replies),
+// ftp_data.cpp (the data connection: receiving, the sender, abort),
 // ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses).
 
 #include "engine/ftp_fileinfo.h"
@@ -227,7 +228,7 @@ private:
     void SendSyst();
     void RefuseLogin();
 
-    // ---- data connection and transfers (ftp_transfer.cpp) ----
+    // ---- data connection and transfers (ftp_transfer.cpp, ftp_data.cpp) ----
     void AnswerListPwd(const QByteArray &line);
     void AnswerTransferType(const QByteArray &line);   // 8, 20, 30, 120, 130
     void AnswerDataPort(const QByteArray &line);       // 10, 21, 31, 121, 131

@@ -2,16 +2,15 @@
 // and the opening of ftp:// addresses.
 
 #include "engine/ftp.h"
+#include "engine/ftp_parse.h"
 #include "engine/ftp_url.h"
 
 #include "platform/codepage.h"
 
+using ftpparse::ReplyClass;
+
 namespace {
 
-char ReplyClass(const QByteArray &line)
-{
-    return line.isEmpty() ? '\0' : line.at(0);
-}
 
 // CR or LF would end the command early and let the rest of the name run as a
 // second command; NUL cuts the line short on servers written in C.

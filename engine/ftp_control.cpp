@@ -2,6 +2,7 @@
 // dispatcher, notices, keep-alive, quit and the two error paths.
 
 #include "engine/ftp.h"
+#include "engine/ftp_parse.h"
 
 #include "platform/codepage.h"
 #include "platform/winsock_errors.h"
@@ -52,14 +53,12 @@ const char *Name(int state)
 }
 }  // namespace ReplyState
 
+using ftpparse::ReplyClass;
+
 namespace {
 
 constexpr int ControlReadSize = 2048;
 
-char ReplyClass(const QByteArray &line)
-{
-    return line.isEmpty() ? '\0' : line.at(0);
-}
 
 struct SocketErrorMapping {
     FtpError error;
@@ -240,6 +239,10 @@ void TMFtp::OnControlTimeout()
 
 void TMFtp::OnControlClosed()
 {
+    // An operation cut off by the server did not succeed, whatever it had
+    // done so far (a download would otherwise end "successfully" truncated).
+    if (busy_ && replyState_ != ReplyState::Quit)
+        success_ = false;
     RaiseInfo(ftpiDisconnected, QStringLiteral("Disconnected"));
     PostReady();
     PostQuit();

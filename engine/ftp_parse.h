@@ -10,6 +10,13 @@
 
 namespace ftpparse {
 
+// The reply class: the first character of a reply line ('1' to '5'), or
+// '\0' for an empty line. States decide on it alone.
+inline char ReplyClass(const QByteArray &line)
+{
+    return line.isEmpty() ? '\0' : line.at(0);
+}
+
 struct PasvAddress {
     QString host;  // dotted IPv4 text
     quint16 port = 0;

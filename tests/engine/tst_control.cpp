@@ -58,6 +58,7 @@ private slots:
     void proxyUserSiteNamesTheTarget();
     void keepAliveAndQuit();
     void serverCloseRaisesLastCompletionAgain();
+    void serverCloseMidOperationIsAFailure();
 };
 
 void TestControl::plainLoginDialogue()
@@ -472,6 +473,27 @@ void TestControl::serverCloseRaisesLastCompletionAgain()
     QCOMPARE(events, (QStringList{QStringLiteral("info:1"), QStringLiteral("ready"), QStringLiteral("DirectoryCreated"),
                                   QStringLiteral("quit")}));
     QCOMPARE(probe.InfoTexts(ftpiDisconnected), QStringList{QStringLiteral("Disconnected")});
+}
+
+void TestControl::serverCloseMidOperationIsAFailure()
+{
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.On("MKD", Reply::Silent());
+    TMFtp ftp;
+    EngineProbe probe(ftp);
+    bool successAtCompletion = true;
+    ftp.OnDirectoryCreated = [&](QObject *) { successAtCompletion = ftp.Success(); };
+    Aim(ftp, peer);
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 1, 5000);
+    ftp.MakeDirectory("never-answered");
+    QTRY_COMPARE_WITH_TIMEOUT(peer.CommandCount("MKD"), 1, 5000);
+    QVERIFY(ftp.Success());
+    peer.CloseControl();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("quit")), 1, 5000);
+    QVERIFY(!successAtCompletion);
+    QVERIFY(!ftp.Busy());
 }
 
 QTEST_MAIN(TestControl)

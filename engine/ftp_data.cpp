@@ -1,0 +1,385 @@
+// The data connection of listings and transfers: receiving, the upload
+// sender, the end of the data side, and Abort.
+
+#include "engine/ftp.h"
+#include "engine/ftp_parse.h"
+
+#include "platform/codepage.h"
+#include "platform/winsock_errors.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+bool IsTransferKind(int kind)
+{
+    namespace Kind = OperationKind;
+    return kind == Kind::Download || kind == Kind::Downloadii || kind == Kind::Upload
+           || kind == Kind::Uploadii || kind == Kind::List;
+}
+
+const QByteArray TelnetInterrupt("\xff\xf4", 2);  // IAC IP
+const QByteArray TelnetDataMark("\xff\xf2", 2);   // IAC DM
+
+}  // namespace
+
+// ---------------------------------------------------------------- data side
+
+void TMFtp::AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)())
+{
+    dataSocket_.OnRead = [this, receiver](QObject *) { (this->*receiver)(); };
+    dataSocket_.OnClose = [this, end](QObject *) { (this->*end)(); };
+    dataSocket_.OnWrite = nullptr;
+    if (Passive)
+        dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
+    else
+        listenSocket_.OnAccept = [this](QObject *) { DataConnected(); };
+}
+
+void TMFtp::AttachSender()
+{
+    dataSocket_.OnRead = nullptr;
+    dataSocket_.OnClose = [this](QObject *) { FileEnd(); };
+    dataSocket_.OnWrite = nullptr;
+    if (Passive) {
+        dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
+        dataSocket_.OnWrite = [this](QObject *) { UploadSender(); };
+    } else {
+        listenSocket_.OnAccept = [this](QObject *) { UploadSender(); };
+    }
+}
+
+bool TMFtp::AcceptDataConnection()
+{
+    listenSocket_.OnAccept = nullptr;
+    dataSocket_.Accept(listenSocket_);
+    const int error = dataSocket_.LastError;
+    // One connection per transfer: nobody else gets to connect afterwards.
+    listenSocket_.CloseSocket();
+    if (error != 0) {
+        DataConnectionFailed(error, true);
+        return false;
+    }
+    return true;
+}
+
+void TMFtp::DataConnected()
+{
+    if (!Passive) {
+        if (!AcceptDataConnection())
+            return;
+    } else if (dataSocket_.LastError != 0) {
+        DataConnectionFailed(dataSocket_.LastError, true);
+        return;
+    }
+    dataSocket_.OnConnect = nullptr;
+    BytesTransferred = 0;
+    success_ = true;
+    startTime_.start();
+    ElapsedTime = 0;
+    listingFramer_.Clear();
+}
+
+void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
+{
+    if (operationEnded_ || dataDone_)
+        return;
+    ++transferSerial_;
+    CloseDataSockets();
+    CloseLocalFile();
+    senderPending_ = false;
+    dataDone_ = true;
+    dataFailed_ = true;
+    if (abortRequested_) {
+        success_ = false;
+    } else {
+        lastErrorText_ = QStringLiteral("Data connection failed (socket error %1)").arg(socketError);
+        PlainError(ftpeDataError);
+    }
+    if (controlDone_ || !commandMayBeOut) {
+        SetReplyState(ReplyState::Idle);
+        EndOperation();
+        return;
+    }
+    // The transfer command may be out: its reply ends the operation, or the
+    // fallback does when the server stays silent.
+    ArmSilenceFallback();
+}
+
+void TMFtp::RefreshElapsed()
+{
+    if (startTime_.isValid())
+        ElapsedTime = startTime_.elapsed();
+}
+
+void TMFtp::DrainDataSocket()
+{
+    // The close notice can come while bytes are still waiting: read them all.
+    if (!dataSocket_.OnRead)
+        return;
+    for (;;) {
+        const qint64 before = BytesTransferred;
+        platform::LineSocket::Notify reader = dataSocket_.OnRead;
+        reader(&dataSocket_);
+        if (BytesTransferred == before || !dataSocket_.HasSocket() || !dataSocket_.OnRead)
+            break;
+    }
+}
+
+void TMFtp::ListingReceiver()
+{
+    ReceivingListing = true;
+    char *buffer = transferBuffer_.data();
+    const int count = dataSocket_.ReceiveData(buffer, int(transferBuffer_.size()));
+    if (count <= 0)
+        return;  // a receive error is not acted on; the close ends the listing
+    BytesTransferred += count;
+    listingFramer_.Append(QByteArrayView(buffer, count));
+    const quint64 serial = transferSerial_;
+    QByteArray line;
+    while (listingFramer_.NextLine(line)) {
+        RefreshElapsed();
+        // A NUL has no place in a name; such a line is dropped alone.
+        if (line.contains('\0'))
+            continue;
+        if (OnFtpInfo)
+            RaiseInfo(ftpiProgress, platform::DecodeAnsi(line));
+        FileLine(line);
+        if (serial != transferSerial_)
+            return;  // an event handler ended the transfer
+    }
+    if (listingFramer_.Overflowed())
+        listingFramer_.Clear();
+}
+
+void TMFtp::FileLine(const QByteArray &line)
+{
+    if (OnFtpInfo)
+        RaiseInfo(ftpiListingLine, platform::DecodeAnsi(line));
+    const ParsedEntry entry = listingParser_.Parse(ServerType, line);
+    if (!entry.accepted)
+        return;
+    if (entry.directory) {
+        DirectoryNames.append(entry.name);
+        DirectoryInfos.Add(entry.attributes, entry.date, entry.size, QByteArray(), QByteArray());
+    } else {
+        FileNames.append(entry.name);
+        FileInfos.Add(entry.attributes, entry.date, entry.size, QByteArray(), QByteArray());
+    }
+}
+
+void TMFtp::ListingEnd()
+{
+    const int closeError = dataSocket_.LastError;
+    dataSocket_.OnConnect = nullptr;
+    DrainDataSocket();
+    RefreshElapsed();
+    ++transferSerial_;
+    CloseDataSockets();
+    if (closeError != 0 && !abortRequested_) {
+        lastErrorText_ = QStringLiteral("Listing connection broken (socket error %1)").arg(closeError);
+        PlainError(ftpeDataError);
+    }
+    RaiseInfo(ftpiListingReady, QStringLiteral("Listing ready"));
+    RaiseInfo(ftpiTransferDone, QStringLiteral("Transfer done"));
+    ReceivingListing = false;
+    dataDone_ = true;
+    if (controlDone_)
+        EndOperation();
+    else
+        ArmSilenceFallback();
+}
+
+void TMFtp::FileReceiver()
+{
+    ReceivingListing = false;
+    char *buffer = transferBuffer_.data();
+    const int count = dataSocket_.ReceiveData(buffer, int(transferBuffer_.size()));
+    if (count <= 0)
+        return;
+    BytesTransferred += count;
+    RefreshElapsed();
+    RaiseInfo(ftpiProgress);
+    if (!localFileOpen_ || !localFile_.isOpen())
+        return;
+    if (localFile_.write(buffer, count) != count) {
+        // Disk full or the file went away: say so, stop writing, and stop the
+        // server rather than pulling the rest of the file for nothing.
+        PlainError(ftpeWriteLocalFile);
+        CloseLocalFile();
+        Abort();
+    }
+}
+
+void TMFtp::FileEnd()
+{
+    const int closeError = dataSocket_.LastError;
+    const bool senderWasRunning = senderRunning_;
+    senderRunning_ = false;
+    DrainDataSocket();
+    RefreshElapsed();
+    ++transferSerial_;
+    CloseDataSockets();
+    CloseLocalFile();
+    // The server closing an upload's connection, or a reset, is a broken transfer.
+    if ((closeError != 0 || senderWasRunning) && !abortRequested_) {
+        lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(closeError);
+        PlainError(ftpeDataError);
+    }
+    RaiseInfo(ftpiTransferDone, QStringLiteral("Transfer done"));
+    ReceivingListing = false;
+    dataDone_ = true;
+    if (controlDone_)
+        EndOperation();
+    else
+        ArmSilenceFallback();
+}
+
+void TMFtp::CloseLocalFile()
+{
+    if (localFile_.isOpen())
+        localFile_.close();
+    localFileOpen_ = false;
+}
+
+// ---------------------------------------------------------------- sender
+
+void TMFtp::UploadSender()
+{
+    if (Passive) {
+        dataSocket_.OnWrite = nullptr;  // the sender runs once
+    } else if (!AcceptDataConnection()) {
+        return;
+    }
+    if (!transferCommandSent_) {
+        // Passive connects can complete while STOR is still being sent: data
+        // before STOR would fill the socket and wait for ever.
+        senderPending_ = true;
+        return;
+    }
+    RunSender();
+}
+
+void TMFtp::RunSender()
+{
+    if (senderRunning_ || dataDone_)
+        return;
+    senderRunning_ = true;
+    ReceivingListing = false;
+    BytesTransferred = ResumePosition;
+    startTime_.start();
+    ElapsedTime = 0;
+    const qint64 fileSize = localFile_.size();
+    RaiseInfo(ftpiFileSize, QString::number(fileSize));
+    qint64 remaining = qMax<qint64>(0, fileSize - ResumePosition);
+    const quint64 serial = transferSerial_;
+    char *buffer = transferBuffer_.data();
+    while (remaining > 0) {
+        if (abortRequested_) {
+            success_ = false;
+            break;
+        }
+        const int block = int(qMin<qint64>(remaining, transferBuffer_.size()));
+        if (!localFile_.isOpen() || localFile_.read(buffer, block) != block) {
+            senderRunning_ = false;
+            PlainError(ftpeReadLocalFile);
+            FinishSenderSide();
+            return;
+        }
+        BytesTransferred += block;
+        remaining -= block;
+        switch (SendDataBlock(buffer, block, serial)) {
+        case SendResult::Sent:
+            break;
+        case SendResult::Stale:
+            return;  // the transfer was ended while we waited; nothing is ours now
+        case SendResult::Failed:
+            senderRunning_ = false;
+            if (!abortRequested_) {
+                lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(dataSocket_.LastError);
+                PlainError(ftpeDataError);
+            }
+            FinishSenderSide();
+            return;
+        }
+        RaiseInfo(ftpiProgress);
+        RefreshElapsed();
+        if (serial != transferSerial_)
+            return;
+    }
+    senderRunning_ = false;
+    FinishSenderSide();
+}
+
+TMFtp::SendResult TMFtp::SendDataBlock(const char *data, int count, quint64 serial)
+{
+    int offset = 0;
+    bool wouldBlock = false;
+    while (offset < count) {
+        // The UI, Abort and control replies run here. After a would-block we
+        // sleep until some event (the socket's write notice among them).
+        QCoreApplication::processEvents(wouldBlock ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+        if (serial != transferSerial_ || !dataSocket_.HasSocket())
+            return SendResult::Stale;
+        const int taken = dataSocket_.SendData(data + offset, count - offset);
+        if (dataSocket_.LastError != 0)
+            return SendResult::Failed;
+        offset += taken;
+        wouldBlock = taken == 0;
+    }
+    return SendResult::Sent;
+}
+
+void TMFtp::FinishSenderSide()
+{
+    ++transferSerial_;
+    CloseDataSockets();
+    CloseLocalFile();
+    RaiseInfo(ftpiTransferDone, QStringLiteral("Transfer done"));
+    dataDone_ = true;
+    if (controlDone_)
+        EndOperation();
+    else if (!success_)
+        ArmFailedSenderFallback();
+}
+
+void TMFtp::ArmFailedSenderFallback()
+{
+    // The server's reply to STOR normally ends a failed upload; this only
+    // covers a server that answers nothing once the data connection is gone.
+    dataFailed_ = true;
+    ArmSilenceFallback();
+}
+
+// ---------------------------------------------------------------- abort
+
+void TMFtp::Abort()
+{
+    if (abortRequested_ || abortDeferred_)
+        return;
+    // Only a running listing or transfer has anything to abort; an ABOR at any
+    // other time would put an extra reply into another command's state.
+    if (!Connected || !busy_ || operationEnded_ || !IsTransferKind(operationKind_))
+        return;
+    if (!transferCommandSent_) {
+        abortDeferred_ = true;
+        return;
+    }
+    abortRequested_ = true;
+    if (!dataDone_)
+        success_ = false;
+    // Telnet "synch": IP in band, DM as urgent data so the server looks at the
+    // control connection at once, then ABOR and DM once more in band.
+    abortSending_ = true;
+    finishAfterAbort_ = false;
+    const bool sent = SendRaw(TelnetInterrupt, false) && SendRaw(TelnetDataMark, true)
+                      && (RaiseInfo(ftpiCommand, QStringLiteral("ABOR\r\n")), SendRaw("ABOR\r\n", false))
+                      && SendRaw(TelnetDataMark, false);
+    abortSending_ = false;
+    if (sent && finishAfterAbort_) {
+        finishAfterAbort_ = false;
+        EndOperation();
+    }
+}
