@@ -251,6 +251,8 @@ void TMFtp::OnControlClosed()
 
 void TMFtp::Quit()
 {
+    if (HoldWhileChmodPending([this] { Quit(); }))
+        return;
     if (!CommonPreamble())
         return;
     SendCommand("QUIT", ReplyState::Quit);
@@ -270,6 +272,8 @@ void TMFtp::Disconnect()
     loggedIn_ = false;
     urlPending_ = false;
     busy_ = false;
+    chmodPending_ = false;
+    heldOperations_.clear();
 }
 
 void TMFtp::KeepAliveTick()
