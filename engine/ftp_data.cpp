@@ -201,14 +201,17 @@ void TMFtp::FileReceiver()
         return;
     BytesTransferred += count;
     RefreshElapsed();
+    // Written before the progress event: its handler may run the event loop,
+    // where the next read (into the same buffer) or the close would otherwise
+    // overtake these bytes.
+    const bool written = !localFileOpen_ || !localFile_.isOpen() || localFile_.write(buffer, count) == count;
+    if (!written)
+        CloseLocalFile();
     RaiseInfo(ftpiProgress);
-    if (!localFileOpen_ || !localFile_.isOpen())
-        return;
-    if (localFile_.write(buffer, count) != count) {
+    if (!written) {
         // Disk full or the file went away: say so, stop writing, and stop the
         // server rather than pulling the rest of the file for nothing.
         PlainError(ftpeWriteLocalFile);
-        CloseLocalFile();
         Abort();
     }
 }

@@ -60,6 +60,8 @@ private slots:
     void unsafeNameNeverSent();
     void notConnected();
     void localFileFailures();
+    void progressHandlerRunsEvents_data();
+    void progressHandlerRunsEvents();
 
 private:
     bool LoginHere();
@@ -682,6 +684,53 @@ void TestTransferScripted::localFileFailures()
     ftp_->Upload();
     WaitIdle(QStringLiteral("FileStored"));
     QCOMPARE(probe_->errors, (QList<FtpError>{ftpeNoRemoteFile, ftpeOpenLocalFile}));
+}
+
+// ---------------------------------------------------------------- re-entry
+
+void TestTransferScripted::progressHandlerRunsEvents_data()
+{
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<int>("chunkSize");
+    // One piece: the close arrives while the owner's handler runs; in pieces:
+    // further reads arrive there too.
+    for (bool passive : {true, false}) {
+        const char *mode = passive ? "passive" : "active";
+        QTest::addRow("close during the handler, %s", mode) << passive << 0;
+        QTest::addRow("more data during the handler, %s", mode) << passive << 4096;
+    }
+}
+
+void TestTransferScripted::progressHandlerRunsEvents()
+{
+    // An owner's progress handler may run the event loop (a modal progress
+    // dialog does): the bytes of the read it reports must still reach the file,
+    // in order.
+    QFETCH(bool, passive);
+    QFETCH(int, chunkSize);
+    const QByteArray payload = Pattern(60000, 17);
+    Transfer plan = Transfer::Data(payload);
+    plan.chunkSize = chunkSize;
+    plan.chunkPauseMs = chunkSize ? 2 : 0;
+    peer_->SetTransfer("RETR", plan);
+    QVERIFY(LoginHere());
+    ftp_->Passive = passive;
+    ftp_->RemoteFile = "p.bin";
+    ftp_->LocalFile = dir_->filePath(QStringLiteral("p.bin"));
+    int nested = 0;
+    probe_->onInfo = [&](FtpInfo info, const QString &) {
+        if (info == ftpiProgress && nested++ < 3)
+            QTest::qWait(100);
+    };
+    ftp_->Download();
+    WaitIdle(QStringLiteral("FileReceived"));
+    probe_->onInfo = nullptr;
+    QCOMPARE(probe_->Count(QStringLiteral("FileReceived")), 1);
+    QVERIFY(ftp_->Success());
+    QCOMPARE(ftp_->BytesTransferred, qint64(payload.size()));
+    const QByteArray got = ReadFile(ftp_->LocalFile);
+    QCOMPARE(got.size(), payload.size());
+    QVERIFY(got == payload);
 }
 
 QTEST_GUILESS_MAIN(TestTransferScripted)
