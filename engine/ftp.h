@@ -309,6 +309,8 @@ private:
     void StartRename(int kind, const QByteArray &oldName, const QByteArray &newName);
     bool sendingChmod_ = false;    // the SITE line is being handed to the socket
     bool releasingHeld_ = false;   // the next hold check lets a released operation through
+    // OpenURL sent QUIT to leave for another site: the quit notice logs in anew.
+    bool urlReconnectDue_ = false;
 
     // ---- state ----
     Tmsocket dataSocket_;

@@ -306,6 +306,7 @@ void TMFtp::OpenURL(const QByteArray &url, const QString &localFolder)
         Connected = false;
         Connect();
     } else if (Connected) {
+        urlReconnectDue_ = true;
         Quit();  // the server's close runs Connect through the quit notice
     } else {
         Connect();

@@ -271,6 +271,7 @@ void TMFtp::Disconnect()
     keepAlive_.stop();
     loggedIn_ = false;
     urlPending_ = false;
+    urlReconnectDue_ = false;
     busy_ = false;
     chmodPending_ = false;
     heldOperations_.clear();
@@ -696,8 +697,19 @@ void TMFtp::HandleQuitNotice()
         Notify handler = OnFtpQuit;
         handler(this);
     }
-    if (urlPending_)
+    if (!urlPending_)
+        return;
+    // Only the QUIT that left for the address's site logs in anew. A login to
+    // it that failed gives the address up; reconnecting after every failure
+    // would run against a closed port or a wrong password without end.
+    if (urlReconnectDue_) {
+        urlReconnectDue_ = false;
         Connect();
+        if (!HasSocket())
+            urlPending_ = false;
+    } else if (!HasSocket()) {
+        urlPending_ = false;
+    }
 }
 
 void TMFtp::HandleReadyNotice()
