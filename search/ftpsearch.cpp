@@ -148,6 +148,9 @@ void Tsearch::buildControls()
     Label7 = new QLabel(QStringLiteral("文件URL："), this);
     url = new UrlLabel(this);
     url->setText(QStringLiteral("ftp://"));
+    // The details come from the page: shown as they stand, never rendered as markup.
+    for (QLabel *detail : {Label4, Label6, static_cast<QLabel *>(url)})
+        detail->setTextFormat(Qt::PlainText);
     url->OnDblClick = [this](QObject *) { urlDblClick(); };
 
     StatusBar1 = new QStatusBar(this);

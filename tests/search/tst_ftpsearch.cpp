@@ -82,6 +82,7 @@ private slots:
     void httpFailures();
     void openingHits();
     void contextMenu();
+    void detailsShowTextAsCut();
     void endlessAnswerIsCut();
 
 private:
@@ -373,6 +374,28 @@ void TestFtpSearch::contextMenu()
     runQuery(*window, u"menu"_s);
     QCOMPARE(window->Label4->text(), u"2"_s);
     QCOMPARE(RowsOf(*window).size(), 2);
+}
+
+void TestFtpSearch::detailsShowTextAsCut()
+{
+    // Markup inside a hit's texts is part of the text: the details panel shows
+    // it as it stands instead of rendering it.
+    peer_.SetRoutes({{u"/cgi-bin/search"_s,
+                      Page("<B><I>7</I></B><U>time</U><A HREF=\"ftp://h/<I>x</I>\">x</A>\r\n")}});
+    auto window = makeWindow(peer_.Port());
+    runQuery(*window, u"markup"_s);
+    QCOMPARE(RowsOf(*window).size(), 1);
+    window->ListView1->setCurrentIndex(window->ListView1->model()->index(0, 0));
+    const QList<QLabel *> labels = {window->Label4, window->Label6, window->url};
+    const QStringList texts = {u"<I>7</I>"_s, u"<U>time</U>"_s, u"ftp://h/<I>x</I>"_s};
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        QCOMPARE(labels[i]->text(), texts[i]);
+        QLabel plain;
+        plain.setFont(labels[i]->font());
+        plain.setTextFormat(Qt::PlainText);
+        plain.setText(texts[i]);
+        QCOMPARE(labels[i]->sizeHint().width(), plain.sizeHint().width());
+    }
 }
 
 void TestFtpSearch::endlessAnswerIsCut()
