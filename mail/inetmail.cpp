@@ -355,6 +355,10 @@ void SendMail::ReplyLine(const QByteArray &line)
         return;
     const QString text = QString::fromLatin1(line);
     Info(smTraceIn, text);
+    // After an accepted message on a kept connection no reply is awaited: a
+    // stray line must not accept the message twice nor fail an ended send.
+    if (KeptConnectionIdle())
+        return;
     // A positive reply begins with 1, 2 or 3 (the single space stands for the
     // positive reply on a kept connection). Anything else, garbage included,
     // is negative: a broken server must not have a message counted as accepted.
@@ -492,12 +496,17 @@ bool SendMail::AnswerMessageEnd()
 
 void SendMail::ClosedNotice(QObject *)
 {
+    if (KeptConnectionIdle()) {
+        // The kept connection went away between two sends: no send to end.
+        Info(smServerDisconnected, QString());
+        return;
+    }
     if (CheckSocketError())
         return;
     const bool sending = mailBusy_ && !cancelled_;
     Info(smServerDisconnected, QString());
     if (!sending)
-        return;  // a kept connection that the server closed while idle
+        return;
     if (!accepted_)
         RaiseError(smePrematureDisconnect, ErrorText(smePrematureDisconnect));
     // Whatever of this send is still being written must stop quietly now.

@@ -92,6 +92,8 @@ private:
     void PostDone();
     void HandleDoneNotice(int code);
     bool Halted() const { return cancelled_ || closedEarly_; }
+    // The message was accepted and the connection kept for the next send.
+    bool KeptConnectionIdle() const { return accepted_ && stage_ == StageMessageEnd && !cancelled_; }
 
     // Socket notifications.
     void ConnectedNotice(QObject *sender);

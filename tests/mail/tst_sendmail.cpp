@@ -116,6 +116,8 @@ private slots:
     void body_data();
     void body();
     void keepConnectionOpen();
+    void linesAfterAcceptanceOnKeptConnection_data();
+    void linesAfterAcceptanceOnKeptConnection();
     void cancelInsideSend();
     void feedDataWithoutLineEnd();
     void headerInjection();
@@ -554,6 +556,37 @@ void TestSendMail::keepConnectionOpen()
     QVERIFY(peer.RawMessages.at(0).endsWith("first\r\n\r\n"));
     QVERIFY(peer.RawMessages.at(1).endsWith("second\r\n\r\n"));
     QCOMPARE(recorder.TextsOf(smMessageAccepted).size(), 2);
+}
+
+void TestSendMail::linesAfterAcceptanceOnKeptConnection_data()
+{
+    QTest::addColumn<QByteArray>("extra");
+    QTest::newRow("second positive line") << QByteArray("250 queued again\r\n");
+    QTest::newRow("idle time-out notice") << QByteArray("421 idle too long\r\n");
+}
+
+void TestSendMail::linesAfterAcceptanceOnKeptConnection()
+{
+    // Once the message is accepted on a kept connection no reply is awaited:
+    // a stray line must neither accept the message again nor fail a send
+    // that has already ended.
+    QFETCH(QByteArray, extra);
+    ScriptedSmtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.SetReply(".", "250 queued\r\n" + extra, 0);
+    MailRecorder recorder;
+    auto mail = makeMail(peer.Port(), recorder);
+    mail->KeepConnectionOpen = true;
+    mail->SetAction(TMailAction::Send_Mail);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.done, 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.TextsOf(smTraceIn).contains(QString::fromLatin1(extra.chopped(2))), 5000);
+    QCoreApplication::processEvents();
+
+    QCOMPARE(recorder.done, 1);
+    QCOMPARE(recorder.TextsOf(smMessageAccepted).size(), 1);
+    QVERIFY(recorder.errors.isEmpty());
+    QVERIFY(mail->Accepted());
+    QVERIFY(mail->SocketConnected);
 }
 
 void TestSendMail::cancelInsideSend()
