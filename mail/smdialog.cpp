@@ -302,6 +302,10 @@ void Tsmdlg::SendMailMailInfo(QObject *sender, SendMailInfo info, const QString 
 
 void Tsmdlg::SendMailDone(QObject *)
 {
+    // A cancel or the time limit already closed the window: the end notice
+    // they left behind must not start the next message.
+    if (closing_)
+        return;
     // The next message only after an accepted one: a failed send on a kept
     // connection would otherwise be retried without end.
     if (SendMail_->KeepConnectionOpen && onSetupNextMessage_ && SendMail_->Accepted() && owner_) {
@@ -323,6 +327,7 @@ void Tsmdlg::SendMailDone(QObject *)
 
 void Tsmdlg::TimerTimer()
 {
+    closing_ = true;
     Timer.stop();
     SendMail_->SetAction(TMailAction::Cancel_SendMail);
     done(QDialog::Accepted);
@@ -330,6 +335,7 @@ void Tsmdlg::TimerTimer()
 
 void Tsmdlg::cancelClick()
 {
+    closing_ = true;
     Timer.stop();
     SendMail_->SetAction(TMailAction::Cancel_SendMail);
     done(QDialog::Rejected);

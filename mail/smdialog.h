@@ -121,4 +121,5 @@ private:
     TNotifyEvent onSetupNextMessage_;
     QPointer<const SendMailDialog> owner_;
     bool shown_ = false;
+    bool closing_ = false;  // cancelled or timed out: the window is on its way out
 };

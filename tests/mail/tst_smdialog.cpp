@@ -75,6 +75,7 @@ private slots:
     void inactivityLimit();
     void severalMessagesOnOneConnection();
     void failedMessageEndsTheRow();
+    void cancelAsTheMessageIsAccepted();
     void screenshot();
 };
 
@@ -330,6 +331,32 @@ void TestSmDialog::failedMessageEndsTheRow()
     dialog.OnSetupNextMessage = [&](QObject *) { ++setups; };
     QVERIFY(!dialog.Execute());
     QCOMPARE(setups, 0);
+}
+
+void TestSmDialog::cancelAsTheMessageIsAccepted()
+{
+    // The cancel press is handled just before the sender's end notice: the
+    // window is closing, so the row of messages ends there and the accepted
+    // message still counts.
+    ScriptedSmtpPeer peer;
+    QVERIFY(peer.Listen());
+    SendMailDialog dialog;
+    fillMessage(dialog, peer.Port());
+    dialog.KeepConnectionOpen = true;
+    int setups = 0;
+    dialog.OnSetupNextMessage = [&](QObject *) { ++setups; };
+    dialog.OnSendMailInfo = [&](QObject *sender, SendMailInfo info, const QString &) {
+        if (info != smMessageAccepted)
+            return;
+        // Queued ahead of the sender's end notice, as a press made just then.
+        Tsmdlg *window = windowOf(sender);
+        QMetaObject::invokeMethod(
+            window, [window] { QTest::mouseClick(window->cancel, Qt::LeftButton); }, Qt::QueuedConnection);
+    };
+    QVERIFY(dialog.Execute());
+    QCOMPARE(setups, 0);
+    QCOMPARE(peer.Connections, 1);
+    QCOMPARE(peer.Commands.count("MAIL FROM:<me@client.test>"), 1);
 }
 
 void TestSmDialog::screenshot()
