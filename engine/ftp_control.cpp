@@ -279,6 +279,11 @@ void TMFtp::Disconnect()
 
 void TMFtp::KeepAliveTick()
 {
+    // A period of 0 would make the timer fire at every turn of the event loop.
+    if (keepAlive_.interval() <= 0) {
+        keepAlive_.stop();
+        return;
+    }
     if (loggedIn_ && !busy_)
         SendCommand("NOOP", ReplyState::Idle);
 }

@@ -57,6 +57,7 @@ private slots:
     void refusedOperations();
     void proxyUserSiteNamesTheTarget();
     void keepAliveAndQuit();
+    void zeroNoopIntervalSendsNoNoop();
     void serverCloseRaisesLastCompletionAgain();
     void serverCloseMidOperationIsAFailure();
 };
@@ -452,6 +453,30 @@ void TestControl::keepAliveAndQuit()
     const int noops = peer.CommandCount("NOOP");
     QTest::qWait(1300);
     QCOMPARE(peer.CommandCount("NOOP"), noops);  // no keep-alive after the end
+}
+
+void TestControl::zeroNoopIntervalSendsNoNoop()
+{
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    TMFtp ftp;
+    EngineProbe probe(ftp);
+    Aim(ftp, peer);
+    // A timer of 0 ms would fire at every turn of the event loop and flood the
+    // server with NOOPs; no period means no keep-alive.
+    ftp.SetNoopInterval(0);
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 1, 5000);
+    ftp.MakeDirectory("new");
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("DirectoryCreated")), 1, 5000);
+    QTest::qWait(300);
+    QCOMPARE(peer.CommandCount("NOOP"), 0);
+    QCOMPARE(PeerCommands(peer), PlainLogin + QStringList{QStringLiteral("MKD new")});
+
+    // A period set again later works as before.
+    ftp.SetNoopInterval(1);
+    ftp.MakeDirectory("other");
+    QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("NOOP") >= 1, 3000);
 }
 
 void TestControl::serverCloseRaisesLastCompletionAgain()
