@@ -247,6 +247,8 @@ private:
     void DataConnected();
     void UploadSender();
     void FileLine(const QByteArray &line);
+    void FileListingLines();
+    void FinishListingEnd(int closeError);
     void BeginTransferOperation(int kind);
     qint64 ListedRemoteSize(bool *found) const;
     bool OpenDownloadTarget(int &typeState);
@@ -289,6 +291,12 @@ private:
     bool abortDrained_ = false;         // the NOOP after an Abort was answered
     bool finishAfterAbort_ = false;     // the transfer ended meanwhile
     int transferState_ = 0;             // reply state of LIST, RETR or STOR
+    // A listing line's events may run the event loop: reads meanwhile only
+    // queue their lines, and a close waits until the lines before it are filed.
+    bool filingListing_ = false;
+    quint64 filingSerial_ = 0;
+    bool listingEndPending_ = false;
+    int listingEndError_ = 0;
 
     // ---- single commands and ftp:// addresses (ftp_commands.cpp) ----
     void AnswerRenameFrom(const QByteArray &line);     // 40

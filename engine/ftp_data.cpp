@@ -133,11 +133,25 @@ void TMFtp::ListingReceiver()
     ReceivingListing = true;
     char *buffer = transferBuffer_.data();
     const int count = dataSocket_.ReceiveData(buffer, int(transferBuffer_.size()));
-    if (count <= 0)
-        return;  // a receive error is not acted on; the close ends the listing
-    BytesTransferred += count;
-    listingFramer_.Append(QByteArrayView(buffer, count));
+    // A receive error is not acted on; the close ends the listing.
+    if (count > 0) {
+        BytesTransferred += count;
+        listingFramer_.Append(QByteArrayView(buffer, count));
+    }
+    // A handler further up the stack is filing this listing's lines: it takes
+    // these too, in order.
+    if (filingListing_ && filingSerial_ == transferSerial_)
+        return;
+    FileListingLines();
+}
+
+void TMFtp::FileListingLines()
+{
     const quint64 serial = transferSerial_;
+    const bool outerFiling = filingListing_;
+    const quint64 outerSerial = filingSerial_;
+    filingListing_ = true;
+    filingSerial_ = serial;
     QByteArray line;
     while (listingFramer_.NextLine(line)) {
         RefreshElapsed();
@@ -146,12 +160,25 @@ void TMFtp::ListingReceiver()
             continue;
         if (OnFtpInfo)
             RaiseInfo(ftpiProgress, platform::DecodeAnsi(line));
+        if (serial != transferSerial_)
+            break;  // an event handler ended the transfer
         FileLine(line);
         if (serial != transferSerial_)
-            return;  // an event handler ended the transfer
+            break;
     }
+    filingListing_ = outerFiling;
+    filingSerial_ = outerSerial;
+    if (serial != transferSerial_)
+        return;
     if (listingFramer_.Overflowed())
         listingFramer_.Clear();
+    if (listingEndPending_) {
+        listingEndPending_ = false;
+        // Not after a Disconnect or a fatal error made meanwhile: those end
+        // the listing without its events.
+        if (Connected)
+            FinishListingEnd(listingEndError_);
+    }
 }
 
 void TMFtp::FileLine(const QByteArray &line)
@@ -175,6 +202,19 @@ void TMFtp::ListingEnd()
     const int closeError = dataSocket_.LastError;
     dataSocket_.OnConnect = nullptr;
     DrainDataSocket();
+    if (filingListing_ && filingSerial_ == transferSerial_) {
+        // The close came while a line's handler ran the event loop: the lines
+        // before it are filed first, then the listing ends.
+        dataSocket_.OnRead = nullptr;
+        listingEndPending_ = true;
+        listingEndError_ = closeError;
+        return;
+    }
+    FinishListingEnd(closeError);
+}
+
+void TMFtp::FinishListingEnd(int closeError)
+{
     RefreshElapsed();
     ++transferSerial_;
     CloseDataSockets();

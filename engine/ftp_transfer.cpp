@@ -145,6 +145,7 @@ void TMFtp::BeginTransferOperation(int kind)
     abortDrained_ = false;
     abortSending_ = false;
     finishAfterAbort_ = false;
+    listingEndPending_ = false;
     CloseLocalFile();
 }
 

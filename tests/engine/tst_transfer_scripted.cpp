@@ -62,6 +62,8 @@ private slots:
     void localFileFailures();
     void progressHandlerRunsEvents_data();
     void progressHandlerRunsEvents();
+    void listingHandlerRunsEvents_data();
+    void listingHandlerRunsEvents();
 
 private:
     bool LoginHere();
@@ -731,6 +733,51 @@ void TestTransferScripted::progressHandlerRunsEvents()
     const QByteArray got = ReadFile(ftp_->LocalFile);
     QCOMPARE(got.size(), payload.size());
     QVERIFY(got == payload);
+}
+
+void TestTransferScripted::listingHandlerRunsEvents_data()
+{
+    QTest::addColumn<int>("chunkSize");
+    QTest::addColumn<int>("info");
+    QTest::newRow("close during the line event") << 0 << int(ftpiListingLine);
+    QTest::newRow("close during the progress event") << 0 << int(ftpiProgress);
+    QTest::newRow("more data during the line event") << 4000 << int(ftpiListingLine);
+}
+
+void TestTransferScripted::listingHandlerRunsEvents()
+{
+    // Every line is filed once, in order, and before the listing is reported
+    // ready, even when a line's handler runs the event loop.
+    QFETCH(int, chunkSize);
+    QFETCH(int, info);
+    QByteArray data;
+    QList<QByteArray> names;
+    for (int i = 0; i < 300; ++i) {
+        names << "f" + QByteArray::number(i);
+        data += "-rw-r--r-- 1 u g " + QByteArray::number(i) + " Jan 1 2000 " + names.last() + "\r\n";
+    }
+    Transfer plan = Transfer::Data(data);
+    plan.chunkSize = chunkSize;
+    plan.chunkPauseMs = chunkSize ? 2 : 0;
+    peer_->SetTransfer("LIST", plan);
+    QVERIFY(LoginHere());
+    ftp_->Passive = true;
+    int nested = 0;
+    int filedAtReady = -1;
+    probe_->onInfo = [&](FtpInfo raised, const QString &) {
+        if (raised == ftpiListingReady)
+            filedAtReady = int(ftp_->FileNames.size());
+        if (int(raised) == info && nested++ < 2)
+            QTest::qWait(100);
+    };
+    ftp_->List();
+    WaitIdle(QStringLiteral("ListingDone"));
+    probe_->onInfo = nullptr;
+    QCOMPARE(probe_->Count(QStringLiteral("ListingDone")), 1);
+    QVERIFY(ftp_->Success());
+    QCOMPARE(ftp_->FileNames, names);
+    QCOMPARE(filedAtReady, int(names.size()));
+    QCOMPARE(probe_->InfoCount(ftpiListingLine), int(names.size()));
 }
 
 QTEST_GUILESS_MAIN(TestTransferScripted)
