@@ -284,8 +284,14 @@ void TMFtp::KeepAliveTick()
         keepAlive_.stop();
         return;
     }
-    if (loggedIn_ && !busy_)
-        SendCommand("NOOP", ReplyState::Idle);
+    if (!loggedIn_ || busy_)
+        return;
+    // Busy while the line is handed over: an operation started by an event
+    // handled in the send loop would otherwise have its reply state replaced
+    // by the NOOP's and wait for ever for a reply read as idle chatter.
+    busy_ = true;
+    SendCommand("NOOP", ReplyState::Idle);
+    busy_ = false;
 }
 
 // ---------------------------------------------------------------- replies

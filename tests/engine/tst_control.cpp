@@ -58,6 +58,7 @@ private slots:
     void proxyUserSiteNamesTheTarget();
     void keepAliveAndQuit();
     void zeroNoopIntervalSendsNoNoop();
+    void operationDuringKeepAliveSendNeverHangs();
     void serverCloseRaisesLastCompletionAgain();
     void serverCloseMidOperationIsAFailure();
 };
@@ -477,6 +478,45 @@ void TestControl::zeroNoopIntervalSendsNoNoop()
     ftp.SetNoopInterval(1);
     ftp.MakeDirectory("other");
     QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("NOOP") >= 1, 3000);
+}
+
+void TestControl::operationDuringKeepAliveSendNeverHangs()
+{
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    TMFtp ftp;
+    EngineProbe probe(ftp);
+    Aim(ftp, peer);
+    ftp.SetNoopInterval(1);
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 1, 5000);
+
+    // A click that the event loop handles while the NOOP is being written:
+    // the NOOP's own reply state must not replace the operation's.
+    auto recorded = ftp.OnFtpInfo;
+    bool clicked = false;
+    ftp.OnFtpInfo = [&](QObject *sender, FtpInfo info, const QString &text) {
+        recorded(sender, info, text);
+        if (info == ftpiCommand && text == QStringLiteral("NOOP\r\n") && !clicked) {
+            clicked = true;
+            QMetaObject::invokeMethod(&ftp, [&ftp] { ftp.MakeDirectory("new"); }, Qt::QueuedConnection);
+        }
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(clicked, 3000);
+    // Either refused as busy, or carried out; never left waiting for a reply
+    // that was read in the wrong state.
+    QTRY_VERIFY_WITH_TIMEOUT(probe.Count(QStringLiteral("DirectoryCreated")) == 1
+                                 || probe.Count(QStringLiteral("info:6")) == 1,
+                             3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ftp.Busy(), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(ftp.CurrentReplyState(), int(ReplyState::Idle), 3000);
+
+    ftp.OnFtpInfo = recorded;
+    const int created = probe.Count(QStringLiteral("DirectoryCreated"));
+    ftp.MakeDirectory("after");
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("DirectoryCreated")), created + 1, 3000);
+    QVERIFY(ftp.Success());
+    QCOMPARE(peer.LastCommand(), QByteArray("MKD after"));
 }
 
 void TestControl::serverCloseRaisesLastCompletionAgain()
