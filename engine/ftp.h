@@ -319,6 +319,12 @@ private:
     bool releasingHeld_ = false;   // the next hold check lets a released operation through
     // OpenURL sent QUIT to leave for another site: the quit notice logs in anew.
     bool urlReconnectDue_ = false;
+    // A keep-alive NOOP's reply is still to come: operations wait for it, or
+    // they would read it as the answer to their own first command.
+    bool noopPending_ = false;
+    quint64 noopSerial_ = 0;
+    void AnswerIdle(const QByteArray &line);           // 100
+    void EndNoopWait();
 
     // ---- state ----
     Tmsocket dataSocket_;

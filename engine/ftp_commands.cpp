@@ -35,16 +35,30 @@ bool TMFtp::HoldWhileChmodPending(std::function<void()> operation)
         chmodPending_ = false;
         heldOperations_.clear();
     }
-    if (!chmodPending_)
+    if (noopPending_ && (!Connected || replyState_ != ReplyState::Idle))
+        noopPending_ = false;  // the NOOP's reply can no longer come in its own state
+    if (!chmodPending_ && !noopPending_)
         return false;
     heldOperations_.push_back(std::move(operation));
     return true;
 }
 
+void TMFtp::AnswerIdle(const QByteArray &)
+{
+    if (noopPending_)
+        EndNoopWait();
+}
+
+void TMFtp::EndNoopWait()
+{
+    noopPending_ = false;
+    ReleaseHeldOperations();
+}
+
 void TMFtp::ReleaseHeldOperations()
 {
     // A released ChangeMode makes the rest wait for its own reply again.
-    while (!chmodPending_ && !heldOperations_.empty()) {
+    while (!chmodPending_ && !noopPending_ && !heldOperations_.empty()) {
         std::function<void()> operation = std::move(heldOperations_.front());
         heldOperations_.erase(heldOperations_.begin());
         releasingHeld_ = true;

@@ -272,6 +272,7 @@ void TMFtp::Disconnect()
     loggedIn_ = false;
     urlPending_ = false;
     urlReconnectDue_ = false;
+    noopPending_ = false;
     busy_ = false;
     chmodPending_ = false;
     heldOperations_.clear();
@@ -284,14 +285,20 @@ void TMFtp::KeepAliveTick()
         keepAlive_.stop();
         return;
     }
-    if (!loggedIn_ || busy_)
+    if (!loggedIn_ || busy_ || noopPending_)
         return;
-    // Busy while the line is handed over: an operation started by an event
-    // handled in the send loop would otherwise have its reply state replaced
-    // by the NOOP's and wait for ever for a reply read as idle chatter.
-    busy_ = true;
-    SendCommand("NOOP", ReplyState::Idle);
-    busy_ = false;
+    // Until the reply is in, operations are held: one started in the send loop
+    // would otherwise have its reply state replaced by the NOOP's, and one
+    // started later would take the NOOP's reply for the answer to its own
+    // first command. A server that never answers holds them one period at most.
+    noopPending_ = true;
+    const quint64 serial = ++noopSerial_;
+    QTimer::singleShot(keepAlive_.interval(), this, [this, serial] {
+        if (noopPending_ && noopSerial_ == serial)
+            EndNoopWait();
+    });
+    if (!SendCommand("NOOP", ReplyState::Idle))
+        EndNoopWait();  // the fatal path has run; what waited is refused as not connected
 }
 
 // ---------------------------------------------------------------- replies
@@ -371,7 +378,8 @@ void TMFtp::InterpretReply(const QByteArray &line)
     case RS::UrlCwd: AnswerUrlCwd(line); break;
     case RS::UrlParent: AnswerUrlParent(line); break;
     case RS::Chmod: AnswerChmod(line); break;
-    default: break;  // idle: NOOP replies and anything unexpected
+    case RS::Idle: AnswerIdle(line); break;  // NOOP replies and anything unexpected
+    default: break;
     }
 }
 

@@ -59,6 +59,7 @@ private slots:
     void keepAliveAndQuit();
     void zeroNoopIntervalSendsNoNoop();
     void operationDuringKeepAliveSendNeverHangs();
+    void operationWaitsForNoopReply();
     void serverCloseRaisesLastCompletionAgain();
     void serverCloseMidOperationIsAFailure();
 };
@@ -517,6 +518,47 @@ void TestControl::operationDuringKeepAliveSendNeverHangs()
     QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("DirectoryCreated")), created + 1, 3000);
     QVERIFY(ftp.Success());
     QCOMPARE(peer.LastCommand(), QByteArray("MKD after"));
+}
+
+void TestControl::operationWaitsForNoopReply()
+{
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.On("NOOP", Reply().Pause(300).Write("200 NOOP ok.\r\n"));
+    peer.On("RMD", Reply::Line(550, "Not empty."));
+    peer.On("MKD", Reply().Pause(200).Write("257 \"/new\" created.\r\n"));
+    TMFtp ftp;
+    EngineProbe probe(ftp);
+    Aim(ftp, peer);
+    ftp.SetNoopInterval(1);
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(peer.CommandCount("NOOP"), 1, 3000);
+
+    // Started while the NOOP's reply is on its way: that reply is not the MKD's.
+    QString received;
+    auto recorded = ftp.OnFtpInfo;
+    ftp.OnFtpInfo = [&](QObject *sender, FtpInfo info, const QString &text) {
+        if (info == ftpiReply)
+            received += text;
+        recorded(sender, info, text);
+    };
+    bool answeredBeforeCompletion = false;
+    auto created = ftp.OnDirectoryCreated;
+    ftp.OnDirectoryCreated = [&](QObject *sender) {
+        answeredBeforeCompletion = received.contains(QStringLiteral("257 "));
+        created(sender);
+    };
+    ftp.MakeDirectory("new");
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("DirectoryCreated")), 1, 3000);
+    QVERIFY2(answeredBeforeCompletion, qPrintable(received));
+    QVERIFY(ftp.Success());
+    // Nor is the MKD's reply the answer to the next command.
+    ftp.RemoveDirectory("full");
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("DirectoryDeleted")), 1, 3000);
+    QVERIFY(!ftp.Success());
+    QCOMPARE(peer.Commands().mid(PlainLogin.size()),
+             (QByteArrayList{"NOOP", "MKD new", "RMD full"}));
 }
 
 void TestControl::serverCloseRaisesLastCompletionAgain()
