@@ -35,8 +35,12 @@ bool TMFtp::HoldWhileChmodPending(std::function<void()> operation)
         chmodPending_ = false;
         heldOperations_.clear();
     }
-    if (noopPending_ && (!Connected || replyState_ != ReplyState::Idle))
-        noopPending_ = false;  // the NOOP's reply can no longer come in its own state
+    if (noopPending_ && (!Connected || replyState_ != ReplyState::Idle)) {
+        // The NOOP's reply can no longer come in its own state.
+        noopPending_ = false;
+        if (!chmodPending_)
+            heldOperations_.clear();
+    }
     if (!chmodPending_ && !noopPending_)
         return false;
     heldOperations_.push_back(std::move(operation));

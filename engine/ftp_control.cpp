@@ -708,6 +708,10 @@ void TMFtp::OnNotice(int code)
 
 void TMFtp::HandleQuitNotice()
 {
+    // A keep-alive reply that will never come: what waited on it is refused
+    // now (not connected) instead of running in some later session.
+    if (noopPending_)
+        EndNoopWait();
     ResumePosition = 0;
     busy_ = false;
     keepAlive_.start();

@@ -60,6 +60,7 @@ private slots:
     void zeroNoopIntervalSendsNoNoop();
     void operationDuringKeepAliveSendNeverHangs();
     void operationWaitsForNoopReply();
+    void noopWaitEndsWithTheConnection();
     void serverCloseRaisesLastCompletionAgain();
     void serverCloseMidOperationIsAFailure();
 };
@@ -559,6 +560,35 @@ void TestControl::operationWaitsForNoopReply()
     QVERIFY(!ftp.Success());
     QCOMPARE(peer.Commands().mid(PlainLogin.size()),
              (QByteArrayList{"NOOP", "MKD new", "RMD full"}));
+}
+
+void TestControl::noopWaitEndsWithTheConnection()
+{
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.Queue("NOOP", Reply::Silent());
+    TMFtp ftp;
+    EngineProbe probe(ftp);
+    Aim(ftp, peer);
+    ftp.SetNoopInterval(1);
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(peer.CommandCount("NOOP"), 1, 3000);
+    ftp.MakeDirectory("held");  // waits for the NOOP's reply
+    peer.ResetControl();
+    QTRY_VERIFY_WITH_TIMEOUT(probe.Count(QStringLiteral("quit")) >= 1, 3000);
+    // What waited is refused with the connection ("Disconnected", then "Not
+    // connected" for the MKD), not kept for a later session.
+    QCOMPARE(probe.Count(QStringLiteral("info:1")), 2);
+
+    ftp.SetNoopInterval(30);
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 2, 5000);
+    ftp.ChangeMode("f", 644);
+    QTRY_COMPARE_WITH_TIMEOUT(peer.CommandCount("SITE"), 1, 3000);
+    ftp.ChangeDirectoryUp();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("DirectoryChanged")), 1, 3000);
+    QCOMPARE(peer.CommandCount("MKD"), 0);
 }
 
 void TestControl::serverCloseRaisesLastCompletionAgain()
