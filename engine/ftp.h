@@ -133,7 +133,7 @@ public:
     void SetNoopInterval(int seconds) { keepAlive_.setInterval(seconds * 1000); }
     QByteArray Username;
     // Reading the password yields one "*" per character of the stored one.
-    QByteArray Password() const { return QByteArray(password_.size(), '*'); }
+    QByteArray Password() const { return QByteArray(MaskedLength(password_), '*'); }
     void SetPassword(const QByteArray &password) { password_ = password; }
     QByteArray Account;
     TMFtpServerType ServerType = ftpstDefault;
@@ -213,6 +213,8 @@ private:
     void CloseDataSockets();
     void AskNeedInfo(TMFtpInfoNeeded need, QString &value);
     static QByteArray QuotedDirectory(const QByteArray &reply);
+    // Characters, not bytes, of a password: one "*" each where it is shown.
+    static qsizetype MaskedLength(const QByteArray &password);
 
     void AnswerGreeting(const QByteArray &line);
     void AnswerUser(const QByteArray &line);

@@ -153,6 +153,7 @@ void TMFtp::Connect()
         RaiseInfo(ftpiBusy);
         return;
     }
+    greetingTimer_.stop();  // a timer left from an earlier connection must not end this one
     if (ProxyServer.trimmed().isEmpty())
         ProxyType = proxyNone;
     if (ProxyType == proxyUserSite) {
@@ -243,6 +244,7 @@ void TMFtp::OnControlClosed()
     // done so far (a download would otherwise end "successfully" truncated).
     if (busy_ && replyState_ != ReplyState::Quit)
         success_ = false;
+    greetingTimer_.stop();
     RaiseInfo(ftpiDisconnected, QStringLiteral("Disconnected"));
     PostReady();
     PostQuit();
@@ -545,6 +547,11 @@ void TMFtp::AnswerQuit(const QByteArray &line)
     SetReplyState(ReplyState::Idle);
 }
 
+qsizetype TMFtp::MaskedLength(const QByteArray &password)
+{
+    return platform::DecodeAnsi(password).size();
+}
+
 QByteArray TMFtp::QuotedDirectory(const QByteArray &reply)
 {
     qsizetype open = reply.indexOf('"');
@@ -562,7 +569,7 @@ bool TMFtp::SendCommand(const QByteArray &command, int expectState)
 {
     const QByteArray line = command + "\r\n";
     if (command.startsWith("PASS "))
-        RaiseInfo(ftpiCommand, QStringLiteral("PASS ") + QString(command.size() - 5, u'*')
+        RaiseInfo(ftpiCommand, QStringLiteral("PASS ") + QString(MaskedLength(command.mid(5)), u'*')
                                    + QStringLiteral("\r\n"));
     else
         RaiseInfo(ftpiCommand, platform::DecodeAnsi(line));

@@ -88,6 +88,9 @@ void TestControl::plainLoginDialogue()
     QVERIFY(probe.Commands().contains(QStringLiteral("PASS ******")));
     QVERIFY(!probe.Commands().join(QString()).contains(QStringLiteral("secret")));
     QCOMPARE(ftp.Password(), QByteArray("******"));
+    // One star per character, also where a character takes several bytes.
+    ftp.SetPassword(QStringLiteral("密码9").toUtf8());
+    QCOMPARE(ftp.Password(), QByteArray("***"));
     // Connected before any reply, logged in last; ready comes before the completion event.
     QCOMPARE(probe.InfoTexts(ftpiConnected), QStringList{QStringLiteral("127.0.0.1")});
     QCOMPARE(probe.InfoTexts(ftpiResolving), QStringList{QStringLiteral("127.0.0.1")});
