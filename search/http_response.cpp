@@ -33,6 +33,8 @@ bool HttpResponseReader::Filled(int count)
         QByteArray line(buffer_ + start, end - start);
         start = next;
         LineVerdict verdict = OnLine ? OnLine(line) : LineVerdict::Continue;
+        if (verdict == LineVerdict::Gone)
+            return true;
         if (verdict == LineVerdict::Stop) {
             fill_ = 0;
             return true;

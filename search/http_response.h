@@ -21,6 +21,7 @@ public:
         Continue,  // go on with the next line
         Stop,      // the response is over: drop whatever is buffered
         Body,      // the header is over: what is buffered is the first body chunk
+        Gone,      // the owner was deleted by a handler: touch nothing
     };
 
     std::function<LineVerdict(const QByteArray &line)> OnLine;

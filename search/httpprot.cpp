@@ -32,19 +32,22 @@ THttpCli::~THttpCli()
     socket_.OnSessionClosed = nullptr;
 }
 
-void THttpCli::fire(const Notify &event)
+bool THttpCli::fire(const Notify &event)
 {
     Notify handler = event;
-    if (handler)
-        handler(this);
+    if (!handler)
+        return true;
+    QPointer<THttpCli> self(this);
+    handler(this);
+    return !self.isNull();
 }
 
-void THttpCli::setState(THttpState state)
+bool THttpCli::setState(THttpState state)
 {
     if (state_ == state)
-        return;
+        return true;
     state_ = state;
-    fire(OnStateChange);
+    return fire(OnStateChange);
 }
 
 void THttpCli::post(std::function<void()> step)
@@ -63,8 +66,8 @@ void THttpCli::Head() { doRequestSync(httpHEAD); }
 
 void THttpCli::doRequestSync(int requestType)
 {
-    startRequest(requestType);
     QPointer<THttpCli> self(this);
+    startRequest(requestType);
     while (self && state_ != THttpState::Ready) {
         if (MultiThreaded) {
             // Outside the user-interface thread: this thread's own messages.
@@ -90,7 +93,8 @@ void THttpCli::startRequest(int requestType)
     AuthChallenges.clear();
     RequestType = requestType;
     RequestDoneError = 0;
-    setState(THttpState::Connecting);
+    if (!setState(THttpState::Connecting))
+        return;
     StatusCode = 0;
     ReasonPhrase.clear();
     ContentLength = -1;
@@ -126,7 +130,8 @@ void THttpCli::startRequest(int requestType)
 void THttpCli::startLookup()
 {
     reader_.Reset();
-    setState(THttpState::Resolving);
+    if (!setState(THttpState::Resolving))
+        return;
     try {
         socket_.DnsLookup(connectHost_);
     } catch (const ESocketException &) {
@@ -144,7 +149,8 @@ void THttpCli::socketDnsLookupDone(int error)
         closingStep();
         return;
     }
-    setState(THttpState::Connecting);
+    if (!setState(THttpState::Connecting))
+        return;
     try {
         socket_.SetAddr(socket_.DnsResult());
         socket_.SetPort(connectPort_);
@@ -171,7 +177,8 @@ void THttpCli::socketSessionConnected(int error)
         closingStep();
         return;
     }
-    setState(THttpState::WaitingHeader);
+    if (!setState(THttpState::WaitingHeader))
+        return;
     sendRequest();
 }
 
@@ -226,15 +233,9 @@ QByteArray BasicCredentials(const QString &user, const QString &password)
 void THttpCli::sendRequest()
 {
     static const char *const Methods[] = {"", "GET", "POST", "HEAD"};
-    QByteArray request;
-    auto line = [&](const QByteArray &text) {
-        if (OnCommand)
-            OnCommand(this, text);
-        request += text;
-        request += "\r\n";
-    };
+    QList<QByteArray> lines;
+    auto line = [&](const QByteArray &text) { lines.append(text); };
 
-    fire(OnHeaderBegin);
     line(QByteArray(Methods[RequestType]) + ' ' + requestTarget() + " HTTP/1.0");
     if (!Sender.isEmpty())
         line("From: " + Sender.toUtf8());
@@ -257,8 +258,27 @@ void THttpCli::sendRequest()
         line("Proxy-Authorization: Basic " + BasicCredentials(ProxyUsername, ProxyPassword));
     if (!Cookie.isEmpty())
         line("Cookie: " + Cookie.toUtf8());
-    fire(OnHeaderEnd);
     line(QByteArray());
+
+    // The handlers may abort or even delete the client while it is queued.
+    QPointer<THttpCli> self(this);
+    if (!fire(OnHeaderBegin))
+        return;
+    QByteArray request;
+    for (const QByteArray &text : std::as_const(lines)) {
+        if (text.isEmpty() && !fire(OnHeaderEnd))
+            return;
+        if (OnCommand) {
+            std::function<void(QObject *, const QByteArray &)> handler = OnCommand;
+            handler(this, text);
+            if (!self)
+                return;
+        }
+        request += text;
+        request += "\r\n";
+    }
+    if (state_ != THttpState::WaitingHeader)
+        return;  // aborted meanwhile
 
     sendingBody_ = RequestType == httpPOST;
     sendEnded_ = false;
@@ -281,16 +301,17 @@ void THttpCli::sendNextBodyChunk()
         sendingBody_ = false;
         if (!sendEnded_) {
             sendEnded_ = true;
-            fire(OnSendEnd);
+            (void)fire(OnSendEnd);
         }
         return;
     }
-    if (SentCount == 0)
-        fire(OnSendBegin);
+    if (SentCount == 0 && !fire(OnSendBegin))
+        return;
     SentCount += length;
+    QPointer<THttpCli> self(this);
     if (OnSendData)
         OnSendData(this, chunk, int(length));
-    if (socket_.State() == wsConnected)
+    if (self && socket_.State() == wsConnected)
         socket_.Send(chunk, int(length));
 }
 
@@ -332,7 +353,10 @@ LineVerdict THttpCli::headerLine(const QByteArray &line)
         return LineVerdict::Stop;
     if (!headerBegun_) {
         headerBegun_ = true;
-        fire(OnHeaderBegin);
+        if (!fire(OnHeaderBegin))
+            return LineVerdict::Gone;
+        if (state_ != THttpState::WaitingHeader)
+            return LineVerdict::Stop;
     }
     if (line.isEmpty())
         return headerEnd();
@@ -374,9 +398,9 @@ LineVerdict THttpCli::headerLine(const QByteArray &line)
         break;
     }
 
-    QPointer<THttpCli> self(this);
-    fire(OnHeaderData);
-    if (!self || state_ != THttpState::WaitingHeader)
+    if (!fire(OnHeaderData))
+        return LineVerdict::Gone;
+    if (state_ != THttpState::WaitingHeader)
         return LineVerdict::Stop;
     if (StatusCode >= 400) {
         // The body of an error response is not read.
@@ -432,10 +456,9 @@ LineVerdict THttpCli::headerEnd()
         socket_.Close();
         return LineVerdict::Stop;
     }
-    setState(THttpState::WaitingBody);
-    QPointer<THttpCli> self(this);
-    fire(OnHeaderEnd);
-    if (!self || state_ != THttpState::WaitingBody)
+    if (!setState(THttpState::WaitingBody) || !fire(OnHeaderEnd))
+        return LineVerdict::Gone;
+    if (state_ != THttpState::WaitingBody)
         return LineVerdict::Stop;
     return LineVerdict::Body;
 }
@@ -444,11 +467,9 @@ void THttpCli::bodyChunk(const char *data, int length)
 {
     if (state_ != THttpState::WaitingBody && state_ != THttpState::Aborting)
         return;
-    QPointer<THttpCli> self(this);
-    if (bodyChunks_ == 0)
-        fire(OnDocBegin);
-    if (!self)
+    if (bodyChunks_ == 0 && !fire(OnDocBegin))
         return;
+    QPointer<THttpCli> self(this);
     ++bodyChunks_;
     RcvdCount += length;
     if (OnDocData)
@@ -474,7 +495,8 @@ void THttpCli::socketSessionClosed()
         return;
     if (redirecting_) {
         redirecting_ = false;
-        fire(OnLocationChange);
+        if (!fire(OnLocationChange))
+            return;
         post([this] {
             if (!closingDone_ && state_ != THttpState::Aborting)
                 startLookup();
@@ -491,8 +513,8 @@ void THttpCli::closingStep()
     closingDone_ = true;
     redirecting_ = false;
     sendingBody_ = false;
-    if (bodyChunks_ > 0)
-        fire(OnDocEnd);
+    if (bodyChunks_ > 0 && !fire(OnDocEnd))
+        return;
     post([this] {
         // Queued before Ready is set: a handler of the state change may
         // already start the next request, whose figures must not leak in here.
@@ -503,7 +525,7 @@ void THttpCli::closingStep()
             if (self && self->OnRequestDone)
                 self->OnRequestDone(self, requestType, error);
         }, Qt::QueuedConnection);
-        setState(THttpState::Ready);
+        (void)setState(THttpState::Ready);
     });
 }
 
@@ -517,7 +539,8 @@ void THttpCli::Abort()
     if (closingDone_ || state_ == THttpState::Aborting)
         return;  // already ending
     bool wasResolving = state_ == THttpState::Resolving;
-    setState(THttpState::Aborting);
+    if (!setState(THttpState::Aborting))
+        return;
     if (wasResolving) {
         try {
             socket_.CancelDnsLookup();

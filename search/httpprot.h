@@ -115,7 +115,8 @@ public:
 private:
     void doRequestSync(int requestType);
     void startRequest(int requestType);
-    void setState(THttpState state);
+    // Both return false when a handler has deleted the client: touch nothing then.
+    [[nodiscard]] bool setState(THttpState state);
     void startLookup();
 
     // Socket events, one handler each.
@@ -135,7 +136,7 @@ private:
     void failRequest(const QString &reason);
     void closingStep();
     void post(std::function<void()> step);
-    void fire(const Notify &event);
+    [[nodiscard]] bool fire(const Notify &event);
 
     TWSocket socket_;
     HttpResponseReader reader_;

@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QJsonArray>
+#include <QPointer>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -101,6 +102,8 @@ private slots:
     void connectFailures();
     void hostileAnswers_data();
     void hostileAnswers();
+    void deletedInsideItsEvent_data();
+    void deletedInsideItsEvent();
 
 private:
     HttpPeer peer_;
@@ -565,6 +568,64 @@ void TestHttpCli::hostileAnswers()
     QCOMPARE(outcome.code, 404);
     QVERIFY(stream.data().isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(recorder.requestDone.size(), 1, 5000);
+}
+
+void TestHttpCli::deletedInsideItsEvent_data()
+{
+    // Which event deletes the client, and the how-many-th of its kind.
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<int>("nth");
+    QTest::addColumn<int>("state");
+    QTest::newRow("state Connecting (request starts)") << u"StateChange"_s << 1 << int(THttpState::Connecting);
+    QTest::newRow("state Resolving") << u"StateChange"_s << 1 << int(THttpState::Resolving);
+    QTest::newRow("state Connecting (lookup done)") << u"StateChange"_s << 2 << int(THttpState::Connecting);
+    QTest::newRow("state WaitingHeader") << u"StateChange"_s << 1 << int(THttpState::WaitingHeader);
+    QTest::newRow("state WaitingBody") << u"StateChange"_s << 1 << int(THttpState::WaitingBody);
+    QTest::newRow("request header begins") << u"HeaderBegin"_s << 1 << -1;
+    QTest::newRow("request line queued") << u"Command"_s << 1 << -1;
+    QTest::newRow("response header begins") << u"HeaderBegin"_s << 2 << -1;
+    QTest::newRow("response header line") << u"HeaderData"_s << 1 << -1;
+    QTest::newRow("response header ends") << u"HeaderEnd"_s << 2 << -1;
+    QTest::newRow("document begins") << u"DocBegin"_s << 1 << -1;
+    QTest::newRow("document data") << u"DocData"_s << 1 << -1;
+    QTest::newRow("document ends") << u"DocEnd"_s << 1 << -1;
+    QTest::newRow("location change") << u"LocationChange"_s << 1 << -1;
+}
+
+void TestHttpCli::deletedInsideItsEvent()
+{
+    // A handler may end the client's life (for instance its window is closed
+    // while the handler waits in a message box): nothing may touch it after.
+    QFETCH(QString, event);
+    QFETCH(int, nth);
+    QFETCH(int, state);
+    peer_.SetRoutes({{u"/moved"_s, Answer("HTTP/1.0 302 Found\r\nLocation: /doc\r\n\r\n")},
+                     {u"/doc"_s, Answer("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nbody")}});
+    auto *http = new THttpCli;
+    QPointer<THttpCli> alive(http);
+    int seen = 0;
+    auto maybeDelete = [&](const QString &name) {
+        if (name == event && ++seen == nth)
+            delete http;
+    };
+    http->OnStateChange = [&](QObject *) {
+        if (int(http->HttpState()) == state)
+            maybeDelete(u"StateChange"_s);
+    };
+    http->OnCommand = [&](QObject *, const QByteArray &) { maybeDelete(u"Command"_s); };
+    http->OnHeaderBegin = [&](QObject *) { maybeDelete(u"HeaderBegin"_s); };
+    http->OnHeaderData = [&](QObject *) { maybeDelete(u"HeaderData"_s); };
+    http->OnHeaderEnd = [&](QObject *) { maybeDelete(u"HeaderEnd"_s); };
+    http->OnDocBegin = [&](QObject *) { maybeDelete(u"DocBegin"_s); };
+    http->OnDocData = [&](QObject *, const char *, int) { maybeDelete(u"DocData"_s); };
+    http->OnDocEnd = [&](QObject *) { maybeDelete(u"DocEnd"_s); };
+    http->OnLocationChange = [&](QObject *) { maybeDelete(u"LocationChange"_s); };
+    http->URL = peer_.BaseUrl() + u"/moved"_s;
+    RunGet(*http);
+    QVERIFY(alive.isNull());
+    // Whatever the deleted client had queued must find nothing to run.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
 }
 
 QTEST_GUILESS_MAIN(TestHttpCli)
