@@ -8,6 +8,7 @@
 #include "platform/winsock_errors.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 namespace ReplyState {
 const char *Name(int state)
@@ -724,8 +725,11 @@ void TMFtp::HandleQuitNotice()
     keepAlive_.start();
     loggedIn_ = false;
     if (OnFtpQuit) {
+        QPointer<TMFtp> self(this);  // an owner may delete the engine on quit
         Notify handler = OnFtpQuit;
         handler(this);
+        if (!self)
+            return;
     }
     if (!urlPending_)
         return;

@@ -257,8 +257,9 @@ void AsyncSocket::onWritable()
         closeReported_ = err != 0;
         updateNotifiers();
         quint64 generation = generation_;
+        QPointer<AsyncSocket> self(this);  // the handler may delete its socket
         deliver(FdConnect, winsockErrorFromErrno(err));
-        if (err == 0 && generation == generation_ && fd_ >= 0)
+        if (self && err == 0 && generation == generation_ && fd_ >= 0)
             deliver(FdWrite, 0);
         return;
     }

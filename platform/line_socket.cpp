@@ -270,9 +270,10 @@ void LineSocket::onSocketEvent(int event, int error)
         break;
     case AsyncSocket::FdClose: {
         quint64 generation = socket_.generation();
+        QPointer<LineSocket> self(this);  // the handler may delete its socket
         fire(OnClose);
         // The handle goes at once, unless the handler already replaced it.
-        if (socket_.generation() == generation) {
+        if (self && socket_.generation() == generation) {
             socket_.close();
             SocketConnected = false;
         }
