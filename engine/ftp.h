@@ -241,6 +241,10 @@ private:
     void AnswerRest(const QByteArray &line);           // 122, 132
     void StartDownload(int kind);
     void StartUpload(int kind);
+    // The checks both directions make before the local file is touched;
+    // false when they have ended the operation.
+    bool TransferNamesUsable();
+    void SendTransferType(int typeState);
     void OpenDataConnection(int targetState);
     void ListingReceiver();
     void ListingEnd();

@@ -66,26 +66,12 @@ void TMFtp::StartDownload(int kind)
         return;
     BeginTransferOperation(kind);
     success_ = true;
-    if (RemoteFile.isEmpty()) {
-        PlainError(ftpeNoRemoteFile);
-        EndOperation();
+    if (!TransferNamesUsable())
         return;
-    }
-    if (LocalFile.isEmpty()) {
-        PlainError(ftpeOpenLocalFile);
-        EndOperation();
-        return;
-    }
-    // Checked before the local file is touched: a refused name truncates nothing.
-    if (RefuseUnsafeName(RemoteFile)) {
-        operationEnded_ = true;  // it has posted the ready notice
-        return;
-    }
     int typeState = ReplyState::DownloadType;
     if (!OpenDownloadTarget(typeState))
         return;
-    localFileOpen_ = true;
-    SendCommand(TransferMode == AsciiTransfer ? "TYPE A" : "TYPE I", typeState);
+    SendTransferType(typeState);
 }
 
 void TMFtp::StartUpload(int kind)
@@ -105,23 +91,36 @@ void TMFtp::StartUpload(int kind)
         return;
     BeginTransferOperation(kind);
     success_ = true;
+    if (!TransferNamesUsable())
+        return;
+    int typeState = ReplyState::UploadType;
+    if (!OpenUploadSource(typeState))
+        return;
+    SendTransferType(typeState);
+}
+
+bool TMFtp::TransferNamesUsable()
+{
     if (RemoteFile.isEmpty()) {
         PlainError(ftpeNoRemoteFile);
         EndOperation();
-        return;
+        return false;
     }
     if (LocalFile.isEmpty()) {
         PlainError(ftpeOpenLocalFile);
         EndOperation();
-        return;
+        return false;
     }
+    // Checked before the local file is touched: a refused name truncates nothing.
     if (RefuseUnsafeName(RemoteFile)) {
         operationEnded_ = true;  // it has posted the ready notice
-        return;
+        return false;
     }
-    int typeState = ReplyState::UploadType;
-    if (!OpenUploadSource(typeState))
-        return;
+    return true;
+}
+
+void TMFtp::SendTransferType(int typeState)
+{
     localFileOpen_ = true;
     SendCommand(TransferMode == AsciiTransfer ? "TYPE A" : "TYPE I", typeState);
 }
