@@ -239,6 +239,7 @@ private:
     void AnswerRetr(const QByteArray &line);           // 22
     void AnswerStor(const QByteArray &line);           // 32
     void AnswerRest(const QByteArray &line);           // 122, 132
+    bool AnswerTransferEnd(const QByteArray &line);    // shared by 12, 22, 32
     void StartDownload(int kind);
     void StartUpload(int kind);
     // The checks both directions make before the local file is touched;

@@ -409,23 +409,28 @@ void TMFtp::AnswerRest(const QByteArray &line)
     RefuseTransfer(ftpiResumeFailed, QStringLiteral("Failed in resuming downloading file"));
 }
 
-void TMFtp::AnswerList(const QByteArray &line)
+// What the final-reply states of LIST, RETR and STOR share: the NOOP drain
+// after an Abort, the 2xx that ends the control side, and the 426 that is
+// never acted on by itself. True when the line has been answered.
+bool TMFtp::AnswerTransferEnd(const QByteArray &line)
 {
     if (AnswerAbortDrain())
-        return;
-    switch (ReplyClass(line)) {
-    case '1':
-        return;
-    case '2':
+        return true;
+    if (ReplyClass(line) == '2') {
         ControlSideDone();
-        return;
-    default:
-        break;
+        return true;
     }
     if (line.startsWith("426")) {
         Saw426();
-        return;
+        return true;
     }
+    return false;
+}
+
+void TMFtp::AnswerList(const QByteArray &line)
+{
+    if (AnswerTransferEnd(line) || ReplyClass(line) == '1')
+        return;
     // After a failed data connection or an Abort the refusal is the expected
     // end of this listing, not a broken dialogue.
     if (dataFailed_ || abortRequested_) {
@@ -440,23 +445,12 @@ void TMFtp::AnswerList(const QByteArray &line)
 
 void TMFtp::AnswerRetr(const QByteArray &line)
 {
-    if (AnswerAbortDrain())
+    if (AnswerTransferEnd(line))
         return;
-    switch (ReplyClass(line)) {
-    case '1': {
+    if (ReplyClass(line) == '1') {
         const QByteArray size = ftpparse::FileSizeFromReply(line);
         if (!size.isEmpty())
             RaiseInfo(ftpiFileSize, QString::fromLatin1(size));
-        return;
-    }
-    case '2':
-        ControlSideDone();
-        return;
-    default:
-        break;
-    }
-    if (line.startsWith("426")) {
-        Saw426();
         return;
     }
     RefuseTransfer(ftpiAccessDenied, QString());
@@ -464,21 +458,8 @@ void TMFtp::AnswerRetr(const QByteArray &line)
 
 void TMFtp::AnswerStor(const QByteArray &line)
 {
-    if (AnswerAbortDrain())
+    if (AnswerTransferEnd(line) || ReplyClass(line) == '1')
         return;
-    switch (ReplyClass(line)) {
-    case '1':
-        return;
-    case '2':
-        ControlSideDone();
-        return;
-    default:
-        break;
-    }
-    if (line.startsWith("426")) {
-        Saw426();
-        return;
-    }
     RefuseTransfer(ftpiAccessDenied, QString());
 }
 
