@@ -1,0 +1,1 @@
+#include "about_box.h"

@@ -1,0 +1,51 @@
+#pragma once
+// What the main window makes of the engine's notices: the status texts of
+// the info notices, the message boxes of the errors, the answers to the
+// engine's questions, and the transfer statistics of the status bar. Plain
+// functions so that every row of those tables is tested without a window.
+
+#include "engine/ftp_types.h"
+
+#include <QString>
+
+class QWidget;
+
+// Panel 0's new text for an info notice; false when the notice leaves panel 0 alone.
+bool InfoStatusText(FtpInfo info, const QString &addinfo, QString *text);
+
+// Panel 1 for ftpiFileSize: "文件总大小:" + addinfo + "字节".
+QString FileSizeText(const QString &addinfo);
+
+// The log line of the resume notice.
+QString ResumeSupportedText();
+
+struct ErrorNotice {
+    enum Kind { Silent, Message, Status };
+    Kind kind = Silent;
+    QString caption;  // Message only
+    QString text;     // the message, or panel 0's new text
+};
+ErrorNotice ErrorNoticeFor(FtpError error, const QString &addinfo);
+
+// Panels 2, 3 and 4 while a file moves. 64-bit arithmetic throughout.
+struct TransferStatistics {
+    qint64 percent = 0;
+    qint64 rate = 0;  // bytes per second, since the resume point when there is one
+    QString size;     // panel 2
+    QString time;     // panel 3
+    QString speed;    // panel 4
+};
+TransferStatistics ComputeTransferStatistics(qint64 bytesTransferred, qint64 elapsedMs,
+                                             qint64 resumePosition, qint64 totalSize);
+
+// What the engine's question is answered with ("Resume", "overwrite", a typed
+// text, or empty for cancel). Asks through the dialogs seam when the settings
+// say so; parent is the window the questions belong to (its font lays out
+// the text prompts).
+struct QuestionContext {
+    int downresume = 1;
+    int upresume = 1;
+    QString localFile;   // engine LocalFile
+    QString remoteFile;  // engine RemoteFile, decoded for display
+};
+QString AnswerEngineQuestion(QWidget *parent, TMFtpInfoNeeded need, const QuestionContext &context);

@@ -1,0 +1,1 @@
+#include "server_history.h"

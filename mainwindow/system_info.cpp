@@ -1,0 +1,1 @@
+#include "system_info.h"
