@@ -1,13 +1,14 @@
 #include "dialogs.h"
 
 #include "exceptions.h"
+#include "prompt_query.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -90,16 +91,8 @@ public:
 
     bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
     {
-        QInputDialog dialog(parent);
-        dialog.setWindowTitle(CaptionOrAppName(caption));
-        dialog.setLabelText(prompt);
-        dialog.setTextValue(value);
-        dialog.setOkButtonText(QStringLiteral("确定"));
-        dialog.setCancelButtonText(QStringLiteral("取消"));
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        value = dialog.textValue();
-        return true;
+        return PromptQuery(CaptionOrAppName(caption), prompt, value,
+                           parent ? parent->font() : QApplication::font(), parent);
     }
 
     bool ChooseFont(QWidget *parent, QFont &font) override
@@ -199,6 +192,8 @@ QList<int> ButtonsOf(Dialogs::Buttons buttons)
         return {Dialogs::Retry, Dialogs::Cancel};
     case Dialogs::AbortRetryIgnore:
         return {Dialogs::Abort, Dialogs::Retry, Dialogs::Ignore};
+    case Dialogs::YesCancel:
+        return {Dialogs::Yes, Dialogs::Cancel};
     }
     return {Dialogs::Ok};
 }
