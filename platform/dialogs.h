@@ -20,7 +20,7 @@ public:
     enum Icon { NoIcon, Information, Warning, Critical, Question };
     // The classic button ids: callers compare the answer with these numbers.
     enum Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
-    enum Buttons { OkOnly, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+    enum Buttons { OkOnly, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore, YesCancel };
 
     virtual ~Dialogs() = default;
 
