@@ -1,0 +1,153 @@
+// The login bar and the connection commands: connect, the Enter key with the
+// server history, filling the bar from a remembered server, logout, stop, and
+// the window's busy state.
+
+#include "mainwindow/tform1.h"
+
+#include "engine/ftp.h"
+#include "platform/dialogs.h"
+#include "widgets/combobox98.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+namespace {
+
+const QString kLeaveConnection = QStringLiteral("确定要退出目前的连接吗?");
+
+bool ConfirmLeavingConnection(QWidget *parent)
+{
+    return platform::CurrentDialogs().MessageBox(parent, kLeaveConnection, QStringLiteral("确认"),
+                                                 platform::Dialogs::Question, platform::Dialogs::OkCancel)
+           == platform::Dialogs::Ok;
+}
+
+} // namespace
+
+void TForm1::WireLoginBar()
+{
+    server->OnChange = [this](QObject *) { serverChange(); };
+    server->OnComplete = [this](QObject *, int key, QString &completeWith, bool &doComplete) {
+        serverComplete(key, completeWith, doComplete);
+    };
+    const QList<QObject *> fields = {server->lineEdit(), port, username, password};
+    for (QObject *field : fields)
+        field->installEventFilter(this);
+}
+
+int TForm1::PortValue() const
+{
+    bool ok = false;
+    const int value = port->cleanText().trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+void TForm1::Button1Click()
+{
+    // Empty fields keep the engine's value; after a login those are empty, so
+    // the engine then asks for what it lacks.
+    if (!server->currentText().isEmpty())
+        ftp1->SetServer(server->currentText());
+    if (!username->text().isEmpty())
+        ftp1->Username = username->text().toUtf8();
+    if (!password->text().isEmpty())
+        ftp1->SetPassword(password->text().toUtf8());
+    const int portValue = PortValue();
+    ftp1->Port = quint16(portValue < 1 ? 21 : portValue);
+
+    if (!ftp1->Connected) {
+        ftp1->Connect();
+        return;
+    }
+    if (!ConfirmLeavingConnection(this))
+        return;
+    // Disconnect, not only the control socket's close: the old session's data
+    // connection, open file, keep-alive timer and busy state must go too, or
+    // the new login would be refused as busy or get a stray NOOP.
+    ftp1->Disconnect();
+    ftp1->Connect();
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress
+        && (watched == server->lineEdit() || watched == port || watched == username || watched == password)) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (passwordKeyDown(key))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::passwordKeyDown(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    const QString serverText = server->currentText();
+    if (Form6.Remember(serverText, username->text(), password->text(), PortValue()))
+        server->addItem(serverText);
+    Button1Click();
+    return true;
+}
+
+// A remembered server fills the rest of the login bar.
+void TForm1::FillLoginBar(const QString &serverText)
+{
+    if (const ServerHistory::Row *row = Form6.Find(serverText)) {
+        port->setValue(row->port.toInt());
+        username->setText(row->username);
+        password->setText(row->password);
+    }
+}
+
+void TForm1::serverChange()
+{
+    FillLoginBar(server->currentText());
+}
+
+// The completion is never vetoed nor changed: it only fills the bar.
+void TForm1::serverComplete(int, QString &completeWith, bool &)
+{
+    FillLoginBar(server->currentText() + completeWith);
+}
+
+void TForm1::logoutClick()
+{
+    if (!ftp1->Connected)
+        return;
+    if (!ConfirmLeavingConnection(this))
+        return;
+    ftp1->Disconnect();
+    ftp1->Quit();  // refused now; its notice puts "退出连接" in the status bar
+    SetIdle();
+    // The engine says nothing more of this session: the remote list it
+    // showed goes, with its menu, as when the server ends the session.
+    AttachRemoteMenu(false);
+    ftpviewModel->removeRows(0, ftpviewModel->rowCount());
+}
+
+void TForm1::stopClick()
+{
+    if (ftp1->Connected && ftp1->Busy()) {
+        ftp1->Abort();
+        SetIdle();
+    }
+}
+
+void TForm1::SetBusy()
+{
+    UiBusy = true;
+    ftpview->viewport()->setCursor(Qt::WaitCursor);
+    ftppath->setEnabled(false);
+}
+
+void TForm1::SetIdle()
+{
+    UiBusy = false;
+    ftpview->viewport()->unsetCursor();
+    ftppath->setEnabled(true);
+}

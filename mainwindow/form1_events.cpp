@@ -1,0 +1,170 @@
+// What the engine reports, shown: the coloured log, the status bar, error
+// boxes, and the answers to its questions.
+
+#include "mainwindow/tform1.h"
+
+#include "engine/ftp.h"
+#include "mainwindow/engine_notices.h"
+#include "mainwindow/main_settings.h"
+#include "platform/codepage.h"
+#include "platform/dialogs.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace {
+
+const QColor kReplyColor(0, 128, 0);
+const QColor kCommandColor(0, 0, 255);
+const QColor kResumeColor(128, 0, 128);
+
+} // namespace
+
+void TForm1::WireEngine()
+{
+    ftp1->OnLoggedIn = [this](QObject *) { ftp1LoggedIn(); };
+    ftp1->OnFtpReady = [this](QObject *) { ftp1FtpReady(); };
+    ftp1->OnFtpQuit = [this](QObject *) { ftp1FtpQuit(); };
+    ftp1->OnFtpInfo = [this](QObject *, FtpInfo info, const QString &addinfo) { ftp1FtpInfo(info, addinfo); };
+    ftp1->OnFtpError = [this](QObject *, FtpError error, const QString &addinfo) { ftp1FtpError(error, addinfo); };
+    ftp1->OnFtpNeedInfo = [this](QObject *, TMFtpInfoNeeded need, QString &value) { ftp1FtpNeedInfo(need, value); };
+    connect(richedit1, &QPlainTextEdit::textChanged, this, &TForm1::richedit1Change);
+}
+
+void TForm1::ftp1LoggedIn()
+{
+    // The engine forgets the login: the next connect sends the bar's values
+    // again, or asks for what is missing.
+    ftp1->Username.clear();
+    ftp1->SetPassword(QByteArray());
+    ftp1->Port = 21;
+    UiBusy = false;
+    AttachRemoteMenu(true);
+    AfterConnectDone = false;
+    ftp1->List();
+}
+
+void TForm1::ftp1FtpReady()
+{
+    for (int panel = 0; panel < StatusPanelCount; ++panel)
+        SetPanelText(panel, QString());
+}
+
+void TForm1::ftp1FtpQuit()
+{
+    AttachRemoteMenu(false);
+    ftpviewModel->removeRows(0, ftpviewModel->rowCount());
+    SetIdle();
+}
+
+void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
+{
+    QString status;
+    if (InfoStatusText(info, addinfo, &status)) {
+        SetPanelText(0, status);
+        return;
+    }
+    switch (info) {
+    case ftpiReply:
+        AppendLog(addinfo, kReplyColor, false);
+        break;
+    case ftpiCommand:
+        AppendLog(addinfo, kCommandColor, false);
+        break;
+    case ftpiResumeSupported:
+        AppendLog(ResumeSupportedText(), kResumeColor, true);
+        break;
+    case ftpiProgress:
+        if (!ftp1->ReceivingListing) {
+            const TransferStatistics statistics = ComputeTransferStatistics(
+                ftp1->BytesTransferred, ftp1->ElapsedTime, ftp1->ResumePosition, CurrentTransferSize);
+            SetPanelText(2, statistics.size);
+            SetPanelText(3, statistics.time);
+            SetPanelText(4, statistics.speed);
+        }
+        break;
+    case ftpiFileSize: {
+        bool ok = false;
+        const qint64 size = addinfo.trimmed().toLongLong(&ok);
+        CurrentTransferSize = ok ? size : 0;
+        if (!ftp1->ReceivingListing)
+            SetPanelText(1, FileSizeText(addinfo));
+        break;
+    }
+    case ftpiAccessDenied:
+        platform::CurrentDialogs().MessageBox(this, QStringLiteral(" 主机应答:没有相应的操作权限 "), QString(),
+                                              platform::Dialogs::NoIcon, platform::Dialogs::OkOnly);
+        CaseTreeActive = false;
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::ftp1FtpError(FtpError error, const QString &addinfo)
+{
+    const ErrorNotice notice = ErrorNoticeFor(error, addinfo);
+    switch (notice.kind) {
+    case ErrorNotice::Message:
+        platform::CurrentDialogs().MessageBox(this, notice.text, notice.caption, platform::Dialogs::Critical,
+                                              platform::Dialogs::OkOnly);
+        break;
+    case ErrorNotice::Status:
+        SetPanelText(0, notice.text);
+        break;
+    case ErrorNotice::Silent:
+        break;
+    }
+}
+
+void TForm1::ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value)
+{
+    QuestionContext context;
+    context.downresume = MainSettings.downresume;
+    context.upresume = MainSettings.upresume;
+    context.localFile = ftp1->LocalFile;
+    context.remoteFile = platform::DecodeAnsi(ftp1->RemoteFile);
+    value = AnswerEngineQuestion(this, need, context);
+}
+
+void TForm1::AppendLog(const QString &text, const QColor &color, bool blankLineAfter)
+{
+    if (text.isEmpty())
+        return;
+    QTextCursor cursor(richedit1->document());
+    cursor.movePosition(QTextCursor::End);
+    QTextCharFormat format;
+    format.setForeground(color);
+    cursor.beginEditBlock();
+    if (!richedit1->document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(text, format);
+    if (blankLineAfter)
+        cursor.insertBlock();
+    cursor.endEditBlock();
+}
+
+// After every change the last line is kept at the bottom of the view.
+void TForm1::richedit1Change()
+{
+    QScrollBar *bar = richedit1->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void TForm1::N70Click()
+{
+    richedit1->copy();
+}
+
+void TForm1::N71Click()
+{
+    richedit1->selectAll();
+}
+
+void TForm1::N72Click()
+{
+    richedit1->clear();
+}

@@ -1,0 +1,378 @@
+// The window's controls from top to bottom: the main tool bar, the dock of
+// three movable tool bars, the log, the local and remote panes side by side,
+// the batch queue and the status bar.
+
+#include "mainwindow/tform1.h"
+#include "widgets/combobox98.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+QIcon StandardIcon(QStyle::StandardPixmap pixmap)
+{
+    return QApplication::style()->standardIcon(pixmap);
+}
+
+// A tool button whose hint is its caption, as every button of the bars has.
+QAction *AddHintedButton(QToolBar *bar, const QString &caption, QStyle::StandardPixmap pixmap)
+{
+    QAction *action = bar->addAction(StandardIcon(pixmap), caption);
+    action->setToolTip(caption);
+    return action;
+}
+
+// A button that opens its menu, with its caption shown.
+QToolButton *AddMenuButton(QToolBar *bar, const QString &caption, const QString &hint = QString())
+{
+    auto *button = new QToolButton(bar);
+    button->setText(caption);
+    button->setToolTip(hint.isEmpty() ? caption : hint);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->addWidget(button);
+    return button;
+}
+
+QTreeView *ReportView(QWidget *parent, QStandardItemModel *model)
+{
+    auto *view = new QTreeView(parent);
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->header()->setStretchLastSection(false);
+    view->header()->setSectionsMovable(false);
+    return view;
+}
+
+void SetColumns(QStandardItemModel *model, QTreeView *view, const QStringList &captions,
+                const QList<int> &widths, int rightAlignedColumn)
+{
+    model->setHorizontalHeaderLabels(captions);
+    if (rightAlignedColumn >= 0)
+        model->setHeaderData(rightAlignedColumn, Qt::Horizontal, int(Qt::AlignRight | Qt::AlignVCenter),
+                             Qt::TextAlignmentRole);
+    for (int i = 0; i < widths.size(); ++i)
+        view->header()->resizeSection(i, widths[i]);
+}
+
+QToolBar *PaneToolbar(QWidget *parent)
+{
+    auto *bar = new QToolBar(parent);
+    bar->setIconSize(QSize(16, 16));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    return bar;
+}
+
+} // namespace
+
+void TForm1::BuildToolbars()
+{
+    MainToolbar = new QToolBar(QStringLiteral("主工具条"), this);
+    MainToolbar->setObjectName(QStringLiteral("MainToolbar"));
+    MainToolbar->setMovable(false);
+    MainToolbar->setFloatable(false);
+    ftpManageButton = AddMenuButton(MainToolbar, QStringLiteral("FTP 管理"));
+    auto *options = new QToolButton(MainToolbar);
+    options->setText(QStringLiteral("设置选项"));
+    options->setToolTip(QStringLiteral("设置选项"));
+    MainToolbar->addWidget(options);
+    optionsButton = options;
+    barsButton = AddMenuButton(MainToolbar, QStringLiteral("菜单条"));
+    lookButton = AddMenuButton(MainToolbar, QStringLiteral("界面设置"), QStringLiteral("设置界面"));
+    searchButton = new QToolButton(MainToolbar);
+    searchButton->setText(QStringLiteral("FTP 搜索"));
+    searchButton->setToolTip(QStringLiteral("FTP 搜索"));
+    MainToolbar->addWidget(searchButton);
+    mailButton = new QToolButton(MainToolbar);
+    mailButton->setText(QStringLiteral("FTP 邮件"));
+    mailButton->setToolTip(QStringLiteral("FTP 邮件"));
+    MainToolbar->addWidget(mailButton);
+    helpButton = AddMenuButton(MainToolbar, QStringLiteral("帮助说明"));
+    addToolBar(Qt::TopToolBarArea, MainToolbar);
+    addToolBarBreak(Qt::TopToolBarArea);
+
+    BuildLoginBar();
+
+    Toolbar972 = new QToolBar(QStringLiteral("管理菜单"), this);
+    Toolbar972->setObjectName(QStringLiteral("Toolbar972"));
+    Toolbar972->setToolTip(QStringLiteral("主机操作相关条"));
+    Toolbar972->setIconSize(QSize(20, 20));
+    siteManagerButton = AddHintedButton(Toolbar972, QStringLiteral("站点管理"), QStyle::SP_DirHomeIcon);
+    login = AddHintedButton(Toolbar972, QStringLiteral("连接主机"), QStyle::SP_DriveNetIcon);
+    logout = AddHintedButton(Toolbar972, QStringLiteral("退出连接"), QStyle::SP_DialogCloseButton);
+    refresh = AddHintedButton(Toolbar972, QStringLiteral("刷新"), QStyle::SP_BrowserReload);
+    manualDownloadButton = AddHintedButton(Toolbar972, QStringLiteral("手工下载"), QStyle::SP_ArrowDown);
+    stop = AddHintedButton(Toolbar972, QStringLiteral("停止传输"), QStyle::SP_BrowserStop);
+    addToolBar(Qt::TopToolBarArea, Toolbar972);
+
+    Toolbar973 = new QToolBar(QStringLiteral("批处理传输菜单"), this);
+    Toolbar973->setObjectName(QStringLiteral("Toolbar973"));
+    Toolbar973->setToolTip(QStringLiteral("批处理相关操作条"));
+    Toolbar973->setIconSize(QSize(20, 20));
+    queueDownButton = AddHintedButton(Toolbar973, QStringLiteral("向下移动一格"), QStyle::SP_ArrowDown);
+    queueUpButton = AddHintedButton(Toolbar973, QStringLiteral("向上移动一格"), QStyle::SP_ArrowUp);
+    queueDeleteButton = AddHintedButton(Toolbar973, QStringLiteral("删除选择项"), QStyle::SP_DialogDiscardButton);
+    queueDeleteAllButton = AddHintedButton(Toolbar973, QStringLiteral("删除所有批处理文件"), QStyle::SP_TrashIcon);
+    queueStartButton = AddHintedButton(Toolbar973, QStringLiteral("开始传输批处理文件"), QStyle::SP_MediaPlay);
+    addToolBar(Qt::TopToolBarArea, Toolbar973);
+}
+
+void TForm1::BuildLoginBar()
+{
+    Toolbar971 = new QToolBar(QStringLiteral("登陆菜单"), this);
+    Toolbar971->setObjectName(QStringLiteral("Toolbar971"));
+    auto addLabel = [this](const QString &text) {
+        auto *label = new QLabel(text, Toolbar971);
+        label->setContentsMargins(6, 0, 3, 0);
+        Toolbar971->addWidget(label);
+    };
+
+    addLabel(QStringLiteral("服务器"));
+    server = new TComboBox98(Toolbar971);
+    server->setObjectName(QStringLiteral("server"));
+    server->SetStyle(TComboBox98::csDropDown);
+    server->setToolTip(QStringLiteral("Ftp 服务器地址"));
+    server->setMinimumWidth(150);
+    server->MinLengthComplete = 0;
+    // A public archive that keeps anonymous FTP open, as a first example.
+    server->setEditText(QStringLiteral("ftp.gnu.org"));
+    Toolbar971->addWidget(server);
+
+    addLabel(QStringLiteral("端口"));
+    port = new QSpinBox(Toolbar971);
+    port->setObjectName(QStringLiteral("port"));
+    port->setRange(0, 65535);
+    port->setValue(21);
+    port->setToolTip(QStringLiteral("服务器端口(缺省 21)"));
+    Toolbar971->addWidget(port);
+
+    addLabel(QStringLiteral("用户名"));
+    username = new QLineEdit(QStringLiteral("anonymous"), Toolbar971);
+    username->setObjectName(QStringLiteral("username"));
+    username->setToolTip(QStringLiteral("登陆使用的用户名"));
+    username->setMaximumWidth(110);
+    Toolbar971->addWidget(username);
+
+    addLabel(QStringLiteral("密码"));
+    password = new QLineEdit(Toolbar971);
+    password->setObjectName(QStringLiteral("password"));
+    password->setToolTip(QStringLiteral("登陆的用户密码"));
+    password->setEchoMode(QLineEdit::Password);
+    password->setMaximumWidth(130);
+    Toolbar971->addWidget(password);
+    addToolBar(Qt::TopToolBarArea, Toolbar971);
+}
+
+QWidget *TForm1::BuildLocalPane()
+{
+    LocalPane = new QWidget(this);
+    auto *layout = new QVBoxLayout(LocalPane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+
+    LocalToolbar = PaneToolbar(LocalPane);
+    localViewButton = new QToolButton(LocalToolbar);
+    localViewButton->setText(QStringLiteral("显示模式"));
+    localViewButton->setToolTip(QStringLiteral("显示模式"));
+    localViewButton->setIcon(StandardIcon(QStyle::SP_FileDialogDetailedView));
+    localViewButton->setPopupMode(QToolButton::InstantPopup);
+    LocalToolbar->addWidget(localViewButton);
+    localSortButton = new QToolButton(LocalToolbar);
+    localSortButton->setText(QStringLiteral("排列图标"));
+    localSortButton->setToolTip(QStringLiteral("排列图标"));
+    localSortButton->setIcon(StandardIcon(QStyle::SP_FileDialogListView));
+    localSortButton->setPopupMode(QToolButton::InstantPopup);
+    LocalToolbar->addWidget(localSortButton);
+    ToolbarButton974 = AddHintedButton(LocalToolbar, QStringLiteral("改变当前路径"), QStyle::SP_DirOpenIcon);
+    localMakeDirButton = AddHintedButton(LocalToolbar, QStringLiteral("建立目录"), QStyle::SP_FileDialogNewFolder);
+    localDeleteButton = AddHintedButton(LocalToolbar, QStringLiteral("删除文件"), QStyle::SP_TrashIcon);
+    localRenameButton = AddHintedButton(LocalToolbar, QStringLiteral("重命名文件"), QStyle::SP_FileLinkIcon);
+    LocalToolbar->addSeparator();
+    uploadButton = LocalToolbar->addAction(StandardIcon(QStyle::SP_ArrowUp), QStringLiteral("上传"));
+    uploadButton->setToolTip(QStringLiteral("上传"));
+    if (auto *button = qobject_cast<QToolButton *>(LocalToolbar->widgetForAction(uploadButton)))
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    layout->addWidget(LocalToolbar);
+
+    auto *pathRow = new QHBoxLayout;
+    pathRow->setSpacing(2);
+    drive = new QComboBox(LocalPane);
+    drive->setObjectName(QStringLiteral("drive"));
+    drive->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    drive->setMaximumWidth(90);
+    ComboBox1 = new QComboBox(LocalPane);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    ToolbarButton971 = new QToolButton(LocalPane);
+    ToolbarButton971->setIcon(StandardIcon(QStyle::SP_FileDialogToParent));
+    ToolbarButton971->setToolTip(QStringLiteral("上一层目录"));
+    pathRow->addWidget(drive);
+    pathRow->addWidget(ComboBox1, 1);
+    pathRow->addWidget(ToolbarButton971);
+    layout->addLayout(pathRow);
+
+    FileList1Model = new QStandardItemModel(0, 4, LocalPane);
+    FileList1 = ReportView(LocalPane, FileList1Model);
+    FileList1->setObjectName(QStringLiteral("FileList1"));
+    SetColumns(FileList1Model, FileList1,
+               {QStringLiteral("名称"), QStringLiteral("大小"), QStringLiteral("类型"), QStringLiteral("修改")},
+               {150, 60, 130, 100}, 1);
+    layout->addWidget(FileList1, 1);
+    return LocalPane;
+}
+
+QWidget *TForm1::BuildRemotePane()
+{
+    RemotePane = new QWidget(this);
+    auto *layout = new QVBoxLayout(RemotePane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+
+    RemoteToolbar = PaneToolbar(RemotePane);
+    downloadButton = RemoteToolbar->addAction(StandardIcon(QStyle::SP_ArrowDown), QStringLiteral("下载"));
+    downloadButton->setToolTip(QStringLiteral("下载"));
+    if (auto *button = qobject_cast<QToolButton *>(RemoteToolbar->widgetForAction(downloadButton)))
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    RemoteToolbar->addSeparator();
+    remoteViewButton = new QToolButton(RemoteToolbar);
+    remoteViewButton->setText(QStringLiteral("显示模式"));
+    remoteViewButton->setToolTip(QStringLiteral("显示模式"));
+    remoteViewButton->setIcon(StandardIcon(QStyle::SP_FileDialogDetailedView));
+    remoteViewButton->setPopupMode(QToolButton::InstantPopup);
+    RemoteToolbar->addWidget(remoteViewButton);
+    // The button runs the conversion; its arrow opens the choice of direction.
+    ToolbarButton9732 = new QToolButton(RemoteToolbar);
+    ToolbarButton9732->setText(QStringLiteral("文件大小写转换"));
+    ToolbarButton9732->setToolTip(QStringLiteral("文件大小写转换"));
+    ToolbarButton9732->setIcon(StandardIcon(QStyle::SP_FileDialogContentsView));
+    ToolbarButton9732->setPopupMode(QToolButton::MenuButtonPopup);
+    RemoteToolbar->addWidget(ToolbarButton9732);
+    remoteChangeDirButton = AddHintedButton(RemoteToolbar, QStringLiteral("改变当前目录"), QStyle::SP_DirOpenIcon);
+    remoteMakeDirButton = AddHintedButton(RemoteToolbar, QStringLiteral("建立目录"), QStyle::SP_FileDialogNewFolder);
+    remoteDeleteButton = AddHintedButton(RemoteToolbar, QStringLiteral("删除文件"), QStyle::SP_TrashIcon);
+    remoteRenameButton = AddHintedButton(RemoteToolbar, QStringLiteral("重命名文件"), QStyle::SP_FileLinkIcon);
+    remoteMoveButton = AddHintedButton(RemoteToolbar, QStringLiteral("移动文件"), QStyle::SP_ArrowForward);
+    remoteRefreshButton = AddHintedButton(RemoteToolbar, QStringLiteral("刷新列表"), QStyle::SP_BrowserReload);
+    remoteStopButton = AddHintedButton(RemoteToolbar, QStringLiteral("停止传输"), QStyle::SP_BrowserStop);
+    layout->addWidget(RemoteToolbar);
+
+    auto *pathRow = new QHBoxLayout;
+    pathRow->setSpacing(2);
+    ftppath = new QComboBox(RemotePane);
+    ftppath->setObjectName(QStringLiteral("ftppath"));
+    ftppath->setEditable(true);
+    ftppath->setInsertPolicy(QComboBox::NoInsert);
+    ftppath->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    ToolbarButton972 = new QToolButton(RemotePane);
+    ToolbarButton972->setIcon(StandardIcon(QStyle::SP_FileDialogToParent));
+    ToolbarButton972->setToolTip(QStringLiteral("上一层目录"));
+    pathRow->addWidget(ftppath, 1);
+    pathRow->addWidget(ToolbarButton972);
+    layout->addLayout(pathRow);
+
+    ftpviewModel = new QStandardItemModel(0, 4, RemotePane);
+    ftpview = ReportView(RemotePane, ftpviewModel);
+    ftpview->setObjectName(QStringLiteral("ftpview"));
+    SetColumns(ftpviewModel, ftpview,
+               {QStringLiteral("文件名"), QStringLiteral("读取权限"), QStringLiteral("文件大小"),
+                QStringLiteral("创建时间")},
+               {100, 100, 100, 100}, 2);
+    ftpview->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(ftpview, 1);
+    return RemotePane;
+}
+
+void TForm1::BuildQueue()
+{
+    spoolModel = new QStandardItemModel(0, 3, this);
+    spool = ReportView(this, spoolModel);
+    spool->setObjectName(QStringLiteral("spool"));
+    spool->setToolTip(QStringLiteral("批处理窗口"));
+    spool->setSortingEnabled(false);
+    spool->header()->setSectionsClickable(false);
+    SetColumns(spoolModel, spool,
+               {QStringLiteral("源文件路径"), QStringLiteral("文件大小"), QStringLiteral("目标路径")},
+               {200, 100, 200}, 1);
+    spool->setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void TForm1::BuildPanes()
+{
+    richedit1 = new QPlainTextEdit(this);
+    richedit1->setObjectName(QStringLiteral("richedit1"));
+    richedit1->setReadOnly(true);
+    richedit1->setToolTip(QStringLiteral("记录所有操作的记录窗口"));
+    richedit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    richedit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    PaneSplitter = new QSplitter(Qt::Horizontal, this);
+    PaneSplitter->addWidget(BuildLocalPane());
+    PaneSplitter->addWidget(BuildRemotePane());
+    PaneSplitter->setChildrenCollapsible(false);
+
+    BuildQueue();
+
+    VerticalSplitter = new QSplitter(Qt::Vertical, this);
+    VerticalSplitter->addWidget(richedit1);
+    VerticalSplitter->addWidget(PaneSplitter);
+    VerticalSplitter->addWidget(spool);
+    VerticalSplitter->setStretchFactor(0, 0);
+    VerticalSplitter->setStretchFactor(1, 1);
+    VerticalSplitter->setStretchFactor(2, 0);
+    VerticalSplitter->setSizes({90, 240, 80});
+    setCentralWidget(VerticalSplitter);
+}
+
+void TForm1::BuildStatusBar()
+{
+    static constexpr int kWidths[StatusPanelCount] = {180, 150, 150, 90, 50};
+    for (int i = 0; i < StatusPanelCount; ++i) {
+        auto *panel = new QLabel(statusBar());
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // Server names and file names land here: never as markup.
+        panel->setTextFormat(Qt::PlainText);
+        panel->setMinimumWidth(kWidths[i]);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusBar()->addWidget(panel, i == StatusPanelCount - 1 ? 1 : 0);
+        StatusPanels[i] = panel;
+    }
+    statusBar()->setSizeGripEnabled(true);
+}
+
+QString TForm1::PanelText(int panel) const
+{
+    if (panel < 0 || panel >= StatusPanelCount)
+        return QString();
+    return StatusPanels[panel]->text();
+}
+
+void TForm1::SetPanelText(int panel, const QString &text)
+{
+    if (panel >= 0 && panel < StatusPanelCount)
+        StatusPanels[panel]->setText(text);
+}

@@ -1,0 +1,222 @@
+// The window's menus and which handler each item and button runs. Several
+// controls share one handler, as a menu item and its tool button do.
+
+#include "mainwindow/tform1.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+QAction *AddItem(QMenu *menu, const QString &caption)
+{
+    return menu->addAction(caption);
+}
+
+// The four view styles: radio items.
+void AddViewStyles(QMenu *menu, QAction *&large, QAction *&small, QAction *&list, QAction *&details)
+{
+    auto *group = new QActionGroup(menu);
+    large = AddItem(menu, QStringLiteral("大图标"));
+    small = AddItem(menu, QStringLiteral("小图标"));
+    list = AddItem(menu, QStringLiteral("列表"));
+    details = AddItem(menu, QStringLiteral("详细资料"));
+    for (QAction *item : {large, small, list, details}) {
+        item->setCheckable(true);
+        group->addAction(item);
+    }
+    details->setChecked(true);
+}
+
+} // namespace
+
+void TForm1::BuildMenus()
+{
+    FtpManageMenu = new QMenu(this);
+    N1 = AddItem(FtpManageMenu, QStringLiteral("建立进程"));
+    N2 = AddItem(FtpManageMenu, QStringLiteral("站点管理"));
+    FtpManageMenu->addSeparator();
+    connectMenuItem = AddItem(FtpManageMenu, QStringLiteral("连接主机"));
+    disconnectMenuItem = AddItem(FtpManageMenu, QStringLiteral("断开连接 "));
+    FtpManageMenu->addSeparator();
+    N53 = AddItem(FtpManageMenu, QStringLiteral("退出"));
+    ftpManageButton->setMenu(FtpManageMenu);
+
+    BarsMenu = new QMenu(this);
+    N56 = AddItem(BarsMenu, QStringLiteral("登陆菜单"));
+    N57 = AddItem(BarsMenu, QStringLiteral("管理菜单"));
+    N83 = AddItem(BarsMenu, QStringLiteral("批处理菜单"));
+    for (QAction *item : {N56, N57, N83})
+        item->setCheckable(true);
+    barsButton->setMenu(BarsMenu);
+
+    LookMenu = new QMenu(this);
+    FontMenu = LookMenu->addMenu(QStringLiteral("窗口字体"));
+    FontMenu->menuAction()->setToolTip(QStringLiteral("设置窗口的字体"));
+    N63 = AddItem(FontMenu, QStringLiteral("记录窗口"));
+    N64 = AddItem(FontMenu, QStringLiteral("本地窗口"));
+    N65 = AddItem(FontMenu, QStringLiteral("远程窗口"));
+    N84 = AddItem(FontMenu, QStringLiteral("批处理窗口"));
+    ColorMenu = LookMenu->addMenu(QStringLiteral("窗口颜色"));
+    N67 = AddItem(ColorMenu, QStringLiteral("记录窗口"));
+    N68 = AddItem(ColorMenu, QStringLiteral("本地窗口"));
+    N69 = AddItem(ColorMenu, QStringLiteral("远程窗口"));
+    N85 = AddItem(ColorMenu, QStringLiteral("批处理窗口"));
+    lookButton->setMenu(LookMenu);
+
+    HelpMenu = new QMenu(this);
+    N58 = AddItem(HelpMenu, QStringLiteral("帮助主题"));
+    N61 = AddItem(HelpMenu, QStringLiteral("关于软件"));
+    helpButton->setMenu(HelpMenu);
+
+    LogMenu = new QMenu(this);
+    N70 = AddItem(LogMenu, QStringLiteral("拷贝到剪贴板"));
+    N71 = AddItem(LogMenu, QStringLiteral("全部选择"));
+    N72 = AddItem(LogMenu, QStringLiteral("全部清除"));
+
+    QueueMenu = new QMenu(this);
+    N74 = AddItem(QueueMenu, QStringLiteral("开始传输"));
+    N75 = AddItem(QueueMenu, QStringLiteral("全部删除"));
+    N73 = AddItem(QueueMenu, QStringLiteral("删除"));
+    QueueMenu->addSeparator();
+    N76 = AddItem(QueueMenu, QStringLiteral("移到顶端"));
+    N77 = AddItem(QueueMenu, QStringLiteral("移到底端"));
+    N78 = AddItem(QueueMenu, QStringLiteral("向上移动"));
+    N79 = AddItem(QueueMenu, QStringLiteral("向下移动"));
+
+    BuildFileMenus();
+}
+
+void TForm1::BuildFileMenus()
+{
+    LocalMenu = new QMenu(this);
+    N21 = AddItem(LocalMenu, QStringLiteral("上传"));
+    LocalMenu->addSeparator();
+    LocalViewMenu = LocalMenu->addMenu(QStringLiteral("浏览"));
+    AddViewStyles(LocalViewMenu, N5, N6, N7, N8);
+    LocalSortMenu = LocalMenu->addMenu(QStringLiteral("排列图标"));
+    N10 = AddItem(LocalSortMenu, QStringLiteral("文件名"));
+    N11 = AddItem(LocalSortMenu, QStringLiteral("文件大小"));
+    N12 = AddItem(LocalSortMenu, QStringLiteral("文件日期"));
+    LocalMenu->addSeparator();
+    N86 = AddItem(LocalMenu, QStringLiteral("编辑"));
+    N20 = AddItem(LocalMenu, QStringLiteral("执行"));
+    N14 = AddItem(LocalMenu, QStringLiteral("删除"));
+    N15 = AddItem(LocalMenu, QStringLiteral("重命名"));
+    LocalNewMenu = LocalMenu->addMenu(QStringLiteral("新建"));
+    N18 = AddItem(LocalNewMenu, QStringLiteral("目录"));
+    LocalMenu->addSeparator();
+    N55 = AddItem(LocalMenu, QStringLiteral("全选"));
+    localViewButton->setMenu(LocalViewMenu);
+    localSortButton->setMenu(LocalSortMenu);
+
+    RemoteMenu = new QMenu(this);
+    N34 = AddItem(RemoteMenu, QStringLiteral("下载"));
+    RemoteMenu->addSeparator();
+    RemoteViewMenu = RemoteMenu->addMenu(QStringLiteral("浏览"));
+    AddViewStyles(RemoteViewMenu, N25, N26, N27, N28);
+    N22 = AddItem(RemoteMenu, QStringLiteral("删除"));
+    N36 = AddItem(RemoteMenu, QStringLiteral("改变当前目录"));
+    N37 = AddItem(RemoteMenu, QStringLiteral("修改文件属性"));
+    N35 = AddItem(RemoteMenu, QStringLiteral("移动文件"));
+    N23 = AddItem(RemoteMenu, QStringLiteral("重命名"));
+    RemoteCaseMenu = RemoteMenu->addMenu(QStringLiteral("转换文件名大小写"));
+    caseUpperItem = AddItem(RemoteCaseMenu, QStringLiteral("全部变成大写"));
+    caseLowerItem = AddItem(RemoteCaseMenu, QStringLiteral("全部变成小写"));
+    N38 = AddItem(RemoteMenu, QStringLiteral("刷新列表"));
+    RemoteNewMenu = RemoteMenu->addMenu(QStringLiteral("新建"));
+    N32 = AddItem(RemoteNewMenu, QStringLiteral("目录"));
+    RemoteMenu->addSeparator();
+    N88 = AddItem(RemoteMenu, QStringLiteral("全选"));
+    remoteViewButton->setMenu(RemoteViewMenu);
+
+    CaseDropMenu = new QMenu(this);
+    caseDropUpper = AddItem(CaseDropMenu, QStringLiteral("转换成大写"));
+    caseDropLower = AddItem(CaseDropMenu, QStringLiteral("转换成小写"));
+    ToolbarButton9732->setMenu(CaseDropMenu);
+
+    FileList1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(FileList1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { LocalMenu->popup(FileList1->viewport()->mapToGlobal(at)); });
+}
+
+void TForm1::WireMenus()
+{
+    auto on = [this](QAction *action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    on(N1, &TForm1::N1Click);
+    on(connectMenuItem, &TForm1::Button1Click);
+    on(login, &TForm1::Button1Click);
+    on(disconnectMenuItem, &TForm1::logoutClick);
+    on(logout, &TForm1::logoutClick);
+    on(stop, &TForm1::stopClick);
+    on(remoteStopButton, &TForm1::stopClick);
+    on(N53, &TForm1::N53Click);
+    on(N56, &TForm1::N56Click);
+    on(N57, &TForm1::N57Click);
+    on(N83, &TForm1::N83Click);
+    connect(BarsMenu, &QMenu::aboutToShow, this, &TForm1::BarsMenuPopup);
+    on(N63, &TForm1::N63Click);
+    on(N64, &TForm1::N64Click);
+    on(N65, &TForm1::N65Click);
+    on(N84, &TForm1::N84Click);
+    on(N67, &TForm1::N67Click);
+    on(N68, &TForm1::N68Click);
+    on(N69, &TForm1::N69Click);
+    on(N85, &TForm1::N85Click);
+    on(N58, &TForm1::N58Click);
+    on(N61, &TForm1::N61Click);
+    connect(searchButton, &QToolButton::clicked, this, &TForm1::ToolbarButton9722Click);
+    connect(mailButton, &QToolButton::clicked, this, &TForm1::ToolbarButton9723Click);
+    on(N70, &TForm1::N70Click);
+    on(N71, &TForm1::N71Click);
+    on(N72, &TForm1::N72Click);
+    connect(richedit1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { LogMenu->popup(richedit1->viewport()->mapToGlobal(at)); });
+    connect(ftpview, &QWidget::customContextMenuRequested, this, &TForm1::ShowRemoteMenu);
+    connect(spool, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { QueueMenu->popup(spool->viewport()->mapToGlobal(at)); });
+}
+
+// The commands of the panes, the transfers, the queue and the dialogs are in
+// place with their captions but do nothing yet: they stay disabled until
+// their handlers are built, so that nothing pretends to work.
+void TForm1::DisableCommandsOfLaterParts()
+{
+    const QList<QAction *> actions = {
+        N2, siteManagerButton, refresh, manualDownloadButton,
+        queueDownButton, queueUpButton, queueDeleteButton, queueDeleteAllButton, queueStartButton,
+        ToolbarButton974, localMakeDirButton, localDeleteButton, localRenameButton, uploadButton,
+        N21, N5, N6, N7, N8, N10, N11, N12, N86, N20, N14, N15, N18, N55,
+        downloadButton, remoteChangeDirButton, remoteMakeDirButton, remoteDeleteButton, remoteRenameButton,
+        remoteMoveButton, remoteRefreshButton,
+        N34, N25, N26, N27, N28, N22, N36, N37, N35, N23, caseUpperItem, caseLowerItem, N38, N32, N88,
+        caseDropUpper, caseDropLower,
+        N74, N75, N73, N76, N77, N78, N79,
+    };
+    for (QAction *action : actions)
+        action->setEnabled(false);
+    const QList<QWidget *> widgets = {optionsButton, localViewButton, localSortButton, ToolbarButton9732,
+                                      remoteViewButton, drive, ComboBox1, ToolbarButton971, ToolbarButton972};
+    for (QWidget *widget : widgets)
+        widget->setEnabled(false);
+}
+
+void TForm1::AttachRemoteMenu(bool attached)
+{
+    remoteMenuAttached_ = attached;
+}
+
+// The remote list has its context menu only while logged in.
+void TForm1::ShowRemoteMenu(const QPoint &at)
+{
+    if (remoteMenuAttached_)
+        RemoteMenu->popup(ftpview->viewport()->mapToGlobal(at));
+}

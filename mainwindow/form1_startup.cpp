@@ -1,0 +1,250 @@
+// Creation and first showing of the main window, its settings, and the
+// commands of the main tool bar that are not about connections: the bar
+// toggles, fonts and colours, help, the about box, a second instance and the
+// secondary windows.
+
+#include "mainwindow/tform1.h"
+
+#include "engine/ftp.h"
+#include "mail/ftpmail.h"
+#include "mainwindow/about_box.h"
+#include "mainwindow/main_settings.h"
+#include "platform/dialogs.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
+#include "search/ftpsearch.h"
+#include "widgets/combobox98.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QToolBar>
+#include <QTreeView>
+
+TForm1::TForm1(QWidget *parent)
+    : QMainWindow(parent), engine_(std::make_unique<TMFtp>())
+{
+    ftp1 = engine_.get();
+    ftp1->setObjectName(QStringLiteral("ftp1"));
+    ConfigureEngineDefaults();
+
+    setWindowTitle(QStringLiteral("Tarvo - FTP 客户端"));
+    BuildToolbars();
+    BuildPanes();
+    BuildStatusBar();
+    BuildMenus();
+    WireMenus();
+    WireLoginBar();
+    WireEngine();
+    DisableCommandsOfLaterParts();
+
+    OpenDocument = [](const QString &path) { return platform::ShellOpen(path); };
+    StartInstance = [](const QString &program) { return platform::StartProgram(program); };
+
+    resize(739, 528);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    // The engine may still report (a socket closing under it): nothing it
+    // says may reach a window that is being taken apart.
+    ftp1->OnFtpInfo = nullptr;
+    ftp1->OnFtpError = nullptr;
+    ftp1->OnFtpNeedInfo = nullptr;
+    ftp1->OnFtpReady = nullptr;
+    ftp1->OnLoggedIn = nullptr;
+    ftp1->OnFtpQuit = nullptr;
+    engine_.reset();
+    ftp1 = nullptr;
+}
+
+// The values the engine carries before the settings are applied.
+void TForm1::ConfigureEngineDefaults()
+{
+    ftp1->Port = 21;
+    ftp1->SetNoopInterval(30);
+    ftp1->ServerType = ftpstAutoDetect;
+    ftp1->TransferMode = BinaryTransfer;
+    ftp1->ProxyType = proxyNone;
+    ftp1->Passive = false;
+    ftp1->TimeOutConnect = 30;
+    ftp1->TimeOutArp = 5;
+}
+
+void TForm1::FormCreate()
+{
+    TransferQueue = TTransferQueue();
+    DirsToRemove.clear();
+    LoadSettings();
+
+    // The local pane starts in initdir. A directory that is gone (or a
+    // garbled value) leaves the pane in the working directory.
+    QString start = MainSettings.initdir;
+    if (start.isEmpty() || !QFileInfo(start).isDir())
+        start = QDir::currentPath();
+    start = QDir::toNativeSeparators(QDir::cleanPath(QDir(start).absolutePath()));
+    if (!start.endsWith(QDir::separator()))
+        start += QDir::separator();
+    if (drive->currentText().compare(start, Qt::CaseInsensitive) != 0) {
+        drive->clear();
+        drive->addItem(start);
+        driveChange();
+    }
+
+    ftp1->TimeOutConnect = MainSettings.timeout;
+    ftp1->SetNoopInterval(MainSettings.nooptime);
+    password->setText(MainSettings.email);
+}
+
+// The selector's path became the local pane's directory: the process follows
+// it, so relative paths and new instances start there.
+void TForm1::driveChange()
+{
+    const QString directory = drive->currentText();
+    QDir::setCurrent(directory);
+    localDirectory_ = directory;
+    ComboBox1->setEditText(localDirectory_);
+}
+
+QString TForm1::LocalDirectory() const
+{
+    return localDirectory_;
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        FormShow();
+    }
+}
+
+void TForm1::FormShow()
+{
+    SortDescending = false;
+    // Created once, hidden; closing them only hides them, so what they hold
+    // lasts for the run.
+    search = new Tsearch(this);
+    search->OpenFtpUrl = [this](const QString &url, const QString &localFolder) {
+        ftp1->OpenURL(url.toUtf8(), localFolder);
+    };
+    search->LocalFolder = [this] { return LocalDirectory(); };
+    mailform = new Tmailform(this);
+    AboutBox = new TAboutBox(this);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // Closing ends the program at once: no question, no QUIT, nothing saved.
+    event->accept();
+    emit Closed();
+}
+
+void TForm1::N1Click()
+{
+    StartInstance(QCoreApplication::applicationFilePath());
+}
+
+void TForm1::N53Click()
+{
+    close();
+}
+
+void TForm1::N56Click()
+{
+    Toolbar971->setVisible(!Toolbar971->isVisible());
+}
+
+void TForm1::N57Click()
+{
+    Toolbar972->setVisible(!Toolbar972->isVisible());
+}
+
+void TForm1::N83Click()
+{
+    Toolbar973->setVisible(!Toolbar973->isVisible());
+}
+
+void TForm1::BarsMenuPopup()
+{
+    N56->setChecked(Toolbar971->isVisible());
+    N57->setChecked(Toolbar972->isVisible());
+    N83->setChecked(Toolbar973->isVisible());
+}
+
+void TForm1::ChooseFontFor(QWidget *control)
+{
+    QFont font = control->font();
+    if (platform::CurrentDialogs().ChooseFont(this, font))
+        control->setFont(font);
+}
+
+void TForm1::ChooseColorFor(QWidget *control)
+{
+    QPalette palette = control->palette();
+    QColor color = palette.color(QPalette::Base);
+    if (!platform::CurrentDialogs().ChooseColor(this, color))
+        return;
+    palette.setColor(QPalette::Base, color);
+    control->setPalette(palette);
+}
+
+void TForm1::N63Click() { ChooseFontFor(richedit1); }
+void TForm1::N64Click() { ChooseFontFor(FileList1); }
+void TForm1::N65Click() { ChooseFontFor(ftpview); }
+void TForm1::N84Click() { ChooseFontFor(spool); }
+void TForm1::N67Click() { ChooseColorFor(richedit1); }
+void TForm1::N68Click() { ChooseColorFor(FileList1); }
+void TForm1::N69Click() { ChooseColorFor(ftpview); }
+void TForm1::N85Click() { ChooseColorFor(spool); }
+
+// The help document ships beside the program and opens at its start.
+void TForm1::N58Click()
+{
+    const QString path = platform::ProgramFolder() + QStringLiteral("/Tarvo.html");
+    if (!QFileInfo(path).isFile() || !OpenDocument(path))
+        platform::CurrentDialogs().MessageBox(this, QStringLiteral("不能打开帮助文件 ") + path,
+                                              QStringLiteral("帮助主题"), platform::Dialogs::Warning,
+                                              platform::Dialogs::OkOnly);
+}
+
+void TForm1::N61Click()
+{
+    if (AboutBox)
+        AboutBox->open();
+}
+
+void TForm1::ToolbarButton9722Click()
+{
+    if (!search)
+        return;
+    search->show();
+    search->raise();
+    search->activateWindow();
+}
+
+void TForm1::ToolbarButton9723Click()
+{
+    if (!mailform)
+        return;
+    mailform->show();
+    mailform->raise();
+    mailform->activateWindow();
+}

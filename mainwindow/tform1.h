@@ -1,0 +1,243 @@
+#pragma once
+// TForm1: the main window. It owns the FTP engine ftp1 for the whole run,
+// drives it from the user's commands and shows what it reports. The class is
+// split by concern:
+//   form1_layout.cpp    tool bars, panes, queue, status bar
+//   form1_menus.cpp     the menus and which handler each item runs
+//   form1_startup.cpp   creation, first show, settings, bars, fonts, colours,
+//                       help, about, a second instance, secondary windows
+//   form1_connect.cpp   the login bar, connect, logout, stop, busy state
+//   form1_events.cpp    the engine's events, the log and the status bar
+
+#include "engine/ftp_types.h"
+#include "mainwindow/server_history.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QSpinBox;
+class QSplitter;
+class QStandardItemModel;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class TAboutBox;
+class TComboBox98;
+class TMFtp;
+class Tmailform;
+class Tsearch;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // ---- the engine ----
+    TMFtp *ftp1;
+
+    // ---- shared state of the main window ----
+    struct TTransferQueue {
+        QStringList PendingSourceDirs;
+        QStringList PendingTargetDirs;
+        QStringList PendingSourceFiles;
+        QStringList PendingTargetFiles;
+    };
+    TTransferQueue TransferQueue;
+    QStringList DirsToRemove;  // used as a stack
+    bool DownloadTreeActive = false;
+    bool DeleteTreeActive = false;
+    bool UploadTreeActive = false;
+    bool CaseTreeActive = false;
+    bool UiBusy = false;
+    bool AfterConnectDone = false;
+    bool SortDescending = false;
+    enum TCaseDirection { CaseToUpper, CaseToLower };
+    TCaseDirection CaseDirection = CaseToLower;
+    QString UploadSourceDir;
+    QString UploadTargetDir;
+    QString DeleteStartDirectory;
+    qint64 CurrentTransferSize = 0;
+    void SetBusy();
+    void SetIdle();
+
+    // ---- main tool bar ----
+    QToolBar *MainToolbar;
+    QToolButton *ftpManageButton, *optionsButton, *barsButton, *lookButton, *searchButton, *mailButton,
+        *helpButton;
+
+    // ---- login bar ----
+    QToolBar *Toolbar971;
+    TComboBox98 *server;
+    QSpinBox *port;
+    QLineEdit *username;
+    QLineEdit *password;
+
+    // ---- management bar: tool buttons ----
+    QToolBar *Toolbar972;
+    QAction *siteManagerButton, *login, *logout, *refresh, *manualDownloadButton, *stop;
+
+    // ---- batch bar ----
+    QToolBar *Toolbar973;
+    QAction *queueDownButton, *queueUpButton, *queueDeleteButton, *queueDeleteAllButton, *queueStartButton;
+
+    // ---- log ----
+    QPlainTextEdit *richedit1;
+
+    // ---- local pane ----
+    QWidget *LocalPane;
+    QToolBar *LocalToolbar;
+    QToolButton *localViewButton, *localSortButton;
+    QAction *ToolbarButton974, *localMakeDirButton, *localDeleteButton, *localRenameButton, *uploadButton;
+    QComboBox *drive;
+    QComboBox *ComboBox1;
+    QToolButton *ToolbarButton971;  // 上一层目录
+    QTreeView *FileList1;
+    QStandardItemModel *FileList1Model;
+
+    // ---- remote pane ----
+    QWidget *RemotePane;
+    QToolBar *RemoteToolbar;
+    QAction *downloadButton;
+    QToolButton *remoteViewButton, *ToolbarButton9732;
+    QAction *remoteChangeDirButton, *remoteMakeDirButton, *remoteDeleteButton, *remoteRenameButton,
+        *remoteMoveButton, *remoteRefreshButton, *remoteStopButton;
+    QComboBox *ftppath;
+    QToolButton *ToolbarButton972;  // 上一层目录
+    QTreeView *ftpview;
+    QStandardItemModel *ftpviewModel;
+
+    // ---- batch queue ----
+    QTreeView *spool;
+    QStandardItemModel *spoolModel;
+
+    // ---- status bar: five panels ----
+    static constexpr int StatusPanelCount = 5;
+    QLabel *StatusPanels[StatusPanelCount];
+    QString PanelText(int panel) const;
+    void SetPanelText(int panel, const QString &text);
+
+    QSplitter *VerticalSplitter;
+    QSplitter *PaneSplitter;
+
+    // ---- menus ----
+    QMenu *FtpManageMenu;
+    QAction *N1, *N2, *connectMenuItem, *disconnectMenuItem, *N53;
+    QMenu *BarsMenu;
+    QAction *N56, *N57, *N83;
+    QMenu *LookMenu, *FontMenu, *ColorMenu;
+    QAction *N63, *N64, *N65, *N84, *N67, *N68, *N69, *N85;
+    QMenu *HelpMenu;
+    QAction *N58, *N61;
+    QMenu *LocalMenu, *LocalViewMenu, *LocalSortMenu, *LocalNewMenu;
+    QAction *N21, *N5, *N6, *N7, *N8, *N10, *N11, *N12, *N86, *N20, *N14, *N15, *N18, *N55;
+    QMenu *RemoteMenu, *RemoteViewMenu, *RemoteCaseMenu, *RemoteNewMenu, *CaseDropMenu;
+    QAction *N34, *N25, *N26, *N27, *N28, *N22, *N36, *N37, *N35, *N23, *caseUpperItem, *caseLowerItem, *N38,
+        *N32, *N88, *caseDropUpper, *caseDropLower;
+    QMenu *LogMenu;
+    QAction *N70, *N71, *N72;
+    QMenu *QueueMenu;
+    QAction *N74, *N75, *N73, *N76, *N77, *N78, *N79;
+
+    // ---- secondary windows, created at the first show ----
+    Tsearch *search = nullptr;
+    Tmailform *mailform = nullptr;
+    TAboutBox *AboutBox = nullptr;
+    ServerHistory Form6;  // the server history: no window of its own
+
+    // ---- commands ----
+    void FormCreate();
+    void FormShow();
+    void N1Click();
+    void N53Click();
+    void N56Click();
+    void N57Click();
+    void N83Click();
+    void BarsMenuPopup();
+    void N63Click();
+    void N64Click();
+    void N65Click();
+    void N84Click();
+    void N67Click();
+    void N68Click();
+    void N69Click();
+    void N85Click();
+    void N58Click();
+    void N61Click();
+    void ToolbarButton9722Click();
+    void ToolbarButton9723Click();
+    void driveChange();
+
+    void Button1Click();
+    bool passwordKeyDown(int key);
+    void serverChange();
+    void serverComplete(int key, QString &completeWith, bool &doComplete);
+    void logoutClick();
+    void stopClick();
+
+    void N70Click();
+    void N71Click();
+    void N72Click();
+    void AppendLog(const QString &text, const QColor &color, bool blankLineAfter);
+    void richedit1Change();
+
+    void ftp1LoggedIn();
+    void ftp1FtpReady();
+    void ftp1FtpQuit();
+    void ftp1FtpInfo(FtpInfo info, const QString &addinfo);
+    void ftp1FtpError(FtpError error, const QString &addinfo);
+    void ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value);
+
+    // The login bar's port: text that is not a number counts as 0.
+    int PortValue() const;
+    // The directory the local pane shows.
+    QString LocalDirectory() const;
+
+    // Seams for the desktop: the help document and a second instance. Tests
+    // replace them so that nothing is started.
+    std::function<bool(const QString &path)> OpenDocument;
+    std::function<bool(const QString &program)> StartInstance;
+
+signals:
+    // The window was closed: the program ends.
+    void Closed();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void BuildToolbars();
+    void BuildLoginBar();
+    void WireLoginBar();
+    void FillLoginBar(const QString &serverText);
+    void BuildPanes();
+    QWidget *BuildLocalPane();
+    QWidget *BuildRemotePane();
+    void BuildQueue();
+    void BuildStatusBar();
+    void BuildMenus();
+    void BuildFileMenus();
+    void WireMenus();
+    void WireEngine();
+    void ConfigureEngineDefaults();
+    void DisableCommandsOfLaterParts();
+    void AttachRemoteMenu(bool attached);
+    void ChooseFontFor(QWidget *control);
+    void ChooseColorFor(QWidget *control);
+    void ShowRemoteMenu(const QPoint &at);
+
+    std::unique_ptr<TMFtp> engine_;
+    bool remoteMenuAttached_ = false;
+    QString localDirectory_;
+    bool shownOnce_ = false;
+};
