@@ -8,7 +8,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -130,8 +129,8 @@ void Tmailform::BuildPages()
     {
         auto *outer = new QGroupBox(QStringLiteral("服务器资料"));
         auto *inner = new QGroupBox(QStringLiteral("传输软件服务器(FTP协议)"));
-        server3 = new QComboBox;
-        server3->setEditable(false);
+        server3 = new TComboBox98;
+        server3->SetStyle(TComboBox98::csDropDownList);  // choose a listed server, no free typing
         server3->setMinimumWidth(260);
         Button6 = new QPushButton(QStringLiteral("增加"));
         Button6->setFlat(true);

@@ -4,11 +4,11 @@
 // address through the user's SMTP server with the progress dialog.
 
 #include "smdialog.h"
+#include "widgets/combobox98.h"
 
 #include <QDialog>
 
 class QCheckBox;
-class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -24,7 +24,7 @@ public:
     QTabWidget *PageControl1;
     QWidget *TabSheet2, *TabSheet3, *TabSheet7, *TabSheet1, *TabSheet4;
     QLineEdit *email, *smtp, *url;
-    QComboBox *server3;
+    TComboBox98 *server3;
     QPushButton *Button6;
     QRadioButton *uuencode, *btoa, *mime, *binary, *text;
     QCheckBox *split;

@@ -12,8 +12,6 @@
 #include "platform/shell.h"
 
 #include <QBuffer>
-#include <QComboBox>
-#include <QCompleter>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -86,12 +84,8 @@ Tsearch::~Tsearch()
 void Tsearch::buildControls()
 {
     Label2 = new QLabel(QStringLiteral("查询关键字"), this);
-    key = new QComboBox(this);
-    key->setEditable(true);
-    key->setInsertPolicy(QComboBox::NoInsert);  // the history is kept by sendbuttonClick
+    key = new TComboBox98(this);  // editable, completes from the history; sendbuttonClick keeps the items
     key->setToolTip(QStringLiteral("输入查询关键字"));
-    key->completer()->setCompletionMode(QCompleter::InlineCompletion);
-    key->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     key->setMinimumWidth(220);
 
     key->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

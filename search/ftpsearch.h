@@ -6,12 +6,12 @@
 // history lives in key.txt, read at every show and written at every close.
 
 #include "search_query.h"
+#include "widgets/combobox98.h"
 
 #include <QDialog>
 #include <QStringList>
 #include <functional>
 
-class QComboBox;
 class QLabel;
 class QMenu;
 class QAction;
@@ -44,7 +44,7 @@ public:
     // Controls.
     QLabel *Label1;
     QLabel *Label2;
-    QComboBox *key;
+    TComboBox98 *key;
     QSpinBox *hits;
     QPushButton *sendbutton;
     QPushButton *BitBtn2;
