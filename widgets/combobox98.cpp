@@ -45,9 +45,15 @@ protected:
     void keyPressEvent(QKeyEvent *event) override
     {
         if (Box)
-            Box->recordKey(event);
+            Box->FKeyFromEdit = nullptr;
+        if (Box && Box->FKeyInHand != event && !Box->keyDown(event)) {
+            event->accept();
+            return;
+        }
         const bool finishes = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
         finishEditingAround(finishes, [&] { QLineEdit::keyPressEvent(event); });
+        if (Box && !event->isAccepted())
+            Box->FKeyFromEdit = event;
     }
 
     void focusOutEvent(QFocusEvent *event) override
@@ -150,14 +156,34 @@ int TComboBox98::VirtualKeyCode(const QKeyEvent *event)
 
 void TComboBox98::keyPressEvent(QKeyEvent *event)
 {
-    recordKey(event);
+    const bool seen = FKeyFromEdit == event;
+    FKeyFromEdit = nullptr;
+    if (!seen && !keyDown(event)) {
+        event->accept();
+        return;
+    }
+    QPointer<TComboBox98> self(this);
+    const QKeyEvent *was = FKeyInHand;
+    FKeyInHand = event;
     QComboBox::keyPressEvent(event);
+    if (self)
+        FKeyInHand = was;
 }
 
-void TComboBox98::recordKey(const QKeyEvent *event)
+bool TComboBox98::keyDown(const QKeyEvent *event)
 {
-    FLastKey = VirtualKeyCode(event);
-    FLastKeyErases = ErasesText(event, FLastKey);
+    const int code = VirtualKeyCode(event);
+    int key = code;
+    if (OnKeyDown) {
+        QPointer<TComboBox98> self(this);
+        OnKeyDown(this, key, event->modifiers());
+        if (!self)
+            return false;
+    }
+    FLastKey = key;
+    FLastKeyErases = key != 0 && ErasesText(event, key);
+    // Keys without a code cannot be consumed: 0 is all they ever had.
+    return code == 0 || key != 0;
 }
 
 void TComboBox98::recordInputMethod(const QInputMethodEvent *event)

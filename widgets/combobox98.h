@@ -43,6 +43,11 @@ public:
     int MinLengthComplete = 0;
 
     TOnComplete OnComplete;
+    // Every key pressed in the control, before the edit field applies it; a
+    // handler that sets a key code to 0 consumes the key. With the box focused,
+    // keys reach the edit field without passing its event filters, so owners
+    // watch key-downs here.
+    std::function<void(QObject *sender, int &key, Qt::KeyboardModifiers shift)> OnKeyDown;
     // Every user edit of the text and every choice from the list; runs
     // before the completion. Programmatic text changes do not notify.
     std::function<void(QObject *sender)> OnChange;
@@ -55,7 +60,8 @@ private:
     friend class Edit;
 
     void installEdit();
-    void recordKey(const QKeyEvent *event);
+    // Runs OnKeyDown and records the key; false when the key is consumed.
+    bool keyDown(const QKeyEvent *event);
     void recordInputMethod(const QInputMethodEvent *event);
     void textEdited();
     void itemActivated();
@@ -69,4 +75,8 @@ private:
     // the item equal to the text, which is no choice of the user's.
     bool FFinishingEdit = false;
     bool FInEdited = false;
+    // The key the box hands on to its edit field, so it is seen only once.
+    const QKeyEvent *FKeyInHand = nullptr;
+    // A key the edit field left alone travels on to the box: seen already.
+    const QKeyEvent *FKeyFromEdit = nullptr;
 };
