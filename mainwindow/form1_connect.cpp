@@ -34,7 +34,13 @@ void TForm1::WireLoginBar()
     server->OnComplete = [this](QObject *, int key, QString &completeWith, bool &doComplete) {
         serverComplete(key, completeWith, doComplete);
     };
-    const QList<QObject *> fields = {server->lineEdit(), port, username, password};
+    // The combo passes keys to its edit field past that field's filters: it
+    // reports them itself.
+    server->OnKeyDown = [this](QObject *, int &key, Qt::KeyboardModifiers) {
+        if (key == 13 && passwordKeyDown(Qt::Key_Return))
+            key = 0;
+    };
+    const QList<QObject *> fields = {port, username, password};
     for (QObject *field : fields)
         field->installEventFilter(this);
 }
@@ -75,7 +81,7 @@ void TForm1::Button1Click()
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress
-        && (watched == server->lineEdit() || watched == port || watched == username || watched == password)) {
+        && (watched == port || watched == username || watched == password)) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (passwordKeyDown(key))
             return true;

@@ -69,7 +69,7 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
     }
     switch (info) {
     case ftpiReply:
-        AppendLog(addinfo, kReplyColor, false);
+        AppendLogText(addinfo, kReplyColor, false, true);
         break;
     case ftpiCommand:
         AppendLog(addinfo, kCommandColor, false);
@@ -130,18 +130,37 @@ void TForm1::ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value)
     value = AnswerEngineQuestion(this, need, context);
 }
 
+// Protocol text arrives with its CR LF, a reply chunk possibly holding several
+// lines or ending inside one: each line becomes one line of the log, and a
+// reply cut between two reads is joined again.
 void TForm1::AppendLog(const QString &text, const QColor &color, bool blankLineAfter)
+{
+    AppendLogText(text, color, blankLineAfter, false);
+}
+
+void TForm1::AppendLogText(const QString &text, const QColor &color, bool blankLineAfter, bool isReply)
 {
     if (text.isEmpty())
         return;
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(u'\r', u'\n');
+    const bool endsLine = lines.endsWith(u'\n');
+    if (endsLine)
+        lines.chop(1);
+    const bool continues = isReply && replyLineOpen_;
+    replyLineOpen_ = isReply && !endsLine;
+    if (lines.isEmpty() && !continues)
+        return;
+
     QTextCursor cursor(richedit1->document());
     cursor.movePosition(QTextCursor::End);
     QTextCharFormat format;
     format.setForeground(color);
     cursor.beginEditBlock();
-    if (!richedit1->document()->isEmpty())
+    if (!continues && !richedit1->document()->isEmpty())
         cursor.insertBlock();
-    cursor.insertText(text, format);
+    cursor.insertText(lines, format);  // each "\n" starts a new line
     if (blankLineAfter)
         cursor.insertBlock();
     cursor.endEditBlock();
@@ -167,4 +186,5 @@ void TForm1::N71Click()
 void TForm1::N72Click()
 {
     richedit1->clear();
+    replyLineOpen_ = false;
 }

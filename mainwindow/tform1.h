@@ -237,7 +237,11 @@ private:
     void ShowRemoteMenu(const QPoint &at);
 
     std::unique_ptr<TMFtp> engine_;
+    void AppendLogText(const QString &text, const QColor &color, bool blankLineAfter, bool isReply);
+
     bool remoteMenuAttached_ = false;
+    // The last reply chunk ended inside a line: the next one goes on with it.
+    bool replyLineOpen_ = false;
     QString localDirectory_;
     bool shownOnce_ = false;
 };

@@ -195,14 +195,16 @@ void TestForm1::logColoursAndBlankLines()
     FormUnderTest t;
     TForm1 &form = *t.form;
     TMFtp &ftp = *form.ftp1;
-    ftp.OnFtpInfo(&ftp, ftpiReply, u"220 ready"_s);
-    ftp.OnFtpInfo(&ftp, ftpiCommand, u"PASS ******"_s);
+    // Replies come as raw chunks with their CR LF, commands with CR LF.
+    ftp.OnFtpInfo(&ftp, ftpiReply, u"220 ready\r\n"_s);
+    ftp.OnFtpInfo(&ftp, ftpiCommand, u"PASS ******\r\n"_s);
     ftp.OnFtpInfo(&ftp, ftpiReply, QString());  // an empty text adds nothing
     ftp.OnFtpInfo(&ftp, ftpiResumeSupported, QString());
-    ftp.OnFtpInfo(&ftp, ftpiReply, u"250 ok"_s);
+    ftp.OnFtpInfo(&ftp, ftpiReply, u"250-first\r\n250 o"_s);  // cut between two reads
+    ftp.OnFtpInfo(&ftp, ftpiReply, u"k\r\n"_s);
 
     const QList<LogLine> lines = LogLines(form);
-    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.size(), 6);
     QCOMPARE(lines[0].text, u"220 ready"_s);
     QCOMPARE(lines[0].color, QColor(0, 128, 0));
     QCOMPARE(lines[1].text, u"PASS ******"_s);
@@ -210,8 +212,9 @@ void TestForm1::logColoursAndBlankLines()
     QCOMPARE(lines[2].text, u"该主机支持续传"_s);
     QCOMPARE(lines[2].color, QColor(128, 0, 128));
     QCOMPARE(lines[3].text, QString());
-    QCOMPARE(lines[4].text, u"250 ok"_s);
-    QCOMPARE(lines[4].color, QColor(0, 128, 0));
+    QCOMPARE(lines[4].text, u"250-first"_s);
+    QCOMPARE(lines[5].text, u"250 ok"_s);
+    QCOMPARE(lines[5].color, QColor(0, 128, 0));
 
     form.N71Click();
     QCOMPARE(form.richedit1->textCursor().selectedText().size(), form.richedit1->toPlainText().size());

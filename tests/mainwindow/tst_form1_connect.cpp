@@ -149,6 +149,7 @@ bool TestForm1Connect::LoginWithEnter(TForm1 &form)
 
 void TestForm1Connect::enterRemembersAndConnects()
 {
+    QVERIFY(server_->PutFile(u"hello.txt"_s, "hello"));
     FormUnderTest t;
     TForm1 &form = *t.form;
     form.show();
@@ -223,7 +224,7 @@ void TestForm1Connect::enterRemembersAndConnects()
 
     // Enter again on the same server: no second row or item.
     form.password->setFocus();
-    dialogs_->get()->QueueButton(platform::Dialogs::Cancel);  // connected: "leave?" -> no
+    (**dialogs_).QueueButton(platform::Dialogs::Cancel);  // connected: "leave?" -> no
     QTest::keyClick(form.password, Qt::Key_Return);
     QCOMPARE(form.Form6.Rows().size(), 1);
     QCOMPARE(form.server->count(), 1);
@@ -300,11 +301,11 @@ void TestForm1Connect::refusedAndDefaultPort()
     form.show();
     form.server->setEditText(u"127.0.0.1"_s);
     form.port->setValue(portZero ? 0 : closedPort);
-    dialogs_->get()->QueueButton(platform::Dialogs::Ok);
+    (**dialogs_).QueueButton(platform::Dialogs::Ok);
     form.Button1Click();
     QCOMPARE(form.ftp1->Port, closedPort);
-    QTRY_COMPARE_WITH_TIMEOUT(dialogs_->get()->CallsOf(ScriptedDialogs::MessageBoxKind).size(), 1, 10000);
-    const ScriptedDialogs::Call box = dialogs_->get()->CallsOf(ScriptedDialogs::MessageBoxKind)[0];
+    QTRY_COMPARE_WITH_TIMEOUT((**dialogs_).CallsOf(ScriptedDialogs::MessageBoxKind).size(), 1, 10000);
+    const ScriptedDialogs::Call box = (**dialogs_).CallsOf(ScriptedDialogs::MessageBoxKind)[0];
     QCOMPARE(box.caption, u"登陆错误"_s);
     QCOMPARE(box.text, u"服务器拒绝登陆，请确认登陆资料正确."_s);
     QVERIFY(!form.ftp1->Connected);
@@ -347,7 +348,7 @@ void TestForm1Connect::questionsFollowTheSettings()
     stale[0] = char(~content[0]);  // tells an overwrite from a resume
     QTemporaryDir local;
     const QString localPath = local.filePath(u"big.bin"_s);
-    const QString remoteName = upload ? u"up-%1.bin"_s.arg(QTest::currentDataTag()).replace(u' ', u'_')
+    const QString remoteName = upload ? u"up-%1.bin"_s.arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'_')
                                       : u"big.bin"_s;
     QVERIFY(server_->PutFile(remoteName, upload ? stale : content));
     {
@@ -369,7 +370,7 @@ void TestForm1Connect::questionsFollowTheSettings()
         dialogs.QueueButton(button);
 
     form.ftp1->LocalFile = localPath;
-    form.ftp1->RemoteFile = remoteName.toUtf8();
+    form.ftp1->RemoteFile = "/" + remoteName.toUtf8();  // pyftpdlib logs in at "/"
     bool done = false;
     auto finished = [&](QObject *) { done = true; };
     form.ftp1->OnFileReceived = finished;
@@ -380,7 +381,7 @@ void TestForm1Connect::questionsFollowTheSettings()
     const auto boxes = dialogs.CallsOf(ScriptedDialogs::MessageBoxKind);
     QCOMPARE(boxes.size(), button ? 1 : 0);
     if (button) {
-        const QString expected = upload ? u"远程文件 "_s + remoteName + u" 已经存在,且长度小于本地文件,要续传吗?"_s
+        const QString expected = upload ? u"远程文件 /"_s + remoteName + u" 已经存在,且长度小于本地文件,要续传吗?"_s
                                         : u"文件 "_s + localPath + u" 已经存在,且长度小于远程文件,要续传吗?"_s;
         QCOMPARE(boxes[0].text, expected);
         QCOMPARE(boxes[0].buttons, platform::Dialogs::YesNoCancel);

@@ -5,10 +5,10 @@
 #include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/exceptions.h"
+#include "platform/prompt_query.h"
 #include "support/scripted_dialogs.h"
 
 #include <QDialogButtonBox>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -216,15 +216,15 @@ void TestDialogs::realAskText()
     QString label;
     QStringList buttons;
     WhenModalShows([&](QWidget *modal) {
-        auto *dialog = qobject_cast<QInputDialog *>(modal);
+        auto *dialog = qobject_cast<PromptQueryDialog *>(modal);
         if (!dialog) {
             modal->close();
             return;
         }
-        initial = dialog->textValue();
-        label = dialog->labelText();
+        initial = dialog->Edit->text();
+        label = dialog->Prompt->text();
         buttons = ButtonTexts(dialog);
-        dialog->setTextValue(typed);
+        dialog->Edit->setText(typed);
         accept ? dialog->accept() : dialog->reject();
     });
     QString text = QStringLiteral("pub");

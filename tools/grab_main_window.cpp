@@ -1,0 +1,64 @@
+// Grabs the main window connected to an FTP server into a PNG, for the README:
+//   tarvo_screenshot HOST PORT USER PASSWORD OUT.png
+// Run it under QT_QPA_PLATFORM=offscreen. Settings are read from and kept in
+// a temporary folder, so no ftp.ini is touched.
+
+#include "engine/ftp.h"
+#include "mainwindow/tform1.h"
+#include "platform/application.h"
+#include "platform/folders.h"
+#include "widgets/combobox98.h"
+
+#include <QDeadlineTimer>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+
+bool WaitFor(const std::function<bool()> &condition, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    platform::Application application(argc, argv);
+    application.setApplicationDisplayName(QStringLiteral("Tarvo Ftp 软件"));
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD OUT.png\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir settings;
+    platform::SetSettingsFolderOverride(settings.path());
+
+    TForm1 form;
+    form.show();
+    form.server->setEditText(QString::fromLocal8Bit(argv[1]));
+    form.port->setValue(QString::fromLocal8Bit(argv[2]).toInt());
+    form.username->setText(QString::fromLocal8Bit(argv[3]));
+    form.password->setText(QString::fromLocal8Bit(argv[4]));
+    form.passwordKeyDown(Qt::Key_Return);
+    if (!WaitFor([&] { return form.ftp1->LoggedIn() && !form.ftp1->Busy(); }, 15000)) {
+        std::fprintf(stderr, "no login to %s:%s\n", argv[1], argv[2]);
+        return 1;
+    }
+    WaitFor([] { return false; }, 300);  // let the last repaint settle
+    if (!form.grab().save(QString::fromLocal8Bit(argv[5]))) {
+        std::fprintf(stderr, "cannot write %s\n", argv[5]);
+        return 1;
+    }
+    return 0;
+}
