@@ -115,6 +115,9 @@ void TForm1::BuildToolbars()
     addToolBarBreak(Qt::TopToolBarArea);
 
     BuildLoginBar();
+    // At the window's first size the login bar fills a row: the other two
+    // start on the next one, where every button shows.
+    addToolBarBreak(Qt::TopToolBarArea);
 
     Toolbar972 = new QToolBar(QStringLiteral("管理菜单"), this);
     Toolbar972->setObjectName(QStringLiteral("Toolbar972"));
