@@ -231,20 +231,22 @@ void TForm1::N61Click()
         AboutBox->open();
 }
 
+// The secondary windows are shown non-modally and brought to the front.
+static void ShowSecondary(QWidget *window)
+{
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void TForm1::ToolbarButton9722Click()
 {
-    if (!search)
-        return;
-    search->show();
-    search->raise();
-    search->activateWindow();
+    ShowSecondary(search);
 }
 
 void TForm1::ToolbarButton9723Click()
 {
-    if (!mailform)
-        return;
-    mailform->show();
-    mailform->raise();
-    mailform->activateWindow();
+    ShowSecondary(mailform);
 }

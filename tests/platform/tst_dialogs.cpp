@@ -17,31 +17,13 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include "support/when_modal_shows.h"
+
 #include <stdexcept>
 
 using namespace platform;
 
 namespace {
-
-// Runs `act` on the first modal dialog that shows up; gives up (rejecting it) after a few
-// seconds so that a wrong dialog never hangs the test.
-void WhenModalShows(std::function<void(QWidget *)> act)
-{
-    auto *timer = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, act]() {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        } else if (++*tries > 300) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
-}
 
 QStringList ButtonTexts(QWidget *dialog)
 {

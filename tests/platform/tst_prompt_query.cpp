@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "support/when_modal_shows.h"
+
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -22,27 +24,15 @@ using namespace platform;
 
 namespace {
 
-// Runs `act` on the first prompt dialog that shows up modally; after a few seconds without
-// one it gives up, so a missing dialog fails the test instead of hanging it.
+// Runs `act` on the prompt dialog once it shows; any other modal widget is closed.
 void WhenPromptShows(std::function<void(PromptQueryDialog *)> act)
 {
-    auto *timer = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, act]() {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            if (auto *dialog = qobject_cast<PromptQueryDialog *>(modal))
-                act(dialog);
-            else
-                modal->close();
-        } else if (++*tries > 300) {
-            timer->stop();
-            timer->deleteLater();
-        }
+    WhenModalShows([act](QWidget *modal) {
+        if (auto *dialog = qobject_cast<PromptQueryDialog *>(modal))
+            act(dialog);
+        else
+            modal->close();
     });
-    timer->start(10);
 }
 
 // Dialog units worked out here from the font, apart from the code under test.
