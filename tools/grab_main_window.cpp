@@ -1,10 +1,14 @@
 // Grabs the main window connected to an FTP server into a PNG, for the README:
 //   tarvo_screenshot HOST PORT USER PASSWORD OUT.png
+// or the prompt dialog and the about box into a folder:
+//   tarvo_screenshot --dialogs FOLDER
 // Run it under QT_QPA_PLATFORM=offscreen. Settings are read from and kept in
 // a temporary folder, so no ftp.ini is touched.
 
 #include "engine/ftp.h"
+#include "mainwindow/about_box.h"
 #include "mainwindow/tform1.h"
+#include "platform/prompt_query.h"
 #include "platform/application.h"
 #include "platform/folders.h"
 #include "widgets/combobox98.h"
@@ -37,6 +41,19 @@ int main(int argc, char **argv)
 {
     platform::Application application(argc, argv);
     application.setApplicationDisplayName(QStringLiteral("Tarvo Ftp 软件"));
+    if (argc == 3 && QByteArray(argv[1]) == "--dialogs") {
+        const QString folder = QString::fromLocal8Bit(argv[2]);
+        TForm1 form;
+        platform::PromptQueryDialog prompt(QStringLiteral("改变当前目录"), QStringLiteral("请输入你的目的目录"),
+                                           QStringLiteral("/pub/源代码"), form.font());
+        prompt.show();
+        TAboutBox about;
+        about.show();
+        WaitFor([] { return false; }, 300);
+        const bool saved = prompt.grab().save(folder + QStringLiteral("/prompt.png"))
+                           && about.grab().save(folder + QStringLiteral("/about.png"));
+        return saved ? 0 : 1;
+    }
     if (argc != 6) {
         std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD OUT.png\n", argv[0]);
         return 2;
