@@ -259,11 +259,6 @@ private:
     bool FShown;
 };
 
-qint64 Msecs(const QDateTime &time)
-{
-    return time.isValid() ? time.toMSecsSinceEpoch() : TFileListItem::NoTime;
-}
-
 QElapsedTimer &Clock()
 {
     static QElapsedTimer clock;
@@ -392,31 +387,36 @@ void TFileList::Refresh()
 void TFileList::ListDirectory(const QString &directory, std::vector<TFileListItem> &items, quint64 generation)
 {
     QPointer<TFileList> self(this);
-    // Read with readdir rather than QDirIterator: that one silently skips names that are
-    // not valid UTF-8, and such files must still show. A missing or unreadable directory
-    // simply yields nothing.
+    // readdir and one statx relative to the directory per entry: QDirIterator with
+    // QFileInfo costs several path walks per entry, and silently skips names that are not
+    // valid UTF-8, which must still show. A missing or unreadable directory yields nothing.
     const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(QFile::encodeName(directory).constData()), ::closedir);
     if (!dir)
         return;
+    const int dirFd = ::dirfd(dir.get());
     while (const dirent *entry = ::readdir(dir.get())) {
         const QByteArray raw(entry->d_name);
         if (raw == "." || raw == "..")
             continue;
-        const QString name = QFile::decodeName(raw);
-        const QFileInfo info(directory + name);
         TFileListItem item;
-        if (QFile::encodeName(name) == raw)
-            FillItem(item, info);
-        else
-            FillItem(item, ::dirfd(dir.get()), raw, name);   // the decoded name reaches no file
-        item.Name = name;
+        item.Name = QFile::decodeName(raw);
         item.Directory = directory;
-        const bool wanted = FFileTypes.contains(ftAll) || PassesTypes(FFileTypes, item.Attributes);
-        if (wanted && (item.IsDir ? FDisplayDirectory : MatchesMask(FMasks, name))) {
-            item.SortName = name.toUpper();
+        FillItem(item, dirFd, raw);
+        if (QFile::encodeName(item.Name) != raw) {
+            // The decoded name reaches no file: its letters come from what we read here.
+            item.Attributes = TFileListModel::LettersOfMode(item.Mode, item.Name, ::faccessat(dirFd, raw.constData(), W_OK, 0) == 0);
+            item.AttributesKnown = true;
+        }
+        if (!FFileTypes.contains(ftAll) && !PassesTypes(FFileTypes, FModel->Attributes(item))) {
+            if (!Pause(generation))
+                return;
+            continue;
+        }
+        if (item.IsDir ? FDisplayDirectory : MatchesMask(FMasks, item.Name)) {
+            item.SortName = item.Name.toUpper();
             bool accept = true;
             if (OnFileAdd) {
-                OnFileAdd(this, item, directory, info, accept);
+                OnFileAdd(this, item, directory, QFileInfo(directory + item.Name), accept);
                 if (!self || generation != FGeneration)
                     return;
             }
@@ -428,37 +428,22 @@ void TFileList::ListDirectory(const QString &directory, std::vector<TFileListIte
     }
 }
 
-void TFileList::FillItem(TFileListItem &item, const QFileInfo &info)
+void TFileList::FillItem(TFileListItem &item, int dirFd, const QByteArray &raw)
 {
-    item.IsDir = info.isDir();
-    item.Attributes = platform::AttributeLetters(info);
-    item.Size = item.IsDir ? 0 : info.size();
-    item.Modified = Msecs(info.lastModified());
-    // Not every file system keeps a birth time; the status change is the nearest.
-    const QDateTime born = info.birthTime();
-    item.Created = Msecs(born.isValid() ? born : info.metadataChangeTime());
-    item.LastAccess = Msecs(info.lastRead());
-}
-
-void TFileList::FillItem(TFileListItem &item, int dirFd, const QByteArray &raw, const QString &name)
-{
-    struct stat st {};
-    if (::fstatat(dirFd, raw.constData(), &st, 0) != 0 && ::fstatat(dirFd, raw.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    struct statx st {};
+    const unsigned wanted = STATX_BASIC_STATS | STATX_BTIME;
+    // A link is shown as what it points to; a dangling one as itself.
+    if (::statx(dirFd, raw.constData(), AT_NO_AUTOMOUNT, wanted, &st) != 0
+        && ::statx(dirFd, raw.constData(), AT_NO_AUTOMOUNT | AT_SYMLINK_NOFOLLOW, wanted, &st) != 0)
         return;
-    const auto msecs = [](const struct timespec &t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; };
-    item.IsDir = S_ISDIR(st.st_mode);
-    item.Size = item.IsDir ? 0 : qint64(st.st_size);
-    item.Modified = msecs(st.st_mtim);
-    item.Created = msecs(st.st_ctim);
-    item.LastAccess = msecs(st.st_atim);
-    // The same letters as the platform gives every other entry.
-    const bool anyWriteBit = st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH);
-    if (item.IsDir)
-        item.Attributes += u'D';
-    if (!anyWriteBit || (!item.IsDir && ::faccessat(dirFd, raw.constData(), W_OK, 0) != 0))
-        item.Attributes += u'R';
-    if (name.startsWith(u'.'))
-        item.Attributes += u'H';
+    const auto msecs = [](const struct statx_timestamp &t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; };
+    item.Mode = st.stx_mode;
+    item.IsDir = S_ISDIR(st.stx_mode);
+    item.Size = item.IsDir ? 0 : qint64(st.stx_size);
+    item.Modified = msecs(st.stx_mtime);
+    // Not every file system keeps a birth time; the status change is the nearest.
+    item.Created = msecs((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
+    item.LastAccess = msecs(st.stx_atime);
 }
 
 bool TFileList::Pause(quint64 generation)

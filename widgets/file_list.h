@@ -125,6 +125,7 @@ public:
     QString SubItem(int row, int position) const { return FModel->SubItem(row, position); }
     QString FullPath(int row) const { return Item(row).FullPath(); }
     bool IsDirectory(int row) const { return Item(row).IsDir; }
+    QString Attributes(int row) const { return FModel->Attributes(Item(row)); }
 
     TFlInsertEvent OnFileAdd;
 
@@ -140,8 +141,7 @@ protected:
 
 private:
     void ListDirectory(const QString &directory, std::vector<TFileListItem> &items, quint64 generation);
-    static void FillItem(TFileListItem &item, const QFileInfo &info);
-    static void FillItem(TFileListItem &item, int dirFd, const QByteArray &raw, const QString &name);
+    static void FillItem(TFileListItem &item, int dirFd, const QByteArray &raw);
     void SortItems();
     bool Pause(quint64 generation);
 

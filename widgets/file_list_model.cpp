@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr TFileInfo FurtherInfos[] = {fiType, fiModified, fiCreated, fiLastAccess,
@@ -201,7 +203,7 @@ QString TFileListModel::Text(const TFileListItem &item, TFileInfo info) const
     case fiModified: return FormatTime(item.Modified);
     case fiCreated: return FormatTime(item.Created);
     case fiLastAccess: return FormatTime(item.LastAccess);
-    case fiAttributes: return item.Attributes;
+    case fiAttributes: return Attributes(item);
     case fiDosExt: return item.FullPath();
     case fiPath: return item.Directory;
     case fiAll: break;
@@ -238,6 +240,30 @@ QString TFileListModel::TypeName(const TFileListItem &item) const
     }
     FTypeNames.insert(key, name);
     return name;
+}
+
+QString TFileListModel::Attributes(const TFileListItem &item) const
+{
+    if (!item.AttributesKnown) {
+        const QFileInfo info(item.FullPath());
+        item.Attributes = info.exists() ? platform::AttributeLetters(info) : LettersOfMode(item.Mode, item.Name, false);
+        item.AttributesKnown = true;
+    }
+    return item.Attributes;
+}
+
+QString TFileListModel::LettersOfMode(unsigned mode, const QString &name, bool writable)
+{
+    // The platform's rule: a folder is read-only only without any write bit.
+    const bool folder = S_ISDIR(mode);
+    QString letters;
+    if (folder)
+        letters += u'D';
+    if (!(mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || (!folder && !writable))
+        letters += u'R';
+    if (name.startsWith(u'.'))
+        letters += u'H';
+    return letters;
 }
 
 QIcon TFileListModel::Icon(const TFileListItem &item) const

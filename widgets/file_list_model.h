@@ -56,7 +56,11 @@ struct TFileListItem
     QString Name;        // the caption
     QString Directory;   // the directory it was listed from, with its trailing separator
     QString SortName;    // the caption upper-cased, made once for the sorts
-    QString Attributes;  // "D", "R", "H" letters
+    // "D", "R", "H" letters: asked of the platform when first wanted, since asking costs
+    // a file system call per entry; TFileListModel::Attributes() fills them in.
+    mutable QString Attributes;
+    mutable bool AttributesKnown = false;
+    unsigned Mode = 0;   // the listing's st_mode, for an entry gone by the time it is asked
     qint64 Size = 0;
     qint64 Modified = NoTime;
     qint64 Created = NoTime;
@@ -103,6 +107,9 @@ public:
     QString SubItem(int row, int position) const;   // empty past the last one
     QString Text(const TFileListItem &item, TFileInfo info) const;
     QString TypeName(const TFileListItem &item) const;
+    QString Attributes(const TFileListItem &item) const;
+    // The letters of a stat mode: for entries the platform cannot look up by name.
+    static QString LettersOfMode(unsigned mode, const QString &name, bool writable);
     QIcon Icon(const TFileListItem &item) const;
 
     // Directories first; then by the column's information, upper-cased texts compared by
