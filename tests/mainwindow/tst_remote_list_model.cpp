@@ -11,6 +11,9 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
+#include <numeric>
+
 namespace {
 
 // "d:name:permissions:size:date" or "f:..." (size is ignored for directories).
@@ -218,6 +221,23 @@ void TestRemoteListModel::strictWeakOrdering()
             }
         }
     }
+
+    // The model's own sort gives what a stable sort by that rule gives.
+    QList<int> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), before);
+    const auto row = [&](int r) {
+        const RemoteEntry &e = model.entry(r);
+        return e.name + '|' + e.permissions + '|' + e.size + '|' + e.date + (e.isDirectory ? "|d" : "|f");
+    };
+    QByteArrayList expected;
+    for (int r : order)
+        expected << row(r);
+    model.Sort(column, descending);
+    QByteArrayList actual;
+    for (int r = 0; r < n; ++r)
+        actual << row(r);
+    QCOMPARE(actual, expected);
 }
 
 void TestRemoteListModel::selectionFollowsSort()
