@@ -143,6 +143,14 @@ void TForm1::AppendLogText(const QString &text, const QColor &color, bool blankL
     if (text.isEmpty())
         return;
     QString lines = text;
+    if (isReply) {
+        const bool endsCutLine = replyEndedWithCr_ && lines.startsWith(u'\n');
+        replyEndedWithCr_ = text.endsWith(u'\r');
+        if (endsCutLine)
+            lines.remove(0, 1);
+        if (lines.isEmpty())
+            return;
+    }
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     lines.replace(u'\r', u'\n');
     const bool endsLine = lines.endsWith(u'\n');
@@ -187,4 +195,5 @@ void TForm1::N72Click()
 {
     richedit1->clear();
     replyLineOpen_ = false;
+    replyEndedWithCr_ = false;
 }

@@ -242,6 +242,9 @@ private:
     bool remoteMenuAttached_ = false;
     // The last reply chunk ended inside a line: the next one goes on with it.
     bool replyLineOpen_ = false;
+    // The last reply chunk ended with a CR: an LF opening the next one ends
+    // that same line.
+    bool replyEndedWithCr_ = false;
     QString localDirectory_;
     bool shownOnce_ = false;
 };

@@ -202,9 +202,16 @@ void TestForm1::logColoursAndBlankLines()
     ftp.OnFtpInfo(&ftp, ftpiResumeSupported, QString());
     ftp.OnFtpInfo(&ftp, ftpiReply, u"250-first\r\n250 o"_s);  // cut between two reads
     ftp.OnFtpInfo(&ftp, ftpiReply, u"k\r\n"_s);
+    // A read that ends between CR and LF: the LF opening the next read ends
+    // the same line, it is no empty line of its own.
+    ftp.OnFtpInfo(&ftp, ftpiReply, u"220-long banner\r"_s);
+    ftp.OnFtpInfo(&ftp, ftpiReply, u"\n220 end\r\n"_s);
+    ftp.OnFtpInfo(&ftp, ftpiReply, u"230 in\r"_s);
+    ftp.OnFtpInfo(&ftp, ftpiReply, u"\n"_s);
+    ftp.OnFtpInfo(&ftp, ftpiReply, u"250 ok\r\n"_s);
 
     const QList<LogLine> lines = LogLines(form);
-    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.size(), 10);
     QCOMPARE(lines[0].text, u"220 ready"_s);
     QCOMPARE(lines[0].color, QColor(0, 128, 0));
     QCOMPARE(lines[1].text, u"PASS ******"_s);
@@ -215,6 +222,10 @@ void TestForm1::logColoursAndBlankLines()
     QCOMPARE(lines[4].text, u"250-first"_s);
     QCOMPARE(lines[5].text, u"250 ok"_s);
     QCOMPARE(lines[5].color, QColor(0, 128, 0));
+    QCOMPARE(lines[6].text, u"220-long banner"_s);
+    QCOMPARE(lines[7].text, u"220 end"_s);
+    QCOMPARE(lines[8].text, u"230 in"_s);
+    QCOMPARE(lines[9].text, u"250 ok"_s);
 
     form.N71Click();
     QCOMPARE(form.richedit1->textCursor().selectedText().size(), form.richedit1->toPlainText().size());
