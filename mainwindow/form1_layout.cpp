@@ -94,6 +94,8 @@ void TForm1::BuildToolbars()
     MainToolbar->setObjectName(QStringLiteral("MainToolbar"));
     MainToolbar->setMovable(false);
     MainToolbar->setFloatable(false);
+    // It carries every menu of the window: the tool bar menu may not hide it.
+    MainToolbar->toggleViewAction()->setVisible(false);
     ftpManageButton = AddMenuButton(MainToolbar, QStringLiteral("FTP 管理"));
     auto *options = new QToolButton(MainToolbar);
     options->setText(QStringLiteral("设置选项"));

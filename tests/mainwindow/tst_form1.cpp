@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolBar>
 #include <QTreeView>
 #include <QtTest>
@@ -122,6 +123,18 @@ void TestForm1::barToggles()
     form.BarsMenuPopup();
     QVERIFY(bars[bar]->isVisible());
     QVERIFY(items[bar]->isChecked());
+
+    // The window's own tool bar menu offers the three bars and never the
+    // main tool bar: hidden, it would take every menu of the window along.
+    const std::unique_ptr<QMenu> popup(form.createPopupMenu());
+    QVERIFY(popup);
+    QList<QAction *> offered;
+    for (QAction *action : popup->actions()) {
+        if (action->isVisible() && !action->isSeparator())
+            offered << action;
+    }
+    QCOMPARE(offered, (QList<QAction *>{form.Toolbar971->toggleViewAction(), form.Toolbar972->toggleViewAction(),
+                                        form.Toolbar973->toggleViewAction()}));
 }
 
 void TestForm1::fontsAndColours_data()
