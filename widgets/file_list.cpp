@@ -494,9 +494,10 @@ bool TFileList::MatchesMask(const QStringList &patterns, const QString &name)
 
 bool TFileList::Matches(const QString &pattern, const QString &name)
 {
-    // "*.*" is "every file", dot or not, as the desktop has always read it.
-    if (pattern == u"*" || pattern == u"*.*")
+    if (pattern == u"*")
         return true;
+    if (pattern == u"*.*")
+        return name.contains(u'.');
     if (!pattern.contains(u'*') && !pattern.contains(u'?'))
         return pattern == name;
     // "*" any run, "?" one character; back up to the last "*" on a mismatch.

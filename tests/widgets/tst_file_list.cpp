@@ -52,6 +52,8 @@ void TstFileList::makeFile(const QString &path, int size, qint64 secondsAgo)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(size, 'x'));
+    // Written out first: bytes flushed at close would stamp the file "now".
+    QVERIFY(file.flush());
     if (secondsAgo)
         QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-secondsAgo), QFileDevice::FileModificationTime));
 }
@@ -95,6 +97,7 @@ void TstFileList::directories()
     };
 
     TFileList list;
+    list.SetMask(QStringLiteral("*"));  // the local pane's mask: every file
     list.SetDirectory(absolute(text));
     QCOMPARE(list.Directory(), absolute(readBack));
     QCOMPARE(captions(list), names);
@@ -109,7 +112,9 @@ void TstFileList::mask_data()
     QTest::addColumn<QStringList>("shown");
     const QStringList all{QStringLiteral("a.txt"), QStringLiteral("B.TXT"), QStringLiteral("notes.md"),
                           QStringLiteral("readme"), QStringLiteral("x.tar.gz")};
-    QTest::newRow("default *.* takes names without a dot") << "*.*" << "*.*" << all;
+    QTest::newRow("default *.* takes names with a dot") << "*.*" << "*.*"
+        << QStringList{QStringLiteral("a.txt"), QStringLiteral("B.TXT"), QStringLiteral("notes.md"),
+                       QStringLiteral("x.tar.gz")};
     QTest::newRow("empty shows every file") << "" << "*" << all;
     QTest::newRow("blank parts only") << " ; , " << "*" << all;
     QTest::newRow("bare word becomes *w*") << "TX" << "*tx*" << QStringList{QStringLiteral("a.txt"), QStringLiteral("B.TXT")};
@@ -179,6 +184,7 @@ void TstFileList::sortOrder()
     }
 
     TFileList list;
+    list.SetMask(QStringLiteral("*"));  // the local pane's mask: every file
     list.SetDirectory(root.path());
     for (int choice : choices)
         list.SetSortColumn(static_cast<TFileInfo>(choice));
@@ -191,6 +197,8 @@ void TstFileList::sharedDirection()
     makeFile(root.filePath(QStringLiteral("small")), 1);
     makeFile(root.filePath(QStringLiteral("big")), 100);
     TFileList first, second;
+    first.SetMask(QStringLiteral("*"));
+    second.SetMask(QStringLiteral("*"));
     first.SetDirectory(root.path());
     second.SetDirectory(root.path());
     first.SetSortColumn(fiSize);
@@ -234,6 +242,7 @@ void TstFileList::attributes()
         QCOMPARE(::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(mode)), 0);
 
     TFileList list;
+    list.SetMask(QStringLiteral("*"));  // the local pane's mask: every file
     list.SetFileTypes({ftAll});
     list.SetViewColumns({fiAll});
     list.SetDirectory(root.path());
@@ -277,6 +286,7 @@ void TstFileList::subItems()
         set << static_cast<TFileInfo>(info);
 
     TFileList list;
+    list.SetMask(QStringLiteral("*"));  // the local pane's mask: every file
     list.SetViewColumns(set);
     list.SetDirectory(root.path());
     QStringList shown;
@@ -340,6 +350,7 @@ void TstFileList::badInput()
     ::close(fd);
 
     TFileList list;
+    list.SetMask(QStringLiteral("*"));  // the local pane's mask: every file
     list.SetViewStyle(TFileListView::vsReport);
     list.SetViewColumns({fiAll});
     list.SetDirectory(root.path());
@@ -369,6 +380,7 @@ void TstFileList::fileAdd()
     for (const QString &name : {u"keep.txt"_qs, u"drop.log"_qs, u"also.txt"_qs})
         makeFile(root.filePath(name), 1);
     TFileList list;
+    list.SetMask(QStringLiteral("*"));  // the local pane's mask: every file
     QStringList paths;
     list.OnFileAdd = [&](QObject *sender, TFileListItem &item, const QString &path, const QFileInfo &info, bool &accept) {
         QCOMPARE(sender, &list);
@@ -400,6 +412,7 @@ void TstFileList::drop()
     QFETCH(QStringList, urls);
     QFETCH(QStringList, files);
     TFileList list;
+    list.SetMask(QStringLiteral("*"));  // the local pane's mask: every file
     list.SetAcceptFiles(accept);
     QCOMPARE(list.acceptDrops(), accept);
     int calls = 0;
@@ -430,6 +443,7 @@ void TstFileList::viewStyles()
     for (int i = 0; i < 5; ++i)
         makeFile(root.filePath(QStringLiteral("f%1").arg(i)), i);
     TFileList list;
+    list.SetMask(QStringLiteral("*"));  // the local pane's mask: every file
     list.SetDirectory(root.path());
     list.SetSelected(1, true);
     list.SetSelected(3, true);
