@@ -24,7 +24,9 @@
 #include <QList>
 #include <QString>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
+#include <limits>
 #include <vector>
 
 // Reply states: the number of the state that interprets the next reply line.
@@ -130,7 +132,13 @@ public:
     bool Busy() const { return busy_; }
     bool Success() const { return success_; }
     int NoopInterval() const { return keepAlive_.interval() / 1000; }
-    void SetNoopInterval(int seconds) { keepAlive_.setInterval(seconds * 1000); }
+    void SetNoopInterval(int seconds) { keepAlive_.setInterval(MillisecondsOf(seconds)); }
+    // Seconds from a settings file as a timer's milliseconds; a huge value
+    // would overflow the multiplication, so it is held at the timer's limit.
+    static int MillisecondsOf(int seconds)
+    {
+        return int(std::clamp<qint64>(qint64(seconds) * 1000, 0, std::numeric_limits<int>::max()));
+    }
     QByteArray Username;
     // Reading the password yields one "*" per character of the stored one.
     QByteArray Password() const { return QByteArray(MaskedLength(password_), '*'); }

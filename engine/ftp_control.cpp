@@ -225,7 +225,7 @@ void TMFtp::OnControlConnected()
     replyFramer_.Clear();
     dispatching_ = false;
     if (TimeOutConnect > 0)
-        greetingTimer_.start(TimeOutConnect * 1000);
+        greetingTimer_.start(MillisecondsOf(TimeOutConnect));
 }
 
 void TMFtp::GreetingTimedOut()

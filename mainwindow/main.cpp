@@ -7,8 +7,9 @@
 int main(int argc, char **argv)
 {
     platform::Application application(argc, argv);
-    application.setApplicationDisplayName(QStringLiteral("Tarvo Ftp 软件"));
-    application.setApplicationName(QStringLiteral("Tarvo"));
+    // The application's title, as message boxes show it. Set as the name, not
+    // the display name: X11 would append a display name to every caption.
+    application.setApplicationName(QStringLiteral("Tarvo Ftp 软件"));
     // The secondary windows stay open when hidden; only the main window's
     // closing ends the run.
     application.setQuitOnLastWindowClosed(false);

@@ -10,6 +10,7 @@
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace platform {
@@ -69,24 +70,33 @@ public:
     int MessageBox(QWidget *parent, const QString &text, const QString &caption, Icon icon,
                    Buttons buttons) override
     {
-        QMessageBox box(QtIcon(icon), CaptionOrAppName(caption), text, QMessageBox::NoButton, parent);
+        // On the heap and watched: a parent deleted while the box is open
+        // takes the box with it, and nothing may delete it a second time.
+        QPointer<QMessageBox> box =
+            new QMessageBox(QtIcon(icon), CaptionOrAppName(caption), text, QMessageBox::NoButton, parent);
         const QList<int> ids = ButtonsOf(buttons);
         for (int id : ids) {
             const ButtonLook &look = LookOf(id);
-            QPushButton *button = box.addButton(look.standard);
+            QPushButton *button = box->addButton(look.standard);
             button->setText(QString::fromUtf16(look.text));
             if (id == ids.first())
-                box.setDefaultButton(button);
+                box->setDefaultButton(button);
             if (id == EscapeButton(buttons))
-                box.setEscapeButton(button);
+                box->setEscapeButton(button);
         }
-        box.exec();
-        const QAbstractButton *clicked = box.clickedButton();
+        box->exec();
+        if (!box)
+            return EscapeButton(buttons);
+        const QAbstractButton *clicked = box->clickedButton();
+        int answer = EscapeButton(buttons);
         for (int id : ids) {
-            if (clicked && clicked == box.button(LookOf(id).standard))
-                return id;
+            if (clicked && clicked == box->button(LookOf(id).standard)) {
+                answer = id;
+                break;
+            }
         }
-        return EscapeButton(buttons);
+        box->deleteLater();
+        return answer;
     }
 
     bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override

@@ -40,7 +40,7 @@ bool WaitFor(const std::function<bool()> &condition, int milliseconds)
 int main(int argc, char **argv)
 {
     platform::Application application(argc, argv);
-    application.setApplicationDisplayName(QStringLiteral("Tarvo Ftp 软件"));
+    application.setApplicationName(QStringLiteral("Tarvo Ftp 软件"));
     if (argc == 3 && QByteArray(argv[1]) == "--dialogs") {
         const QString folder = QString::fromLocal8Bit(argv[2]);
         TForm1 form;

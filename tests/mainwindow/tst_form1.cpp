@@ -56,6 +56,8 @@ void TestForm1::startsFromSettings_data()
                                      << 30 << 5 << u"me@example.org"_s << false;
     QTest::newRow("initdir") << QByteArray("[data]\r\ninitdir={dir}\r\nnooptime=7\r\n") << 300 << 7 << QString()
                              << true;
+    QTest::newRow("huge values") << QByteArray("[data]\r\ntimeout=0x7FFFFFFF\r\nnooptime=2147483647\r\n")
+                                 << 2147483647 << 2147483 << QString() << false;
     QTest::newRow("initdir gone") << QByteArray("[data]\r\ninitdir=/no/such/folder/here\r\n") << 300 << 5
                                   << QString() << false;
     QByteArray garbled("\xff\xfe[data\x00\r\ntimeout=\x81\x7c\x01\r\n\r\n[data]\r\nemail", 36);
