@@ -6,6 +6,8 @@
 
 #include "engine/ftp.h"
 #include "platform/dialogs.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
 #include "widgets/combobox98.h"
 
 #include <QComboBox>
@@ -133,13 +135,15 @@ void TForm1::logoutClick()
     // The engine says nothing more of this session: the remote list it
     // showed goes, with its menu, as when the server ends the session.
     AttachRemoteMenu(false);
-    ftpviewModel->removeRows(0, ftpviewModel->rowCount());
+    ftpviewModel->Clear();
+    CancelRemoteWalks();
 }
 
 void TForm1::stopClick()
 {
     if (ftp1->Connected && ftp1->Busy()) {
         ftp1->Abort();
+        CancelRemoteWalks();
         SetIdle();
     }
 }
@@ -147,13 +151,13 @@ void TForm1::stopClick()
 void TForm1::SetBusy()
 {
     UiBusy = true;
-    ftpview->viewport()->setCursor(Qt::WaitCursor);
+    ftpview->setCursor(Qt::WaitCursor);
     ftppath->setEnabled(false);
 }
 
 void TForm1::SetIdle()
 {
     UiBusy = false;
-    ftpview->viewport()->unsetCursor();
+    ftpview->unsetCursor();
     ftppath->setEnabled(true);
 }

@@ -6,6 +6,7 @@
 #include "engine/ftp.h"
 #include "mainwindow/engine_notices.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/remote_list_model.h"
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
 
@@ -56,7 +57,8 @@ void TForm1::ftp1FtpReady()
 void TForm1::ftp1FtpQuit()
 {
     AttachRemoteMenu(false);
-    ftpviewModel->removeRows(0, ftpviewModel->rowCount());
+    ftpviewModel->Clear();
+    CancelRemoteWalks();
     SetIdle();
 }
 
@@ -98,6 +100,7 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         platform::CurrentDialogs().MessageBox(this, QStringLiteral(" 主机应答:没有相应的操作权限 "), QString(),
                                               platform::Dialogs::NoIcon, platform::Dialogs::OkOnly);
         CaseTreeActive = false;
+        CaseWalk.CaseTreeActive = false;
         break;
     default:
         break;

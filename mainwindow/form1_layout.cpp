@@ -3,7 +3,10 @@
 // the batch queue and the status bar.
 
 #include "mainwindow/tform1.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
 #include "widgets/combobox98.h"
+#include "widgets/file_list.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -241,12 +244,15 @@ QWidget *TForm1::BuildLocalPane()
     pathRow->addWidget(ToolbarButton971);
     layout->addLayout(pathRow);
 
-    FileList1Model = new QStandardItemModel(0, 4, LocalPane);
-    FileList1 = ReportView(LocalPane, FileList1Model);
+    // Every column is held, name, size, type and modified are shown; every
+    // file and folder ("*"), several may be selected.
+    FileList1 = new TFileList(LocalPane);
     FileList1->setObjectName(QStringLiteral("FileList1"));
-    SetColumns(FileList1Model, FileList1,
-               {QStringLiteral("名称"), QStringLiteral("大小"), QStringLiteral("类型"), QStringLiteral("修改")},
-               {150, 60, 130, 100}, 1);
+    FileList1->SetMask(QStringLiteral("*"));
+    FileList1->SetFileTypes(TFileTypes{ftAll});
+    FileList1->SetViewColumns(TFileInfos{fiAll});
+    FileList1->SetViewStyle(TFileListView::vsReport);
+    FileList1->SetAcceptFiles(true);
     layout->addWidget(FileList1, 1);
     return LocalPane;
 }
@@ -300,13 +306,9 @@ QWidget *TForm1::BuildRemotePane()
     pathRow->addWidget(ToolbarButton972);
     layout->addLayout(pathRow);
 
-    ftpviewModel = new QStandardItemModel(0, 4, RemotePane);
-    ftpview = ReportView(RemotePane, ftpviewModel);
+    ftpview = new TRemoteListView(RemotePane);
     ftpview->setObjectName(QStringLiteral("ftpview"));
-    SetColumns(ftpviewModel, ftpview,
-               {QStringLiteral("文件名"), QStringLiteral("读取权限"), QStringLiteral("文件大小"),
-                QStringLiteral("创建时间")},
-               {100, 100, 100, 100}, 2);
+    ftpviewModel = ftpview->Model();
     ftpview->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(ftpview, 1);
     return RemotePane;

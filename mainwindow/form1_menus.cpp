@@ -12,6 +12,9 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include "mainwindow/remote_list_view.h"
+#include "widgets/file_list.h"
+
 namespace {
 
 QAction *AddItem(QMenu *menu, const QString &caption)
@@ -143,7 +146,7 @@ void TForm1::BuildFileMenus()
 
     FileList1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(FileList1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { LocalMenu->popup(FileList1->viewport()->mapToGlobal(at)); });
+            [this](const QPoint &at) { LocalMenu->popup(FileList1->mapToGlobal(at)); });
 }
 
 void TForm1::WireMenus()
@@ -185,28 +188,20 @@ void TForm1::WireMenus()
             [this](const QPoint &at) { QueueMenu->popup(spool->viewport()->mapToGlobal(at)); });
 }
 
-// The commands of the panes, the transfers, the queue and the dialogs are in
-// place with their captions but do nothing yet: they stay disabled until
+// The commands of the transfers, the queue and the dialogs are in place with
+// their captions but do nothing yet: they stay disabled until
 // their handlers are built, so that nothing pretends to work.
 void TForm1::DisableCommandsOfLaterParts()
 {
     const QList<QAction *> actions = {
-        N2, siteManagerButton, refresh, manualDownloadButton,
+        N2, siteManagerButton, manualDownloadButton,
         queueDownButton, queueUpButton, queueDeleteButton, queueDeleteAllButton, queueStartButton,
-        ToolbarButton974, localMakeDirButton, localDeleteButton, localRenameButton, uploadButton,
-        N21, N5, N6, N7, N8, N10, N11, N12, N86, N20, N14, N15, N18, N55,
-        downloadButton, remoteChangeDirButton, remoteMakeDirButton, remoteDeleteButton, remoteRenameButton,
-        remoteMoveButton, remoteRefreshButton,
-        N34, N25, N26, N27, N28, N22, N36, N37, N35, N23, caseUpperItem, caseLowerItem, N38, N32, N88,
-        caseDropUpper, caseDropLower,
+        uploadButton, N21, downloadButton, N34, N37,
         N74, N75, N73, N76, N77, N78, N79,
     };
     for (QAction *action : actions)
         action->setEnabled(false);
-    const QList<QWidget *> widgets = {optionsButton, localViewButton, localSortButton, ToolbarButton9732,
-                                      remoteViewButton, drive, ComboBox1, ToolbarButton971, ToolbarButton972};
-    for (QWidget *widget : widgets)
-        widget->setEnabled(false);
+    optionsButton->setEnabled(false);
 }
 
 void TForm1::AttachRemoteMenu(bool attached)
@@ -218,5 +213,5 @@ void TForm1::AttachRemoteMenu(bool attached)
 void TForm1::ShowRemoteMenu(const QPoint &at)
 {
     if (remoteMenuAttached_)
-        RemoteMenu->popup(ftpview->viewport()->mapToGlobal(at));
+        RemoteMenu->popup(ftpview->mapToGlobal(at));
 }

@@ -13,7 +13,9 @@
 #include "platform/folders.h"
 #include "platform/shell.h"
 #include "search/ftpsearch.h"
+#include "mainwindow/remote_list_view.h"
 #include "widgets/combobox98.h"
+#include "widgets/file_list.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -46,6 +48,8 @@ TForm1::TForm1(QWidget *parent)
     WireMenus();
     WireLoginBar();
     WireEngine();
+    WireRemotePane();
+    WireLocalPane();
     DisableCommandsOfLaterParts();
 
     OpenDocument = [](const QString &path) { return platform::ShellOpen(path); };

@@ -399,3 +399,21 @@ QVariant RemoteListModel::headerData(int section, Qt::Orientation orientation, i
     default: return {};
     }
 }
+
+Qt::ItemFlags RemoteListModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags result = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == NameColumn && index.row() == m_editableRow)
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+bool RemoteListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.row() != m_editableRow)
+        return false;
+    m_editableRow = -1;
+    if (OnEdited)
+        OnEdited(index.row(), value.toString());
+    return false;
+}

@@ -86,6 +86,13 @@ public:
     // The full rule as a strict weak ordering: true when a goes above b.
     static bool Before(const RemoteEntry &a, const RemoteEntry &b, int column, bool descending);
 
+    // In-place renaming of a name: only the row given here is editable, and an
+    // accepted text goes to OnEdited (the rows change with the next listing).
+    void SetEditableRow(int row) { m_editableRow = row; }
+    std::function<void(int row, const QString &text)> OnEdited;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -95,6 +102,7 @@ private:
     static RemoteEntry MakeEntry(const QByteArray &name, bool isDirectory, const QByteArray &permissions,
                                  const QByteArray &size, const QByteArray &date);
     QIcon icon(bool isDirectory) const;
+    int m_editableRow = -1;
 
     std::vector<RemoteEntry> m_entries;
     IconProvider m_iconProvider;

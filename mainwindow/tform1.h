@@ -10,6 +10,7 @@
 //   form1_events.cpp    the engine's events, the log and the status bar
 
 #include "engine/ftp_types.h"
+#include "mainwindow/remote_tree_walks.h"
 #include "mainwindow/server_history.h"
 
 #include <QMainWindow>
@@ -29,7 +30,10 @@ class QStandardItemModel;
 class QToolBar;
 class QToolButton;
 class QTreeView;
+class RemoteListModel;
 class TAboutBox;
+class TFileList;
+class TRemoteListView;
 class TComboBox98;
 class TMFtp;
 class Tmailform;
@@ -100,8 +104,7 @@ public:
     QComboBox *drive;
     QComboBox *ComboBox1;
     QToolButton *ToolbarButton971;  // 上一层目录
-    QTreeView *FileList1;
-    QStandardItemModel *FileList1Model;
+    TFileList *FileList1;
 
     // ---- remote pane ----
     QWidget *RemotePane;
@@ -112,8 +115,8 @@ public:
         *remoteMoveButton, *remoteRefreshButton, *remoteStopButton;
     QComboBox *ftppath;
     QToolButton *ToolbarButton972;  // 上一层目录
-    QTreeView *ftpview;
-    QStandardItemModel *ftpviewModel;
+    TRemoteListView *ftpview;
+    RemoteListModel *ftpviewModel;  // owned by ftpview
 
     // ---- batch queue ----
     QTreeView *spool;
@@ -196,6 +199,67 @@ public:
     void ftp1FtpError(FtpError error, const QString &addinfo);
     void ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value);
 
+    // ---- remote pane (form1_remote_pane.cpp) ----
+    RemoteDeleteWalk DeleteWalk;
+    RemoteCaseWalk CaseWalk;
+    void ftp1ListingDone();
+    void ftp1DirectoryChanged();
+    void ftp1DirectoryCreated();
+    void ftp1FileDeleted();
+    void ftp1DirectoryDeleted();
+    void ftp1FileRenamed();
+    void ftp1DirRenamed();
+    void ftpviewDblClick();
+    void ToolbarButton972Click();
+    void ftppathChange(int index);
+    void refreshClick();
+    void N38Click();
+    void N36Click();
+    void N32Click();
+    void N23Click();
+    void ftpviewEdited(int row, const QString &text);
+    void N35Click();
+    void N22Click();
+    void ToolbarButton9732Click();
+    void N89Click();
+    void N90Click();
+    void N88Click();
+    void N25Click();
+    void N26Click();
+    void N27Click();
+    void N28Click();
+    void ftpviewColumnClick(int column);
+    void PopupMenu2Popup();
+    void PopupMenu5Popup();
+    // A name the user typed, as the server's bytes: encoded the way the
+    // connection's names decode (UTF-8, or GB18030 for a server that is not).
+    QByteArray RemoteBytes(const QString &text) const;
+    // The remote list's selected rows, in list order.
+    QList<int> SelectedRemoteRows() const;
+
+    // ---- local pane (form1_local_pane.cpp) ----
+    void FileList1DblClick();
+    void ToolbarButton971Click();
+    void ComboBox1Change(int index);
+    void ToolbarButton974Click();
+    void N18Click();
+    void N15Click();
+    void N14Click();
+    void N20Click();
+    void N86Click();
+    void N55Click();
+    void N5Click();
+    void N6Click();
+    void N7Click();
+    void N8Click();
+    void N10Click();
+    void N11Click();
+    void N12Click();
+    void PopupMenu1Popup();
+    void PopupMenu3Popup();
+    // Sets the local list's directory; the list is read again.
+    void SetLocalDirectory(const QString &directory);
+
     // The login bar's port: text that is not a number counts as 0.
     int PortValue() const;
     // The directory the local pane shows.
@@ -232,6 +296,12 @@ private:
     void ConfigureEngineDefaults();
     void DisableCommandsOfLaterParts();
     void AttachRemoteMenu(bool attached);
+    void WireRemotePane();
+    void WireLocalPane();
+    // Carries out a tree walk's next step on the engine.
+    void RunRemoteStep(const RemoteStep &step);
+    void CancelRemoteWalks();
+    void AddRemotePathItem();
     void ChooseFontFor(QWidget *control);
     void ChooseColorFor(QWidget *control);
     void ShowRemoteMenu(const QPoint &at);
@@ -246,5 +316,7 @@ private:
     // that same line.
     bool replyEndedWithCr_ = false;
     QString localDirectory_;
+    // The last listing's names were all UTF-8 (or plain ASCII).
+    bool remoteNamesUtf8_ = true;
     bool shownOnce_ = false;
 };

@@ -6,6 +6,8 @@
 
 #include "engine/ftp.h"
 #include "mainwindow/about_box.h"
+#include "mainwindow/remote_list_view.h"
+#include "widgets/file_list.h"
 #include "platform/folders.h"
 
 #include <QDir>

@@ -16,7 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSpinBox>
-#include <QStandardItemModel>
+#include "mainwindow/remote_list_model.h"
 #include <QtTest>
 
 using namespace Qt::StringLiterals;

@@ -1,0 +1,370 @@
+// The remote pane: the list of the current remote directory, the history of
+// remote directories, the remote file commands, and the steps of the delete
+// and case-conversion walks, driven by the engine's completion events.
+
+#include "mainwindow/tform1.h"
+
+#include "engine/ftp.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
+#include "platform/codepage.h"
+#include "platform/dialogs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileIconProvider>
+#include <QMenu>
+#include <QShortcut>
+#include <QToolButton>
+
+void TForm1::WireRemotePane()
+{
+    ftpviewModel->setIconProvider([](bool isDirectory) {
+        static const QFileIconProvider provider;
+        return provider.icon(isDirectory ? QFileIconProvider::Folder : QFileIconProvider::File);
+    });
+    ftp1->OnListingDone = [this](QObject *) { ftp1ListingDone(); };
+    ftp1->OnDirectoryChanged = [this](QObject *) { ftp1DirectoryChanged(); };
+    ftp1->OnDirectoryCreated = [this](QObject *) { ftp1DirectoryCreated(); };
+    ftp1->OnFileDeleted = [this](QObject *) { ftp1FileDeleted(); };
+    ftp1->OnDirectoryDeleted = [this](QObject *) { ftp1DirectoryDeleted(); };
+    ftp1->OnFileRenamed = [this](QObject *) { ftp1FileRenamed(); };
+    ftp1->OnDirRenamed = [this](QObject *) { ftp1DirRenamed(); };
+
+    ftpview->OnDblClick = [this](QObject *) { ftpviewDblClick(); };
+    ftpview->OnColumnClick = [this](QObject *, int column) { ftpviewColumnClick(column); };
+    ftpview->OnEdited = [this](QObject *, int row, const QString &text) { ftpviewEdited(row, text); };
+    auto *deleteKey = new QShortcut(QKeySequence::Delete, ftpview, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(deleteKey, &QShortcut::activated, this, &TForm1::N22Click);
+    connect(ftppath, &QComboBox::activated, this, &TForm1::ftppathChange);
+    connect(ToolbarButton972, &QToolButton::clicked, this, &TForm1::ToolbarButton972Click);
+
+    auto on = [this](QAction *action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    on(refresh, &TForm1::refreshClick);
+    on(remoteRefreshButton, &TForm1::refreshClick);
+    on(N38, &TForm1::N38Click);
+    on(N36, &TForm1::N36Click);
+    on(remoteChangeDirButton, &TForm1::N36Click);
+    on(N32, &TForm1::N32Click);
+    on(remoteMakeDirButton, &TForm1::N32Click);
+    on(N23, &TForm1::N23Click);
+    on(remoteRenameButton, &TForm1::N23Click);
+    on(N35, &TForm1::N35Click);
+    on(remoteMoveButton, &TForm1::N35Click);
+    on(N22, &TForm1::N22Click);
+    on(remoteDeleteButton, &TForm1::N22Click);
+    on(caseUpperItem, &TForm1::ToolbarButton9732Click);
+    on(caseLowerItem, &TForm1::ToolbarButton9732Click);
+    on(caseDropUpper, &TForm1::N89Click);
+    on(caseDropLower, &TForm1::N90Click);
+    connect(ToolbarButton9732, &QToolButton::clicked, this, &TForm1::ToolbarButton9732Click);
+    on(N88, &TForm1::N88Click);
+    on(N25, &TForm1::N25Click);
+    on(N26, &TForm1::N26Click);
+    on(N27, &TForm1::N27Click);
+    on(N28, &TForm1::N28Click);
+    connect(RemoteMenu, &QMenu::aboutToShow, this, &TForm1::PopupMenu2Popup);
+    connect(RemoteViewMenu, &QMenu::aboutToShow, this, &TForm1::PopupMenu5Popup);
+}
+
+QByteArray TForm1::RemoteBytes(const QString &text) const
+{
+    return remoteNamesUtf8_ ? text.toUtf8() : platform::EncodeAnsi(text);
+}
+
+QList<int> TForm1::SelectedRemoteRows() const
+{
+    return ftpview->SelectedRows();
+}
+
+void TForm1::AddRemotePathItem()
+{
+    const QByteArray directory = ftp1->CurrentDirectory();
+    ftppath->addItem(platform::DecodeAnsi(directory), directory);
+    ftppath->setCurrentIndex(ftppath->count() - 1);
+}
+
+void TForm1::ftp1ListingDone()
+{
+    ftpviewModel->Fill(*ftp1);
+    remoteNamesUtf8_ = platform::IsValidUtf8(ftp1->CurrentDirectory());
+    for (const QList<QByteArray> *names : {&ftp1->DirectoryNames, &ftp1->FileNames}) {
+        for (const QByteArray &name : *names)
+            remoteNamesUtf8_ = remoteNamesUtf8_ && platform::IsValidUtf8(name);
+    }
+    AddRemotePathItem();
+
+    const QList<RemoteItem> listing = ftpviewModel->allItems();
+    if (DownloadTreeActive) {
+        // The download walk arrives with the transfers between the panes.
+    } else if (CaseTreeActive && CaseWalk.running()) {
+        RunRemoteStep(CaseWalk.onListing(ftp1->CurrentDirectory(), listing));
+    } else if (DeleteTreeActive && DeleteWalk.running()) {
+        RunRemoteStep(DeleteWalk.onListing(ftp1->CurrentDirectory(), listing));
+    } else {
+        SetIdle();
+    }
+    if (ftpview->ViewStyle() == TFileListView::vsReport)
+        ftpviewModel->Sort(RemoteListModel::PermissionsColumn, SortDescending);
+}
+
+void TForm1::RunRemoteStep(const RemoteStep &step)
+{
+    if (step.setBusy)
+        SetBusy();
+    if (step.setIdle)
+        SetIdle();
+    DeleteTreeActive = DeleteWalk.DeleteTreeActive;
+    CaseTreeActive = CaseWalk.CaseTreeActive;
+    switch (step.kind) {
+    case RemoteStep::DeleteFile:
+        ftp1->DeleteFile(step.path);
+        break;
+    case RemoteStep::ChangeDirectory:
+        ftp1->ChangeDirectory(step.path);
+        break;
+    case RemoteStep::RemoveDirectory:
+        ftp1->RemoveDirectory(step.path);
+        break;
+    case RemoteStep::RenameFile:
+        ftp1->RenameFile(step.path, step.newPath);
+        break;
+    case RemoteStep::RenameDirectory:
+        ftp1->RenameDirectory(step.path, step.newPath);
+        break;
+    case RemoteStep::List:
+        ftp1->List();
+        break;
+    case RemoteStep::None:
+        break;
+    }
+}
+
+void TForm1::CancelRemoteWalks()
+{
+    DeleteWalk.cancel();
+    CaseWalk.cancel();
+    DeleteTreeActive = false;
+    CaseTreeActive = false;
+}
+
+void TForm1::ftp1DirectoryChanged()
+{
+    if (UploadTreeActive)
+        return;  // the upload walk arrives with the transfers between the panes
+    ftp1->List();
+}
+
+void TForm1::ftp1DirectoryCreated()
+{
+    if (UploadTreeActive)
+        return;
+    ftp1->List();
+}
+
+void TForm1::ftp1FileDeleted()
+{
+    if (DeleteWalk.running())
+        RunRemoteStep(DeleteWalk.onFileDeleted());
+}
+
+void TForm1::ftp1DirectoryDeleted()
+{
+    if (DeleteWalk.running())
+        RunRemoteStep(DeleteWalk.onDirectoryDeleted());
+}
+
+// A rename or move of its own ends like a walk with nothing pending: idle, and
+// the directory listed again.
+void TForm1::ftp1FileRenamed()
+{
+    if (CaseWalk.running()) {
+        RunRemoteStep(CaseWalk.onFileRenamed());
+        return;
+    }
+    SetIdle();
+    ftp1->List();
+}
+
+void TForm1::ftp1DirRenamed()
+{
+    if (CaseWalk.running()) {
+        RunRemoteStep(CaseWalk.onDirRenamed());
+        return;
+    }
+    SetIdle();
+    ftp1->List();
+}
+
+void TForm1::ftpviewDblClick()
+{
+    if (UiBusy)
+        return;
+    const int row = ftpview->Selected();
+    if (row < 0 || !ftpviewModel->entry(row).isDirectory)
+        return;
+    ftp1->ChangeDirectory(ftpviewModel->entry(row).name);
+}
+
+void TForm1::ToolbarButton972Click()
+{
+    if (ftp1->Busy() || !ftp1->Connected)
+        return;
+    ftp1->ChangeDirectoryUp();
+    AddRemotePathItem();
+}
+
+// Only an item chosen from the list changes the directory; typing does not.
+void TForm1::ftppathChange(int index)
+{
+    if (index < 0)
+        return;
+    QByteArray path = ftppath->itemData(index).toByteArray();
+    if (path.isEmpty())
+        path = RemoteBytes(ftppath->itemText(index));
+    ftp1->ChangeDirectory(SpacesToUnderscores(path));
+}
+
+void TForm1::refreshClick()
+{
+    if (ftp1->Connected && !ftp1->Busy())
+        ftp1->List();
+}
+
+void TForm1::N38Click()
+{
+    refreshClick();
+}
+
+void TForm1::N36Click()
+{
+    if (!ftp1->Connected || ftp1->Busy())
+        return;
+    QString directory = platform::DecodeAnsi(ftp1->CurrentDirectory());
+    if (platform::CurrentDialogs().AskText(this, QStringLiteral("改变当前目录"), QStringLiteral("请输入你的目的目录"),
+                                           directory))
+        ftp1->ChangeDirectory(RemoteBytes(directory));
+}
+
+void TForm1::N32Click()
+{
+    if (!ftp1->Connected || ftp1->Busy())
+        return;
+    QString name;
+    if (platform::CurrentDialogs().AskText(this, QStringLiteral("目录"), QStringLiteral("请输入新建目录名:"), name))
+        ftp1->MakeDirectory(SpacesToUnderscores(RemoteBytes(name)));
+    // After a creation the engine refuses this as busy and the creation's own
+    // completion lists the directory; after Cancel it lists it at once.
+    ftp1->ChangeDirectory(ftp1->CurrentDirectory());
+}
+
+void TForm1::N23Click()
+{
+    const int row = ftpview->Selected();
+    if (row < 0 || ftp1->Busy())
+        return;
+    // Nothing left over from a walk may ride on this rename's completion.
+    TransferQueue = TTransferQueue();
+    CancelRemoteWalks();
+    ftpview->EditName(row);
+}
+
+void TForm1::ftpviewEdited(int row, const QString &text)
+{
+    if (row < 0 || row >= ftpviewModel->count() || text.isEmpty())
+        return;
+    const QByteArray oldName = ftpviewModel->entry(row).name;
+    const QByteArray newName = RemoteBytes(text);
+    if (newName == oldName)
+        return;
+    ftp1->RenameFile(oldName, newName);
+}
+
+void TForm1::N35Click()
+{
+    const int row = ftpview->Selected();
+    if (row < 0 || ftp1->Busy())
+        return;
+    TransferQueue = TTransferQueue();
+    CancelRemoteWalks();
+    QString target = platform::DecodeAnsi(ftp1->CurrentDirectory());
+    if (!platform::CurrentDialogs().AskText(this, QStringLiteral("移动文件"), QStringLiteral("移动文件的目的路径"),
+                                            target))
+        return;
+    if (!target.endsWith(u'/'))
+        target += u'/';
+    const QByteArray name = ftpviewModel->entry(row).name;
+    ftp1->RenameFile(name, RemoteBytes(target) + name);
+}
+
+void TForm1::N22Click()
+{
+    const QList<int> rows = SelectedRemoteRows();
+    if (UiBusy || rows.isEmpty())
+        return;
+    CaseWalk.cancel();
+    TransferQueue = TTransferQueue();
+    DirsToRemove.clear();
+    RunRemoteStep(DeleteWalk.start(ftpviewModel->items(rows), ftp1->CurrentDirectory()));
+}
+
+void TForm1::ToolbarButton9732Click()
+{
+    const QList<int> rows = SelectedRemoteRows();
+    if (UiBusy || rows.isEmpty())
+        return;
+    DeleteWalk.cancel();
+    TransferQueue = TTransferQueue();
+    RunRemoteStep(CaseWalk.start(ftpviewModel->items(rows), ftp1->CurrentDirectory(), CaseDirection == CaseToUpper));
+}
+
+void TForm1::N89Click()
+{
+    CaseDirection = CaseToUpper;
+    ToolbarButton9732Click();
+}
+
+void TForm1::N90Click()
+{
+    CaseDirection = CaseToLower;
+    ToolbarButton9732Click();
+}
+
+void TForm1::N88Click()
+{
+    ftpview->SelectAll();
+}
+
+void TForm1::N25Click() { ftpview->SetViewStyle(TFileListView::vsIcon); }
+void TForm1::N26Click() { ftpview->SetViewStyle(TFileListView::vsSmallIcon); }
+void TForm1::N27Click() { ftpview->SetViewStyle(TFileListView::vsList); }
+void TForm1::N28Click() { ftpview->SetViewStyle(TFileListView::vsReport); }
+
+void TForm1::ftpviewColumnClick(int column)
+{
+    SortDescending = !SortDescending;
+    if (ftpview->ViewStyle() == TFileListView::vsReport)
+        ftpviewModel->Sort(column, SortDescending);
+}
+
+void TForm1::PopupMenu2Popup()
+{
+    PopupMenu5Popup();
+    const bool selected = ftpview->Selected() >= 0;
+    if (!selected && ftp1->Connected) {
+        for (QAction *item : {N22, N23, N35, N37})
+            item->setEnabled(false);
+        return;
+    }
+    // 修改文件属性 comes with the permissions dialog.
+    for (QAction *item : {N22, N23, N35, N38})
+        item->setEnabled(true);
+}
+
+void TForm1::PopupMenu5Popup()
+{
+    QAction *styles[] = {N25, N26, N27, N28};
+    styles[ftpview->ViewStyle()]->setChecked(true);
+}

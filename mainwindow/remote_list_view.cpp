@@ -1,0 +1,42 @@
+#include "mainwindow/remote_list_view.h"
+
+#include "mainwindow/remote_list_model.h"
+
+#include <QAbstractItemView>
+#include <QHeaderView>
+#include <QTreeView>
+
+TRemoteListView::TRemoteListView(QWidget *parent)
+    : TFileListView(parent), model_(new RemoteListModel(this))
+{
+    SetModel(model_);
+    model_->OnEdited = [this](int row, const QString &text) {
+        if (OnEdited)
+            OnEdited(this, row, text);
+    };
+    SetViewStyle(vsReport);
+    ColumnsChanged();
+}
+
+void TRemoteListView::EditName(int row)
+{
+    if (row < 0 || row >= model_->rowCount())
+        return;
+    model_->SetEditableRow(row);
+    QAbstractItemView *view = ActiveView();
+    const QModelIndex index = model_->index(row, RemoteListModel::NameColumn);
+    view->setCurrentIndex(index);
+    view->edit(index);
+}
+
+void TRemoteListView::ColumnClick(int column)
+{
+    if (OnColumnClick)
+        OnColumnClick(this, column);
+}
+
+void TRemoteListView::ColumnsChanged()
+{
+    for (int column = 0; column < RemoteListModel::ColumnCount; ++column)
+        ReportView()->header()->resizeSection(column, 100);
+}
