@@ -106,8 +106,10 @@ void TForm1::ftp1ListingDone()
     } else {
         SetIdle();
     }
-    if (ftpview->ViewStyle() == TFileListView::vsReport)
+    if (ftpview->ViewStyle() == TFileListView::vsReport) {
         ftpviewModel->Sort(RemoteListModel::PermissionsColumn, SortDescending);
+        ftpview->ShowSortIndicator(RemoteListModel::PermissionsColumn, SortDescending);
+    }
 }
 
 void TForm1::RunRemoteStep(const RemoteStep &step)
@@ -345,8 +347,10 @@ void TForm1::N28Click() { ftpview->SetViewStyle(TFileListView::vsReport); }
 void TForm1::ftpviewColumnClick(int column)
 {
     SortDescending = !SortDescending;
-    if (ftpview->ViewStyle() == TFileListView::vsReport)
+    if (ftpview->ViewStyle() == TFileListView::vsReport) {
         ftpviewModel->Sort(column, SortDescending);
+        ftpview->ShowSortIndicator(column, SortDescending);
+    }
 }
 
 void TForm1::PopupMenu2Popup()

@@ -29,6 +29,11 @@ void TRemoteListView::EditName(int row)
     view->edit(index);
 }
 
+void TRemoteListView::ShowSortIndicator(int column, bool descending)
+{
+    ReportView()->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
 void TRemoteListView::ColumnClick(int column)
 {
     if (OnColumnClick)

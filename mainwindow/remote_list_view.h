@@ -13,6 +13,9 @@ public:
 
     RemoteListModel *Model() const { return model_; }
 
+    // The report header's arrow on the column the list is sorted by.
+    void ShowSortIndicator(int column, bool descending);
+
     // Starts editing the name of a row in place; an accepted text reaches OnEdited.
     void EditName(int row);
 
