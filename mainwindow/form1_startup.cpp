@@ -105,30 +105,11 @@ void TForm1::FormCreate()
     start = QDir::toNativeSeparators(QDir::cleanPath(QDir(start).absolutePath()));
     if (!start.endsWith(QDir::separator()))
         start += QDir::separator();
-    if (drive->currentText().compare(start, Qt::CaseInsensitive) != 0) {
-        drive->clear();
-        drive->addItem(start);
-        driveChange();
-    }
+    SetDrivePath(start);
 
     ftp1->TimeOutConnect = MainSettings.timeout;
     ftp1->SetNoopInterval(MainSettings.nooptime);
     password->setText(MainSettings.email);
-}
-
-// The selector's path became the local pane's directory: the process follows
-// it, so relative paths and new instances start there.
-void TForm1::driveChange()
-{
-    const QString directory = drive->currentText();
-    QDir::setCurrent(directory);
-    localDirectory_ = directory;
-    ComboBox1->setEditText(localDirectory_);
-}
-
-QString TForm1::LocalDirectory() const
-{
-    return localDirectory_;
 }
 
 void TForm1::showEvent(QShowEvent *event)

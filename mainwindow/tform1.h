@@ -259,6 +259,10 @@ public:
     void PopupMenu3Popup();
     // Sets the local list's directory; the list is read again.
     void SetLocalDirectory(const QString &directory);
+    // Gives the path selector a path (start-up, the site manager): when it
+    // differs from the selector's own, it acts as the user's choice.
+    void SetDrivePath(const QString &path);
+    QString DrivePath() const { return drivePath_; }
 
     // The login bar's port: text that is not a number counts as 0.
     int PortValue() const;
@@ -269,6 +273,9 @@ public:
     // replace them so that nothing is started.
     std::function<bool(const QString &path)> OpenDocument;
     std::function<bool(const QString &program)> StartInstance;
+    // Starts the configured editor on a local file; tests replace it.
+    std::function<bool(const QString &program, const QStringList &arguments, const QString &workingDirectory)>
+        StartEditor;
 
 signals:
     // The window was closed: the program ends.
@@ -298,6 +305,11 @@ private:
     void AttachRemoteMenu(bool attached);
     void WireRemotePane();
     void WireLocalPane();
+    void FillDriveItems();
+    void driveActivated(int index);
+    // The list's directory, the process's current directory and a new
+    // history item with the list's directory as the history's text.
+    void EnterLocalDirectory(const QString &directory);
     // Carries out a tree walk's next step on the engine.
     void RunRemoteStep(const RemoteStep &step);
     void CancelRemoteWalks();
@@ -316,6 +328,7 @@ private:
     // that same line.
     bool replyEndedWithCr_ = false;
     QString localDirectory_;
+    QString drivePath_;  // the path selector's path
     // The last listing's names were all UTF-8 (or plain ASCII).
     bool remoteNamesUtf8_ = true;
     bool shownOnce_ = false;
