@@ -17,11 +17,11 @@
 namespace {
 
 // "d:name:permissions:size:date" or "f:..." (size is ignored for directories).
-void FillFrom(RemoteListModel &model, const QByteArrayList &spec)
+void FillFrom(RemoteListModel &model, const QByteArrayList &rows)
 {
     QByteArrayList dirNames, fileNames;
     TMFtpFileInfoList dirInfos, fileInfos;
-    for (const QByteArray &line : spec) {
+    for (const QByteArray &line : rows) {
         const QList<QByteArray> f = line.split(':');
         if (f[0] == "d") {
             dirNames << f[1];
@@ -196,13 +196,13 @@ void TestRemoteListModel::strictWeakOrdering()
     QRandomGenerator random(1234);
     const char *const names[] = {"a", "A", "b", "B", "c"};
     const char *const texts[] = {"", "x", "X", "y", "5", "05", "abc"};
-    QByteArrayList spec;
+    QByteArrayList rows;
     for (int i = 0; i < 24; ++i) {
-        spec << QByteArray(random.bounded(2) ? "d" : "f") + ':' + names[random.bounded(5)] + ':'
+        rows << QByteArray(random.bounded(2) ? "d" : "f") + ':' + names[random.bounded(5)] + ':'
                     + texts[random.bounded(7)] + ':' + texts[random.bounded(7)] + ':' + texts[random.bounded(7)];
     }
     RemoteListModel model;
-    FillFrom(model, spec);
+    FillFrom(model, rows);
     const int n = model.rowCount();
     const auto before = [&](int x, int y) {
         return RemoteListModel::Before(model.entry(x), model.entry(y), column, descending);
