@@ -252,6 +252,9 @@ QWidget *TForm1::BuildLocalPane()
     FileList1->SetFileTypes(TFileTypes{ftAll});
     FileList1->SetViewColumns(TFileInfos{fiAll});
     FileList1->SetViewStyle(TFileListView::vsReport);
+    // Every information is held with each entry; the pane shows these four.
+    for (TFileInfo info : {fiCreated, fiLastAccess, fiAttributes, fiDosName, fiDosExt, fiPath})
+        FileList1->ReportView()->setColumnHidden(FileList1->Model()->ColumnOf(info), true);
     FileList1->SetAcceptFiles(true);
     layout->addWidget(FileList1, 1);
     return LocalPane;

@@ -8,6 +8,7 @@
 #include "mainwindow/main_settings.h"
 #include "widgets/file_list.h"
 
+#include <QTreeView>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
@@ -260,6 +261,14 @@ void TestForm1Local::navigation()
     QStringList shown = Shown(form.FileList1);
     shown.sort();
     QCOMPARE(shown, OnDisk(form.LocalDirectory()));
+    // After the reload the pane still shows only name, size, type and modified.
+    QStringList visibleColumns;
+    const QAbstractItemModel *model = form.FileList1->Model();
+    for (int column = 0; column < model->columnCount(); ++column)
+        if (!form.FileList1->ReportView()->isColumnHidden(column))
+            visibleColumns << model->headerData(column, Qt::Horizontal).toString();
+    QCOMPARE(visibleColumns.size(), 4);
+    QCOMPARE(visibleColumns.first(), model->headerData(form.FileList1->Model()->ColumnOf(fiName), Qt::Horizontal).toString());
     QCOMPARE(dialogs->UnexpectedCount(), 0);
 }
 
