@@ -1,0 +1,284 @@
+#include "mainwindow/queue_model.h"
+
+#include "mainwindow/remote_list_model.h"
+
+#include <algorithm>
+
+namespace {
+
+// Local paths can hold control characters as well: shown the same safe way.
+QString LocalText(const QString &path)
+{
+    return RemoteListModel::DisplayText(path.toUtf8());
+}
+
+} // namespace
+
+QString QueueEntry::SourceText() const
+{
+    return direction == Upload ? LocalText(localPath) : RemoteListModel::DisplayText(remotePath);
+}
+
+QString QueueEntry::TargetText() const
+{
+    return direction == Upload ? RemoteListModel::DisplayText(remotePath) : LocalText(localPath);
+}
+
+bool QueueCommandAllowed(QueueCommand command, const QueueConditions &c)
+{
+    const bool selected = !c.selectedRows.isEmpty();
+    const int first = selected ? c.selectedRows.first() : -1;
+    switch (command) {
+    case QueueCommand::Start:
+        return c.connected && !c.engineBusy && !c.running && c.count > 0;
+    case QueueCommand::Delete:
+        return !c.engineBusy && !c.running && selected;
+    case QueueCommand::DeleteAll:
+        return !c.running;
+    case QueueCommand::MoveToTop:
+    case QueueCommand::MoveToBottom:
+        return !c.running && selected;
+    case QueueCommand::MoveUp:
+        return !c.engineBusy && !c.running && selected && first > 0;
+    case QueueCommand::MoveDown:
+        return !c.engineBusy && !c.running && selected && first < c.count - 1;
+    }
+    return false;
+}
+
+bool IsSafeListedName(const QByteArray &name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
+}
+
+QByteArray JoinRemote(const QByteArray &base, const QByteArray &name)
+{
+    return base.endsWith('/') ? base + name : base + '/' + name;
+}
+
+QString JoinLocal(const QString &base, const QString &name)
+{
+    return base.endsWith(u'/') ? base + name : base + u'/' + name;
+}
+
+QueueModel::QueueModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void QueueModel::SetDirectionIcons(const QIcon &upload, const QIcon &download)
+{
+    m_icons[QueueEntry::Upload] = upload;
+    m_icons[QueueEntry::Download] = download;
+    if (!m_entries.empty())
+        emit dataChanged(index(0, SourceColumn), index(count() - 1, SourceColumn), {Qt::DecorationRole});
+}
+
+QList<QueueEntry> QueueModel::entries() const
+{
+    return QList<QueueEntry>(m_entries.begin(), m_entries.end());
+}
+
+void QueueModel::Append(const QList<QueueEntry> &entries)
+{
+    if (entries.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), count(), count() + int(entries.size()) - 1);
+    m_entries.insert(m_entries.end(), entries.begin(), entries.end());
+    endInsertRows();
+}
+
+std::vector<int> QueueModel::SortedRows(const QList<int> &rows) const
+{
+    std::vector<int> sorted;
+    for (int row : rows) {
+        if (row >= 0 && row < count())
+            sorted.push_back(row);
+    }
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    return sorted;
+}
+
+void QueueModel::Remove(const QList<int> &rows)
+{
+    const std::vector<int> sorted = SortedRows(rows);
+    // From the bottom up, so that the rows still to remove keep their numbers.
+    for (auto it = sorted.rbegin(); it != sorted.rend(); ++it) {
+        beginRemoveRows(QModelIndex(), *it, *it);
+        m_entries.erase(m_entries.begin() + *it);
+        endRemoveRows();
+    }
+}
+
+void QueueModel::Clear()
+{
+    if (m_entries.empty())
+        return;
+    beginResetModel();
+    m_entries.clear();
+    endResetModel();
+}
+
+void QueueModel::Reorder(const std::vector<int> &order)
+{
+    bool unchanged = true;
+    for (size_t i = 0; i < order.size(); ++i)
+        unchanged = unchanged && order[i] == int(i);
+    if (unchanged)
+        return;
+    emit layoutAboutToBeChanged();
+    std::vector<QueueEntry> entries;
+    entries.reserve(m_entries.size());
+    std::vector<int> newRowOf(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        entries.push_back(std::move(m_entries[size_t(order[i])]));
+        newRowOf[size_t(order[i])] = int(i);
+    }
+    m_entries = std::move(entries);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &old : before)
+        after.append(index(newRowOf[size_t(old.row())], old.column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+void QueueModel::MoveToTop(const QList<int> &rows)
+{
+    const std::vector<int> chosen = SortedRows(rows);
+    if (chosen.empty())
+        return;
+    std::vector<int> order = chosen;
+    for (int row = 0; row < count(); ++row) {
+        if (!std::binary_search(chosen.begin(), chosen.end(), row))
+            order.push_back(row);
+    }
+    Reorder(order);
+}
+
+void QueueModel::MoveToBottom(const QList<int> &rows)
+{
+    const std::vector<int> chosen = SortedRows(rows);
+    if (chosen.empty())
+        return;
+    std::vector<int> order;
+    for (int row = 0; row < count(); ++row) {
+        if (!std::binary_search(chosen.begin(), chosen.end(), row))
+            order.push_back(row);
+    }
+    order.insert(order.end(), chosen.begin(), chosen.end());
+    Reorder(order);
+}
+
+bool QueueModel::MoveUp(int row)
+{
+    if (row <= 0 || row >= count())
+        return false;
+    std::vector<int> order(static_cast<size_t>(count()));
+    for (int i = 0; i < count(); ++i)
+        order[size_t(i)] = i;
+    std::swap(order[size_t(row)], order[size_t(row - 1)]);
+    Reorder(order);
+    return true;
+}
+
+bool QueueModel::MoveDown(int row)
+{
+    if (row < 0 || row >= count() - 1)
+        return false;
+    return MoveUp(row + 1);
+}
+
+void QueueModel::CompleteUploadTargets(const QByteArray &remoteDirectory)
+{
+    for (int row = 0; row < count(); ++row) {
+        QueueEntry &e = m_entries[size_t(row)];
+        if (!e.HasRelativeTarget())
+            continue;
+        e.remotePath = JoinRemote(remoteDirectory, e.remotePath);
+        emit dataChanged(index(row, TargetColumn), index(row, TargetColumn));
+    }
+}
+
+QueueStep QueueModel::Start(bool connected)
+{
+    QueueStep step;
+    if (m_entries.empty()) {
+        m_running = false;
+        step.kind = QueueStep::End;
+        return step;
+    }
+    if (!connected) {
+        m_running = false;
+        step.kind = QueueStep::Stop;
+        return step;
+    }
+    const QueueEntry &top = m_entries.front();
+    m_running = true;
+    step.localPath = top.localPath;
+    step.remotePath = top.remotePath;
+    if (top.direction == QueueEntry::Upload)
+        step.kind = top.isDirectory ? QueueStep::UploadDirectory : QueueStep::UploadFile;
+    else
+        step.kind = top.isDirectory ? QueueStep::DownloadDirectory : QueueStep::DownloadFile;
+    return step;
+}
+
+QueueStep QueueModel::Continue(bool connected)
+{
+    if (!m_running)
+        return QueueStep();
+    Remove({0});
+    return Start(connected);
+}
+
+int QueueModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int QueueModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant QueueModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= count())
+        return QVariant();
+    const QueueEntry &e = entry(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        switch (index.column()) {
+        case SourceColumn: return e.SourceText();
+        case SizeColumn: return e.sizeText;
+        case TargetColumn: return e.TargetText();
+        default: return QVariant();
+        }
+    case Qt::DecorationRole:
+        return index.column() == SourceColumn ? QVariant(m_icons[e.direction]) : QVariant();
+    case Qt::TextAlignmentRole:
+        return index.column() == SizeColumn ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+    case RemotePathRole: return e.remotePath;
+    case LocalPathRole: return e.localPath;
+    case DirectionRole: return int(e.direction);
+    case IsDirectoryRole: return e.isDirectory;
+    default: return QVariant();
+    }
+}
+
+QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return QVariant();
+    if (role == Qt::TextAlignmentRole && section == SizeColumn)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case SourceColumn: return QStringLiteral("源文件路径");
+    case SizeColumn: return QStringLiteral("文件大小");
+    case TargetColumn: return QStringLiteral("目标路径");
+    default: return QVariant();
+    }
+}
