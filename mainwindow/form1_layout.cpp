@@ -3,6 +3,7 @@
 // the batch queue and the status bar.
 
 #include "mainwindow/tform1.h"
+#include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "widgets/combobox98.h"
@@ -20,7 +21,6 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -55,7 +55,7 @@ QToolButton *AddMenuButton(QToolBar *bar, const QString &caption, const QString 
     return button;
 }
 
-QTreeView *ReportView(QWidget *parent, QStandardItemModel *model)
+QTreeView *ReportView(QWidget *parent, QAbstractItemModel *model)
 {
     auto *view = new QTreeView(parent);
     view->setModel(model);
@@ -68,17 +68,6 @@ QTreeView *ReportView(QWidget *parent, QStandardItemModel *model)
     view->header()->setStretchLastSection(false);
     view->header()->setSectionsMovable(false);
     return view;
-}
-
-void SetColumns(QStandardItemModel *model, QTreeView *view, const QStringList &captions,
-                const QList<int> &widths, int rightAlignedColumn)
-{
-    model->setHorizontalHeaderLabels(captions);
-    if (rightAlignedColumn >= 0)
-        model->setHeaderData(rightAlignedColumn, Qt::Horizontal, int(Qt::AlignRight | Qt::AlignVCenter),
-                             Qt::TextAlignmentRole);
-    for (int i = 0; i < widths.size(); ++i)
-        view->header()->resizeSection(i, widths[i]);
 }
 
 QToolBar *PaneToolbar(QWidget *parent)
@@ -319,15 +308,16 @@ QWidget *TForm1::BuildRemotePane()
 
 void TForm1::BuildQueue()
 {
-    spoolModel = new QStandardItemModel(0, 3, this);
+    // The model names the three columns and right-aligns the size.
+    spoolModel = new QueueModel(this);
+    spoolModel->SetDirectionIcons(StandardIcon(QStyle::SP_ArrowUp), StandardIcon(QStyle::SP_ArrowDown));
     spool = ReportView(this, spoolModel);
     spool->setObjectName(QStringLiteral("spool"));
     spool->setToolTip(QStringLiteral("批处理窗口"));
     spool->setSortingEnabled(false);
     spool->header()->setSectionsClickable(false);
-    SetColumns(spoolModel, spool,
-               {QStringLiteral("源文件路径"), QStringLiteral("文件大小"), QStringLiteral("目标路径")},
-               {200, 100, 200}, 1);
+    for (int column : {QueueModel::SourceColumn, QueueModel::SizeColumn, QueueModel::TargetColumn})
+        spool->header()->resizeSection(column, column == QueueModel::SizeColumn ? 100 : 200);
     spool->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 

@@ -27,6 +27,9 @@ class QPlainTextEdit;
 class QSpinBox;
 class QSplitter;
 class QStandardItemModel;
+class QueueModel;
+struct QueueConditions;
+struct QueueStep;
 class QToolBar;
 class QToolButton;
 class QTreeView;
@@ -120,7 +123,7 @@ public:
 
     // ---- batch queue ----
     QTreeView *spool;
-    QStandardItemModel *spoolModel;
+    QueueModel *spoolModel;
 
     // ---- status bar: five panels ----
     static constexpr int StatusPanelCount = 5;
@@ -264,6 +267,29 @@ public:
     void SetDrivePath(const QString &path);
     QString DrivePath() const { return drivePath_; }
 
+    // ---- batch queue (form1_queue.cpp) ----
+    // True from a queue start until the queue ends or stops: the end of a
+    // transfer sequence then belongs to the queue and continues it.
+    bool QueueOwnsSequence = false;
+    // The continuation step: the running entry is removed, the next starts.
+    void QueueContinue();
+    // Drops from the local or the remote list; `source` is the list the drag
+    // came from.
+    bool spoolDragOver(QObject *source) const;
+    void spoolDragDrop(QObject *source);
+    void N74Click();  // 开始传输
+    void N75Click();  // 全部删除
+    void N73Click();  // 删除
+    void N76Click();  // 移到顶端
+    void N77Click();  // 移到底端
+    void N78Click();  // 向上移动
+    void N79Click();  // 向下移动
+    void QueueMenuPopup();
+    void ftp1FileReceivedii();
+    void ftp1FileStoredii();
+    // The queue's selected rows, in list order.
+    QList<int> SelectedQueueRows() const;
+
     // The login bar's port: text that is not a number counts as 0.
     int PortValue() const;
     // The directory the local pane shows.
@@ -296,6 +322,12 @@ private:
     QWidget *BuildRemotePane();
     void BuildQueue();
     void BuildStatusBar();
+    // batch queue (form1_queue.cpp)
+    void WireQueue();
+    QueueConditions QueueState() const;
+    void RunQueueStep(const QueueStep &step);
+    void AddLocalEntriesToQueue();
+    void AddRemoteEntriesToQueue();
     void BuildMenus();
     void BuildFileMenus();
     void WireMenus();
