@@ -45,6 +45,8 @@ void TForm1::ftp1LoggedIn()
     UiBusy = false;
     AttachRemoteMenu(true);
     AfterConnectDone = false;
+    // A new session: no sequence of an earlier one belongs to the queue.
+    QueueOwnsSequence = false;
     ftp1->List();
 }
 
@@ -59,6 +61,8 @@ void TForm1::ftp1FtpQuit()
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
     CancelRemoteWalks();
+    // No completion comes any more: the queue stops and keeps its entries.
+    QueueOwnsSequence = false;
     SetIdle();
 }
 

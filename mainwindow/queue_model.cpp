@@ -1,6 +1,7 @@
 #include "mainwindow/queue_model.h"
 
 #include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_tree_walks.h"
 
 #include <algorithm>
 
@@ -44,16 +45,6 @@ bool QueueCommandAllowed(QueueCommand command, const QueueConditions &c)
         return !c.engineBusy && !c.running && selected && first < c.count - 1;
     }
     return false;
-}
-
-bool IsSafeListedName(const QByteArray &name)
-{
-    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
-}
-
-QByteArray JoinRemote(const QByteArray &base, const QByteArray &name)
-{
-    return base.endsWith('/') ? base + name : base + '/' + name;
 }
 
 QString JoinLocal(const QString &base, const QString &name)
@@ -194,7 +185,7 @@ void QueueModel::CompleteUploadTargets(const QByteArray &remoteDirectory)
         QueueEntry &e = m_entries[size_t(row)];
         if (!e.HasRelativeTarget())
             continue;
-        e.remotePath = JoinRemote(remoteDirectory, e.remotePath);
+        e.remotePath = JoinRemotePath(remoteDirectory, e.remotePath);
         emit dataChanged(index(row, TargetColumn), index(row, TargetColumn));
     }
 }

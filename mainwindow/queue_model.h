@@ -63,12 +63,8 @@ enum class QueueCommand { Start, Delete, DeleteAll, MoveToTop, MoveToBottom, Mov
 // the one being transferred.
 bool QueueCommandAllowed(QueueCommand command, const QueueConditions &conditions);
 
-// A name from a listing may become a local file name only when it names one
-// entry of the directory: not empty, not "." or "..", no "/" and no NUL.
-bool IsSafeListedName(const QByteArray &name);
-
-// `base` and `name` joined with one separator between them.
-QByteArray JoinRemote(const QByteArray &base, const QByteArray &name);
+// `base` and `name` joined with one separator between them (the remote twin
+// is JoinRemotePath).
 QString JoinLocal(const QString &base, const QString &name);
 
 class QueueModel : public QAbstractTableModel

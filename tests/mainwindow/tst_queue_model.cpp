@@ -67,8 +67,6 @@ private slots:
     void notConnectedKeepsEntries();
     void commandsRefused_data();
     void commandsRefused();
-    void listedNames_data();
-    void listedNames();
     void rowsShowSafeText();
 };
 
@@ -275,28 +273,6 @@ void TestQueueModel::commandsRefused()
     conditions.selectedRows = selected;
     conditions.count = 3;
     QCOMPARE(QueueCommandAllowed(QueueCommand(command), conditions), allowed);
-}
-
-void TestQueueModel::listedNames_data()
-{
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<bool>("safe");
-    QTest::newRow("plain") << QByteArray("a.txt") << true;
-    QTest::newRow("blank and Chinese") << QByteArray("新 文件") << true;
-    QTest::newRow("dots inside") << QByteArray("...a") << true;
-    QTest::newRow("empty") << QByteArray() << false;
-    QTest::newRow("dot") << QByteArray(".") << false;
-    QTest::newRow("dot dot") << QByteArray("..") << false;
-    QTest::newRow("slash") << QByteArray("a/b") << false;
-    QTest::newRow("parent path") << QByteArray("../x") << false;
-    QTest::newRow("nul") << QByteArray("a\0b", 3) << false;
-}
-
-void TestQueueModel::listedNames()
-{
-    QFETCH(QByteArray, name);
-    QFETCH(bool, safe);
-    QCOMPARE(IsSafeListedName(name), safe);
 }
 
 // Names come from servers: a name with a line break or a direction override
