@@ -218,6 +218,14 @@ QueueStep QueueModel::Continue(bool connected)
 {
     if (!m_running)
         return QueueStep();
+    // A completion without a connection is a transfer the server cut off:
+    // its entry stays for the next start.
+    if (!connected) {
+        m_running = false;
+        QueueStep step;
+        step.kind = QueueStep::Stop;
+        return step;
+    }
     Remove({0});
     return Start(connected);
 }

@@ -105,7 +105,8 @@ public:
     // run would complete at once and take its entry along.
     QueueStep Start(bool connected);
     // The continuation: the running entry has completed and is removed; then
-    // the next one starts, or the queue has ended.
+    // the next one starts, or the queue has ended. Without a connection the
+    // queue stops instead, keeping the entry the server cut off.
     QueueStep Continue(bool connected);
     // The queue stopped without a completion: nothing is running any more.
     void Halt() { m_running = false; }
