@@ -194,9 +194,9 @@ void TForm1::WireMenus()
 void TForm1::DisableCommandsOfLaterParts()
 {
     const QList<QAction *> actions = {
-        N2, siteManagerButton, manualDownloadButton,
+        N2, siteManagerButton,
         queueDownButton, queueUpButton, queueDeleteButton, queueDeleteAllButton, queueStartButton,
-        uploadButton, N21, downloadButton, N34, N37,
+        N37,
         N74, N75, N73, N76, N77, N78, N79,
     };
     for (QAction *action : actions)

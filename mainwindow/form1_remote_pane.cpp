@@ -5,6 +5,7 @@
 #include "mainwindow/tform1.h"
 
 #include "engine/ftp.h"
+#include "mainwindow/main_settings.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "platform/codepage.h"
@@ -98,7 +99,7 @@ void TForm1::ftp1ListingDone()
 
     const QList<RemoteItem> listing = ftpviewModel->allItems();
     if (DownloadTreeActive) {
-        // The download walk arrives with the transfers between the panes.
+        RunTransferStep(TransferQueue.onDownloadListing(ftp1->CurrentDirectory(), listing));
     } else if (CaseTreeActive && CaseWalk.running()) {
         RunRemoteStep(CaseWalk.onListing(ftp1->CurrentDirectory(), listing));
     } else if (DeleteTreeActive && DeleteWalk.running()) {
@@ -109,6 +110,11 @@ void TForm1::ftp1ListingDone()
     if (ftpview->ViewStyle() == TFileListView::vsReport) {
         ftpviewModel->Sort(RemoteListModel::PermissionsColumn, SortDescending);
         ftpview->ShowSortIndicator(RemoteListModel::PermissionsColumn, SortDescending);
+    }
+    // afterconnect 3: the site is mirrored into the local pane's directory.
+    if (MainSettings.afterconnect == AfterConnectMirror && !AfterConnectDone) {
+        AfterConnectDone = true;
+        StartMirror();
     }
 }
 
@@ -154,15 +160,19 @@ void TForm1::CancelRemoteWalks()
 
 void TForm1::ftp1DirectoryChanged()
 {
-    if (UploadTreeActive)
-        return;  // the upload walk arrives with the transfers between the panes
+    if (UploadTreeActive) {
+        RunTransferStep(TransferQueue.onUploadDirectoryChanged(ftp1->CurrentDirectory()));
+        return;
+    }
     ftp1->List();
 }
 
 void TForm1::ftp1DirectoryCreated()
 {
-    if (UploadTreeActive)
+    if (UploadTreeActive) {
+        RunTransferStep(TransferQueue.onUploadDirectoryCreated());
         return;
+    }
     ftp1->List();
 }
 

@@ -50,6 +50,7 @@ TForm1::TForm1(QWidget *parent)
     WireEngine();
     WireRemotePane();
     WireLocalPane();
+    WireTransfers();
     DisableCommandsOfLaterParts();
 
     OpenDocument = [](const QString &path) { return platform::ShellOpen(path); };

@@ -12,6 +12,7 @@
 #include "engine/ftp_types.h"
 #include "mainwindow/remote_tree_walks.h"
 #include "mainwindow/server_history.h"
+#include "mainwindow/transfer_walk.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -24,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QSpinBox;
 class QSplitter;
 class QStandardItemModel;
@@ -52,12 +54,8 @@ public:
     TMFtp *ftp1;
 
     // ---- shared state of the main window ----
-    struct TTransferQueue {
-        QStringList PendingSourceDirs;
-        QStringList PendingTargetDirs;
-        QStringList PendingSourceFiles;
-        QStringList PendingTargetFiles;
-    };
+    // The pending lists of the transfers between the panes (form1_transfers.cpp).
+    using TTransferQueue = TransferWalk;
     TTransferQueue TransferQueue;
     QStringList DirsToRemove;  // used as a stack
     bool DownloadTreeActive = false;
@@ -267,6 +265,23 @@ public:
     void SetDrivePath(const QString &path);
     QString DrivePath() const { return drivePath_; }
 
+    // ---- transfers (form1_transfers.cpp) ----
+    void StartDownloadDirectory(const QByteArray &remotePath, const QString &localPath);
+    void StartUploadDirectory(const QString &localPath, const QByteArray &remotePath);
+    QString DownloadTargetName(const QString &localPath) const;  // downfilenamecase on the last component
+    void RunAfterTransfer();  // aftertransfer 2 closes the window, 3 Quit
+    void N21Click();  // 上传
+    void N34Click();  // 下载
+    void ToolbarButton9733Click();  // 手工下载
+    // Drags between the panes; `source` is the list the drag came from.
+    bool FileList1DragOver(QObject *source) const;
+    void FileList1DragDrop(QObject *source);
+    bool ftpviewDragOver(QObject *source) const;
+    void ftpviewDragDrop(QObject *source);
+    void ftp1FileReceived();
+    void ftp1FileStored();
+    QProgressBar *TransferProgress;  // the running file's transferred share
+
     // ---- batch queue (form1_queue.cpp) ----
     // True from a queue start until the queue ends or stops: the end of a
     // transfer sequence then belongs to the queue and continues it.
@@ -322,6 +337,15 @@ private:
     QWidget *BuildRemotePane();
     void BuildQueue();
     void BuildStatusBar();
+    // transfers (form1_transfers.cpp)
+    void WireTransfers();
+    void StartDownloadSelection();
+    void StartUploadSelection();
+    bool TransferWalkRunning() const;
+    void RunTransferStep(const TransferStep &step);
+    void EndTransferSequence();
+    void ShowTransferProgress(FtpInfo info);
+    void StartMirror();
     // batch queue (form1_queue.cpp)
     void WireQueue();
     QueueConditions QueueState() const;

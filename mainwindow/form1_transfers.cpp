@@ -1,0 +1,394 @@
+// Transfers between the panes: drags from one list onto the other, 上传,
+// 下载 and 手工下载, the download and upload walks carried out on the engine,
+// the end of a sequence, aftertransfer, the afterconnect mirror, and the
+// running file's share in the status bar.
+
+#include "mainwindow/tform1.h"
+
+#include "engine/ftp.h"
+#include "mainwindow/main_settings.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
+#include "platform/codepage.h"
+#include "platform/dialogs.h"
+#include "widgets/file_list.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QListView>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QColor kSkipColor(255, 0, 0);
+
+// The drag between the panes carries only where it came from; the entries are
+// read from the source list's selection when it is dropped.
+const QString kPaneDragFormat = u"application/x-tarvo-pane-origin"_s;
+
+// Starts a drag from a pane list when the mouse moves far enough with the
+// button held over a selection.
+class PaneDragStarter : public QObject {
+public:
+    PaneDragStarter(TFileListView *list, const QByteArray &origin) : QObject(list), list_(list), origin_(origin) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() == Qt::LeftButton)
+                pressedAt_ = mouse->position().toPoint();
+            return false;
+        }
+        if (event->type() != QEvent::MouseMove)
+            return false;
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!(mouse->buttons() & Qt::LeftButton) || pressedAt_.isNull()
+            || (mouse->position().toPoint() - pressedAt_).manhattanLength() < QApplication::startDragDistance()
+            || list_->SelectedRows().isEmpty())
+            return false;
+        pressedAt_ = QPoint();
+        auto *drag = new QDrag(qobject_cast<QWidget *>(watched));
+        auto *data = new QMimeData;
+        data->setData(kPaneDragFormat, origin_);
+        drag->setMimeData(data);
+        drag->exec(Qt::CopyAction);
+        return true;
+    }
+
+private:
+    TFileListView *list_;
+    QByteArray origin_;
+    QPoint pressedAt_;
+};
+
+// Drops of a pane drag on the other pane's list; other drags (files from the
+// desktop) go on to the list's own handling.
+class PaneDropFilter : public QObject {
+public:
+    PaneDropFilter(TForm1 *form, QWidget *target) : QObject(target), form_(form), target_(target) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+            return false;
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!drop->mimeData() || !drop->mimeData()->hasFormat(kPaneDragFormat))
+            return false;
+        QObject *origin = Origin(drop);
+        const bool toLocal = target_ == form_->FileList1;
+        const bool accepted = toLocal ? form_->FileList1DragOver(origin) : form_->ftpviewDragOver(origin);
+        if (!accepted) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (type == QEvent::Drop) {
+            if (toLocal)
+                form_->FileList1DragDrop(origin);
+            else
+                form_->ftpviewDragDrop(origin);
+        }
+        return true;
+    }
+
+private:
+    QObject *Origin(const QDropEvent *event) const
+    {
+        auto *source = qobject_cast<QWidget *>(event->source());
+        for (QWidget *list : {static_cast<QWidget *>(form_->FileList1), static_cast<QWidget *>(form_->ftpview)}) {
+            if (source && (source == list || list->isAncestorOf(source)))
+                return list;
+        }
+        return nullptr;
+    }
+
+    TForm1 *form_;
+    QWidget *target_;
+};
+
+void WatchForDrags(TFileListView *list, const QByteArray &origin)
+{
+    auto *starter = new PaneDragStarter(list, origin);
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(list->ReportView()),
+                                    static_cast<QAbstractItemView *>(list->IconView())})
+        view->viewport()->installEventFilter(starter);
+}
+
+} // namespace
+
+void TForm1::WireTransfers()
+{
+    ftp1->OnFileReceived = [this](QObject *) { ftp1FileReceived(); };
+    ftp1->OnFileStored = [this](QObject *) { ftp1FileStored(); };
+
+    auto on = [this](QAction *action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    on(N21, &TForm1::N21Click);
+    on(uploadButton, &TForm1::N21Click);
+    on(N34, &TForm1::N34Click);
+    on(downloadButton, &TForm1::N34Click);
+    on(manualDownloadButton, &TForm1::ToolbarButton9733Click);
+
+    WatchForDrags(FileList1, "local");
+    WatchForDrags(ftpview, "remote");
+    for (QWidget *list : {static_cast<QWidget *>(FileList1), static_cast<QWidget *>(ftpview)}) {
+        list->setAcceptDrops(true);
+        list->installEventFilter(new PaneDropFilter(this, list));
+    }
+
+    TransferProgress = new QProgressBar(this);
+    TransferProgress->setRange(0, 1000);
+    TransferProgress->setTextVisible(false);
+    TransferProgress->setMaximumWidth(160);
+    TransferProgress->hide();
+    statusBar()->addPermanentWidget(TransferProgress);
+    // The status panels keep their handler; the bar follows the same notices.
+    TMFtp::TMFtpInfoEvent shown = ftp1->OnFtpInfo;
+    ftp1->OnFtpInfo = [this, shown](QObject *sender, FtpInfo info, const QString &addinfo) {
+        if (shown)
+            shown(sender, info, addinfo);
+        ShowTransferProgress(info);
+    };
+}
+
+void TForm1::ShowTransferProgress(FtpInfo info)
+{
+    if (ftp1->ReceivingListing)
+        return;
+    if (info == ftpiFileSize) {
+        TransferProgress->setValue(0);
+        TransferProgress->show();
+    } else if (info == ftpiProgress && CurrentTransferSize > 0) {
+        const qint64 share = std::clamp<qint64>(ftp1->BytesTransferred * 1000 / CurrentTransferSize, 0, 1000);
+        TransferProgress->setValue(int(share));
+        TransferProgress->show();
+    }
+}
+
+bool TForm1::TransferWalkRunning() const
+{
+    return TransferQueue.running() || DeleteWalk.running() || CaseWalk.running() || QueueOwnsSequence
+        || ftp1->Busy();
+}
+
+// ---- drags between the panes ----
+
+bool TForm1::FileList1DragOver(QObject *source) const
+{
+    return source == ftpview;
+}
+
+void TForm1::FileList1DragDrop(QObject *source)
+{
+    if (FileList1DragOver(source))
+        StartDownloadSelection();
+}
+
+bool TForm1::ftpviewDragOver(QObject *source) const
+{
+    return source == FileList1;
+}
+
+void TForm1::ftpviewDragDrop(QObject *source)
+{
+    if (ftpviewDragOver(source))
+        StartUploadSelection();
+}
+
+void TForm1::N34Click()
+{
+    StartDownloadSelection();
+}
+
+void TForm1::N21Click()
+{
+    StartUploadSelection();
+}
+
+// A second walk would take over the running one's completions and lose its
+// pending entries, so a download waits for the running one to end.
+void TForm1::StartDownloadSelection()
+{
+    const QList<int> rows = SelectedRemoteRows();
+    if (rows.isEmpty())
+        return;
+    if (!ftp1->Connected) {
+        SetPanelText(0, u"  没有连接, 不能下载 "_s);
+        return;
+    }
+    if (TransferWalkRunning()) {
+        SetPanelText(0, u"  正在执行其它操作, 请等它结束后再下载 "_s);
+        return;
+    }
+    TransferQueue.NameCase = MainSettings.downfilenamecase;
+    RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory()));
+}
+
+void TForm1::StartUploadSelection()
+{
+    const QList<int> rows = FileList1->SelectedRows();
+    if (rows.isEmpty() || !ftp1->Connected)
+        return;
+    if (TransferWalkRunning()) {
+        SetPanelText(0, u"  正在执行其它操作, 请等它结束后再上传 "_s);
+        return;
+    }
+    QList<LocalItem> selection;
+    for (int row : rows)
+        selection.append({QFileInfo(FileList1->FullPath(row)).fileName(), FileList1->IsDirectory(row)});
+    TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
+    RunTransferStep(TransferQueue.startUpload(selection, LocalDirectory(), ftp1->CurrentDirectory()));
+}
+
+// ---- the queue's side ----
+
+void TForm1::StartDownloadDirectory(const QByteArray &remotePath, const QString &localPath)
+{
+    TransferQueue.NameCase = MainSettings.downfilenamecase;
+    RunTransferStep(TransferQueue.startDownloadDirectory(remotePath, localPath, ftp1->CurrentDirectory()));
+}
+
+void TForm1::StartUploadDirectory(const QString &localPath, const QByteArray &remotePath)
+{
+    TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
+    RunTransferStep(TransferQueue.startUploadDirectory(localPath, remotePath));
+}
+
+QString TForm1::DownloadTargetName(const QString &localPath) const
+{
+    return ConvertDownloadNameCase(localPath, MainSettings.downfilenamecase);
+}
+
+void TForm1::RunAfterTransfer()
+{
+    if (MainSettings.aftertransfer == AfterTransferClose)
+        close();
+    else if (MainSettings.aftertransfer == AfterTransferLogout)
+        ftp1->Quit();
+}
+
+// ---- the walk on the engine ----
+
+void TForm1::RunTransferStep(const TransferStep &step)
+{
+    for (const QString &line : step.log)
+        AppendLog(line, kSkipColor, false);
+    if (!step.removeEmptyLocalDirectory.isEmpty())
+        QDir().rmdir(step.removeEmptyLocalDirectory);  // only when nothing came into it
+    if (step.setBusy)
+        SetBusy();
+    DownloadTreeActive = TransferQueue.DownloadTreeActive;
+    UploadTreeActive = TransferQueue.UploadTreeActive;
+    UploadSourceDir = TransferQueue.UploadSourceDir;
+    UploadTargetDir = platform::DecodeAnsi(TransferQueue.UploadTargetDir);
+    switch (step.kind) {
+    case TransferStep::None:
+        break;
+    case TransferStep::Download:
+        ftp1->RemoteFile = step.remotePath;
+        ftp1->LocalFile = step.localPath;
+        ftp1->Download();
+        break;
+    case TransferStep::Upload:
+        ftp1->LocalFile = step.localPath;
+        ftp1->RemoteFile = step.remotePath;
+        ftp1->Upload();
+        break;
+    case TransferStep::EnterDownloadDirectory:
+        // A directory that cannot be made shows as files that cannot be opened.
+        QDir().mkpath(step.localPath);
+        QDir::setCurrent(step.localPath);
+        SetLocalDirectory(step.localPath);
+        ftp1->ChangeDirectory(step.remotePath);
+        break;
+    case TransferStep::MakeUploadDirectory:
+        QDir::setCurrent(step.localPath);
+        SetLocalDirectory(step.localPath);
+        ftp1->MakeDirectory(step.remotePath);
+        break;
+    case TransferStep::ChangeUploadDirectory:
+        ftp1->ChangeDirectory(step.remotePath);
+        break;
+    case TransferStep::DownloadsEnded:
+        SetIdle();
+        // The pane shows the last directory the walk entered, now complete.
+        EnterLocalDirectory(LocalDirectory());
+        EndTransferSequence();
+        break;
+    case TransferStep::UploadsEnded:
+        // Back to the directory the pane showed before the upload.
+        SetLocalDirectory(ComboBox1->currentText());
+        QDir::setCurrent(LocalDirectory());
+        EndTransferSequence();
+        break;
+    }
+}
+
+void TForm1::EndTransferSequence()
+{
+    TransferProgress->hide();
+    // A directory entry of a running queue: only the queue goes on, and it
+    // runs aftertransfer itself when it is empty.
+    if (QueueOwnsSequence) {
+        QueueContinue();
+        return;
+    }
+    RunAfterTransfer();
+    if (MainSettings.aftertransfer == AfterTransferClose)
+        return;
+    if (ftp1->Connected && !ftp1->Busy())
+        ftp1->List();
+}
+
+void TForm1::ftp1FileReceived()
+{
+    if (TransferQueue.direction() == TransferWalk::Downloading) {
+        RunTransferStep(TransferQueue.onFileReceived());
+        return;
+    }
+    // A file of its own (手工下载): the local pane shows it.
+    TransferProgress->hide();
+    SetLocalDirectory(LocalDirectory());
+}
+
+void TForm1::ftp1FileStored()
+{
+    if (TransferQueue.direction() == TransferWalk::Uploading)
+        RunTransferStep(TransferQueue.onFileStored());
+}
+
+void TForm1::ToolbarButton9733Click()
+{
+    QString url = platform::DecodeAnsi(ftp1->CurrentURL());
+    if (!platform::CurrentDialogs().AskText(this, u"请输入下载路径"_s, u"请输入下载软件全路径"_s, url))
+        return;
+    ftp1->OpenURL(RemoteBytes(url), LocalDirectory());
+}
+
+// afterconnect 3: the whole first listing of a login, recursively, into the
+// local pane's directory.
+void TForm1::StartMirror()
+{
+    N88Click();
+    StartDownloadSelection();
+}

@@ -1,0 +1,391 @@
+#include "mainwindow/transfer_walk.h"
+
+#include "platform/codepage.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool IsLink(const RemoteItem &item)
+{
+    return item.attributes.startsWith('l') || item.attributes.startsWith('L');
+}
+
+QByteArray WithoutTrailingSlash(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
+QString JoinLocalPath(const QString &base, const QString &name)
+{
+    return base.endsWith(u'/') ? base + name : base + u'/' + name;
+}
+
+// A name as a log line can show it: control characters would break the line.
+QString Printable(const QString &text)
+{
+    QString shown = text;
+    for (QChar &c : shown) {
+        if (c.unicode() < 0x20)
+            c = u'?';
+    }
+    return shown;
+}
+
+// What a directory holds, to recognise the same directory reached again
+// under another name through a symbolic link.
+QByteArray ListingSignature(const QList<RemoteItem> &listing)
+{
+    QByteArrayList lines;
+    lines.reserve(listing.size());
+    for (const RemoteItem &item : listing)
+        lines << (item.isDirectory ? "d " : "f ") + item.attributes + ' ' + item.name;
+    std::sort(lines.begin(), lines.end());
+    return QCryptographicHash::hash(lines.join('\n'), QCryptographicHash::Sha1);
+}
+
+bool IsAncestor(const QByteArray &ancestor, const QByteArray &path)
+{
+    if (ancestor == "/")
+        return path.size() > 1 && path.startsWith('/');
+    return path.size() > ancestor.size() && path.startsWith(ancestor) && path.at(ancestor.size()) == '/';
+}
+
+const QString kUnsafeName = u"跳过不安全的名称: "_s;
+const QString kLoop = u"跳过已经进入过的目录(循环链接): "_s;
+const QString kNotEntered = u"不能进入目录, 跳过: "_s;
+const QString kUnreadable = u"不能读取目录, 跳过: "_s;
+
+} // namespace
+
+QString ConvertDownloadNameCase(const QString &localPath, int downfilenamecase)
+{
+    if (downfilenamecase != 2 && downfilenamecase != 3)
+        return localPath;
+    const qsizetype start = localPath.lastIndexOf(u'/') + 1;
+    QString result = localPath;
+    for (qsizetype i = start; i < result.size(); ++i) {
+        const char16_t c = result.at(i).unicode();
+        if (downfilenamecase == 2 && c >= u'a' && c <= u'z')
+            result[i] = QChar(char16_t(c - 32));
+        else if (downfilenamecase == 3 && c >= u'A' && c <= u'Z')
+            result[i] = QChar(char16_t(c + 32));
+    }
+    return result;
+}
+
+bool IsSafeLocalName(const QString &name)
+{
+    return !name.isEmpty() && name != u"."_s && name != u".."_s && !name.contains(u'/') && !name.contains(QChar(0));
+}
+
+TransferWalk::TransferWalk()
+{
+    DecodeRemote = [](const QByteArray &bytes) { return platform::DecodeAnsi(bytes); };
+    ReadLocalDirectory = [](const QString &directory) {
+        QList<LocalItem> items;
+        const QFileInfoList infos = QDir(directory).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo &info : infos)
+            items.append({info.fileName(), info.isDir()});
+        return items;
+    };
+    LocalDirectoryId = [](const QString &directory, std::pair<quint64, quint64> *id) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(directory).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return false;
+        *id = {quint64(st.st_dev), quint64(st.st_ino)};
+        return true;
+    };
+}
+
+void TransferWalk::cancel()
+{
+    PendingRemoteDirs.clear();
+    PendingLocalDirs.clear();
+    PendingRemoteFiles.clear();
+    PendingLocalFiles.clear();
+    DownloadTreeActive = false;
+    UploadTreeActive = false;
+    UploadSourceDir.clear();
+    UploadTargetDir.clear();
+    m_direction = Idle;
+    m_enteringRemote.clear();
+    m_enteringLocal.clear();
+    m_lastListed.clear();
+    m_enteredRemote.clear();
+    m_linkPaths.clear();
+    m_listingSignatures.clear();
+    m_enteredLocal.clear();
+    m_pendingLog.clear();
+}
+
+void TransferWalk::begin(Direction direction)
+{
+    cancel();
+    m_direction = direction;
+}
+
+// ---- downloads ----
+
+void TransferWalk::addRemoteEntry(const RemoteItem &item, const QByteArray &remoteBase, const QString &localBase,
+                                  QStringList *log)
+{
+    const QString localName = DecodeRemote(item.name);
+    if (!IsWalkableName(item.name) || !IsSafeLocalName(localName)) {
+        log->append(kUnsafeName + u'"' + Printable(localName) + u'"');
+        return;
+    }
+    const QByteArray remote = JoinRemotePath(remoteBase, item.name);
+    const QString local = JoinLocalPath(localBase, localName);
+    if (item.isDirectory) {
+        PendingRemoteDirs.append(remote);
+        PendingLocalDirs.append(local);
+        if (IsLink(item))
+            m_linkPaths.insert(WithoutTrailingSlash(remote));
+    } else {
+        PendingRemoteFiles.append(remote);
+        PendingLocalFiles.append(local);
+    }
+}
+
+TransferStep TransferWalk::startDownload(const QList<RemoteItem> &selection, const QByteArray &remoteDirectory,
+                                         const QString &localDirectory)
+{
+    begin(Downloading);
+    m_lastListed = WithoutTrailingSlash(remoteDirectory);
+    for (const RemoteItem &item : selection)
+        addRemoteEntry(item, remoteDirectory, localDirectory, &m_pendingLog);
+    if (PendingRemoteFiles.isEmpty() && PendingRemoteDirs.isEmpty()) {
+        TransferStep step;
+        step.log = m_pendingLog;
+        cancel();
+        return step;
+    }
+    TransferStep step = nextDownload();
+    step.setBusy = true;
+    return step;
+}
+
+TransferStep TransferWalk::startDownloadDirectory(const QByteArray &remotePath, const QString &localPath,
+                                                  const QByteArray &currentDirectory)
+{
+    begin(Downloading);
+    m_lastListed = WithoutTrailingSlash(currentDirectory);
+    PendingRemoteDirs.append(remotePath);
+    PendingLocalDirs.append(localPath);
+    TransferStep step = nextDownload();
+    step.setBusy = true;
+    return step;
+}
+
+TransferStep TransferWalk::nextDownload()
+{
+    TransferStep step;
+    step.log = std::exchange(m_pendingLog, {});
+    if (!PendingRemoteFiles.isEmpty()) {
+        step.kind = TransferStep::Download;
+        step.remotePath = PendingRemoteFiles.takeFirst();
+        step.localPath = ConvertDownloadNameCase(PendingLocalFiles.takeFirst(), NameCase);
+    } else if (!PendingRemoteDirs.isEmpty()) {
+        step.kind = TransferStep::EnterDownloadDirectory;
+        step.remotePath = PendingRemoteDirs.takeFirst();
+        step.localPath = PendingLocalDirs.takeFirst();
+        m_enteringRemote = WithoutTrailingSlash(step.remotePath);
+        m_enteringLocal = step.localPath;
+        DownloadTreeActive = true;
+    } else {
+        step.kind = TransferStep::DownloadsEnded;
+        const QStringList log = step.log;
+        cancel();
+        step.log = log;
+    }
+    return step;
+}
+
+TransferStep TransferWalk::onDownloadListing(const QByteArray &currentDirectory, const QList<RemoteItem> &listing)
+{
+    if (m_direction != Downloading || !DownloadTreeActive)
+        return {};
+    DownloadTreeActive = false;
+    const QByteArray here = WithoutTrailingSlash(currentDirectory);
+    const QString shown = Printable(DecodeRemote(m_enteringRemote));
+    bool skip = false;
+    if (m_enteredRemote.contains(here)) {
+        m_pendingLog << kLoop + shown;
+        skip = true;
+    } else if (m_linkPaths.contains(m_enteringRemote)) {
+        // Reached through a link: a directory that holds exactly what one of
+        // its ancestors in this walk holds is that ancestor again.
+        const QByteArray signature = ListingSignature(listing);
+        for (auto it = m_listingSignatures.cbegin(); it != m_listingSignatures.cend() && !skip; ++it) {
+            if (it.value() == signature && IsAncestor(it.key(), here)) {
+                m_pendingLog << kLoop + shown;
+                skip = true;
+            }
+        }
+    }
+    if (!skip && here != m_enteringRemote && here == m_lastListed) {
+        // The change failed and the listing is of the directory we were in.
+        m_pendingLog << kNotEntered + shown;
+        skip = true;
+    }
+    TransferStep step;
+    if (skip) {
+        const QString emptyDirectory = m_enteringLocal;
+        step = nextDownload();
+        step.removeEmptyLocalDirectory = emptyDirectory;
+        return step;
+    }
+    m_enteredRemote.insert(here);
+    m_lastListed = here;
+    m_listingSignatures.insert(here, ListingSignature(listing));
+    for (const RemoteItem &item : listing)
+        addRemoteEntry(item, currentDirectory, m_enteringLocal, &m_pendingLog);
+    return nextDownload();
+}
+
+TransferStep TransferWalk::onFileReceived()
+{
+    if (m_direction != Downloading || DownloadTreeActive)
+        return {};
+    return nextDownload();
+}
+
+// ---- uploads ----
+
+void TransferWalk::addLocalEntry(const LocalItem &item, const QString &localBase, const QByteArray &remoteBase,
+                                 QStringList *log)
+{
+    const QByteArray remoteName = SpacesToUnderscores(EncodeRemote(item.name));
+    if (!IsSafeLocalName(item.name) || !IsWalkableName(remoteName)) {
+        log->append(kUnsafeName + u'"' + Printable(item.name) + u'"');
+        return;
+    }
+    const QString local = JoinLocalPath(localBase, item.name);
+    const QByteArray remote = JoinRemotePath(remoteBase, remoteName);
+    if (item.isDirectory) {
+        PendingLocalDirs.append(local);
+        PendingRemoteDirs.append(remote);
+    } else {
+        PendingLocalFiles.append(local);
+        PendingRemoteFiles.append(remote);
+    }
+}
+
+TransferStep TransferWalk::startUpload(const QList<LocalItem> &selection, const QString &localDirectory,
+                                       const QByteArray &remoteDirectory)
+{
+    begin(Uploading);
+    for (const LocalItem &item : selection)
+        addLocalEntry(item, localDirectory, remoteDirectory, &m_pendingLog);
+    if (PendingLocalFiles.isEmpty() && PendingLocalDirs.isEmpty()) {
+        TransferStep step;
+        step.log = m_pendingLog;
+        cancel();
+        return step;
+    }
+    TransferStep step = nextUpload();
+    step.setBusy = true;
+    return step;
+}
+
+TransferStep TransferWalk::startUploadDirectory(const QString &localPath, const QByteArray &remotePath)
+{
+    begin(Uploading);
+    PendingLocalDirs.append(localPath);
+    // The queue's target is the remote directory's own name: blanks become "_" as for any upload.
+    const qsizetype slash = remotePath.lastIndexOf('/') + 1;
+    PendingRemoteDirs.append(remotePath.left(slash) + SpacesToUnderscores(remotePath.mid(slash)));
+    TransferStep step = nextUpload();
+    step.setBusy = true;
+    return step;
+}
+
+TransferStep TransferWalk::nextUpload()
+{
+    if (!PendingLocalFiles.isEmpty()) {
+        TransferStep step;
+        step.log = std::exchange(m_pendingLog, {});
+        step.kind = TransferStep::Upload;
+        step.localPath = PendingLocalFiles.takeFirst();
+        step.remotePath = PendingRemoteFiles.takeFirst();
+        return step;
+    }
+    return enterNextUploadDirectory(std::exchange(m_pendingLog, {}));
+}
+
+TransferStep TransferWalk::enterNextUploadDirectory(QStringList log)
+{
+    while (!PendingLocalDirs.isEmpty()) {
+        const QString source = PendingLocalDirs.takeFirst();
+        const QByteArray target = PendingRemoteDirs.takeFirst();
+        std::pair<quint64, quint64> id;
+        if (!LocalDirectoryId(source, &id)) {
+            log << kUnreadable + Printable(source);
+            continue;
+        }
+        if (m_enteredLocal.contains(id)) {
+            log << kLoop + Printable(source);
+            continue;
+        }
+        m_enteredLocal.insert(id);
+        UploadSourceDir = source;
+        UploadTargetDir = target;
+        UploadTreeActive = true;
+        TransferStep step;
+        step.kind = TransferStep::MakeUploadDirectory;
+        step.localPath = source;
+        step.remotePath = target;
+        step.log = log;
+        return step;
+    }
+    TransferStep step;
+    step.kind = TransferStep::UploadsEnded;
+    cancel();
+    step.log = log;
+    return step;
+}
+
+TransferStep TransferWalk::onUploadDirectoryCreated()
+{
+    if (m_direction != Uploading || !UploadTreeActive)
+        return {};
+    TransferStep step;
+    step.kind = TransferStep::ChangeUploadDirectory;
+    step.remotePath = UploadTargetDir;
+    return step;
+}
+
+TransferStep TransferWalk::onUploadDirectoryChanged(const QByteArray &currentDirectory)
+{
+    if (m_direction != Uploading || !UploadTreeActive)
+        return {};
+    UploadTreeActive = false;
+    if (WithoutTrailingSlash(currentDirectory) != WithoutTrailingSlash(UploadTargetDir)) {
+        // Storing here would put the directory's files into another one.
+        m_pendingLog << kNotEntered + Printable(DecodeRemote(UploadTargetDir));
+        return nextUpload();
+    }
+    for (const LocalItem &item : ReadLocalDirectory(UploadSourceDir)) {
+        if (item.isDirectory && item.name.startsWith(u'.'))
+            continue;
+        addLocalEntry(item, UploadSourceDir, currentDirectory, &m_pendingLog);
+    }
+    return nextUpload();
+}
+
+TransferStep TransferWalk::onFileStored()
+{
+    if (m_direction != Uploading || UploadTreeActive)
+        return {};
+    return nextUpload();
+}
