@@ -111,6 +111,11 @@ void TForm1::ftp1ListingDone()
         ftpviewModel->Sort(RemoteListModel::PermissionsColumn, SortDescending);
         ftpview->ShowSortIndicator(RemoteListModel::PermissionsColumn, SortDescending);
     }
+    // afterconnect 2: the batch queue runs after the first listing of a login.
+    if (MainSettings.afterconnect == AfterConnectRunQueue && !AfterConnectDone) {
+        AfterConnectDone = true;
+        N74Click();
+    }
     // afterconnect 3: the site is mirrored into the local pane's directory.
     if (MainSettings.afterconnect == AfterConnectMirror && !AfterConnectDone) {
         AfterConnectDone = true;
@@ -161,9 +166,11 @@ void TForm1::CancelRemoteWalks()
 void TForm1::ftp1DirectoryChanged()
 {
     if (UploadTreeActive) {
-        RunTransferStep(TransferQueue.onUploadDirectoryChanged(ftp1->CurrentDirectory()));
+        RunTransferStep(TransferQueue.onUploadDirectoryChanged(ftp1->CurrentDirectory(), ftp1->Success()));
         return;
     }
+    if (DownloadTreeActive)
+        TransferQueue.onDownloadDirectoryChanged(ftp1->Success());
     ftp1->List();
 }
 

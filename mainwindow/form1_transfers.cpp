@@ -241,7 +241,8 @@ void TForm1::StartDownloadSelection()
         return;
     }
     TransferQueue.NameCase = MainSettings.downfilenamecase;
-    RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory()));
+    RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory(),
+                                                ftpviewModel->allItems()));
 }
 
 void TForm1::StartUploadSelection()
@@ -265,7 +266,7 @@ void TForm1::StartUploadSelection()
 void TForm1::StartDownloadDirectory(const QByteArray &remotePath, const QString &localPath)
 {
     TransferQueue.NameCase = MainSettings.downfilenamecase;
-    RunTransferStep(TransferQueue.startDownloadDirectory(remotePath, localPath, ftp1->CurrentDirectory()));
+    RunTransferStep(TransferQueue.startDownloadDirectory(remotePath, localPath));
 }
 
 void TForm1::StartUploadDirectory(const QString &localPath, const QByteArray &remotePath)

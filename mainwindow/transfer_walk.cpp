@@ -120,7 +120,7 @@ void TransferWalk::cancel()
     m_direction = Idle;
     m_enteringRemote.clear();
     m_enteringLocal.clear();
-    m_lastListed.clear();
+    m_changeFailed = false;
     m_enteredRemote.clear();
     m_linkPaths.clear();
     m_listingSignatures.clear();
@@ -158,10 +158,11 @@ void TransferWalk::addRemoteEntry(const RemoteItem &item, const QByteArray &remo
 }
 
 TransferStep TransferWalk::startDownload(const QList<RemoteItem> &selection, const QByteArray &remoteDirectory,
-                                         const QString &localDirectory)
+                                         const QString &localDirectory, const QList<RemoteItem> &wholeListing)
 {
     begin(Downloading);
-    m_lastListed = WithoutTrailingSlash(remoteDirectory);
+    // A link among the selection that leads back here is a loop as well.
+    m_listingSignatures.insert(WithoutTrailingSlash(remoteDirectory), ListingSignature(wholeListing));
     for (const RemoteItem &item : selection)
         addRemoteEntry(item, remoteDirectory, localDirectory, &m_pendingLog);
     if (PendingRemoteFiles.isEmpty() && PendingRemoteDirs.isEmpty()) {
@@ -175,11 +176,9 @@ TransferStep TransferWalk::startDownload(const QList<RemoteItem> &selection, con
     return step;
 }
 
-TransferStep TransferWalk::startDownloadDirectory(const QByteArray &remotePath, const QString &localPath,
-                                                  const QByteArray &currentDirectory)
+TransferStep TransferWalk::startDownloadDirectory(const QByteArray &remotePath, const QString &localPath)
 {
     begin(Downloading);
-    m_lastListed = WithoutTrailingSlash(currentDirectory);
     PendingRemoteDirs.append(remotePath);
     PendingLocalDirs.append(localPath);
     TransferStep step = nextDownload();
@@ -201,6 +200,7 @@ TransferStep TransferWalk::nextDownload()
         step.localPath = PendingLocalDirs.takeFirst();
         m_enteringRemote = WithoutTrailingSlash(step.remotePath);
         m_enteringLocal = step.localPath;
+        m_changeFailed = false;
         DownloadTreeActive = true;
     } else {
         step.kind = TransferStep::DownloadsEnded;
@@ -219,7 +219,11 @@ TransferStep TransferWalk::onDownloadListing(const QByteArray &currentDirectory,
     const QByteArray here = WithoutTrailingSlash(currentDirectory);
     const QString shown = Printable(DecodeRemote(m_enteringRemote));
     bool skip = false;
-    if (m_enteredRemote.contains(here)) {
+    if (m_changeFailed) {
+        // The listing is of the directory the server stayed in.
+        m_pendingLog << kNotEntered + shown;
+        skip = true;
+    } else if (m_enteredRemote.contains(here)) {
         m_pendingLog << kLoop + shown;
         skip = true;
     } else if (m_linkPaths.contains(m_enteringRemote)) {
@@ -233,24 +237,23 @@ TransferStep TransferWalk::onDownloadListing(const QByteArray &currentDirectory,
             }
         }
     }
-    if (!skip && here != m_enteringRemote && here == m_lastListed) {
-        // The change failed and the listing is of the directory we were in.
-        m_pendingLog << kNotEntered + shown;
-        skip = true;
-    }
-    TransferStep step;
     if (skip) {
         const QString emptyDirectory = m_enteringLocal;
-        step = nextDownload();
+        TransferStep step = nextDownload();
         step.removeEmptyLocalDirectory = emptyDirectory;
         return step;
     }
     m_enteredRemote.insert(here);
-    m_lastListed = here;
     m_listingSignatures.insert(here, ListingSignature(listing));
     for (const RemoteItem &item : listing)
         addRemoteEntry(item, currentDirectory, m_enteringLocal, &m_pendingLog);
     return nextDownload();
+}
+
+void TransferWalk::onDownloadDirectoryChanged(bool entered)
+{
+    if (m_direction == Downloading && DownloadTreeActive)
+        m_changeFailed = !entered;
 }
 
 TransferStep TransferWalk::onFileReceived()
@@ -365,12 +368,12 @@ TransferStep TransferWalk::onUploadDirectoryCreated()
     return step;
 }
 
-TransferStep TransferWalk::onUploadDirectoryChanged(const QByteArray &currentDirectory)
+TransferStep TransferWalk::onUploadDirectoryChanged(const QByteArray &currentDirectory, bool entered)
 {
     if (m_direction != Uploading || !UploadTreeActive)
         return {};
     UploadTreeActive = false;
-    if (WithoutTrailingSlash(currentDirectory) != WithoutTrailingSlash(UploadTargetDir)) {
+    if (!entered || WithoutTrailingSlash(currentDirectory) != WithoutTrailingSlash(UploadTargetDir)) {
         // Storing here would put the directory's files into another one.
         m_pendingLog << kNotEntered + Printable(DecodeRemote(UploadTargetDir));
         return nextUpload();

@@ -88,12 +88,15 @@ public:
     Direction direction() const { return m_direction; }
     bool running() const { return m_direction != Idle; }
 
-    // A selection of the remote list dropped on the local list.
+    // A selection of the remote list dropped on the local list; wholeListing
+    // is everything the remote directory holds.
     TransferStep startDownload(const QList<RemoteItem> &selection, const QByteArray &remoteDirectory,
-                               const QString &localDirectory);
+                               const QString &localDirectory, const QList<RemoteItem> &wholeListing);
     // One remote directory into one local directory (the queue's directory entries).
-    TransferStep startDownloadDirectory(const QByteArray &remotePath, const QString &localPath,
-                                        const QByteArray &currentDirectory);
+    TransferStep startDownloadDirectory(const QByteArray &remotePath, const QString &localPath);
+    // The engine's answer to this walk's directory change: false when the
+    // server refused it (the listing that follows is of where it stayed).
+    void onDownloadDirectoryChanged(bool entered);
     // The listing that followed one of this walk's directory changes.
     TransferStep onDownloadListing(const QByteArray &currentDirectory, const QList<RemoteItem> &listing);
     TransferStep onFileReceived();
@@ -103,7 +106,7 @@ public:
                              const QByteArray &remoteDirectory);
     TransferStep startUploadDirectory(const QString &localPath, const QByteArray &remotePath);
     TransferStep onUploadDirectoryCreated();
-    TransferStep onUploadDirectoryChanged(const QByteArray &currentDirectory);
+    TransferStep onUploadDirectoryChanged(const QByteArray &currentDirectory, bool entered);
     TransferStep onFileStored();
 
     // Forgets everything.
@@ -122,7 +125,7 @@ private:
     Direction m_direction = Idle;
     QByteArray m_enteringRemote;
     QString m_enteringLocal;
-    QByteArray m_lastListed;  // the directory the server was in before the change
+    bool m_changeFailed = false;
     QSet<QByteArray> m_enteredRemote;          // server paths already listed in this walk
     QSet<QByteArray> m_linkPaths;              // remote paths reached through a symbolic link
     QHash<QByteArray, QByteArray> m_listingSignatures;  // entered path -> what it held
