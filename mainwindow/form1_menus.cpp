@@ -195,9 +195,7 @@ void TForm1::DisableCommandsOfLaterParts()
 {
     const QList<QAction *> actions = {
         N2, siteManagerButton,
-        queueDownButton, queueUpButton, queueDeleteButton, queueDeleteAllButton, queueStartButton,
         N37,
-        N74, N75, N73, N76, N77, N78, N79,
     };
     for (QAction *action : actions)
         action->setEnabled(false);

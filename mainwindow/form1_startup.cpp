@@ -51,6 +51,7 @@ TForm1::TForm1(QWidget *parent)
     WireRemotePane();
     WireLocalPane();
     WireTransfers();
+    WireQueue();
     DisableCommandsOfLaterParts();
 
     OpenDocument = [](const QString &path) { return platform::ShellOpen(path); };

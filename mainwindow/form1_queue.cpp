@@ -1,0 +1,311 @@
+// The batch queue: drops from both lists, its commands, and the run of its
+// entries one at a time from the top. Files go with the engine's twin
+// transfers (Downloadii/Uploadii), whose completions continue the queue;
+// directories go with the walks between the panes, whose end continues it
+// while the queue owns the sequence.
+
+#include "mainwindow/tform1.h"
+
+#include "engine/ftp.h"
+#include "mainwindow/queue_model.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
+#include "mainwindow/remote_tree_walks.h"
+#include "platform/codepage.h"
+#include "widgets/file_list.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QShortcut>
+#include <QTreeView>
+
+namespace {
+
+const QColor kSkipColor(255, 0, 0);
+
+// Drags and drops on the queue's viewport, handed to the window's handlers
+// with the list the drag came from.
+class QueueDropFilter : public QObject {
+public:
+    QueueDropFilter(TForm1 *form) : QObject(form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDragMoveEvent *>(event);
+            if (form_->spoolDragOver(Origin(drag))) {
+                // A copy: the list the entries came from keeps them.
+                drag->setDropAction(Qt::CopyAction);
+                drag->accept();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            QObject *origin = Origin(drop);
+            if (!form_->spoolDragOver(origin)) {
+                drop->ignore();
+                return true;
+            }
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            form_->spoolDragDrop(origin);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    // The pane list whose view started the drag; none for drags from outside.
+    QObject *Origin(const QDropEvent *event) const
+    {
+        auto *source = qobject_cast<QWidget *>(event->source());
+        for (QWidget *list : {static_cast<QWidget *>(form_->FileList1), static_cast<QWidget *>(form_->ftpview)}) {
+            if (source && (source == list || list->isAncestorOf(source)))
+                return list;
+        }
+        return nullptr;
+    }
+
+    TForm1 *form_;
+};
+
+} // namespace
+
+void TForm1::WireQueue()
+{
+    ftp1->OnFileReceivedii = [this](QObject *) { ftp1FileReceivedii(); };
+    ftp1->OnFileStoredii = [this](QObject *) { ftp1FileStoredii(); };
+
+    spool->setAcceptDrops(true);
+    spool->viewport()->setAcceptDrops(true);
+    spool->viewport()->installEventFilter(new QueueDropFilter(this));
+    auto *deleteKey = new QShortcut(QKeySequence::Delete, spool, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(deleteKey, &QShortcut::activated, this, &TForm1::N73Click);
+
+    auto on = [this](QAction *action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    on(N74, &TForm1::N74Click);
+    on(queueStartButton, &TForm1::N74Click);
+    on(N75, &TForm1::N75Click);
+    on(queueDeleteAllButton, &TForm1::N75Click);
+    on(N73, &TForm1::N73Click);
+    on(queueDeleteButton, &TForm1::N73Click);
+    on(N76, &TForm1::N76Click);
+    on(N77, &TForm1::N77Click);
+    on(N78, &TForm1::N78Click);
+    on(queueUpButton, &TForm1::N78Click);
+    on(N79, &TForm1::N79Click);
+    on(queueDownButton, &TForm1::N79Click);
+    connect(QueueMenu, &QMenu::aboutToShow, this, &TForm1::QueueMenuPopup);
+}
+
+QList<int> TForm1::SelectedQueueRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : spool->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QueueConditions TForm1::QueueState() const
+{
+    QueueConditions conditions;
+    conditions.engineBusy = ftp1->Busy();
+    conditions.connected = ftp1->Connected;
+    conditions.running = QueueOwnsSequence;
+    conditions.selectedRows = SelectedQueueRows();
+    conditions.count = spoolModel->count();
+    return conditions;
+}
+
+// The menu offers what its commands would do now.
+void TForm1::QueueMenuPopup()
+{
+    const QueueConditions state = QueueState();
+    const std::pair<QAction *, QueueCommand> items[] = {
+        {N74, QueueCommand::Start},        {N75, QueueCommand::DeleteAll},    {N73, QueueCommand::Delete},
+        {N76, QueueCommand::MoveToTop},    {N77, QueueCommand::MoveToBottom}, {N78, QueueCommand::MoveUp},
+        {N79, QueueCommand::MoveDown},
+    };
+    for (const auto &[item, command] : items)
+        item->setEnabled(QueueCommandAllowed(command, state));
+}
+
+bool TForm1::spoolDragOver(QObject *source) const
+{
+    return source && (source == FileList1 || source == ftpview);
+}
+
+void TForm1::spoolDragDrop(QObject *source)
+{
+    if (source == FileList1)
+        AddLocalEntriesToQueue();
+    else if (source == ftpview)
+        AddRemoteEntriesToQueue();
+}
+
+// Uploads: offline the target is only the name; starting the queue puts the
+// remote directory of that moment before it.
+void TForm1::AddLocalEntriesToQueue()
+{
+    QList<QueueEntry> entries;
+    for (int row : FileList1->SelectedRows()) {
+        const TFileListItem &item = FileList1->Item(row);
+        QueueEntry e;
+        e.direction = QueueEntry::Upload;
+        e.isDirectory = item.IsDir;
+        e.localPath = item.FullPath();
+        e.sizeText = FileList1->Model()->Text(item, fiSize);
+        const QByteArray name = RemoteBytes(item.Name);
+        e.remotePath = ftp1->Connected ? JoinRemotePath(ftp1->CurrentDirectory(), name) : name;
+        entries << e;
+    }
+    spoolModel->Append(entries);
+}
+
+// Downloads: the local target is built from the name the server listed, so a
+// name that would point outside the local directory is left out.
+void TForm1::AddRemoteEntriesToQueue()
+{
+    const QString localDirectory = LocalDirectory().isEmpty() ? QDir::currentPath() : LocalDirectory();
+    QList<QueueEntry> entries;
+    for (int row : SelectedRemoteRows()) {
+        const RemoteEntry &listed = ftpviewModel->entry(row);
+        if (!IsWalkableName(listed.name)) {
+            AppendLog(QStringLiteral("跳过不安全的名称: ") + listed.displayName, kSkipColor, false);
+            continue;
+        }
+        QueueEntry e;
+        e.direction = QueueEntry::Download;
+        e.isDirectory = listed.isDirectory;
+        e.remotePath = JoinRemotePath(ftp1->CurrentDirectory(), listed.name);
+        e.localPath = JoinLocal(localDirectory, platform::DecodeAnsi(listed.name));
+        e.sizeText = listed.isDirectory ? QString() : listed.sizeText;
+        entries << e;
+    }
+    spoolModel->Append(entries);
+}
+
+void TForm1::N74Click()
+{
+    if (!QueueCommandAllowed(QueueCommand::Start, QueueState()))
+        return;
+    spoolModel->CompleteUploadTargets(ftp1->CurrentDirectory());
+    TransferQueue = TTransferQueue();
+    QueueOwnsSequence = true;
+    RunQueueStep(spoolModel->Start(ftp1->Connected));
+}
+
+void TForm1::N75Click()
+{
+    if (QueueCommandAllowed(QueueCommand::DeleteAll, QueueState()))
+        spoolModel->Clear();
+}
+
+void TForm1::N73Click()
+{
+    const QueueConditions state = QueueState();
+    if (QueueCommandAllowed(QueueCommand::Delete, state))
+        spoolModel->Remove(state.selectedRows);
+}
+
+void TForm1::N76Click()
+{
+    const QueueConditions state = QueueState();
+    if (QueueCommandAllowed(QueueCommand::MoveToTop, state))
+        spoolModel->MoveToTop(state.selectedRows);
+}
+
+void TForm1::N77Click()
+{
+    const QueueConditions state = QueueState();
+    if (QueueCommandAllowed(QueueCommand::MoveToBottom, state))
+        spoolModel->MoveToBottom(state.selectedRows);
+}
+
+void TForm1::N78Click()
+{
+    const QueueConditions state = QueueState();
+    if (QueueCommandAllowed(QueueCommand::MoveUp, state))
+        spoolModel->MoveUp(state.selectedRows.first());
+}
+
+void TForm1::N79Click()
+{
+    const QueueConditions state = QueueState();
+    if (QueueCommandAllowed(QueueCommand::MoveDown, state))
+        spoolModel->MoveDown(state.selectedRows.first());
+}
+
+void TForm1::ftp1FileReceivedii()
+{
+    QueueContinue();
+}
+
+void TForm1::ftp1FileStoredii()
+{
+    QueueContinue();
+}
+
+// Only a sequence the queue started may remove its top entry.
+void TForm1::QueueContinue()
+{
+    if (!QueueOwnsSequence)
+        return;
+    RunQueueStep(spoolModel->Continue(ftp1->Connected));
+}
+
+void TForm1::RunQueueStep(const QueueStep &step)
+{
+    switch (step.kind) {
+    case QueueStep::None:
+        break;
+    case QueueStep::Stop:
+        // The connection is gone: the entries stay for the next 开始传输.
+        QueueOwnsSequence = false;
+        SetIdle();
+        break;
+    case QueueStep::End:
+        QueueOwnsSequence = false;
+        SetLocalDirectory(QDir::currentPath());
+        RunAfterTransfer();
+        if (!ftp1->Busy())
+            ftp1->List();
+        break;
+    case QueueStep::UploadFile:
+        // The target as queued: blanks stay, unlike the uploads between panes.
+        ftp1->LocalFile = step.localPath;
+        ftp1->RemoteFile = step.remotePath;
+        SetBusy();
+        ftp1->Uploadii();
+        break;
+    case QueueStep::DownloadFile:
+        ftp1->RemoteFile = step.remotePath;
+        SetBusy();
+        ftp1->LocalFile = DownloadTargetName(step.localPath);
+        ftp1->Downloadii();
+        break;
+    case QueueStep::UploadDirectory:
+        SetBusy();
+        StartUploadDirectory(step.localPath, step.remotePath);
+        break;
+    case QueueStep::DownloadDirectory:
+        SetBusy();
+        StartDownloadDirectory(step.remotePath, step.localPath);
+        break;
+    }
+}

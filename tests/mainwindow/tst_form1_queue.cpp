@@ -1,0 +1,550 @@
+// The batch queue against real FTP servers: entries run one at a time from
+// the top and leave as they complete, uploads added offline get the remote
+// directory, directory entries finish before the next entry, afterconnect 2
+// runs the queue once per login, failed entries give way to the next, a lost
+// connection keeps the entries, and the commands that would disturb a running
+// queue are refused. Results are checked on the server's disk and the local one.
+
+#include "form1_fixture.h"
+
+#include "engine/ftp.h"
+#include "mainwindow/main_settings.h"
+#include "mainwindow/queue_model.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
+#include "mainwindow/remote_tree_walks.h"
+#include "support/peer_server.h"
+#include "widgets/combobox98.h"
+#include "widgets/file_list.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using testsupport::PeerServer;
+
+namespace {
+
+bool WriteLocal(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray ReadLocal(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A content that tells files apart and is big enough for several reads.
+QByteArray Content(const QString &name, int kib = 64)
+{
+    QByteArray bytes;
+    while (bytes.size() < kib * 1024)
+        bytes += name.toUtf8() + ':' + QByteArray::number(bytes.size()) + '\n';
+    return bytes;
+}
+
+QStringList Sources(const TForm1 &form)
+{
+    QStringList sources;
+    for (int row = 0; row < form.spoolModel->count(); ++row)
+        sources << form.spoolModel->data(form.spoolModel->index(row, QueueModel::SourceColumn)).toString();
+    return sources;
+}
+
+// The commands the window sent, from the blue lines of the log.
+QStringList Commands(const TForm1 &form, const QStringList &verbs)
+{
+    QStringList commands;
+    for (const LogLine &line : LogLines(form)) {
+        if (line.color == QColor(0, 0, 255) && verbs.contains(line.text.section(u' ', 0, 0)))
+            commands << line.text;
+    }
+    return commands;
+}
+
+bool Idle(const TForm1 &form)
+{
+    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy;
+}
+
+void SelectRemote(TForm1 &form, const QStringList &names)
+{
+    form.ftpview->SelectionModel()->clear();
+    for (const QString &name : names) {
+        const int row = form.ftpviewModel->rowOfName(name.toUtf8());
+        QVERIFY2(row >= 0, qPrintable(name));
+        form.ftpview->SetSelected(row, true);
+    }
+}
+
+void SelectLocal(TForm1 &form, const QStringList &names)
+{
+    form.FileList1->SelectionModel()->clear();
+    for (const QString &name : names) {
+        int found = -1;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (int row = 0; row < form.FileList1->Count(); ++row) {
+                    if (form.FileList1->Caption(row) == name)
+                        found = row;
+                }
+                return found >= 0;
+            }(),
+            3000);
+        form.FileList1->SetSelected(found, true);
+    }
+}
+
+void SelectQueueRows(TForm1 &form, const QList<int> &rows)
+{
+    QItemSelectionModel *selection = form.spool->selectionModel();
+    selection->clear();
+    for (int row : rows)
+        selection->select(form.spoolModel->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+} // namespace
+
+class TestForm1Queue : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void twoFilesInOrder_data();
+    void twoFilesInOrder();
+    void offlineUploadGetsRemoteDirectory_data();
+    void offlineUploadGetsRemoteDirectory();
+    void directoryEntryBeforeNext_data();
+    void directoryEntryBeforeNext();
+    void afterConnectRunsQueueOncePerLogin();
+    void failedEntryGivesWayToNext_data();
+    void failedEntryGivesWayToNext();
+    void refusedWhileRunning();
+    void lostConnectionKeepsEntries();
+
+private:
+    void AddServerColumn();
+    PeerServer *Server();
+    bool Login(TForm1 &form, PeerServer &server);
+    QByteArray Remote(const PeerServer &server, const QString &relative) const;
+    void ShowLocal(TForm1 &form, const QString &directory);
+
+    std::map<PeerServer::Kind, std::unique_ptr<PeerServer>> servers_;
+    std::unique_ptr<SettingsFolder> settings_;
+    std::unique_ptr<ScopedScriptedDialogs> dialogs_;
+    std::unique_ptr<QTemporaryDir> local_;
+    QString startDirectory_;
+};
+
+void TestForm1Queue::initTestCase()
+{
+    for (PeerServer::Kind kind : {PeerServer::Kind::Pyftpdlib, PeerServer::Kind::Vsftpd}) {
+        QString why;
+        if (!PeerServer::Available(kind, &why)) {
+            qWarning("%s", qPrintable(why));
+            continue;
+        }
+        auto server = PeerServer::Start(kind, &why);
+        QVERIFY2(server, qPrintable(why));
+        servers_[kind] = std::move(server);
+    }
+    if (!servers_.count(PeerServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib is not available");
+}
+
+void TestForm1Queue::init()
+{
+    startDirectory_ = QDir::currentPath();
+    settings_ = std::make_unique<SettingsFolder>();
+    dialogs_ = std::make_unique<ScopedScriptedDialogs>();
+    local_ = std::make_unique<QTemporaryDir>();
+    MainSettings = TMainSettings();
+    for (auto &[kind, server] : servers_) {
+        QDir(server->Root()).removeRecursively();
+        QDir().mkpath(server->Root());
+        server->HandOverTree();
+    }
+}
+
+void TestForm1Queue::cleanup()
+{
+    QCOMPARE((*dialogs_)->UnexpectedCount(), 0);
+    dialogs_.reset();
+    settings_.reset();
+    local_.reset();
+    MainSettings = TMainSettings();
+    QDir::setCurrent(startDirectory_);
+}
+
+void TestForm1Queue::AddServerColumn()
+{
+    QTest::addColumn<int>("server");
+}
+
+PeerServer *TestForm1Queue::Server()
+{
+    QFETCH(int, server);
+    auto it = servers_.find(PeerServer::Kind(server));
+    return it == servers_.end() ? nullptr : it->second.get();
+}
+
+bool TestForm1Queue::Login(TForm1 &form, PeerServer &server)
+{
+    form.show();
+    form.server->setEditText(server.Host());
+    form.port->setValue(server.Port());
+    form.username->setText(server.User());
+    form.password->setText(server.Password());
+    form.Button1Click();
+    return QTest::qWaitFor([&] { return Idle(form) && form.ftppath->count() > 0; }, 10000);
+}
+
+QByteArray TestForm1Queue::Remote(const PeerServer &server, const QString &relative) const
+{
+    return JoinRemotePath(server.LoginDirectory(), relative.toUtf8());
+}
+
+void TestForm1Queue::ShowLocal(TForm1 &form, const QString &directory)
+{
+    QDir().mkpath(directory);
+    QDir::setCurrent(directory);
+    form.SetLocalDirectory(directory);
+}
+
+#define SERVER_ROWS(name)                                                                                      \
+    QTest::newRow(name " pyftpdlib") << int(PeerServer::Kind::Pyftpdlib);                                     \
+    QTest::newRow(name " vsftpd") << int(PeerServer::Kind::Vsftpd)
+
+#define NEED_SERVER(server)                                                                                    \
+    PeerServer *server = Server();                                                                             \
+    if (!server)                                                                                               \
+        QSKIP("server not available here")
+
+void TestForm1Queue::twoFilesInOrder_data()
+{
+    AddServerColumn();
+    SERVER_ROWS("two files");
+}
+
+void TestForm1Queue::twoFilesInOrder()
+{
+    NEED_SERVER(server);
+    const QByteArray first = Content(u"first"_s, 512), second = Content(u"second"_s);
+    QVERIFY(server->PutFile(u"pub/1 first.bin"_s, first));
+    QVERIFY(server->PutFile(u"pub/2 second.bin"_s, second));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString target = local_->filePath(u"in"_s);
+    ShowLocal(form, target);
+    QVERIFY(Login(form, *server));
+    form.ftp1->ChangeDirectory(Remote(*server, u"pub"_s));
+    QTRY_VERIFY(Idle(form) && form.ftpviewModel->rowOfName("2 second.bin") >= 0);
+
+    // Dropped in the queue in reverse order: the queue's order is what runs.
+    SelectRemote(form, {u"2 second.bin"_s});
+    form.spoolDragDrop(form.ftpview);
+    SelectRemote(form, {u"1 first.bin"_s});
+    form.spoolDragDrop(form.ftpview);
+    QCOMPARE(Sources(form), (QStringList{QString::fromUtf8(Remote(*server, u"pub/2 second.bin"_s)),
+                                         QString::fromUtf8(Remote(*server, u"pub/1 first.bin"_s))}));
+    QCOMPARE(form.spoolModel->entry(0).localPath, target + u"/2 second.bin"_s);
+    QCOMPARE(form.spoolModel->entry(0).sizeText, QString::number(second.size()));
+    QCOMPARE(form.spoolModel->data(form.spoolModel->index(0, 0), QueueModel::DirectionRole).toInt(),
+             int(QueueEntry::Download));
+
+    // Each row leaves when its own file has arrived whole, the other not before.
+    QStringList removals;
+    connect(form.spoolModel, &QAbstractItemModel::rowsAboutToBeRemoved, &form, [&] {
+        removals << u"%1:%2:%3"_s.arg(form.spoolModel->entry(0).localPath.section(u'/', -1))
+                        .arg(ReadLocal(target + u"/2 second.bin"_s) == second)
+                        .arg(QFileInfo::exists(target + u"/1 first.bin"_s));
+    });
+    // Something new on the server shows only if the list is read again at the end.
+    QVERIFY(server->PutFile(u"pub/3 new.bin"_s, "n"));
+    form.N74Click();
+    QVERIFY(form.QueueOwnsSequence);
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
+    QCOMPARE(removals, (QStringList{u"2 second.bin:1:0"_s, u"1 first.bin:1:1"_s}));
+    QCOMPARE(ReadLocal(target + u"/1 first.bin"_s), first);
+    QTRY_VERIFY(form.ftpviewModel->rowOfName("3 new.bin") >= 0);
+    QVERIFY(!form.QueueOwnsSequence);
+    const QStringList commands = Commands(form, {u"RETR"_s, u"LIST"_s});
+    QCOMPARE(commands.mid(commands.size() - 3),
+             (QStringList{u"RETR "_s + QString::fromUtf8(Remote(*server, u"pub/2 second.bin"_s)),
+                          u"RETR "_s + QString::fromUtf8(Remote(*server, u"pub/1 first.bin"_s)), u"LIST"_s}));
+}
+
+void TestForm1Queue::offlineUploadGetsRemoteDirectory_data()
+{
+    AddServerColumn();
+    SERVER_ROWS("offline upload");
+}
+
+void TestForm1Queue::offlineUploadGetsRemoteDirectory()
+{
+    NEED_SERVER(server);
+    const QByteArray content = Content(u"up"_s);
+    const QString source = local_->filePath(u"out"_s);
+    QVERIFY(WriteLocal(source + u"/上传 a.txt"_s, content));
+    QVERIFY(server->MakeDirectory(u"into"_s));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    form.show();
+    ShowLocal(form, source);
+    SelectLocal(form, {u"上传 a.txt"_s});
+    QVERIFY(form.spoolDragOver(form.FileList1));
+    QVERIFY(!form.spoolDragOver(nullptr));
+    form.spoolDragDrop(form.FileList1);
+    QCOMPARE(form.spoolModel->count(), 1);
+    QCOMPARE(form.spoolModel->data(form.spoolModel->index(0, QueueModel::TargetColumn)).toString(),
+             u"上传 a.txt"_s);
+    QCOMPARE(form.spoolModel->data(form.spoolModel->index(0, QueueModel::SourceColumn)).toString(),
+             source + u"/上传 a.txt"_s);
+    QCOMPARE(form.spoolModel->entry(0).sizeText.trimmed(), QString::number(content.size()));
+
+    // Offline the queue does not start.
+    form.N74Click();
+    QVERIFY(!form.QueueOwnsSequence);
+    QCOMPARE(form.spoolModel->count(), 1);
+
+    QVERIFY(Login(form, *server));
+    form.ftp1->ChangeDirectory(Remote(*server, u"into"_s));
+    QTRY_VERIFY(Idle(form) && form.ftp1->CurrentDirectory() == Remote(*server, u"into"_s));
+    form.N74Click();
+    // The target became the directory of that moment, the name kept as it is.
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
+    QCOMPARE(server->ReadFile(u"into/上传 a.txt"_s), content);
+    QTRY_VERIFY(form.ftpviewModel->rowOfName("上传 a.txt") >= 0);
+}
+
+void TestForm1Queue::directoryEntryBeforeNext_data()
+{
+    AddServerColumn();
+    QTest::addColumn<bool>("upload");
+    QTest::newRow("download pyftpdlib") << int(PeerServer::Kind::Pyftpdlib) << false;
+    QTest::newRow("download vsftpd") << int(PeerServer::Kind::Vsftpd) << false;
+    QTest::newRow("upload pyftpdlib") << int(PeerServer::Kind::Pyftpdlib) << true;
+    QTest::newRow("upload vsftpd") << int(PeerServer::Kind::Vsftpd) << true;
+}
+
+void TestForm1Queue::directoryEntryBeforeNext()
+{
+    NEED_SERVER(server);
+    QFETCH(bool, upload);
+    const QStringList treeFiles = {u"tree/a.txt"_s, u"tree/sub/b.txt"_s, u"tree/sub/deeper/c.txt"_s,
+                                   u"tree/z/d.txt"_s};
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = local_->filePath(u"here"_s);
+    ShowLocal(form, local);
+    for (const QString &file : treeFiles) {
+        QVERIFY(upload ? WriteLocal(local + u'/' + file, Content(file, 8)) : server->PutFile(file, Content(file, 8)));
+    }
+    QVERIFY(upload ? WriteLocal(local + u"/after.txt"_s, "after") : server->PutFile(u"after.txt"_s, "after"));
+    QVERIFY(Login(form, *server));
+    if (upload) {
+        form.SetLocalDirectory(local);
+        SelectLocal(form, {u"tree"_s});
+        form.spoolDragDrop(form.FileList1);
+        SelectLocal(form, {u"after.txt"_s});
+        form.spoolDragDrop(form.FileList1);
+    } else {
+        SelectRemote(form, {u"tree"_s});
+        form.spoolDragDrop(form.ftpview);
+        SelectRemote(form, {u"after.txt"_s});
+        form.spoolDragDrop(form.ftpview);
+    }
+    QCOMPARE(form.spoolModel->count(), 2);
+    QVERIFY(form.spoolModel->entry(0).isDirectory);
+    QVERIFY(form.spoolModel->entry(0).sizeText.isEmpty());
+
+    // When the directory entry leaves the queue, its whole tree has landed and
+    // the next entry has not started.
+    auto landed = [&](const QString &relative) {
+        return upload ? server->ReadFile(relative) == Content(relative, 8)
+                      : ReadLocal(local + u'/' + relative) == Content(relative, 8);
+    };
+    QStringList atRemoval;
+    connect(form.spoolModel, &QAbstractItemModel::rowsAboutToBeRemoved, &form, [&] {
+        QString state;
+        for (const QString &file : treeFiles)
+            state += landed(file) ? u'1' : u'0';
+        state += (upload ? server->Exists(u"after.txt"_s) : QFileInfo::exists(local + u"/after.txt"_s)) ? u'1'
+                                                                                                          : u'0';
+        atRemoval << state;
+    });
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 8000);
+    QCOMPARE(atRemoval, (QStringList{u"11110"_s, u"11111"_s}));
+}
+
+void TestForm1Queue::afterConnectRunsQueueOncePerLogin()
+{
+    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
+    const QString source = local_->filePath(u"out"_s);
+    QVERIFY(WriteLocal(source + u"/one.txt"_s, "one"));
+    QVERIFY(WriteLocal(source + u"/two.txt"_s, "two"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    form.show();
+    // The window read its settings when it was made.
+    MainSettings.afterconnect = AfterConnectRunQueue;
+    ShowLocal(form, source);
+    SelectLocal(form, {u"one.txt"_s});
+    form.spoolDragDrop(form.FileList1);
+
+    // The first listing of the login starts the queue.
+    QVERIFY(Login(form, server));
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
+    QCOMPARE(server.ReadFile(u"one.txt"_s), QByteArray("one"));
+
+    // Later listings of the same login do not.
+    SelectLocal(form, {u"two.txt"_s});
+    form.spoolDragDrop(form.FileList1);
+    const int lists = Commands(form, {u"LIST"_s}).size();
+    form.refreshClick();
+    QTRY_VERIFY(Commands(form, {u"LIST"_s}).size() == lists + 1 && Idle(form));
+    QTest::qWait(200);
+    QCOMPARE(form.spoolModel->count(), 1);
+    QVERIFY(!server.Exists(u"two.txt"_s));
+
+    // The next login runs it once more.
+    (**dialogs_).QueueButton(platform::Dialogs::Ok);
+    form.password->setText(server.Password());
+    form.Button1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0, 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.ReadFile(u"two.txt"_s), QByteArray("two"), 5000);
+}
+
+void TestForm1Queue::failedEntryGivesWayToNext_data()
+{
+    QTest::addColumn<bool>("upload");
+    QTest::newRow("upload of a local file that is gone") << true;
+    QTest::newRow("download into a local directory that cannot be made") << false;
+}
+
+void TestForm1Queue::failedEntryGivesWayToNext()
+{
+    QFETCH(bool, upload);
+    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
+    const QString local = local_->filePath(u"l"_s);
+    if (upload) {
+        QVERIFY(WriteLocal(local + u"/gone.txt"_s, "gone"));
+        QVERIFY(WriteLocal(local + u"/ok.txt"_s, "ok"));
+    } else {
+        QVERIFY(server.PutFile(u"gone.txt"_s, "remote gone"));
+        QVERIFY(server.PutFile(u"ok.txt"_s, "remote ok"));
+    }
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, local);
+    QVERIFY(Login(form, server));
+    if (upload) {
+        SelectLocal(form, {u"gone.txt"_s, u"ok.txt"_s});
+        form.spoolDragDrop(form.FileList1);
+        QVERIFY(QFile::remove(local + u"/gone.txt"_s));
+    } else {
+        SelectRemote(form, {u"gone.txt"_s, u"ok.txt"_s});
+        form.spoolDragDrop(form.ftpview);
+        // A file where the first target's directory would be: nothing can be
+        // created below it.
+        QVERIFY(WriteLocal(local + u"/blocker"_s, "x"));
+        QList<QueueEntry> entries = form.spoolModel->entries();
+        entries[0].localPath = local + u"/blocker/gone.txt"_s;
+        form.spoolModel->Clear();
+        form.spoolModel->Append(entries);
+    }
+    QCOMPARE(form.spoolModel->count(), 2);
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
+    if (upload) {
+        QVERIFY(!server.Exists(u"gone.txt"_s));
+        QCOMPARE(server.ReadFile(u"ok.txt"_s), QByteArray("ok"));
+    } else {
+        QVERIFY(!QFileInfo::exists(local + u"/blocker/gone.txt"_s));
+        QCOMPARE(ReadLocal(local + u"/ok.txt"_s), QByteArray("remote ok"));
+    }
+    QVERIFY(!form.QueueOwnsSequence);
+}
+
+void TestForm1Queue::refusedWhileRunning()
+{
+    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(server.PutFile(u"f%1.bin"_s.arg(i), Content(u"f"_s + QString::number(i), 256)));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = local_->filePath(u"l"_s);
+    ShowLocal(form, local);
+    QVERIFY(Login(form, server));
+    SelectRemote(form, {u"f1.bin"_s, u"f2.bin"_s, u"f3.bin"_s});
+    form.spoolDragDrop(form.ftpview);
+    const QStringList order = Sources(form);
+    QCOMPARE(order.size(), 3);
+
+    form.N74Click();
+    QVERIFY(form.QueueOwnsSequence);
+    QVERIFY(form.ftp1->Busy());
+    SelectQueueRows(form, {1, 2});
+    for (void (TForm1::*command)() : {&TForm1::N76Click, &TForm1::N77Click, &TForm1::N78Click,
+                                      &TForm1::N79Click, &TForm1::N73Click, &TForm1::N75Click}) {
+        (form.*command)();
+        QCOMPARE(Sources(form), order);
+    }
+    // A second start while the first runs adds nothing.
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
+    QCOMPARE(Commands(form, {u"RETR"_s}).size(), 3);
+
+    // Idle again, the same commands act.
+    SelectRemote(form, {u"f1.bin"_s, u"f2.bin"_s, u"f3.bin"_s});
+    form.spoolDragDrop(form.ftpview);
+    SelectQueueRows(form, {1, 2});
+    form.N76Click();
+    QCOMPARE(Sources(form), (QStringList{order[1], order[2], order[0]}));
+    form.N75Click();
+    QCOMPARE(form.spoolModel->count(), 0);
+}
+
+// The server goes away in the middle of the first file: no completion comes,
+// so nothing leaves the queue, and the queue no longer owns what comes next.
+void TestForm1Queue::lostConnectionKeepsEntries()
+{
+    QString why;
+    auto server = PeerServer::Start(PeerServer::Kind::Pyftpdlib, &why);
+    QVERIFY2(server, qPrintable(why));
+    QVERIFY(server->PutFile(u"big.bin"_s, Content(u"big"_s, 4096)));
+    QVERIFY(server->PutFile(u"small.bin"_s, "small"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, local_->filePath(u"l"_s));
+    QVERIFY(Login(form, *server));
+    SelectRemote(form, {u"big.bin"_s, u"small.bin"_s});
+    form.spoolDragDrop(form.ftpview);
+    // Held still, the server cannot finish the first file before it dies.
+    server->Pause();
+    form.N74Click();
+    QVERIFY(form.QueueOwnsSequence);
+    QTest::qWait(100);
+    (**dialogs_).QueueButton(platform::Dialogs::Ok);  // the error box of the lost connection, if any
+    server->Kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.ftp1->Connected, 5000);
+    QTRY_VERIFY(!form.QueueOwnsSequence);
+    QCOMPARE(form.spoolModel->count(), 2);
+    QVERIFY(!form.UiBusy);
+}
+
+QTEST_MAIN(TestForm1Queue)
+#include "tst_form1_queue.moc"
