@@ -132,6 +132,8 @@ private slots:
     void failedEntryGivesWayToNext_data();
     void failedEntryGivesWayToNext();
     void refusedWhileRunning();
+    void otherTransfersLeaveEntries_data();
+    void otherTransfersLeaveEntries();
     void lostConnectionKeepsEntries();
 
 private:
@@ -516,6 +518,46 @@ void TestForm1Queue::refusedWhileRunning()
     QCOMPARE(Sources(form), (QStringList{order[1], order[2], order[0]}));
     form.N75Click();
     QCOMPARE(form.spoolModel->count(), 0);
+}
+
+void TestForm1Queue::otherTransfersLeaveEntries_data()
+{
+    QTest::addColumn<bool>("upload");
+    QTest::newRow("download between the panes") << false;
+    QTest::newRow("upload between the panes") << true;
+}
+
+// A transfer the queue did not start ends without touching the queue.
+void TestForm1Queue::otherTransfersLeaveEntries()
+{
+    QFETCH(bool, upload);
+    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
+    QVERIFY(server.PutFile(u"queued.txt"_s, "q"));
+    QVERIFY(server.PutFile(u"plain.txt"_s, "plain"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = local_->filePath(u"l"_s);
+    QVERIFY(WriteLocal(local + u"/mine.txt"_s, "mine"));
+    ShowLocal(form, local);
+    QVERIFY(Login(form, server));
+    SelectRemote(form, {u"queued.txt"_s});
+    form.spoolDragDrop(form.ftpview);
+    SelectLocal(form, {u"mine.txt"_s});
+    form.spoolDragDrop(form.FileList1);
+    const QStringList queued = Sources(form);
+
+    if (upload) {
+        form.ftpviewDragDrop(form.FileList1);
+        QTRY_COMPARE_WITH_TIMEOUT(server.ReadFile(u"mine.txt"_s), QByteArray("mine"), 5000);
+    } else {
+        SelectRemote(form, {u"plain.txt"_s});
+        form.FileList1DragDrop(form.ftpview);
+        QTRY_COMPARE_WITH_TIMEOUT(ReadLocal(local + u"/plain.txt"_s), QByteArray("plain"), 5000);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 5000);
+    QTest::qWait(100);
+    QCOMPARE(Sources(form), queued);
+    QVERIFY(!QFileInfo::exists(local + u"/queued.txt"_s));
 }
 
 // The server goes away in the middle of the first file: no completion comes,
