@@ -7,6 +7,7 @@
 #include "mainwindow/tform1.h"
 
 #include "engine/ftp.h"
+#include "mainwindow/main_settings.h"
 #include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
@@ -283,6 +284,8 @@ void TForm1::RunQueueStep(const QueueStep &step)
         QueueOwnsSequence = false;
         SetLocalDirectory(QDir::currentPath());
         RunAfterTransfer();
+        if (MainSettings.aftertransfer == AfterTransferClose)
+            return;  // the program ends
         if (!ftp1->Busy())
             ftp1->List();
         break;

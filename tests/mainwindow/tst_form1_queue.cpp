@@ -129,6 +129,8 @@ private slots:
     void directoryEntryBeforeNext_data();
     void directoryEntryBeforeNext();
     void afterConnectRunsQueueOncePerLogin();
+    void afterTransferOnlyWhenQueueEmpties_data();
+    void afterTransferOnlyWhenQueueEmpties();
     void failedEntryGivesWayToNext_data();
     void failedEntryGivesWayToNext();
     void refusedWhileRunning();
@@ -428,6 +430,47 @@ void TestForm1Queue::afterConnectRunsQueueOncePerLogin()
     form.Button1Click();
     QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0, 8000);
     QTRY_COMPARE_WITH_TIMEOUT(server.ReadFile(u"two.txt"_s), QByteArray("two"), 5000);
+}
+
+void TestForm1Queue::afterTransferOnlyWhenQueueEmpties_data()
+{
+    QTest::addColumn<int>("action");
+    QTest::newRow("log out") << int(AfterTransferLogout);
+    QTest::newRow("close the window") << int(AfterTransferClose);
+}
+
+// A directory entry is a whole sequence of its own, yet only the end of the
+// queue runs aftertransfer.
+void TestForm1Queue::afterTransferOnlyWhenQueueEmpties()
+{
+    QFETCH(int, action);
+    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
+    QVERIFY(server.PutFile(u"dir/in.txt"_s, "in"));
+    QVERIFY(server.PutFile(u"last.txt"_s, "last"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = local_->filePath(u"l"_s);
+    ShowLocal(form, local);
+    QVERIFY(Login(form, server));
+    MainSettings.aftertransfer = action;
+    SelectRemote(form, {u"dir"_s});
+    form.spoolDragDrop(form.ftpview);
+    SelectRemote(form, {u"last.txt"_s});
+    form.spoolDragDrop(form.ftpview);
+    QStringList events;
+    connect(form.spoolModel, &QAbstractItemModel::rowsRemoved, &form,
+            [&] { events << u"removed, connected %1"_s.arg(form.ftp1->Connected); });
+    connect(&form, &TForm1::Closed, &form, [&] { events << u"closed"_s; });
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0, 5000);
+    QCOMPARE(ReadLocal(local + u"/dir/in.txt"_s), QByteArray("in"));
+    QCOMPARE(ReadLocal(local + u"/last.txt"_s), QByteArray("last"));
+    if (action == AfterTransferLogout) {
+        QTRY_VERIFY_WITH_TIMEOUT(!form.ftp1->Connected, 5000);
+        QCOMPARE(events, (QStringList{u"removed, connected 1"_s, u"removed, connected 1"_s}));
+    } else {
+        QCOMPARE(events, (QStringList{u"removed, connected 1"_s, u"removed, connected 1"_s, u"closed"_s}));
+    }
 }
 
 void TestForm1Queue::failedEntryGivesWayToNext_data()

@@ -240,10 +240,6 @@ void TestQueueModel::commandsRefused_data()
     const QList<int> second = {1};
     QTest::newRow("start") << int(C::Start) << false << true << false << QList<int>{} << true;
     QTest::newRow("start, offline") << int(C::Start) << false << false << false << QList<int>{} << false;
-    QTest::newRow("start, busy") << int(C::Start) << true << true << false << QList<int>{} << false;
-    QTest::newRow("start, running") << int(C::Start) << false << true << true << QList<int>{} << false;
-    QTest::newRow("delete") << int(C::Delete) << false << false << false << second << true;
-    QTest::newRow("delete, nothing selected") << int(C::Delete) << false << false << false << QList<int>{} << false;
     QTest::newRow("delete, busy") << int(C::Delete) << true << true << false << second << false;
     QTest::newRow("delete, running") << int(C::Delete) << false << true << true << second << false;
     QTest::newRow("delete all, busy with another walk") << int(C::DeleteAll) << true << true << false
@@ -252,13 +248,8 @@ void TestQueueModel::commandsRefused_data()
     QTest::newRow("to top, busy with another walk") << int(C::MoveToTop) << true << true << false << second << true;
     QTest::newRow("to top, running") << int(C::MoveToTop) << false << true << true << second << false;
     QTest::newRow("to bottom, running") << int(C::MoveToBottom) << false << true << true << second << false;
-    QTest::newRow("to bottom, nothing selected") << int(C::MoveToBottom) << false << true << false << QList<int>{}
-                                                 << false;
-    QTest::newRow("up") << int(C::MoveUp) << false << true << false << second << true;
     QTest::newRow("up, first") << int(C::MoveUp) << false << true << false << QList<int>{0, 2} << false;
-    QTest::newRow("up, busy") << int(C::MoveUp) << true << true << false << second << false;
     QTest::newRow("down, last") << int(C::MoveDown) << false << true << false << QList<int>{2} << false;
-    QTest::newRow("down, running") << int(C::MoveDown) << false << true << true << second << false;
 }
 
 void TestQueueModel::commandsRefused()
