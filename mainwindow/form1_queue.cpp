@@ -32,7 +32,7 @@ const QColor kSkipColor(255, 0, 0);
 // with the list the drag came from.
 class QueueDropFilter : public QObject {
 public:
-    QueueDropFilter(TForm1 *form) : QObject(form), form_(form) {}
+    explicit QueueDropFilter(TForm1 *form) : QObject(form), form_(form) {}
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
