@@ -1,0 +1,560 @@
+// Transfers between the panes against real servers (pyftpdlib and vsftpd) and
+// a scripted one for hostile listings: whole trees both ways, byte-identical,
+// the name case of downloads, what happens after the last file, the existing
+// file policies, and the drops that are refused.
+
+#include "form1_fixture.h"
+
+#include "engine/ftp.h"
+#include "mainwindow/main_settings.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
+#include "support/peer_server.h"
+#include "support/scripted_ftp_peer.h"
+#include "widgets/combobox98.h"
+#include "widgets/file_list.h"
+
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QTreeView>
+#include <QtTest>
+#include <map>
+
+using namespace Qt::StringLiterals;
+using testsupport::PeerServer;
+using testsupport::Reply;
+using testsupport::ScriptedFtpPeer;
+using testsupport::Transfer;
+
+namespace {
+
+bool Idle(const TForm1 &form)
+{
+    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy && !form.TransferQueue.running();
+}
+
+QByteArray Content(const QString &name, int size)
+{
+    QByteArray bytes;
+    const QByteArray seed = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256);
+    while (bytes.size() < size)
+        bytes += seed;
+    bytes.resize(size);
+    return bytes;
+}
+
+QByteArray Sha256(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+QByteArray ReadLocal(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteLocal(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The commands sent, from the blue lines of the log.
+QStringList Commands(const TForm1 &form, const QString &verb)
+{
+    QStringList commands;
+    for (const LogLine &line : LogLines(form)) {
+        if (line.color == QColor(0, 0, 255) && line.text.section(u' ', 0, 0) == verb)
+            commands << line.text.section(u' ', 1);
+    }
+    return commands;
+}
+
+// Every file below a directory, relative to it.
+QStringList FilesBelow(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next().mid(root.size() + 1);
+    files.sort();
+    return files;
+}
+
+void SelectRemote(TForm1 &form, const QList<QByteArray> &names)
+{
+    form.ftpview->SelectionModel()->clear();
+    for (const QByteArray &name : names) {
+        const int row = form.ftpviewModel->rowOfName(name);
+        QVERIFY2(row >= 0, name.constData());
+        form.ftpview->SetSelected(row, true);
+    }
+}
+
+void SelectLocal(TForm1 &form, const QString &name)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(form.FileList1->Count() > 0, 5000);
+    form.FileList1->SelectionModel()->clear();
+    for (int row = 0; row < form.FileList1->Count(); ++row) {
+        if (form.FileList1->Caption(row) == name) {
+            form.FileList1->SetSelected(row, true);
+            return;
+        }
+    }
+    QFAIL(qPrintable(name));
+}
+
+} // namespace
+
+class TestForm1Transfers : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void downloadTree_data();
+    void downloadTree();
+    void uploadTree_data();
+    void uploadTree();
+    void downloadNameCase_data();
+    void downloadNameCase();
+    void afterTransfer_data();
+    void afterTransfer();
+    void existingFile_data();
+    void existingFile();
+    void hostileListing_data();
+    void hostileListing();
+    void dropsAcceptOnlyTheOtherList_data();
+    void dropsAcceptOnlyTheOtherList();
+    void downloadRefusedWhileWalkRunsOrOffline();
+    void afterConnectMirror();
+
+private:
+    PeerServer *Server();
+    bool Login(TForm1 &form, const QString &host, quint16 port, const QString &user, const QString &password);
+    bool Login(TForm1 &form, PeerServer &server)
+    {
+        return Login(form, server.Host(), server.Port(), server.User(), server.Password());
+    }
+    void ShowLocal(TForm1 &form, const QString &directory);
+
+    std::map<PeerServer::Kind, std::unique_ptr<PeerServer>> servers_;
+    std::unique_ptr<SettingsFolder> settings_;
+    std::unique_ptr<ScopedScriptedDialogs> dialogs_;
+    std::unique_ptr<QTemporaryDir> local_;
+    QString startDirectory_;
+};
+
+#define SERVER_ROWS(name, ...)                                                                                \
+    QTest::newRow(name " pyftpdlib") << int(PeerServer::Kind::Pyftpdlib) __VA_ARGS__;                         \
+    QTest::newRow(name " vsftpd") << int(PeerServer::Kind::Vsftpd) __VA_ARGS__
+
+void TestForm1Transfers::initTestCase()
+{
+    for (PeerServer::Kind kind : {PeerServer::Kind::Pyftpdlib, PeerServer::Kind::Vsftpd}) {
+        QString why;
+        if (!PeerServer::Available(kind, &why)) {
+            qWarning("%s", qPrintable(why));
+            continue;
+        }
+        auto server = PeerServer::Start(kind, &why);
+        QVERIFY2(server, qPrintable(why));
+        servers_[kind] = std::move(server);
+    }
+}
+
+void TestForm1Transfers::init()
+{
+    startDirectory_ = QDir::currentPath();
+    settings_ = std::make_unique<SettingsFolder>();
+    dialogs_ = std::make_unique<ScopedScriptedDialogs>();
+    local_ = std::make_unique<QTemporaryDir>();
+    MainSettings = TMainSettings();
+    for (auto &[kind, server] : servers_) {
+        QDir(server->Root()).removeRecursively();
+        QDir().mkpath(server->Root());
+        server->HandOverTree();
+    }
+}
+
+void TestForm1Transfers::cleanup()
+{
+    QCOMPARE((*dialogs_)->UnexpectedCount(), 0);
+    dialogs_.reset();
+    settings_.reset();
+    local_.reset();
+    MainSettings = TMainSettings();
+    QDir::setCurrent(startDirectory_);
+}
+
+PeerServer *TestForm1Transfers::Server()
+{
+    QFETCH(int, server);
+    auto it = servers_.find(PeerServer::Kind(server));
+    return it == servers_.end() ? nullptr : it->second.get();
+}
+
+bool TestForm1Transfers::Login(TForm1 &form, const QString &host, quint16 port, const QString &user,
+                               const QString &password)
+{
+    form.show();
+    form.server->setEditText(host);
+    form.port->setValue(port);
+    form.username->setText(user);
+    form.password->setText(password);
+    form.Button1Click();
+    return QTest::qWaitFor([&] { return Idle(form) && form.ftppath->count() > 0; }, 10000);
+}
+
+void TestForm1Transfers::ShowLocal(TForm1 &form, const QString &directory)
+{
+    QDir().mkpath(directory);
+    QDir::setCurrent(directory);
+    form.SetLocalDirectory(directory);
+    form.ComboBox1->addItem(directory);
+    form.ComboBox1->setCurrentIndex(form.ComboBox1->count() - 1);
+}
+
+#define NEED_SERVER(server)                                                                                   \
+    PeerServer *server = Server();                                                                            \
+    if (!server)                                                                                              \
+        QSKIP("server not available")
+
+void TestForm1Transfers::downloadTree_data()
+{
+    QTest::addColumn<int>("server");
+    SERVER_ROWS("three levels, blanks and Chinese names");
+}
+
+void TestForm1Transfers::downloadTree()
+{
+    NEED_SERVER(server);
+    const QStringList files{u"树 顶/一 级.txt"_s,         u"树 顶/第二 层/b c.bin"_s, u"树 顶/第二 层/第三 层/深.txt"_s,
+                            u"树 顶/other dir/x y.txt"_s, u"树 顶/other dir/z/last.txt"_s};
+    int size = 1000;
+    for (const QString &file : files)
+        QVERIFY(server->PutFile(file, Content(file, size += 70001)));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString target = local_->filePath(u"down"_s);
+    ShowLocal(form, target);
+    QVERIFY(Login(form, *server));
+
+    SelectRemote(form, {u"树 顶"_s.toUtf8()});
+    form.FileList1DragDrop(form.ftpview);
+    QVERIFY(form.UiBusy);
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 20000);
+
+    QCOMPARE(FilesBelow(target), [&] { QStringList f = files; f.sort(); return f; }());
+    for (const QString &file : files)
+        QCOMPARE(Sha256(ReadLocal(target + u'/' + file)), Sha256(server->ReadFile(file)));
+
+    // First in first out: no directory is entered before every shallower one.
+    const QStringList changes = Commands(form, u"CWD"_s);
+    QCOMPARE(changes.size(), 5);
+    for (int i = 1; i < changes.size(); ++i)
+        QVERIFY2(changes[i - 1].count(u'/') <= changes[i].count(u'/'), qPrintable(changes.join(u" | "_s)));
+    // The pane is left in the last directory created, which is also the history's text.
+    const QString last = changes.last().mid(changes.last().indexOf(u"树 顶"_s));
+    QCOMPARE(QDir(form.LocalDirectory()).absolutePath(), QDir(target + u'/' + last).absolutePath());
+    QCOMPARE(QDir(form.ComboBox1->currentText()).absolutePath(), QDir(target + u'/' + last).absolutePath());
+    QCOMPARE(QDir::currentPath(), QDir(target + u'/' + last).absolutePath());
+}
+
+void TestForm1Transfers::uploadTree_data()
+{
+    QTest::addColumn<int>("server");
+    SERVER_ROWS("blanks to underscores, dot-directories left out");
+}
+
+void TestForm1Transfers::uploadTree()
+{
+    NEED_SERVER(server);
+    const QString source = local_->filePath(u"src"_s);
+    const QStringList files{u"my dir/a b.txt"_s, u"my dir/.dotfile"_s, u"my dir/sub dir/c d.txt"_s,
+                            u"my dir/sub dir/deeper/文 件.txt"_s, u"my dir/.hidden/secret.txt"_s};
+    for (const QString &file : files)
+        QVERIFY(WriteLocal(source + u'/' + file, Content(file, 50000 + int(file.size()))));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, source);
+    QVERIFY(Login(form, *server));
+
+    SelectLocal(form, u"my dir"_s);
+    form.ftpviewDragDrop(form.FileList1);
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 20000);
+
+    for (int i = 0; i < 4; ++i) {
+        const QString stored = QString(files[i]).replace(u' ', u'_');
+        QCOMPARE(Sha256(server->ReadFile(stored)), Sha256(ReadLocal(source + u'/' + files[i])));
+    }
+    QVERIFY(!server->Exists(u"my_dir/.hidden"_s));
+    QVERIFY(!server->Exists(u"my dir"_s));
+    // The local pane is back where it was; the remote one lists the last directory stored into.
+    QCOMPARE(QDir(form.ComboBox1->currentText()).absolutePath(), QDir(source).absolutePath());
+    QCOMPARE(QDir(form.LocalDirectory()).absolutePath(), QDir(source).absolutePath());
+    QTRY_VERIFY_WITH_TIMEOUT(form.ftpviewModel->rowOfName(u"文_件.txt"_s.toUtf8()) >= 0, 5000);
+}
+
+void TestForm1Transfers::downloadNameCase_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("remote");
+    QTest::addColumn<QString>("local");
+    SERVER_ROWS("upper", << int(CaseUpper) << u"Sub Dir/readme.txt"_s << u"Sub Dir/README.TXT"_s);
+    SERVER_ROWS("lower", << int(CaseLower) << u"Sub Dir/README.TXT"_s << u"Sub Dir/readme.txt"_s);
+}
+
+void TestForm1Transfers::downloadNameCase()
+{
+    NEED_SERVER(server);
+    QFETCH(int, mode);
+    QFETCH(QString, remote);
+    QFETCH(QString, local);
+    QVERIFY(server->PutFile(remote, "case"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    MainSettings.downfilenamecase = mode;
+    ShowLocal(form, local_->path());
+    QVERIFY(Login(form, *server));
+    SelectRemote(form, {"Sub Dir"});
+    form.N34Click();
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
+    // Only the file's own name changes; the directory keeps the server's name.
+    QCOMPARE(FilesBelow(local_->path()), QStringList{local});
+    QCOMPARE(ReadLocal(local_->filePath(local)), QByteArray("case"));
+}
+
+void TestForm1Transfers::afterTransfer_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<int>("action");
+    SERVER_ROWS("2 closes the window", << int(AfterTransferClose));
+    SERVER_ROWS("3 logs out after the last file", << int(AfterTransferLogout));
+}
+
+void TestForm1Transfers::afterTransfer()
+{
+    NEED_SERVER(server);
+    QFETCH(int, action);
+    QVERIFY(server->PutFile(u"d/1.bin"_s, Content(u"1"_s, 200000)));
+    QVERIFY(server->PutFile(u"d/2.bin"_s, Content(u"2"_s, 300000)));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    MainSettings.aftertransfer = action;
+    ShowLocal(form, local_->path());
+    QVERIFY(Login(form, *server));
+    QSignalSpy closed(&form, &TForm1::Closed);
+    SelectRemote(form, {"d"});
+    form.FileList1DragDrop(form.ftpview);
+    if (action == AfterTransferClose) {
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 10000);
+        QVERIFY(!form.isVisible());
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(!form.ftp1->Connected && !form.UiBusy, 10000);
+        QCOMPARE(closed.count(), 0);
+        QCOMPARE(Commands(form, u"QUIT"_s).size(), 1);
+    }
+    // Nothing ended before the last file was complete.
+    QCOMPARE(ReadLocal(local_->filePath(u"d/2.bin"_s)), Content(u"2"_s, 300000));
+    QCOMPARE(ReadLocal(local_->filePath(u"d/1.bin"_s)), Content(u"1"_s, 200000));
+}
+
+void TestForm1Transfers::existingFile_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<bool>("upload");
+    QTest::addColumn<int>("policy");
+    QTest::addColumn<QByteArray>("existing");
+    QTest::addColumn<bool>("replaced");
+    const QByteArray source = Content(u"source"_s, 400000);
+    const QByteArray prefix = source.left(150000);
+    const QByteArray sameSize(source.size(), 'x');
+    const QByteArray longer(source.size() + 10, 'y');
+    SERVER_ROWS("download: resume always, shorter target resumed",
+                << false << int(ResumeAlways) << prefix << true);
+    SERVER_ROWS("download: resume always, complete target skipped",
+                << false << int(ResumeAlways) << sameSize << false);
+    SERVER_ROWS("download: overwrite always", << false << int(OverwriteAlways) << longer << true);
+    SERVER_ROWS("upload: resume always, shorter target resumed", << true << int(ResumeAlways) << prefix << true);
+    SERVER_ROWS("upload: resume always, complete target skipped", << true << int(ResumeAlways) << sameSize << false);
+    SERVER_ROWS("upload: overwrite always", << true << int(OverwriteAlways) << longer << true);
+}
+
+void TestForm1Transfers::existingFile()
+{
+    NEED_SERVER(server);
+    QFETCH(bool, upload);
+    QFETCH(int, policy);
+    QFETCH(QByteArray, existing);
+    QFETCH(bool, replaced);
+    const QByteArray source = Content(u"source"_s, 400000);
+    const QString localFile = local_->filePath(u"file.bin"_s);
+    QVERIFY(WriteLocal(localFile, upload ? source : existing));
+    QVERIFY(server->PutFile(u"file.bin"_s, upload ? existing : source));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    (upload ? MainSettings.upresume : MainSettings.downresume) = policy;
+    ShowLocal(form, local_->path());
+    QVERIFY(Login(form, *server));
+    if (upload) {
+        SelectLocal(form, u"file.bin"_s);
+        form.N21Click();
+    } else {
+        SelectRemote(form, {"file.bin"});
+        form.N34Click();
+    }
+    QVERIFY(form.UiBusy);
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
+    const QByteArray target = upload ? server->ReadFile(u"file.bin"_s) : ReadLocal(localFile);
+    QCOMPARE(Sha256(target), Sha256(replaced ? source : existing));
+    if (replaced && existing.size() < source.size())
+        QVERIFY(!Commands(form, u"REST"_s).isEmpty() || !Commands(form, u"APPE"_s).isEmpty());
+}
+
+void TestForm1Transfers::hostileListing_data()
+{
+    QTest::addColumn<QByteArray>("throughLink");
+    // What PWD says inside the link: the path through it, or the one it resolves to.
+    QTest::newRow("link path kept by the server") << QByteArray("/evil/up");
+    QTest::newRow("link path resolved by the server") << QByteArray("/evil");
+}
+
+void TestForm1Transfers::hostileListing()
+{
+    QFETCH(QByteArray, throughLink);
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    const QByteArray root = "drwxr-xr-x 3 u g 4096 Jan 01 12:00 evil\r\n";
+    const QByteArray evil = "drwxr-xr-x 3 u g 4096 Jan 01 12:00 ..\r\n"
+                            "drwxr-xr-x 3 u g 4096 Jan 01 12:00 .\r\n"
+                            "-rw-r--r-- 1 u g 5 Jan 01 12:00 a/b\r\n"
+                            "-rw-r--r-- 1 u g 5 Jan 01 12:00 ../escape.txt\r\n"
+                            "lrwxrwxrwx 1 u g 1 Jan 01 12:00 up -> .\r\n"
+                            "-rw-r--r-- 1 u g 5 Jan 01 12:00 ok.txt\r\n";
+    peer.QueueTransfer(Transfer::Data(root));
+    peer.SetTransfer("LIST", Transfer::Data(evil));
+    peer.SetTransfer("RETR", Transfer::Data("bytes"));
+    for (const QByteArray &directory : {QByteArray("/"), QByteArray("/"), QByteArray("/evil"), throughLink})
+        peer.Queue("PWD", Reply::Line(257, '"' + directory + '"'));
+    peer.On("PWD", Reply::Line(257, '"' + throughLink + '"'));
+
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString target = local_->filePath(u"deep/target"_s);
+    ShowLocal(form, target);
+    QVERIFY(Login(form, peer.Host(), peer.Port(), u"u"_s, u"p"_s));
+    SelectRemote(form, {"evil"});
+    form.FileList1DragDrop(form.ftpview);
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && peer.CommandCount("LIST") >= 3, 10000);
+
+    // Everything the walk wrote is below the target, and only what was asked.
+    QCOMPARE(FilesBelow(local_->path()), QStringList{u"deep/target/evil/ok.txt"_s});
+    QVERIFY(!QFileInfo::exists(target + u"/evil/up"_s));
+    const QByteArrayList commands = peer.Commands();
+    QCOMPARE(commands.count("CWD /evil/up"), 1);
+    QCOMPARE(peer.CommandCount("RETR"), 1);
+    int skipped = 0;
+    for (const LogLine &line : LogLines(form))
+        skipped += line.text.startsWith(u"跳过"_s) ? 1 : 0;
+    QCOMPARE(skipped, 3);  // "a/b", "../escape.txt" and the link
+}
+
+void TestForm1Transfers::dropsAcceptOnlyTheOtherList_data()
+{
+    QTest::addColumn<bool>("ontoLocal");
+    QTest::addColumn<QString>("origin");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("remote onto local") << true << u"remote"_s << true;
+    QTest::newRow("local onto local") << true << u"local"_s << false;
+    QTest::newRow("queue onto local") << true << u"queue"_s << false;
+    QTest::newRow("local onto remote") << false << u"local"_s << true;
+    QTest::newRow("remote onto remote") << false << u"remote"_s << false;
+    QTest::newRow("outside onto remote") << false << u"none"_s << false;
+}
+
+void TestForm1Transfers::dropsAcceptOnlyTheOtherList()
+{
+    QFETCH(bool, ontoLocal);
+    QFETCH(QString, origin);
+    QFETCH(bool, accepted);
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const std::map<QString, QObject *> origins{{u"remote"_s, form.ftpview},
+                                               {u"local"_s, form.FileList1},
+                                               {u"queue"_s, static_cast<QObject *>(form.spool)},
+                                               {u"none"_s, nullptr}};
+    QObject *source = origins.at(origin);
+    QCOMPARE(ontoLocal ? form.FileList1DragOver(source) : form.ftpviewDragOver(source), accepted);
+}
+
+void TestForm1Transfers::downloadRefusedWhileWalkRunsOrOffline()
+{
+    PeerServer *server = servers_.count(PeerServer::Kind::Pyftpdlib) ? servers_[PeerServer::Kind::Pyftpdlib].get()
+                                                                       : nullptr;
+    if (!server)
+        QSKIP("pyftpdlib is not available");
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(server->PutFile(u"a/%1.bin"_s.arg(i), Content(QString::number(i), 300000)));
+    QVERIFY(server->PutFile(u"b.bin"_s, "b"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, local_->path());
+
+    QVERIFY(Login(form, *server));
+    SelectRemote(form, {"a"});
+    form.FileList1DragDrop(form.ftpview);
+    QVERIFY(form.TransferQueue.running());
+    // A second download while the walk runs is refused; the walk keeps its entries.
+    SelectRemote(form, {"b.bin"});
+    form.N34Click();
+    QVERIFY(form.PanelText(0).contains(u"正在执行"_s));
+    // A pane drag that did not come from the remote list is not accepted.
+    QMimeData data;
+    data.setData(u"application/x-tarvo-pane-origin"_s, "remote");
+    QDragEnterEvent fromNowhere(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.FileList1, &fromNowhere);
+    QVERIFY(!fromNowhere.isAccepted());
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 15000);
+    QCOMPARE(FilesBelow(local_->path()), (QStringList{u"a/0.bin"_s, u"a/1.bin"_s, u"a/2.bin"_s, u"a/3.bin"_s}));
+
+    // Without a connection nothing starts, and the status bar says why.
+    form.ftp1->Connected = false;
+    SelectRemote(form, {"0.bin"});
+    form.FileList1DragDrop(form.ftpview);
+    QVERIFY(!form.UiBusy && !form.TransferQueue.running());
+    QVERIFY(form.PanelText(0).contains(u"没有连接"_s));
+    form.ftp1->Connected = true;
+}
+
+void TestForm1Transfers::afterConnectMirror()
+{
+    PeerServer *server = servers_.count(PeerServer::Kind::Pyftpdlib) ? servers_[PeerServer::Kind::Pyftpdlib].get()
+                                                                       : nullptr;
+    if (!server)
+        QSKIP("pyftpdlib is not available");
+    QVERIFY(server->PutFile(u"top.txt"_s, "t"));
+    QVERIFY(server->PutFile(u"d 1/x.txt"_s, "x"));
+    QVERIFY(server->PutFile(u"d 1/d 2/y.txt"_s, "y"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    MainSettings.afterconnect = AfterConnectMirror;
+    ShowLocal(form, local_->path());
+    QVERIFY(Login(form, *server));
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
+    QCOMPARE(FilesBelow(local_->path()), (QStringList{u"d 1/d 2/y.txt"_s, u"d 1/x.txt"_s, u"top.txt"_s}));
+    // Once per login: the refresh after the mirror does not start it again.
+    QCOMPARE(Commands(form, u"RETR"_s).size(), 3);
+}
+
+QTEST_MAIN(TestForm1Transfers)
+#include "tst_form1_transfers.moc"
