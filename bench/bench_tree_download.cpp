@@ -1,0 +1,220 @@
+// Tree download benchmark: 2000 files of 1 KiB in 20 directories on a vsftpd
+// started here, downloaded into a tmpfs by the main window's walk (offscreen,
+// a drop of the tree on the local list), by lftp's sequential mirror and by
+// wget -m, in the same run. Prints seconds and ratios; asserts nothing.
+//
+//   bench_tree_download [--rounds N] [--dirs N] [--files N]
+
+#include "engine/ftp.h"
+#include "mainwindow/main_settings.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
+#include "mainwindow/tform1.h"
+#include "peer_server.h"
+#include "platform/folders.h"
+#include "widgets/combobox98.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QEventLoop>
+#include <QTimer>
+#include <functional>
+#include <cstdio>
+
+using testsupport::PeerServer;
+
+namespace {
+
+int CountFiles(const QString &root)
+{
+    int count = 0;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++count;
+    }
+    return count;
+}
+
+// Runs the event loop as the program does (QTest::qWaitFor would sleep 10 ms
+// between its looks, a delay on every reply of a walk of thousands of steps).
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    bool reached = done();
+    if (reached)
+        return true;
+    QEventLoop loop;
+    QTimer look;
+    QElapsedTimer timer;
+    timer.start();
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        reached = reached || done();
+        if (reached || timer.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    look.start(2);
+    loop.exec();
+    return reached;
+}
+
+bool Idle(const TForm1 &form)
+{
+    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy && !form.TransferQueue.running();
+}
+
+// One drop of the tree on the local list, from login to the last file.
+double ProgramRun(PeerServer &server, const QString &target, int *files)
+{
+    QTemporaryDir settings;
+    platform::SetSettingsFolderOverride(settings.path());
+    TForm1 form;
+    MainSettings = TMainSettings();
+    form.show();
+    QDir().mkpath(target);
+    QDir::setCurrent(target);
+    form.SetLocalDirectory(target);
+    form.server->setEditText(server.Host());
+    form.port->setValue(server.Port());
+    form.username->setText(server.User());
+    form.password->setText(server.Password());
+    form.Button1Click();
+    if (!WaitUntil([&] { return Idle(form) && form.ftppath->count() > 0; }, 20000)) {
+        std::fprintf(stderr, "login failed: %s\n", qPrintable(form.PanelText(0)));
+        return -1;
+    }
+    const int row = form.ftpviewModel->rowOfName("tree");
+    if (row < 0) {
+        std::fprintf(stderr, "no tree in the listing of %s\n", form.ftp1->CurrentDirectory().constData());
+        return -1;
+    }
+    form.ftpview->SetSelected(row, true);
+    QElapsedTimer timer;
+    timer.start();
+    form.FileList1DragDrop(form.ftpview);
+    // Timed to the end of the walk: the last file stored and the pane showing it.
+    if (!WaitUntil([&] { return !form.UiBusy && !form.TransferQueue.running(); }, 600000)) {
+        std::fprintf(stderr, "walk did not end: %s\n", qPrintable(form.PanelText(0)));
+        return -1;
+    }
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    *files = CountFiles(target);
+    WaitUntil([&] { return Idle(form); }, 10000);
+    form.ftp1->Quit();
+    WaitUntil([&] { return !form.ftp1->Connected; }, 5000);
+    platform::SetSettingsFolderOverride(QString());
+    return seconds;
+}
+
+double ToolRun(const QString &program, const QStringList &arguments, const QString &target, int *files)
+{
+    QDir().mkpath(target);
+    QProcess process;
+    process.setWorkingDirectory(target);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    if (!process.waitForFinished(600000))
+        return -1;
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (process.exitCode() != 0)
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), process.readAll().left(400).constData());
+    *files = CountFiles(target);
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("rounds"), QStringLiteral("Rounds per client."), QStringLiteral("n"), QStringLiteral("3")});
+    parser.addOption({QStringLiteral("dirs"), QStringLiteral("Directories."), QStringLiteral("n"), QStringLiteral("20")});
+    parser.addOption({QStringLiteral("files"), QStringLiteral("Files per directory."), QStringLiteral("n"), QStringLiteral("100")});
+    parser.process(app);
+    const int rounds = parser.value(QStringLiteral("rounds")).toInt();
+    const int dirs = parser.value(QStringLiteral("dirs")).toInt();
+    const int perDir = parser.value(QStringLiteral("files")).toInt();
+
+    PeerServer::Options options;
+    options.rootOnTmpfs = true;
+    QString why;
+    auto server = PeerServer::Start(PeerServer::Kind::Vsftpd, options, &why);
+    if (!server) {
+        std::printf("vsftpd not started: %s\n", qPrintable(why));
+        return 0;
+    }
+    const QByteArray block(1024, 'x');
+    for (int d = 0; d < dirs; ++d) {
+        const QString dir = QStringLiteral("tree/dir %1/").arg(d, 2, 10, QLatin1Char('0'));
+        QDir().mkpath(server->PathOf(dir));
+        for (int f = 0; f < perDir; ++f) {
+            QFile file(server->PathOf(dir + QStringLiteral("file %1.bin").arg(f, 3, 10, QLatin1Char('0'))));
+            if (!file.open(QIODevice::WriteOnly) || file.write(block) != block.size())
+                return 1;
+        }
+    }
+    server->HandOverTree();
+    const int expected = dirs * perDir;
+    const QString remoteTree = QString::fromUtf8(server->LoginDirectory()) + QStringLiteral("/tree");
+
+    const QString shmBase = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/") : QDir::tempPath() + u'/';
+    QTemporaryDir work(shmBase + QStringLiteral("tarvo-bench-XXXXXX"));
+    std::printf("tree: %d files of 1 KiB in %d directories, vsftpd on 127.0.0.1:%u, targets in %s\n", expected, dirs,
+                unsigned(server->Port()), qPrintable(work.path()));
+
+    struct Best {
+        const char *name;
+        double seconds = 1e9;
+    };
+    Best program{"tarvo walk"}, lftp{"lftp mirror"}, wget{"wget -m"};
+    // "%2F": the path is absolute, not below the login directory.
+    const QString url = QStringLiteral("ftp://%1:%2@127.0.0.1:%3/").arg(server->User(), server->Password()).arg(server->Port())
+        + QStringLiteral("%2F") + remoteTree.mid(1) + u'/';
+    for (int round = 1; round <= rounds; ++round) {
+        int files = 0;
+        const QString base = work.filePath(QStringLiteral("r%1").arg(round));
+        const double p = ProgramRun(*server, base + QStringLiteral("/tarvo"), &files);
+        std::printf("round %d  tarvo walk   %8.3f s  %d files\n", round, p, files);
+        if (p > 0 && files == expected)
+            program.seconds = std::min(program.seconds, p);
+
+        const QString lftpScript = QStringLiteral("set ftp:ssl-allow no; set net:max-retries 1; mirror --parallel=1 '%1' '%2'; quit")
+                                       .arg(remoteTree, base + QStringLiteral("/lftp/tree"));
+        const double l = ToolRun(QStringLiteral("lftp"),
+                                 {QStringLiteral("-u"), server->User() + u',' + server->Password(), QStringLiteral("-p"),
+                                  QString::number(server->Port()), QStringLiteral("-e"), lftpScript,
+                                  QStringLiteral("127.0.0.1")},
+                                 base + QStringLiteral("/lftp"), &files);
+        std::printf("round %d  lftp mirror  %8.3f s  %d files\n", round, l, files);
+        if (l > 0 && files == expected)
+            lftp.seconds = std::min(lftp.seconds, l);
+
+        const double w = ToolRun(QStringLiteral("wget"),
+                                 {QStringLiteral("-m"), QStringLiteral("-q"), QStringLiteral("-nH"),
+                                  QStringLiteral("--no-remove-listing"), url},
+                                 base + QStringLiteral("/wget"), &files);
+        std::printf("round %d  wget -m      %8.3f s  %d files\n", round, w, files);
+        if (w > 0 && files >= expected)
+            wget.seconds = std::min(wget.seconds, w);
+        std::fflush(stdout);
+        QDir(base).removeRecursively();
+    }
+    std::printf("best of %d:\n", rounds);
+    for (const Best *b : {&program, &lftp, &wget})
+        std::printf("  %-12s %8.3f s\n", b->name, b->seconds);
+    std::printf("tarvo walk / lftp mirror = %.2f, tarvo walk / wget -m = %.2f\n", program.seconds / lftp.seconds,
+                program.seconds / wget.seconds);
+    return 0;
+}
