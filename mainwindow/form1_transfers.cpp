@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -27,6 +28,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -125,6 +127,47 @@ private:
     QWidget *target_;
 };
 
+// While a walk runs, every reply changes the log, the status panels and the
+// progress bar, and each change repainted the window: a tree of small files
+// spent most of its time painting. The window is repainted at most every
+// kRepaintInterval then; at other times updates go through at once.
+class RepaintThrottle : public QObject {
+public:
+    static constexpr int kRepaintInterval = 40;  // ms
+
+    RepaintThrottle(TForm1 *form, std::function<bool()> walking)
+        : QObject(form), form_(form), walking_(std::move(walking))
+    {
+        sinceRepaint_.start();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != form_ || event->type() != QEvent::UpdateRequest)
+            return false;
+        if (!walking_() || sinceRepaint_.elapsed() >= kRepaintInterval) {
+            sinceRepaint_.restart();
+            return false;
+        }
+        // The window's repaint manager waits for this one request: it is sent again later.
+        if (!deferred_) {
+            deferred_ = true;
+            QTimer::singleShot(int(kRepaintInterval - sinceRepaint_.elapsed()), this, [this] {
+                deferred_ = false;
+                QCoreApplication::postEvent(form_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+            });
+        }
+        return true;
+    }
+
+private:
+    TForm1 *form_;
+    std::function<bool()> walking_;
+    QElapsedTimer sinceRepaint_;
+    bool deferred_ = false;
+};
+
 void WatchForDrags(TFileListView *list, const QByteArray &origin)
 {
     auto *starter = new PaneDragStarter(list, origin);
@@ -155,6 +198,8 @@ void TForm1::WireTransfers()
         list->setAcceptDrops(true);
         list->installEventFilter(new PaneDropFilter(this, list));
     }
+
+    installEventFilter(new RepaintThrottle(this, [this] { return TransferQueue.running() || QueueOwnsSequence; }));
 
     TransferProgress = new QProgressBar(this);
     TransferProgress->setRange(0, 1000);
