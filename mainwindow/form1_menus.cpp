@@ -178,6 +178,7 @@ void TForm1::WireMenus()
     on(N61, &TForm1::N61Click);
     connect(searchButton, &QToolButton::clicked, this, &TForm1::ToolbarButton9722Click);
     connect(mailButton, &QToolButton::clicked, this, &TForm1::ToolbarButton9723Click);
+    connect(optionsButton, &QToolButton::clicked, this, &TForm1::ToolbarButton977Click);
     on(N70, &TForm1::N70Click);
     on(N71, &TForm1::N71Click);
     on(N72, &TForm1::N72Click);
@@ -196,12 +197,11 @@ void TForm1::DisableCommandsOfLaterParts()
     const QList<QAction *> actions = {
         N2, siteManagerButton, manualDownloadButton,
         queueDownButton, queueUpButton, queueDeleteButton, queueDeleteAllButton, queueStartButton,
-        uploadButton, N21, downloadButton, N34, N37,
+        uploadButton, N21, downloadButton, N34,
         N74, N75, N73, N76, N77, N78, N79,
     };
     for (QAction *action : actions)
         action->setEnabled(false);
-    optionsButton->setEnabled(false);
 }
 
 void TForm1::AttachRemoteMenu(bool attached)

@@ -5,10 +5,13 @@
 
 #include "mainwindow/tform1.h"
 
+#include "dialogs/tform3.h"
+#include "dialogs/tform4.h"
 #include "engine/ftp.h"
 #include "mail/ftpmail.h"
 #include "mainwindow/about_box.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/remote_list_model.h"
 #include "platform/dialogs.h"
 #include "platform/folders.h"
 #include "platform/shell.h"
@@ -126,12 +129,20 @@ void TForm1::FormShow()
     SortDescending = false;
     // Created once, hidden; closing them only hides them, so what they hold
     // lasts for the run.
+    Form3 = new TForm3(ftp1, this);
+    Form3->SelectedRemoteName = [this]() -> std::optional<QByteArray> {
+        const QList<int> rows = SelectedRemoteRows();
+        if (rows.isEmpty())
+            return std::nullopt;
+        return ftpviewModel->entry(rows.first()).name;
+    };
     search = new Tsearch(this);
     search->OpenFtpUrl = [this](const QString &url, const QString &localFolder) {
         ftp1->OpenURL(url.toUtf8(), localFolder);
     };
     search->LocalFolder = [this] { return LocalDirectory(); };
     mailform = new Tmailform(this);
+    Form4 = new TForm4(this);
     AboutBox = new TAboutBox(this);
 }
 
@@ -234,4 +245,9 @@ void TForm1::ToolbarButton9722Click()
 void TForm1::ToolbarButton9723Click()
 {
     ShowSecondary(mailform);
+}
+
+void TForm1::ToolbarButton977Click()
+{
+    ShowSecondary(Form4);
 }

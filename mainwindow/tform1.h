@@ -35,6 +35,8 @@ class TAboutBox;
 class TFileList;
 class TRemoteListView;
 class TComboBox98;
+class TForm3;
+class TForm4;
 class TMFtp;
 class Tmailform;
 class Tsearch;
@@ -154,6 +156,8 @@ public:
     Tsearch *search = nullptr;
     Tmailform *mailform = nullptr;
     TAboutBox *AboutBox = nullptr;
+    TForm3 *Form3 = nullptr;  // permissions dialog
+    TForm4 *Form4 = nullptr;  // configuration dialog
     ServerHistory Form6;  // the server history: no window of its own
 
     // ---- commands ----
@@ -177,6 +181,8 @@ public:
     void N61Click();
     void ToolbarButton9722Click();
     void ToolbarButton9723Click();
+    void ToolbarButton977Click();  // 设置选项: the configuration dialog
+    void N37Click();               // 修改文件属性: the permissions dialog
     void driveChange();
 
     void Button1Click();
