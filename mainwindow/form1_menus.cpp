@@ -179,6 +179,8 @@ void TForm1::WireMenus()
     connect(searchButton, &QToolButton::clicked, this, &TForm1::ToolbarButton9722Click);
     connect(mailButton, &QToolButton::clicked, this, &TForm1::ToolbarButton9723Click);
     connect(optionsButton, &QToolButton::clicked, this, &TForm1::ToolbarButton977Click);
+    on(N2, &TForm1::N2Click);
+    on(siteManagerButton, &TForm1::N2Click);
     on(N70, &TForm1::N70Click);
     on(N71, &TForm1::N71Click);
     on(N72, &TForm1::N72Click);
@@ -195,7 +197,7 @@ void TForm1::WireMenus()
 void TForm1::DisableCommandsOfLaterParts()
 {
     const QList<QAction *> actions = {
-        N2, siteManagerButton, manualDownloadButton,
+        manualDownloadButton,
         queueDownButton, queueUpButton, queueDeleteButton, queueDeleteAllButton, queueStartButton,
         uploadButton, N21, downloadButton, N34,
         N74, N75, N73, N76, N77, N78, N79,

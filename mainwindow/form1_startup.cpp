@@ -5,6 +5,7 @@
 
 #include "mainwindow/tform1.h"
 
+#include "dialogs/tform2.h"
 #include "dialogs/tform3.h"
 #include "dialogs/tform4.h"
 #include "engine/ftp.h"
@@ -129,6 +130,21 @@ void TForm1::FormShow()
     SortDescending = false;
     // Created once, hidden; closing them only hides them, so what they hold
     // lasts for the run.
+    SiteManagerHost sites;
+    sites.LocalDirectory = [this] { return LocalDirectory(); };
+    sites.SetLogin = [this](const QString &user, const QString &pass) {
+        username->setText(user);
+        password->setText(pass);
+    };
+    sites.SetServer = [this](int portValue, const QString &host) {
+        port->setValue(portValue);
+        server->setEditText(host);
+    };
+    sites.SetInitialDirectory = [this](const QString &directory) { ftp1->InitialDirectory = RemoteBytes(directory); };
+    sites.SetDrivePath = [this](const QString &directory) { SetDrivePath(directory); };
+    sites.SetLocalPathText = [this](const QString &text) { ComboBox1->setEditText(text); };
+    sites.Connect = [this] { Button1Click(); };
+    Form2 = new TForm2(std::move(sites), this);
     Form3 = new TForm3(ftp1, this);
     Form3->SelectedRemoteName = [this]() -> std::optional<QByteArray> {
         const QList<int> rows = SelectedRemoteRows();
@@ -250,4 +266,9 @@ void TForm1::ToolbarButton9723Click()
 void TForm1::ToolbarButton977Click()
 {
     ShowSecondary(Form4);
+}
+
+void TForm1::N2Click()
+{
+    ShowSecondary(Form2);
 }
