@@ -178,6 +178,9 @@ void TForm1::WireMenus()
     on(N61, &TForm1::N61Click);
     connect(searchButton, &QToolButton::clicked, this, &TForm1::ToolbarButton9722Click);
     connect(mailButton, &QToolButton::clicked, this, &TForm1::ToolbarButton9723Click);
+    connect(optionsButton, &QToolButton::clicked, this, &TForm1::ToolbarButton977Click);
+    on(N2, &TForm1::N2Click);
+    on(siteManagerButton, &TForm1::N2Click);
     on(N70, &TForm1::N70Click);
     on(N71, &TForm1::N71Click);
     on(N72, &TForm1::N72Click);
@@ -186,20 +189,6 @@ void TForm1::WireMenus()
     connect(ftpview, &QWidget::customContextMenuRequested, this, &TForm1::ShowRemoteMenu);
     connect(spool, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { QueueMenu->popup(spool->viewport()->mapToGlobal(at)); });
-}
-
-// The commands of the transfers, the queue and the dialogs are in place with
-// their captions but do nothing yet: they stay disabled until
-// their handlers are built, so that nothing pretends to work.
-void TForm1::DisableCommandsOfLaterParts()
-{
-    const QList<QAction *> actions = {
-        N2, siteManagerButton,
-        N37,
-    };
-    for (QAction *action : actions)
-        action->setEnabled(false);
-    optionsButton->setEnabled(false);
 }
 
 void TForm1::AttachRemoteMenu(bool attached)

@@ -4,6 +4,7 @@
 
 #include "mainwindow/tform1.h"
 
+#include "dialogs/tform3.h"
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
 #include "mainwindow/remote_list_model.h"
@@ -53,6 +54,7 @@ void TForm1::WireRemotePane()
     on(N23, &TForm1::N23Click);
     on(remoteRenameButton, &TForm1::N23Click);
     on(N35, &TForm1::N35Click);
+    on(N37, &TForm1::N37Click);
     on(remoteMoveButton, &TForm1::N35Click);
     on(N22, &TForm1::N22Click);
     on(remoteDeleteButton, &TForm1::N22Click);
@@ -370,6 +372,16 @@ void TForm1::ftpviewColumnClick(int column)
     }
 }
 
+void TForm1::N37Click()
+{
+    // The dialog acts on the selected row: without one there is nothing to change.
+    if (Form3 && !SelectedRemoteRows().isEmpty()) {
+        Form3->show();
+        Form3->raise();
+        Form3->activateWindow();
+    }
+}
+
 void TForm1::PopupMenu2Popup()
 {
     PopupMenu5Popup();
@@ -379,8 +391,7 @@ void TForm1::PopupMenu2Popup()
             item->setEnabled(false);
         return;
     }
-    // 修改文件属性 comes with the permissions dialog.
-    for (QAction *item : {N22, N23, N35, N38})
+    for (QAction *item : {N22, N23, N35, N37, N38})
         item->setEnabled(true);
 }
 

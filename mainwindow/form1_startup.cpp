@@ -5,10 +5,14 @@
 
 #include "mainwindow/tform1.h"
 
+#include "dialogs/tform2.h"
+#include "dialogs/tform3.h"
+#include "dialogs/tform4.h"
 #include "engine/ftp.h"
 #include "mail/ftpmail.h"
 #include "mainwindow/about_box.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/remote_list_model.h"
 #include "platform/dialogs.h"
 #include "platform/folders.h"
 #include "platform/shell.h"
@@ -52,7 +56,6 @@ TForm1::TForm1(QWidget *parent)
     WireLocalPane();
     WireTransfers();
     WireQueue();
-    DisableCommandsOfLaterParts();
 
     OpenDocument = [](const QString &path) { return platform::ShellOpen(path); };
     StartInstance = [](const QString &program) { return platform::StartProgram(program); };
@@ -128,12 +131,35 @@ void TForm1::FormShow()
     SortDescending = false;
     // Created once, hidden; closing them only hides them, so what they hold
     // lasts for the run.
+    SiteManagerHost sites;
+    sites.LocalDirectory = [this] { return LocalDirectory(); };
+    sites.SetLogin = [this](const QString &user, const QString &pass) {
+        username->setText(user);
+        password->setText(pass);
+    };
+    sites.SetServer = [this](int portValue, const QString &host) {
+        port->setValue(portValue);
+        server->setEditText(host);
+    };
+    sites.SetInitialDirectory = [this](const QString &directory) { ftp1->InitialDirectory = RemoteBytes(directory); };
+    sites.SetDrivePath = [this](const QString &directory) { SetDrivePath(directory); };
+    sites.SetLocalPathText = [this](const QString &text) { ComboBox1->setEditText(text); };
+    sites.Connect = [this] { Button1Click(); };
+    Form2 = new TForm2(std::move(sites), this);
+    Form3 = new TForm3(ftp1, this);
+    Form3->SelectedRemoteName = [this]() -> std::optional<QByteArray> {
+        const QList<int> rows = SelectedRemoteRows();
+        if (rows.isEmpty())
+            return std::nullopt;
+        return ftpviewModel->entry(rows.first()).name;
+    };
     search = new Tsearch(this);
     search->OpenFtpUrl = [this](const QString &url, const QString &localFolder) {
         ftp1->OpenURL(url.toUtf8(), localFolder);
     };
     search->LocalFolder = [this] { return LocalDirectory(); };
     mailform = new Tmailform(this);
+    Form4 = new TForm4(this);
     AboutBox = new TAboutBox(this);
 }
 
@@ -236,4 +262,14 @@ void TForm1::ToolbarButton9722Click()
 void TForm1::ToolbarButton9723Click()
 {
     ShowSecondary(mailform);
+}
+
+void TForm1::ToolbarButton977Click()
+{
+    ShowSecondary(Form4);
+}
+
+void TForm1::N2Click()
+{
+    ShowSecondary(Form2);
 }

@@ -40,6 +40,9 @@ class TAboutBox;
 class TFileList;
 class TRemoteListView;
 class TComboBox98;
+class TForm2;
+class TForm3;
+class TForm4;
 class TMFtp;
 class Tmailform;
 class Tsearch;
@@ -155,6 +158,9 @@ public:
     Tsearch *search = nullptr;
     Tmailform *mailform = nullptr;
     TAboutBox *AboutBox = nullptr;
+    TForm2 *Form2 = nullptr;  // site manager
+    TForm3 *Form3 = nullptr;  // permissions dialog
+    TForm4 *Form4 = nullptr;  // configuration dialog
     ServerHistory Form6;  // the server history: no window of its own
 
     // ---- commands ----
@@ -178,6 +184,9 @@ public:
     void N61Click();
     void ToolbarButton9722Click();
     void ToolbarButton9723Click();
+    void ToolbarButton977Click();  // 设置选项: the configuration dialog
+    void N37Click();               // 修改文件属性: the permissions dialog
+    void N2Click();                // 站点管理: the site manager
     void driveChange();
 
     void Button1Click();
@@ -357,7 +366,6 @@ private:
     void WireMenus();
     void WireEngine();
     void ConfigureEngineDefaults();
-    void DisableCommandsOfLaterParts();
     void AttachRemoteMenu(bool attached);
     void WireRemotePane();
     void WireLocalPane();

@@ -6,14 +6,20 @@
 // a temporary folder, so no ftp.ini is touched.
 
 #include "engine/ftp.h"
+#include "dialogs/tform2.h"
+#include "dialogs/tform3.h"
+#include "dialogs/tform4.h"
 #include "mainwindow/about_box.h"
 #include "mainwindow/tform1.h"
 #include "platform/prompt_query.h"
 #include "platform/application.h"
+#include "platform/codepage.h"
 #include "platform/folders.h"
 #include "widgets/combobox98.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QSpinBox>
@@ -43,15 +49,34 @@ int main(int argc, char **argv)
     application.setApplicationName(QStringLiteral("Tarvo Ftp 软件"));
     if (argc == 3 && QByteArray(argv[1]) == "--dialogs") {
         const QString folder = QString::fromLocal8Bit(argv[2]);
+        QTemporaryDir settings;
+        platform::SetSettingsFolderOverride(settings.path());
+        QFile sites(settings.path() + QStringLiteral("/list.ini"));
+        if (!sites.open(QIODevice::WriteOnly))
+            return 1;
+        sites.write(platform::EncodeAnsi(u"工作站点|ftp.example.org|guest|21|/tmp|/pub|no\r\n"
+                                         u"镜像|mirror.example.net|anonymous|2121|/tmp|/|yes\r\n"));
+        sites.close();
         TForm1 form;
+        form.show();  // creates the secondary windows
         platform::PromptQueryDialog prompt(QStringLiteral("改变当前目录"), QStringLiteral("请输入你的目的目录"),
                                            QStringLiteral("/pub/源代码"), form.font());
         prompt.show();
         TAboutBox about;
         about.show();
+        form.Form2->show();
+        form.Form3->show();
+        form.Form4->show();
         WaitFor([] { return false; }, 300);
-        const bool saved = prompt.grab().save(folder + QStringLiteral("/prompt.png"))
-                           && about.grab().save(folder + QStringLiteral("/about.png"));
+        bool saved = prompt.grab().save(folder + QStringLiteral("/prompt.png"))
+                     && about.grab().save(folder + QStringLiteral("/about.png"))
+                     && form.Form2->grab().save(folder + QStringLiteral("/sites.png"))
+                     && form.Form3->grab().save(folder + QStringLiteral("/permissions.png"));
+        for (int page = 0; saved && page < form.Form4->PageControl1->count(); ++page) {
+            form.Form4->PageControl1->setCurrentIndex(page);
+            WaitFor([] { return false; }, 100);
+            saved = form.Form4->grab().save(folder + QStringLiteral("/config-%1.png").arg(page + 1));
+        }
         return saved ? 0 : 1;
     }
     if (argc != 6) {

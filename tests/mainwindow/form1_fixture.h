@@ -7,6 +7,7 @@
 #include "scripted_dialogs.h"
 
 #include <QColor>
+#include <QFile>
 #include <QList>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -35,7 +36,13 @@ inline QList<LogLine> LogLines(const TForm1 &form)
 // read or written.
 class SettingsFolder {
 public:
-    SettingsFolder() { platform::SetSettingsFolderOverride(dir_.path()); }
+    // With an empty site list: without one the first show reports "Cannot open
+    // file"; the tests of that remove it.
+    SettingsFolder()
+    {
+        platform::SetSettingsFolderOverride(dir_.path());
+        (void)QFile(dir_.filePath(QStringLiteral("list.ini"))).open(QIODevice::WriteOnly);
+    }
     ~SettingsFolder() { platform::SetSettingsFolderOverride(QString()); }
     QString Path() const { return dir_.path(); }
     QString File(const QString &name) const { return dir_.filePath(name); }

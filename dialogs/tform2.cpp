@@ -1,0 +1,378 @@
+#include "dialogs/tform2.h"
+
+#include "platform/dialogs.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kYes = u"yes"_s;
+const QString kNo = u"no"_s;
+
+} // namespace
+
+// ---- the list ----
+
+int SiteListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(sites_.size());
+}
+
+int SiteListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : SiteEntry::FieldCount;
+}
+
+QVariant SiteListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= sites_.size() || role != Qt::DisplayRole)
+        return {};
+    return sites_.at(index.row()).Fields().at(index.column());
+}
+
+QVariant SiteListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const QStringList captions = {u"站点名称"_s, u"主机名"_s, u"用户名"_s, u"端口"_s,
+                                         u"本地目录"_s, u"远程初始目录"_s, u"匿名登陆"_s};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= captions.size())
+        return {};
+    return captions.at(section);
+}
+
+void SiteListModel::SetSites(QList<SiteEntry> sites)
+{
+    beginResetModel();
+    sites_ = std::move(sites);
+    endResetModel();
+}
+
+void SiteListModel::Append(const SiteEntry &site)
+{
+    const int row = int(sites_.size());
+    beginInsertRows(QModelIndex(), row, row);
+    sites_.append(site);
+    endInsertRows();
+}
+
+void SiteListModel::Replace(int row, const SiteEntry &site)
+{
+    sites_[row] = site;
+    emit dataChanged(index(row, 0), index(row, SiteEntry::FieldCount - 1));
+}
+
+void SiteListModel::Remove(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (int row : rows) {
+        if (row < 0 || row >= sites_.size())
+            continue;
+        beginRemoveRows(QModelIndex(), row, row);
+        sites_.removeAt(row);
+        endRemoveRows();
+    }
+}
+
+// ---- the window ----
+
+TForm2::TForm2(SiteManagerHost host, QWidget *parent)
+    : QDialog(parent)
+    , host_(std::move(host))
+{
+    setObjectName(u"Form2"_s);
+    setWindowTitle(u"站点管理"_s);
+    setModal(false);
+    BuildControls();
+    LoadList();
+}
+
+QString TForm2::AnonymousPassword()
+{
+    return u"tarvo@example.com"_s;
+}
+
+void TForm2::BuildControls()
+{
+    auto named = [](auto *widget, const QString &objectName) {
+        widget->setObjectName(objectName);
+        return widget;
+    };
+    GroupBox1 = named(new QGroupBox(u"用户资料"_s, this), u"GroupBox1"_s);
+    name = named(new QLineEdit(GroupBox1), u"name"_s);
+    server = named(new QLineEdit(GroupBox1), u"server"_s);
+    username = named(new QLineEdit(GroupBox1), u"username"_s);
+    password = named(new QLineEdit(GroupBox1), u"password"_s);
+    password->setEchoMode(QLineEdit::Password);
+    port = named(new QSpinBox(GroupBox1), u"port"_s);
+    port->setRange(INT_MIN, INT_MAX);
+    port->setValue(21);
+    anonymous = named(new QCheckBox(u"使用匿名登陆"_s, GroupBox1), u"anonymous"_s);
+    localpath = named(new QLineEdit(GroupBox1), u"localpath"_s);
+    localpathBrowse = named(new QToolButton(GroupBox1), u"localpathBrowse"_s);
+    localpathBrowse->setText(u"..."_s);
+    remotepath = named(new QLineEdit(GroupBox1), u"remotepath"_s);
+    Button1 = named(new QPushButton(u"连接"_s, GroupBox1), u"Button1"_s);
+    Button8 = named(new QPushButton(u"修改/添加到列表"_s, GroupBox1), u"Button8"_s);
+    Button3 = named(new QPushButton(u"保存"_s, GroupBox1), u"Button3"_s);
+    Button4 = named(new QPushButton(u"删除"_s, GroupBox1), u"Button4"_s);
+    Button2 = named(new QPushButton(u"取消"_s, GroupBox1), u"Button2"_s);
+    // Enter in a field must not press a button of its own accord.
+    for (QPushButton *button : {Button1, Button8, Button3, Button4, Button2})
+        button->setAutoDefault(false);
+
+    auto *fields = new QGridLayout;
+    auto label = [this](const QString &text, QWidget *buddy) {
+        auto *l = new QLabel(text, GroupBox1);
+        l->setBuddy(buddy);
+        return l;
+    };
+    fields->addWidget(label(u"站点名称"_s, name), 0, 0);
+    fields->addWidget(name, 0, 1);
+    fields->addWidget(label(u"主机名"_s, server), 0, 2);
+    fields->addWidget(server, 0, 3);
+    fields->addWidget(label(u"用户名"_s, username), 1, 0);
+    fields->addWidget(username, 1, 1);
+    fields->addWidget(label(u"密码"_s, password), 1, 2);
+    fields->addWidget(password, 1, 3);
+    fields->addWidget(label(u"端口"_s, port), 2, 0);
+    fields->addWidget(port, 2, 1);
+    fields->addWidget(anonymous, 2, 3);
+    auto *localRow = new QHBoxLayout;
+    localRow->addWidget(localpath);
+    localRow->addWidget(localpathBrowse);
+    fields->addWidget(label(u"本地目录"_s, localpath), 3, 0);
+    fields->addLayout(localRow, 3, 1, 1, 3);
+    fields->addWidget(label(u"远程初始目录"_s, remotepath), 4, 0);
+    fields->addWidget(remotepath, 4, 1, 1, 3);
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *button : {Button1, Button8, Button3, Button4, Button2})
+        buttons->addWidget(button);
+    auto *groupLayout = new QVBoxLayout(GroupBox1);
+    groupLayout->addLayout(fields);
+    groupLayout->addLayout(buttons);
+
+    ListView1Model = new SiteListModel(this);
+    ListView1 = named(new QTreeView(this), u"ListView1"_s);
+    ListView1->setModel(ListView1Model);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setSortingEnabled(false);
+    ListView1->header()->setSectionsMovable(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(GroupBox1);
+    layout->addWidget(ListView1, 1);
+    resize(640, 480);
+
+    connect(anonymous, &QCheckBox::toggled, this, &TForm2::anonymousClick);
+    connect(ListView1, &QTreeView::clicked, this, &TForm2::ListView1Click);
+    connect(ListView1, &QTreeView::doubleClicked, this, &TForm2::ListView1DblClick);
+    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(Button8, &QPushButton::clicked, this, &TForm2::Button8Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm2::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm2::Button4Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
+    connect(localpathBrowse, &QToolButton::clicked, this, &TForm2::localpathBrowseClick);
+}
+
+void TForm2::Message(const QString &text)
+{
+    platform::CurrentDialogs().MessageBox(this, text, QString(), platform::Dialogs::NoIcon,
+                                          platform::Dialogs::OkOnly);
+}
+
+void TForm2::LoadList()
+{
+    const QString path = SiteListFileName();
+    SiteListRead read = ReadSiteList(path);
+    if (!read.opened) {
+        // Shown over the main window: this window is not on screen yet.
+        platform::CurrentDialogs().MessageBox(parentWidget(), CannotOpenFileMessage(path), QString(),
+                                              platform::Dialogs::NoIcon, platform::Dialogs::OkOnly);
+        return;
+    }
+    ListView1Model->SetSites(std::move(read.sites));
+    localpath->setText(host_.LocalDirectory ? host_.LocalDirectory() : QString());
+    remotepath->setText(u"/"_s);
+}
+
+int TForm2::SelectedRow() const
+{
+    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TForm2::SelectRow(int row)
+{
+    if (row < 0 || row >= ListView1Model->rowCount())
+        return;
+    ListView1->setCurrentIndex(ListView1Model->index(row, 0));
+    ListView1->selectionModel()->select(ListView1Model->index(row, 0),
+                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    FillFromRow(row);
+}
+
+void TForm2::ListView1Click()
+{
+    const int row = SelectedRow();
+    if (row >= 0)
+        FillFromRow(row);
+}
+
+void TForm2::ListView1DblClick()
+{
+    const int row = SelectedRow();
+    if (row < 0)
+        return;
+    FillFromRow(row);
+    Button1Click();
+}
+
+// A port that is no number stops after the first three fields, as a failed
+// conversion would: the rest keep what they held.
+void TForm2::FillFromRow(int row)
+{
+    const SiteEntry &site = ListView1Model->Site(row);
+    name->setText(site.name);
+    server->setText(site.server);
+    username->setText(site.username);
+    const std::optional<int> portNumber = SitePortNumber(site.port);
+    if (!portNumber) {
+        Message(NotAValidIntegerMessage(site.port));
+        return;
+    }
+    port->setValue(*portNumber);
+    localpath->setText(site.localpath);
+    remotepath->setText(site.remotepath);
+    anonymous->setChecked(site.anonymous == kYes);
+}
+
+void TForm2::anonymousClick()
+{
+    const bool enabled = !anonymous->isChecked();
+    username->setEnabled(enabled);
+    password->setEnabled(enabled);
+}
+
+SiteEntry TForm2::EditedSite() const
+{
+    SiteEntry site;
+    site.name = name->text();
+    site.server = server->text();
+    site.username = username->text();
+    site.port = QString::number(port->value());
+    site.localpath = localpath->text();
+    site.remotepath = remotepath->text();
+    site.anonymous = anonymous->isChecked() ? kYes : kNo;
+    return site;
+}
+
+void TForm2::Button8Click()
+{
+    if (name->text().isEmpty()) {
+        Message(u"没有填站点名称"_s);
+        return;
+    }
+    if (server->text().isEmpty()) {
+        Message(u"没有填主机名"_s);
+        return;
+    }
+    if (username->text().isEmpty() && !anonymous->isChecked()) {
+        Message(u"没有填用户名"_s);
+        return;
+    }
+    const SiteEntry site = EditedSite();
+    // The file joins fields with "|": a site holding one would not load again.
+    const QStringList fields = site.Fields();
+    if (std::any_of(fields.begin(), fields.end(), [](const QString &f) { return f.contains(u'|'); })) {
+        Message(u"站点资料中不能含有字符 \"|\""_s);
+        return;
+    }
+    bool matched = false;
+    for (int row = 0; row < ListView1Model->rowCount(); ++row) {
+        if (ListView1Model->Site(row).name == site.name) {
+            ListView1Model->Replace(row, site);
+            matched = true;
+        }
+    }
+    if (!matched)
+        ListView1Model->Append(site);
+}
+
+void TForm2::Button4Click()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ListView1->selectionModel()->selectedRows())
+        rows << index.row();
+    ListView1Model->Remove(rows);
+}
+
+void TForm2::Button3Click()
+{
+    const QString path = SiteListFileName();
+    if (!WriteSiteList(path, ListView1Model->Sites()))
+        Message(CannotCreateFileMessage(path));
+}
+
+void TForm2::Button1Click()
+{
+    if (anonymous->isChecked()) {
+        if (host_.SetLogin)
+            host_.SetLogin(u"anonymous"_s, AnonymousPassword());
+    } else if (host_.SetLogin) {
+        host_.SetLogin(username->text(), password->text());
+    }
+    if (host_.SetServer)
+        host_.SetServer(port->value(), server->text());
+    if (host_.SetInitialDirectory)
+        host_.SetInitialDirectory(remotepath->text());
+
+    const QString directory = localpath->text();
+    if (directory.isEmpty() || !QFileInfo(directory).isDir()) {
+        Message(u"目录 "_s + directory + u" 不存在,请填正确"_s);
+        return;
+    }
+    QString drivePath = directory;
+    if (!drivePath.endsWith(u'/'))
+        drivePath += u'/';
+    if (host_.SetDrivePath)
+        host_.SetDrivePath(drivePath);
+    if (host_.SetLocalPathText)
+        host_.SetLocalPathText(directory);
+    if (host_.Connect)
+        host_.Connect();
+    hide();
+}
+
+void TForm2::Button2Click()
+{
+    hide();
+}
+
+void TForm2::localpathBrowseClick()
+{
+    QString directory = localpath->text();
+    if (platform::CurrentDialogs().ChooseDirectory(this, u"浏览文件夹"_s, directory) && !directory.isEmpty())
+        localpath->setText(directory);
+}

@@ -1,0 +1,302 @@
+#include "dialogs/tform4.h"
+
+#include "dialogs/integer_text.h"
+#include "mainwindow/main_settings.h"
+#include "platform/dialogs.h"
+#include "platform/exceptions.h"
+
+#include <QButtonGroup>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QWidget *WithSuffix(QWidget *parent, QLineEdit *field, QWidget *suffix)
+{
+    auto *row = new QWidget(parent);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(field);
+    layout->addWidget(suffix);
+    return row;
+}
+
+QLineEdit *NamedField(const QString &name, QWidget *parent)
+{
+    auto *field = new QLineEdit(parent);
+    field->setObjectName(name);
+    return field;
+}
+
+QPushButton *BrowseButton(const QString &name, QWidget *parent)
+{
+    auto *button = new QPushButton(QStringLiteral("..."), parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TForm4::TForm4(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("配置"));
+    setModal(false);
+
+    auto *layout = new QVBoxLayout(this);
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->addTab(BuildGeneralPage(), QStringLiteral("一般选项"));
+    PageControl1->addTab(BuildUploadPage(), QStringLiteral("上传"));
+    PageControl1->addTab(BuildDownloadPage(), QStringLiteral("下载"));
+    PageControl1->addTab(BuildEditPage(), QStringLiteral("编辑文件"));
+    PageControl1->addTab(BuildAdvancedPage(), QStringLiteral("高级选项"));
+    // Later shows keep whichever page was in front when the dialog was closed.
+    PageControl1->setCurrentIndex(EditPage);
+    layout->addWidget(PageControl1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    Button1 = new QPushButton(QStringLiteral("确定"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    Button2 = new QPushButton(QStringLiteral("取消"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setAutoDefault(false);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
+    connect(dirButton, &QPushButton::clicked, this, &TForm4::dirButtonClick);
+    connect(editorButton, &QPushButton::clicked, this, &TForm4::editorButtonClick);
+    // The field is usable exactly while "the specified editor" is chosen,
+    // whether the user or the loading chose it.
+    connect(RadioButton14, &QRadioButton::toggled, editor, &QWidget::setEnabled);
+    connect(RadioButton14, &QRadioButton::toggled, editorButton, &QWidget::setEnabled);
+}
+
+QWidget *TForm4::BuildGeneralPage()
+{
+    auto *page = new QWidget;
+    auto *form = new QFormLayout(page);
+    email = NamedField(QStringLiteral("email"), page);
+    dir = NamedField(QStringLiteral("dir"), page);
+    dirButton = BrowseButton(QStringLiteral("dirButton"), page);
+    timeout = NamedField(QStringLiteral("timeout"), page);
+    noop = NamedField(QStringLiteral("noop"), page);
+    form->addRow(QStringLiteral("你的邮件地址"), email);
+    form->addRow(QStringLiteral("缺省下载目录"), WithSuffix(page, dir, dirButton));
+    form->addRow(QStringLiteral("超时断线时间"), WithSuffix(page, timeout, new QLabel(QStringLiteral("秒"), page)));
+    form->addRow(QStringLiteral("执行空操作时间"), WithSuffix(page, noop, new QLabel(QStringLiteral("秒"), page)));
+    return page;
+}
+
+QWidget *TForm4::RadioGroup(Group group, const QString &caption, const QStringList &captions, int firstNumber,
+                            QRadioButton **first, QRadioButton **second, QRadioButton **third)
+{
+    auto *box = new QGroupBox(caption);
+    auto *layout = new QVBoxLayout(box);
+    groups_[group] = new QButtonGroup(this);
+    QRadioButton **targets[] = {first, second, third};
+    for (int i = 0; i < 3; ++i) {
+        auto *button = new QRadioButton(captions.at(i), box);
+        button->setObjectName(QStringLiteral("RadioButton%1").arg(firstNumber + i));
+        layout->addWidget(button);
+        groups_[group]->addButton(button, i + 1);
+        *targets[i] = button;
+    }
+    return box;
+}
+
+QWidget *TForm4::BuildUploadPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(RadioGroup(UpResume, QStringLiteral("续传提示"),
+                                 {QStringLiteral("窗口提示"), QStringLiteral("不提示，直接续传"),
+                                  QStringLiteral("不提示,直接覆盖")},
+                                 1, &RadioButton1, &RadioButton2, &RadioButton3));
+    layout->addWidget(RadioGroup(UpCase, QStringLiteral("文件名大小写"),
+                                 {QStringLiteral("保持不变"), QStringLiteral("用大写名上传"),
+                                  QStringLiteral("用小写名上传")},
+                                 4, &RadioButton4, &RadioButton5, &RadioButton6));
+    // The first show selects "窗口提示": a file value outside 1..3 keeps what is shown.
+    RadioButton1->setChecked(true);
+    RadioButton4->setChecked(true);
+    return page;
+}
+
+QWidget *TForm4::BuildDownloadPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(RadioGroup(DownResume, QStringLiteral("续传提示"),
+                                 {QStringLiteral("窗口提示"), QStringLiteral("不提示，直接续传"),
+                                  QStringLiteral("不提示，直接覆盖")},
+                                 7, &RadioButton7, &RadioButton8, &RadioButton9));
+    layout->addWidget(RadioGroup(DownCase, QStringLiteral("文件名大小写"),
+                                 {QStringLiteral("保持不变"), QStringLiteral("用大写名下载"),
+                                  QStringLiteral("用小写名下载")},
+                                 10, &RadioButton10, &RadioButton11, &RadioButton12));
+    RadioButton7->setChecked(true);
+    RadioButton10->setChecked(true);
+    return page;
+}
+
+QWidget *TForm4::BuildEditPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    RadioButton13 = new QRadioButton(QStringLiteral("使用缺省方式编辑文件(按照文件扩展名)"), page);
+    RadioButton13->setObjectName(QStringLiteral("RadioButton13"));
+    RadioButton14 = new QRadioButton(QStringLiteral("使用指定的编辑器编辑"), page);
+    RadioButton14->setObjectName(QStringLiteral("RadioButton14"));
+    editorChoice_ = new QButtonGroup(this);
+    editorChoice_->addButton(RadioButton13);
+    editorChoice_->addButton(RadioButton14);
+    editor = NamedField(QStringLiteral("editor"), page);
+    editorButton = BrowseButton(QStringLiteral("editorButton"), page);
+    layout->addWidget(RadioButton13);
+    layout->addWidget(RadioButton14);
+    layout->addWidget(WithSuffix(page, editor, editorButton));
+    layout->addStretch();
+    RadioButton13->setChecked(true);
+    editor->setEnabled(false);
+    editorButton->setEnabled(false);
+    return page;
+}
+
+QWidget *TForm4::BuildAdvancedPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(RadioGroup(AfterTransfer, QStringLiteral("文件传输完成后"),
+                                 {QStringLiteral("什么事都不发生"), QStringLiteral("关闭该软件"),
+                                  QStringLiteral("退出连接")},
+                                 15, &RadioButton15, &RadioButton16, &RadioButton17));
+    layout->addWidget(RadioGroup(AfterConnect, QStringLiteral("连线后"),
+                                 {QStringLiteral("列出目录"), QStringLiteral("执行批处理"),
+                                  QStringLiteral("下载整个站点(mirror)")},
+                                 18, &RadioButton18, &RadioButton19, &RadioButton20));
+    return page;
+}
+
+void TForm4::showEvent(QShowEvent *event)
+{
+    // Un-minimising is not a new showing: the user's edits stay.
+    if (!event->spontaneous())
+        FormShow();
+    QDialog::showEvent(event);
+}
+
+void TForm4::ShowGroup(Group group, int value, bool clearOtherwise)
+{
+    QButtonGroup *buttons = groups_[group];
+    if (QAbstractButton *button = buttons->button(value)) {
+        button->setChecked(true);
+        return;
+    }
+    if (!clearOtherwise)
+        return;
+    // An exclusive group refuses to have its checked button unchecked.
+    buttons->setExclusive(false);
+    for (QAbstractButton *button : buttons->buttons())
+        button->setChecked(false);
+    buttons->setExclusive(true);
+}
+
+int TForm4::GroupValue(Group group, int unchanged) const
+{
+    const int id = groups_[group]->checkedId();
+    return id > 0 ? id : unchanged;
+}
+
+void TForm4::FormShow()
+{
+    LoadSettings();
+    email->setText(MainSettings.email);
+    dir->setText(MainSettings.initdir);
+    timeout->setText(QString::number(MainSettings.timeout));
+    noop->setText(QString::number(MainSettings.nooptime));
+    ShowGroup(UpResume, MainSettings.upresume, false);
+    ShowGroup(UpCase, MainSettings.upfilenamecase, false);
+    ShowGroup(DownResume, MainSettings.downresume, false);
+    ShowGroup(DownCase, MainSettings.downfilenamecase, false);
+    if (!MainSettings.editor.isEmpty()) {
+        RadioButton14->setChecked(true);
+        editor->setText(MainSettings.editor);
+    } else {
+        RadioButton13->setChecked(true);
+        editor->clear();
+    }
+    ShowGroup(AfterTransfer, MainSettings.aftertransfer, true);
+    ShowGroup(AfterConnect, MainSettings.afterconnect, true);
+}
+
+bool TForm4::ReadInteger(QLineEdit *field, int &setting)
+{
+    const std::optional<int> value = IntegerText(field->text());
+    if (!value) {
+        PageControl1->setCurrentIndex(GeneralPage);
+        field->setFocus();
+        platform::ShowException(this, platform::Exception(NotAnIntegerMessage(field->text())));
+        return false;
+    }
+    setting = *value;
+    return true;
+}
+
+bool TForm4::Button1Click()
+{
+    // Stored field by field: a bad number stops here with the fields before it
+    // already in the record, and nothing written to the file.
+    MainSettings.email = email->text();
+    MainSettings.initdir = dir->text();
+    if (!ReadInteger(timeout, MainSettings.timeout) || !ReadInteger(noop, MainSettings.nooptime))
+        return false;
+    MainSettings.upresume = GroupValue(UpResume, MainSettings.upresume);
+    MainSettings.upfilenamecase = GroupValue(UpCase, MainSettings.upfilenamecase);
+    MainSettings.downresume = GroupValue(DownResume, MainSettings.downresume);
+    MainSettings.downfilenamecase = GroupValue(DownCase, MainSettings.downfilenamecase);
+    MainSettings.aftertransfer = GroupValue(AfterTransfer, MainSettings.aftertransfer);
+    MainSettings.afterconnect = GroupValue(AfterConnect, MainSettings.afterconnect);
+    MainSettings.editor = RadioButton13->isChecked() ? QString() : editor->text();
+    SaveSettings();
+    hide();
+    return true;
+}
+
+void TForm4::Button2Click()
+{
+    hide();
+}
+
+void TForm4::dirButtonClick()
+{
+    QString directory = dir->text();
+    if (platform::CurrentDialogs().ChooseDirectory(this, QStringLiteral("缺省下载目录"), directory))
+        dir->setText(directory);
+}
+
+void TForm4::editorButtonClick()
+{
+    QStringList files;
+    if (!editor->text().isEmpty())
+        files << editor->text();
+    if (platform::CurrentDialogs().ChooseOpenFiles(this, QStringLiteral("使用指定的编辑器编辑"),
+                                                   QStringLiteral("所有文件 (*)"), files)
+        && !files.isEmpty())
+        editor->setText(files.first());
+}
