@@ -209,26 +209,3 @@ QString CannotCreateFileMessage(const QString &path)
 {
     return u"Cannot create file %1"_s.arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
-
-std::optional<int> SitePortNumber(const QString &text)
-{
-    qsizetype i = 0;
-    if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-'))
-        ++i;
-    if (i == text.size())
-        return std::nullopt;
-    for (qsizetype j = i; j < text.size(); ++j) {
-        if (text.at(j) < u'0' || text.at(j) > u'9')
-            return std::nullopt;
-    }
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
-
-QString NotAValidIntegerMessage(const QString &text)
-{
-    return u"'%1' is not a valid integer value"_s.arg(text);
-}

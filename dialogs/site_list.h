@@ -52,8 +52,3 @@ bool WriteSiteList(const QString &path, const QList<SiteEntry> &sites);
 QString CannotOpenFileMessage(const QString &path);
 QString CannotCreateFileMessage(const QString &path);
 
-// The value of a stored port: an optional sign and decimal digits within int's
-// range; none for anything else (blanks included).
-std::optional<int> SitePortNumber(const QString &text);
-// "'%s' is not a valid integer value".
-QString NotAValidIntegerMessage(const QString &text);

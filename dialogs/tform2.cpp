@@ -1,4 +1,5 @@
 #include "dialogs/tform2.h"
+#include "dialogs/integer_text.h"
 
 #include "platform/dialogs.h"
 
@@ -257,9 +258,9 @@ void TForm2::FillFromRow(int row)
     name->setText(site.name);
     server->setText(site.server);
     username->setText(site.username);
-    const std::optional<int> portNumber = SitePortNumber(site.port);
+    const std::optional<int> portNumber = IntegerText(site.port);
     if (!portNumber) {
-        Message(NotAValidIntegerMessage(site.port));
+        Message(NotAnIntegerMessage(site.port));
         return;
     }
     port->setValue(*portNumber);

@@ -4,19 +4,6 @@
 
 namespace {
 
-bool IsLink(const RemoteItem &item)
-{
-    return item.attributes.startsWith('l') || item.attributes.startsWith('L');
-}
-
-// A path as the server reports it and as we built it can differ by a final "/".
-QByteArray WithoutTrailingSlash(QByteArray path)
-{
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    return path;
-}
-
 bool SameDirectory(const QByteArray &a, const QByteArray &b)
 {
     return WithoutTrailingSlash(a) == WithoutTrailingSlash(b);
@@ -67,6 +54,18 @@ QByteArray ConvertLastComponentCase(const QByteArray &path, bool upper)
 {
     const qsizetype slash = path.lastIndexOf('/');
     return path.left(slash + 1) + ConvertNameCase(path.mid(slash + 1), upper);
+}
+
+bool IsLink(const RemoteItem &item)
+{
+    return item.attributes.startsWith('l') || item.attributes.startsWith('L');
+}
+
+QByteArray WithoutTrailingSlash(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
 }
 
 bool IsWalkableName(const QByteArray &name)

@@ -62,6 +62,12 @@ QByteArray ConvertLastComponentCase(const QByteArray &path, bool upper);
 // address another directory), NUL, CR or LF (they cannot travel on a command line).
 bool IsWalkableName(const QByteArray &name);
 
+// A listed link ("l" permissions): walks treat it as a file, never entering it.
+bool IsLink(const RemoteItem &item);
+
+// A path as the server reports it and as we built it can differ by a final "/".
+QByteArray WithoutTrailingSlash(QByteArray path);
+
 // Directories first, then files, as the engine filed them; "." and ".." are
 // dropped by name or when field 3 of their info says so.
 QList<RemoteItem> RemoteItemsFromListing(const QByteArrayList &dirNames, const TMFtpFileInfoList &dirInfos,

@@ -12,18 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool IsLink(const RemoteItem &item)
-{
-    return item.attributes.startsWith('l') || item.attributes.startsWith('L');
-}
-
-QByteArray WithoutTrailingSlash(QByteArray path)
-{
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    return path;
-}
-
 QString JoinLocalPath(const QString &base, const QString &name)
 {
     return base.endsWith(u'/') ? base + name : base + u'/' + name;

@@ -1,6 +1,7 @@
 // The site list file: which lines are sites, line ends, code pages, a huge or
 // garbled file, the byte-exact round trip and a failed write.
 
+#include "dialogs/integer_text.h"
 #include "dialogs/site_list.h"
 #include "platform/codepage.h"
 
@@ -212,7 +213,7 @@ void TestSiteList::portNumber()
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QFETCH(int, value);
-    const std::optional<int> number = SitePortNumber(text);
+    const std::optional<int> number = IntegerText(text);
     QCOMPARE(number.has_value(), valid);
     if (valid)
         QCOMPARE(*number, value);
