@@ -74,6 +74,8 @@ double ProgramRun(PeerServer &server, const QString &target, bool passive, int *
 {
     QTemporaryDir settings;
     platform::SetSettingsFolderOverride(settings.path());
+    // An empty site list: a missing one is reported in a message box at the first show.
+    (void)QFile(settings.filePath(QStringLiteral("list.ini"))).open(QIODevice::WriteOnly);
     TForm1 form;
     MainSettings = TMainSettings();
     form.show();

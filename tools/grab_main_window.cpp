@@ -85,6 +85,8 @@ int main(int argc, char **argv)
     }
     QTemporaryDir settings;
     platform::SetSettingsFolderOverride(settings.path());
+    // An empty site list: a missing one is reported in a message box at the first show.
+    (void)QFile(settings.filePath(QStringLiteral("list.ini"))).open(QIODevice::WriteOnly);
 
     TForm1 form;
     form.show();
