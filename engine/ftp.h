@@ -282,6 +282,8 @@ private:
     void AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)());
     void AttachSender();
     bool AcceptDataConnection();
+    void WatchForEarlyConnection();
+    void TakeEarlyConnection();
     void DataConnectionFailed(int socketError, bool commandMayBeOut);
     void RefreshElapsed();
     void DrainDataSocket();
@@ -298,6 +300,7 @@ private:
     bool dataFailed_ = false;           // the data connection failed or broke
     bool transferCommandSent_ = false;  // LIST, RETR or STOR is on the wire
     bool senderPending_ = false;        // connected before STOR was sent
+    bool earlyConnection_ = false;      // the server connected before its PORT reply
     bool senderRunning_ = false;
     bool abortDeferred_ = false;        // Abort came before the transfer command
     bool saw426_ = false;

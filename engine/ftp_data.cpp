@@ -32,10 +32,12 @@ void TMFtp::AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)())
     dataSocket_.OnRead = [this, receiver](QObject *) { (this->*receiver)(); };
     dataSocket_.OnClose = [this, end](QObject *) { (this->*end)(); };
     dataSocket_.OnWrite = nullptr;
-    if (Passive)
+    if (Passive) {
         dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
-    else
+    } else {
         listenSocket_.OnAccept = [this](QObject *) { DataConnected(); };
+        TakeEarlyConnection();
+    }
 }
 
 void TMFtp::AttachSender()
@@ -48,7 +50,26 @@ void TMFtp::AttachSender()
         dataSocket_.OnWrite = [this](QObject *) { UploadSender(); };
     } else {
         listenSocket_.OnAccept = [this](QObject *) { UploadSender(); };
+        TakeEarlyConnection();
     }
+}
+
+void TMFtp::WatchForEarlyConnection()
+{
+    // Some servers (pyftpdlib) connect as soon as they read PORT, before they
+    // answer it. The listener announces a connection only once until it is
+    // accepted, so that announcement is kept for the handler attached later.
+    earlyConnection_ = false;
+    listenSocket_.OnAccept = [this](QObject *) { earlyConnection_ = true; };
+}
+
+void TMFtp::TakeEarlyConnection()
+{
+    if (!earlyConnection_)
+        return;
+    earlyConnection_ = false;
+    platform::LineSocket::Notify handler = listenSocket_.OnAccept;
+    handler(&listenSocket_);
 }
 
 bool TMFtp::AcceptDataConnection()

@@ -290,7 +290,7 @@ void TMFtp::OpenDataConnection(int targetState)
     // Active: the server connects back to a port of ours on the address the
     // control connection leaves from.
     const QString localAddress = LocalAddressText();
-    listenSocket_.OnAccept = nullptr;
+    WatchForEarlyConnection();
     listenSocket_.OnTimeout = [this](QObject *) { DataConnectionFailed(platform::WSAETIMEDOUT, true); };
     listenSocket_.AddressText = localAddress;
     listenSocket_.Port = 0;

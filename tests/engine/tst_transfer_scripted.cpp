@@ -11,6 +11,7 @@
 
 using namespace testsupport;
 using namespace transfertest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -52,6 +53,8 @@ private slots:
     void refusals();
     void dataConnectionFailures_data();
     void dataConnectionFailures();
+    void serverConnectsBeforePortReply_data();
+    void serverConnectsBeforePortReply();
     void pasvNamingAnotherHost();
     void badPasvReplyIsFatal();
     void listingTailWithoutLineEnd();
@@ -484,6 +487,53 @@ void TestTransferScripted::dataConnectionFailures()
     WaitIdle(QStringLiteral("ListingDone"));
     QVERIFY(ftp_->Success());
     QCOMPARE(ftp_->FileNames, QList<QByteArray>{"x"});
+}
+
+void TestTransferScripted::serverConnectsBeforePortReply_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("listing") << u"List"_s;
+    QTest::newRow("download") << u"Download"_s;
+    QTest::newRow("upload") << u"Upload"_s;
+}
+
+// The connection is announced before the handler for it is in place; it must
+// not be lost (the transfer would wait for ever).
+void TestTransferScripted::serverConnectsBeforePortReply()
+{
+    QFETCH(QString, operation);
+    const QByteArray payload = Pattern(70000, 3);
+    const QByteArray listing = "-rw-r--r-- 1 u g 5 Jan 1 2000 early\r\n";
+    peer_->SetConnectOnPort(true);
+    peer_->On("PORT", Reply().Pause(300).Write("200 PORT command successful.\r\n"));
+    peer_->SetTransfer(operation == u"List" ? "LIST" : "RETR", Transfer::Data(operation == u"List" ? listing : payload));
+    const QString local = dir_->filePath(u"early.bin"_s);
+    if (operation == u"Upload")
+        QVERIFY(WriteFile(local, payload));
+    QVERIFY(LoginHere());
+    ftp_->Passive = false;
+    ftp_->RemoteFile = "early.bin";
+    ftp_->LocalFile = local;
+    QString completion = u"FileReceived"_s;
+    if (operation == u"List") {
+        completion = u"ListingDone"_s;
+        ftp_->List();
+    } else if (operation == u"Download") {
+        ftp_->Download();
+    } else {
+        completion = u"FileStored"_s;
+        ftp_->Upload();
+    }
+    WaitIdle(completion);
+    QVERIFY2(ftp_->Success(), qPrintable(probe_->sequence.join(u' ')));
+    QTRY_COMPARE_WITH_TIMEOUT(peer_->Transfers().size(), 1, 2000);
+    QVERIFY(peer_->Transfers().first().connected);
+    if (operation == u"List")
+        QCOMPARE(ftp_->FileNames, QList<QByteArray>{"early"});
+    else if (operation == u"Download")
+        QCOMPARE(ReadFile(local), payload);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(peer_->Transfers().first().received, payload, 2000);
 }
 
 void TestTransferScripted::pasvNamingAnotherHost()

@@ -206,6 +206,11 @@ public:
 
     // ---- the script ----
     void SetMode(Mode mode) { mode_ = mode; }
+    // Connect to a PORT address as soon as the PORT line arrives, before any
+    // answer to it (pyftpdlib does so); the transfer command then uses that
+    // connection. Script a paused PORT reply to make the client see the
+    // connection before the reply.
+    void SetConnectOnPort(bool on) { connectOnPort_ = on; }
     void SetGreeting(const Reply &greeting) { greeting_ = greeting; }  // default "220 Tarvo scripted FTP peer ready."
     void On(const QByteArray &key, const Reply &reply);
     void Queue(const QByteArray &key, const Reply &reply);
@@ -263,6 +268,7 @@ private:
     QTcpServer *server_ = nullptr;
     quint16 port_ = 0;
     Mode mode_ = Mode::Normal;
+    bool connectOnPort_ = false;
     Reply greeting_;
     QHash<QByteArray, Reply> replies_;
     QHash<QByteArray, QList<Reply>> queued_;

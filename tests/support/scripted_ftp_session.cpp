@@ -170,8 +170,11 @@ void ControlSession::Dispatch(const QByteArray &line, const QByteArray &verb, co
     // Side effects that hold whatever the answer.
     if (verb == "REST")
         restOffset_ = argument.trimmed().toLongLong();
-    if (verb == "PORT")
+    if (verb == "PORT") {
         NotePort(argument);
+        if (peer_->connectOnPort_)
+            ConnectToPortNow();
+    }
 
     const std::optional<Reply> scripted = peer_->FindReply(line, verb);
     if (verb == "ABOR") {

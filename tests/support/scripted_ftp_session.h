@@ -60,6 +60,7 @@ private:
     // Data side (scripted_ftp_transfer.cpp).
     void StartTransfer(const QByteArray &line, const QByteArray &verb);
     void OnPassiveConnection();
+    void ConnectToPortNow();
     void Attach(QTcpSocket *socket);
     void BeginData();
     void SendNextChunk();
@@ -86,7 +87,7 @@ private:
 
     DataMode dataMode_ = DataMode::None;
     std::unique_ptr<QTcpServer> passiveListener_;
-    QPointer<QTcpSocket> earlyData_;  // accepted from PASV before the transfer command
+    QPointer<QTcpSocket> earlyData_;  // accepted from PASV (or connected to PORT) before the transfer command
     quint32 portAddress_ = 0;         // host order
     quint16 portPort_ = 0;
     bool portValid_ = false;

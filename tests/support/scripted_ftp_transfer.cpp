@@ -110,7 +110,22 @@ void ControlSession::StartTransfer(const QByteArray &line, const QByteArray &ver
         Conclude(TransferRecord::End::Refused);
         return;
     }
-    auto *socket = new QTcpSocket(this);
+    QTcpSocket *socket = earlyData_;
+    earlyData_ = nullptr;
+    if (socket && socket->state() == QAbstractSocket::ConnectedState) {
+        Attach(socket);
+        return;
+    }
+    if (socket && socket->state() == QAbstractSocket::UnconnectedState) {
+        socket->deleteLater();  // the early connect failed; its error went by unheard
+        Write(plan_.refused);
+        Conclude(TransferRecord::End::Refused);
+        return;
+    }
+    if (!socket) {
+        socket = new QTcpSocket(this);
+        socket->connectToHost(QHostAddress(portAddress_), portPort_);
+    }
     data_ = socket;
     waitingForConnection_ = true;
     const int generation = generation_;
@@ -128,7 +143,15 @@ void ControlSession::StartTransfer(const QByteArray &line, const QByteArray &ver
         Write(plan_.refused);
         Conclude(TransferRecord::End::Refused);
     });
+}
+
+void ControlSession::ConnectToPortNow()
+{
+    if (!portValid_ || (portAddress_ >> 24) != 127)
+        return;
+    auto *socket = new QTcpSocket(this);
     socket->connectToHost(QHostAddress(portAddress_), portPort_);
+    earlyData_ = socket;
 }
 
 void ControlSession::OnPassiveConnection()
