@@ -41,7 +41,7 @@ protected:
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto *drag = static_cast<QDragMoveEvent *>(event);
-            if (form_->spoolDragOver(Origin(drag))) {
+            if (form_->spoolDragOver(form_->PaneListOfDrag(drag->source()))) {
                 // A copy: the list the entries came from keeps them.
                 drag->setDropAction(Qt::CopyAction);
                 drag->accept();
@@ -52,7 +52,7 @@ protected:
         }
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
-            QObject *origin = Origin(drop);
+            QObject *origin = form_->PaneListOfDrag(drop->source());
             if (!form_->spoolDragOver(origin)) {
                 drop->ignore();
                 return true;
@@ -68,17 +68,6 @@ protected:
     }
 
 private:
-    // The pane list whose view started the drag; none for drags from outside.
-    QObject *Origin(const QDropEvent *event) const
-    {
-        auto *source = qobject_cast<QWidget *>(event->source());
-        for (QWidget *list : {static_cast<QWidget *>(form_->FileList1), static_cast<QWidget *>(form_->ftpview)}) {
-            if (source && (source == list || list->isAncestorOf(source)))
-                return list;
-        }
-        return nullptr;
-    }
-
     TForm1 *form_;
 };
 

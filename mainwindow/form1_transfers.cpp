@@ -94,7 +94,7 @@ protected:
         auto *drop = static_cast<QDropEvent *>(event);
         if (!drop->mimeData() || !drop->mimeData()->hasFormat(kPaneDragFormat))
             return false;
-        QObject *origin = Origin(drop);
+        QObject *origin = form_->PaneListOfDrag(drop->source());
         const bool toLocal = target_ == form_->FileList1;
         const bool accepted = toLocal ? form_->FileList1DragOver(origin) : form_->ftpviewDragOver(origin);
         if (!accepted) {
@@ -113,16 +113,6 @@ protected:
     }
 
 private:
-    QObject *Origin(const QDropEvent *event) const
-    {
-        auto *source = qobject_cast<QWidget *>(event->source());
-        for (QWidget *list : {static_cast<QWidget *>(form_->FileList1), static_cast<QWidget *>(form_->ftpview)}) {
-            if (source && (source == list || list->isAncestorOf(source)))
-                return list;
-        }
-        return nullptr;
-    }
-
     TForm1 *form_;
     QWidget *target_;
 };
@@ -237,6 +227,16 @@ bool TForm1::TransferWalkRunning() const
 }
 
 // ---- drags between the panes ----
+
+QObject *TForm1::PaneListOfDrag(const QObject *dragSource) const
+{
+    auto *source = qobject_cast<const QWidget *>(dragSource);
+    for (QWidget *list : {static_cast<QWidget *>(FileList1), static_cast<QWidget *>(ftpview)}) {
+        if (source && (source == list || list->isAncestorOf(source)))
+            return list;
+    }
+    return nullptr;
+}
 
 bool TForm1::FileList1DragOver(QObject *source) const
 {

@@ -77,7 +77,6 @@ private slots:
 
 private:
     bool StartServer();
-    bool Login(TForm1 &form);
     std::unique_ptr<PeerServer> server_;
     QString startDirectory_;
 };
@@ -180,19 +179,6 @@ bool TestTForm3::StartServer()
     return bool(server_);
 }
 
-bool TestTForm3::Login(TForm1 &form)
-{
-    form.show();
-    form.server->setEditText(server_->Host());
-    form.port->setValue(server_->Port());
-    form.username->setText(server_->User());
-    form.password->setText(server_->Password());
-    form.Button1Click();
-    return QTest::qWaitFor(
-        [&] { return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy && form.ftppath->count() > 0; },
-        10000);
-}
-
 void TestTForm3::chmodOnTheServer_data()
 {
     QTest::addColumn<QString>("name");
@@ -241,7 +227,7 @@ void TestTForm3::chmodOnTheServer()
 
     FormUnderTest t;
     TForm1 &form = *t.form;
-    QVERIFY(Login(form));
+    QVERIFY(Login(form, *server_));
     const int row = form.ftpviewModel->rowOfName(name.toUtf8());
     QVERIFY(row >= 0);
     QCOMPARE(form.ftpviewModel->entry(row).permissions, QByteArray("-rw-------"));
@@ -279,7 +265,7 @@ void TestTForm3::menuItemFollowsTheSelection()
 
     FormUnderTest t;
     TForm1 &form = *t.form;
-    QVERIFY(Login(form));
+    QVERIFY(Login(form, *server_));
     form.ftpview->SelectionModel()->clear();
     form.PopupMenu2Popup();
     QVERIFY(!form.N37->isEnabled());

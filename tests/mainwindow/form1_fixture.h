@@ -1,13 +1,25 @@
 #pragma once
 // What the main-window tests share: a settings folder of their own, the
-// scripted dialogs, and readers of the log's lines with their colours.
+// scripted dialogs, readers of the log's lines with their colours, and the
+// steps of a window logged in to a real server.
 
+#include "engine/ftp.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
 #include "mainwindow/tform1.h"
+#include "peer_server.h"
 #include "platform/folders.h"
 #include "scripted_dialogs.h"
+#include "widgets/combobox98.h"
 
 #include <QColor>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTest>
 #include <QList>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -69,3 +81,59 @@ struct FormUnderTest {
     QStringList opened;
     QStringList started;
 };
+
+// Logged in, nothing running: no command out, no walk, no queue run.
+inline bool Idle(const TForm1 &form)
+{
+    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy && !form.TransferQueue.running();
+}
+
+// Fills the login bar, connects, and waits for the first listing.
+inline bool Login(TForm1 &form, const QString &host, quint16 port, const QString &user, const QString &password)
+{
+    form.show();
+    form.server->setEditText(host);
+    form.port->setValue(port);
+    form.username->setText(user);
+    form.password->setText(password);
+    form.Button1Click();
+    return QTest::qWaitFor([&] { return Idle(form) && form.ftppath->count() > 0; }, 10000);
+}
+
+inline bool Login(TForm1 &form, const testsupport::PeerServer &server)
+{
+    return Login(form, server.Host(), server.Port(), server.User(), server.Password());
+}
+
+// Selects exactly these names (server bytes) in the remote list.
+inline void SelectRemote(TForm1 &form, const QList<QByteArray> &names)
+{
+    form.ftpview->SelectionModel()->clear();
+    for (const QByteArray &name : names) {
+        const int row = form.ftpviewModel->rowOfName(name);
+        QVERIFY2(row >= 0, name.constData());
+        form.ftpview->SetSelected(row, true);
+    }
+}
+
+// The same, names given as text (sent as UTF-8).
+inline void SelectRemoteNames(TForm1 &form, const QStringList &names)
+{
+    QList<QByteArray> bytes;
+    for (const QString &name : names)
+        bytes << name.toUtf8();
+    SelectRemote(form, bytes);
+}
+
+inline QByteArray ReadLocal(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline bool WriteLocal(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}

@@ -31,19 +31,6 @@ using testsupport::PeerServer;
 
 namespace {
 
-bool WriteLocal(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray ReadLocal(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // A content that tells files apart and is big enough for several reads.
 QByteArray Content(const QString &name, int kib = 64)
 {
@@ -70,21 +57,6 @@ QStringList Commands(const TForm1 &form, const QStringList &verbs)
             commands << line.text;
     }
     return commands;
-}
-
-bool Idle(const TForm1 &form)
-{
-    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy;
-}
-
-void SelectRemote(TForm1 &form, const QStringList &names)
-{
-    form.ftpview->SelectionModel()->clear();
-    for (const QString &name : names) {
-        const int row = form.ftpviewModel->rowOfName(name.toUtf8());
-        QVERIFY2(row >= 0, qPrintable(name));
-        form.ftpview->SetSelected(row, true);
-    }
 }
 
 void SelectLocal(TForm1 &form, const QStringList &names)
@@ -141,7 +113,6 @@ private slots:
 private:
     void AddServerColumn();
     PeerServer *Server();
-    bool Login(TForm1 &form, PeerServer &server);
     QByteArray Remote(const PeerServer &server, const QString &relative) const;
     void ShowLocal(TForm1 &form, const QString &directory);
 
@@ -204,17 +175,6 @@ PeerServer *TestForm1Queue::Server()
     return it == servers_.end() ? nullptr : it->second.get();
 }
 
-bool TestForm1Queue::Login(TForm1 &form, PeerServer &server)
-{
-    form.show();
-    form.server->setEditText(server.Host());
-    form.port->setValue(server.Port());
-    form.username->setText(server.User());
-    form.password->setText(server.Password());
-    form.Button1Click();
-    return QTest::qWaitFor([&] { return Idle(form) && form.ftppath->count() > 0; }, 10000);
-}
-
 QByteArray TestForm1Queue::Remote(const PeerServer &server, const QString &relative) const
 {
     return JoinRemotePath(server.LoginDirectory(), relative.toUtf8());
@@ -257,9 +217,9 @@ void TestForm1Queue::twoFilesInOrder()
     QTRY_VERIFY(Idle(form) && form.ftpviewModel->rowOfName("2 second.bin") >= 0);
 
     // Dropped in the queue in reverse order: the queue's order is what runs.
-    SelectRemote(form, {u"2 second.bin"_s});
+    SelectRemoteNames(form, {u"2 second.bin"_s});
     form.spoolDragDrop(form.ftpview);
-    SelectRemote(form, {u"1 first.bin"_s});
+    SelectRemoteNames(form, {u"1 first.bin"_s});
     form.spoolDragDrop(form.ftpview);
     QCOMPARE(Sources(form), (QStringList{QString::fromUtf8(Remote(*server, u"pub/2 second.bin"_s)),
                                          QString::fromUtf8(Remote(*server, u"pub/1 first.bin"_s))}));
@@ -365,9 +325,9 @@ void TestForm1Queue::directoryEntryBeforeNext()
         SelectLocal(form, {u"after.txt"_s});
         form.spoolDragDrop(form.FileList1);
     } else {
-        SelectRemote(form, {u"tree"_s});
+        SelectRemoteNames(form, {u"tree"_s});
         form.spoolDragDrop(form.ftpview);
-        SelectRemote(form, {u"after.txt"_s});
+        SelectRemoteNames(form, {u"after.txt"_s});
         form.spoolDragDrop(form.ftpview);
     }
     QCOMPARE(form.spoolModel->count(), 2);
@@ -453,9 +413,9 @@ void TestForm1Queue::afterTransferOnlyWhenQueueEmpties()
     ShowLocal(form, local);
     QVERIFY(Login(form, server));
     MainSettings.aftertransfer = action;
-    SelectRemote(form, {u"dir"_s});
+    SelectRemoteNames(form, {u"dir"_s});
     form.spoolDragDrop(form.ftpview);
-    SelectRemote(form, {u"last.txt"_s});
+    SelectRemoteNames(form, {u"last.txt"_s});
     form.spoolDragDrop(form.ftpview);
     QStringList events;
     connect(form.spoolModel, &QAbstractItemModel::rowsRemoved, &form,
@@ -501,7 +461,7 @@ void TestForm1Queue::failedEntryGivesWayToNext()
         form.spoolDragDrop(form.FileList1);
         QVERIFY(QFile::remove(local + u"/gone.txt"_s));
     } else {
-        SelectRemote(form, {u"gone.txt"_s, u"ok.txt"_s});
+        SelectRemoteNames(form, {u"gone.txt"_s, u"ok.txt"_s});
         form.spoolDragDrop(form.ftpview);
         // A file where the first target's directory would be: nothing can be
         // created below it.
@@ -534,7 +494,7 @@ void TestForm1Queue::refusedWhileRunning()
     const QString local = local_->filePath(u"l"_s);
     ShowLocal(form, local);
     QVERIFY(Login(form, server));
-    SelectRemote(form, {u"f1.bin"_s, u"f2.bin"_s, u"f3.bin"_s});
+    SelectRemoteNames(form, {u"f1.bin"_s, u"f2.bin"_s, u"f3.bin"_s});
     form.spoolDragDrop(form.ftpview);
     const QStringList order = Sources(form);
     QCOMPARE(order.size(), 3);
@@ -554,7 +514,7 @@ void TestForm1Queue::refusedWhileRunning()
     QCOMPARE(Commands(form, {u"RETR"_s}).size(), 3);
 
     // Idle again, the same commands act.
-    SelectRemote(form, {u"f1.bin"_s, u"f2.bin"_s, u"f3.bin"_s});
+    SelectRemoteNames(form, {u"f1.bin"_s, u"f2.bin"_s, u"f3.bin"_s});
     form.spoolDragDrop(form.ftpview);
     SelectQueueRows(form, {1, 2});
     form.N76Click();
@@ -583,7 +543,7 @@ void TestForm1Queue::otherTransfersLeaveEntries()
     QVERIFY(WriteLocal(local + u"/mine.txt"_s, "mine"));
     ShowLocal(form, local);
     QVERIFY(Login(form, server));
-    SelectRemote(form, {u"queued.txt"_s});
+    SelectRemoteNames(form, {u"queued.txt"_s});
     form.spoolDragDrop(form.ftpview);
     SelectLocal(form, {u"mine.txt"_s});
     form.spoolDragDrop(form.FileList1);
@@ -593,7 +553,7 @@ void TestForm1Queue::otherTransfersLeaveEntries()
         form.ftpviewDragDrop(form.FileList1);
         QTRY_COMPARE_WITH_TIMEOUT(server.ReadFile(u"mine.txt"_s), QByteArray("mine"), 5000);
     } else {
-        SelectRemote(form, {u"plain.txt"_s});
+        SelectRemoteNames(form, {u"plain.txt"_s});
         form.FileList1DragDrop(form.ftpview);
         QTRY_COMPARE_WITH_TIMEOUT(ReadLocal(local + u"/plain.txt"_s), QByteArray("plain"), 5000);
     }
@@ -616,7 +576,7 @@ void TestForm1Queue::lostConnectionKeepsEntries()
     TForm1 &form = *t.form;
     ShowLocal(form, local_->filePath(u"l"_s));
     QVERIFY(Login(form, *server));
-    SelectRemote(form, {u"big.bin"_s, u"small.bin"_s});
+    SelectRemoteNames(form, {u"big.bin"_s, u"small.bin"_s});
     form.spoolDragDrop(form.ftpview);
     // Held still, the server cannot finish the first file before it dies.
     server->Pause();

@@ -41,21 +41,6 @@ QStringList Commands(const TForm1 &form, const QStringList &verbs)
     return commands;
 }
 
-bool Idle(const TForm1 &form)
-{
-    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy;
-}
-
-void SelectNames(TForm1 &form, const QStringList &names)
-{
-    form.ftpview->SelectionModel()->clear();
-    for (const QString &name : names) {
-        const int row = form.ftpviewModel->rowOfName(name.toUtf8());
-        QVERIFY2(row >= 0, qPrintable(name));
-        form.ftpview->SetSelected(row, true);
-    }
-}
-
 } // namespace
 
 class TestForm1Remote : public QObject {
@@ -72,7 +57,6 @@ private slots:
     void caseConversion();
 
 private:
-    bool Login(TForm1 &form);
 
     std::unique_ptr<PeerServer> server_;
     std::unique_ptr<SettingsFolder> settings_;
@@ -107,17 +91,6 @@ void TestForm1Remote::cleanup()
     QDir::setCurrent(startDirectory_);
 }
 
-bool TestForm1Remote::Login(TForm1 &form)
-{
-    form.show();
-    form.server->setEditText(server_->Host());
-    form.port->setValue(server_->Port());
-    form.username->setText(server_->User());
-    form.password->setText(server_->Password());
-    form.Button1Click();
-    return QTest::qWaitFor([&] { return Idle(form) && form.ftppath->count() > 0; }, 10000);
-}
-
 void TestForm1Remote::listingSortingAndHistory()
 {
     QVERIFY(server_->PutFile(u"b.txt"_s, "12345"));
@@ -126,7 +99,7 @@ void TestForm1Remote::listingSortingAndHistory()
     QVERIFY(server_->PutFile(u"Adir/inner.txt"_s, "x"));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    QVERIFY(Login(form));
+    QVERIFY(Login(form, *server_));
 
     // Directories first, files after; the listing is sorted by permissions,
     // equal permissions by name.
@@ -141,7 +114,7 @@ void TestForm1Remote::listingSortingAndHistory()
     QCOMPARE(Captions(form), (QStringList{u"Adir"_s, u"zdir"_s, u"A.txt"_s, u"b.txt"_s}));
 
     // Double click enters a directory; every listing adds to the history.
-    SelectNames(form, {u"zdir"_s});
+    SelectRemoteNames(form, {u"zdir"_s});
     form.ftpviewDblClick();
     QTRY_COMPARE(form.ftp1->CurrentDirectory(), QByteArray("/zdir"));
     QTRY_VERIFY(Idle(form) && form.ftppath->count() == 2);
@@ -163,7 +136,7 @@ void TestForm1Remote::commandsChangeTheServersDisk()
     QVERIFY(server_->PutFile(u"sub/keep.txt"_s, "k"));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    QVERIFY(Login(form));
+    QVERIFY(Login(form, *server_));
     ScriptedDialogs &dialogs = **dialogs_;
 
     // 建立目录, blanks turned into "_".
@@ -174,7 +147,7 @@ void TestForm1Remote::commandsChangeTheServersDisk()
     QCOMPARE(dialogs.CallsOf(ScriptedDialogs::AskTextKind).last().caption, u"目录"_s);
 
     // 重命名: the in-place edit, accepted.
-    SelectNames(form, {u"old.txt"_s});
+    SelectRemoteNames(form, {u"old.txt"_s});
     form.N23Click();
     QAbstractItemView *view = form.ftpview->ActiveView();
     QTRY_VERIFY(view->indexWidget(view->currentIndex()) || view->findChild<QLineEdit *>());
@@ -187,7 +160,7 @@ void TestForm1Remote::commandsChangeTheServersDisk()
     QTRY_VERIFY(Idle(form) && form.ftpviewModel->rowOfName("renamed.txt") >= 0);
 
     // 移动文件 into a subdirectory.
-    SelectNames(form, {u"renamed.txt"_s});
+    SelectRemoteNames(form, {u"renamed.txt"_s});
     dialogs.QueueText(true, u"/sub"_s);
     form.N35Click();
     QTRY_VERIFY_WITH_TIMEOUT(server_->Exists(u"sub/renamed.txt"_s), 5000);
@@ -217,9 +190,9 @@ void TestForm1Remote::recursiveDelete()
     QVERIFY(server_->PutFile(u"stays.txt"_s, "s"));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    QVERIFY(Login(form));
+    QVERIFY(Login(form, *server_));
 
-    SelectNames(form, {u"lone.txt"_s, u"tree"_s});
+    SelectRemoteNames(form, {u"lone.txt"_s, u"tree"_s});
     form.N22Click();
     QTRY_VERIFY_WITH_TIMEOUT(!server_->Exists(u"tree"_s), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && form.ftp1->CurrentDirectory() == "/", 5000);
@@ -232,7 +205,7 @@ void TestForm1Remote::recursiveDelete()
     QTRY_COMPARE(Captions(form), (QStringList{u"empty"_s, u"stays.txt"_s}));
 
     // An empty directory is removed right after its listing.
-    SelectNames(form, {u"empty"_s});
+    SelectRemoteNames(form, {u"empty"_s});
     form.N22Click();
     QTRY_VERIFY_WITH_TIMEOUT(!server_->Exists(u"empty"_s), 5000);
     QTRY_VERIFY(Idle(form));
@@ -254,9 +227,9 @@ void TestForm1Remote::caseConversion()
     QVERIFY(server_->PutFile(u"Other.txt"_s, "o"));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    QVERIFY(Login(form));
+    QVERIFY(Login(form, *server_));
 
-    SelectNames(form, {u"Top"_s});
+    SelectRemoteNames(form, {u"Top"_s});
     upper ? form.N89Click() : form.N90Click();
     const auto convert = [upper](const QString &name) { return upper ? name.toUpper() : name.toLower(); };
     QTRY_VERIFY_WITH_TIMEOUT(server_->Exists(convert(u"Top/Mid/Leaf.txt"_s)), 10000);

@@ -33,11 +33,6 @@ using testsupport::Transfer;
 
 namespace {
 
-bool Idle(const TForm1 &form)
-{
-    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy && !form.TransferQueue.running();
-}
-
 QByteArray Content(const QString &name, int size)
 {
     QByteArray bytes;
@@ -51,19 +46,6 @@ QByteArray Content(const QString &name, int size)
 QByteArray Sha256(const QByteArray &bytes)
 {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-}
-
-QByteArray ReadLocal(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteLocal(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // The commands sent, from the blue lines of the log.
@@ -86,16 +68,6 @@ QStringList FilesBelow(const QString &root)
         files << it.next().mid(root.size() + 1);
     files.sort();
     return files;
-}
-
-void SelectRemote(TForm1 &form, const QList<QByteArray> &names)
-{
-    form.ftpview->SelectionModel()->clear();
-    for (const QByteArray &name : names) {
-        const int row = form.ftpviewModel->rowOfName(name);
-        QVERIFY2(row >= 0, name.constData());
-        form.ftpview->SetSelected(row, true);
-    }
 }
 
 void SelectLocal(TForm1 &form, const QString &name)
@@ -139,11 +111,6 @@ private slots:
 
 private:
     PeerServer *Server();
-    bool Login(TForm1 &form, const QString &host, quint16 port, const QString &user, const QString &password);
-    bool Login(TForm1 &form, PeerServer &server)
-    {
-        return Login(form, server.Host(), server.Port(), server.User(), server.Password());
-    }
     void ShowLocal(TForm1 &form, const QString &directory);
 
     std::map<PeerServer::Kind, std::unique_ptr<PeerServer>> servers_;
@@ -200,18 +167,6 @@ PeerServer *TestForm1Transfers::Server()
     QFETCH(int, server);
     auto it = servers_.find(PeerServer::Kind(server));
     return it == servers_.end() ? nullptr : it->second.get();
-}
-
-bool TestForm1Transfers::Login(TForm1 &form, const QString &host, quint16 port, const QString &user,
-                               const QString &password)
-{
-    form.show();
-    form.server->setEditText(host);
-    form.port->setValue(port);
-    form.username->setText(user);
-    form.password->setText(password);
-    form.Button1Click();
-    return QTest::qWaitFor([&] { return Idle(form) && form.ftppath->count() > 0; }, 10000);
 }
 
 void TestForm1Transfers::ShowLocal(TForm1 &form, const QString &directory)
