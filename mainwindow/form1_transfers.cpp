@@ -293,8 +293,12 @@ void TForm1::StartDownloadSelection()
 void TForm1::StartUploadSelection()
 {
     const QList<int> rows = FileList1->SelectedRows();
-    if (rows.isEmpty() || !ftp1->Connected)
+    if (rows.isEmpty())
         return;
+    if (!ftp1->Connected) {
+        SetPanelText(0, u"  没有连接, 不能上传 "_s);
+        return;
+    }
     if (TransferWalkRunning()) {
         SetPanelText(0, u"  正在执行其它操作, 请等它结束后再上传 "_s);
         return;

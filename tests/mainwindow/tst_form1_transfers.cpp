@@ -106,7 +106,7 @@ private slots:
     void hostileListing();
     void dropsAcceptOnlyTheOtherList_data();
     void dropsAcceptOnlyTheOtherList();
-    void downloadRefusedWhileWalkRunsOrOffline();
+    void transfersRefusedWhileWalkRunsOrOffline();
     void afterConnectMirror();
 
 private:
@@ -452,7 +452,7 @@ void TestForm1Transfers::dropsAcceptOnlyTheOtherList()
     QCOMPARE(ontoLocal ? form.FileList1DragOver(source) : form.ftpviewDragOver(source), accepted);
 }
 
-void TestForm1Transfers::downloadRefusedWhileWalkRunsOrOffline()
+void TestForm1Transfers::transfersRefusedWhileWalkRunsOrOffline()
 {
     PeerServer *server = servers_.count(PeerServer::Kind::Pyftpdlib) ? servers_[PeerServer::Kind::Pyftpdlib].get()
                                                                        : nullptr;
@@ -487,7 +487,12 @@ void TestForm1Transfers::downloadRefusedWhileWalkRunsOrOffline()
     SelectRemote(form, {"0.bin"});
     form.FileList1DragDrop(form.ftpview);
     QVERIFY(!form.UiBusy && !form.TransferQueue.running());
-    QVERIFY(form.PanelText(0).contains(u"没有连接"_s));
+    QVERIFY(form.PanelText(0).contains(u"不能下载"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(form.FileList1->Count() > 0, 5000);
+    form.FileList1->SetSelected(0, true);
+    form.ftpviewDragDrop(form.FileList1);
+    QVERIFY(!form.UiBusy && !form.TransferQueue.running());
+    QVERIFY(form.PanelText(0).contains(u"没有连接, 不能上传"_s));
     form.ftp1->Connected = true;
 }
 
