@@ -49,16 +49,6 @@ int ModeOnDisk(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
-QStringList SentCommands(const TForm1 &form, const QString &verb)
-{
-    QStringList commands;
-    for (const LogLine &line : LogLines(form)) {
-        if (line.color == QColor(0, 0, 255) && line.text.startsWith(verb))
-            commands << line.text;
-    }
-    return commands;
-}
-
 } // namespace
 
 class TestTForm3 : public QObject {
@@ -245,8 +235,8 @@ void TestTForm3::chmodOnTheServer()
                                   .permissions,
                               listed, 5000);
     QCOMPARE(ModeOnDisk(onDisk), mode);
-    QCOMPARE(SentCommands(form, u"SITE"_s), QStringList{sent});
-    QCOMPARE(SentCommands(form, u"LIST"_s).size(), 2);
+    QCOMPARE(Commands(form, {u"SITE"_s}), QStringList{sent});
+    QCOMPARE(Commands(form, {u"LIST"_s}).size(), 2);
     QVERIFY(form.ftp1->Connected);
     QCOMPARE(dialogs->UnexpectedCount(), 0);
 }

@@ -44,6 +44,27 @@ inline QList<LogLine> LogLines(const TForm1 &form)
     return lines;
 }
 
+// The commands the window sent, in order, from the blue lines of the log:
+// whole lines whose verb is one of these.
+inline QStringList Commands(const TForm1 &form, const QStringList &verbs)
+{
+    QStringList commands;
+    for (const LogLine &line : LogLines(form)) {
+        if (line.color == QColor(0, 0, 255) && verbs.contains(line.text.section(u' ', 0, 0)))
+            commands << line.text;
+    }
+    return commands;
+}
+
+// The arguments of every command of this verb that the window sent.
+inline QStringList CommandArguments(const TForm1 &form, const QString &verb)
+{
+    QStringList arguments;
+    for (const QString &line : Commands(form, QStringList{verb}))
+        arguments << line.section(u' ', 1);
+    return arguments;
+}
+
 // A settings folder of the test's own, so that no ftp.ini of the machine is
 // read or written.
 class SettingsFolder {

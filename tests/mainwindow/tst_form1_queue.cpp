@@ -5,7 +5,7 @@
 // connection keeps the entries, and the commands that would disturb a running
 // queue are refused. Results are checked on the server's disk and the local one.
 
-#include "form1_fixture.h"
+#include "window_round.h"
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
@@ -46,17 +46,6 @@ QStringList Sources(const TForm1 &form)
     for (int row = 0; row < form.spoolModel->count(); ++row)
         sources << form.spoolModel->data(form.spoolModel->index(row, QueueModel::SourceColumn)).toString();
     return sources;
-}
-
-// The commands the window sent, from the blue lines of the log.
-QStringList Commands(const TForm1 &form, const QStringList &verbs)
-{
-    QStringList commands;
-    for (const LogLine &line : LogLines(form)) {
-        if (line.color == QColor(0, 0, 255) && verbs.contains(line.text.section(u' ', 0, 0)))
-            commands << line.text;
-    }
-    return commands;
 }
 
 void SelectLocal(TForm1 &form, const QStringList &names)
@@ -112,67 +101,36 @@ private slots:
 
 private:
     void AddServerColumn();
-    PeerServer *Server();
     QByteArray Remote(const PeerServer &server, const QString &relative) const;
     void ShowLocal(TForm1 &form, const QString &directory);
 
-    std::map<PeerServer::Kind, std::unique_ptr<PeerServer>> servers_;
-    std::unique_ptr<SettingsFolder> settings_;
-    std::unique_ptr<ScopedScriptedDialogs> dialogs_;
-    std::unique_ptr<QTemporaryDir> local_;
-    QString startDirectory_;
+    TestServers servers_;
+    std::unique_ptr<WindowRound> round_;
 };
 
 void TestForm1Queue::initTestCase()
 {
-    for (PeerServer::Kind kind : {PeerServer::Kind::Pyftpdlib, PeerServer::Kind::Vsftpd}) {
-        QString why;
-        if (!PeerServer::Available(kind, &why)) {
-            qWarning("%s", qPrintable(why));
-            continue;
-        }
-        auto server = PeerServer::Start(kind, &why);
-        QVERIFY2(server, qPrintable(why));
-        servers_[kind] = std::move(server);
-    }
-    if (!servers_.count(PeerServer::Kind::Pyftpdlib))
+    QString why;
+    QVERIFY2(servers_.Start(&why), qPrintable(why));
+    if (!servers_.Find(PeerServer::Kind::Pyftpdlib))
         QSKIP("pyftpdlib is not available");
 }
 
 void TestForm1Queue::init()
 {
-    startDirectory_ = QDir::currentPath();
-    settings_ = std::make_unique<SettingsFolder>();
-    dialogs_ = std::make_unique<ScopedScriptedDialogs>();
-    local_ = std::make_unique<QTemporaryDir>();
-    MainSettings = TMainSettings();
-    for (auto &[kind, server] : servers_) {
-        QDir(server->Root()).removeRecursively();
-        QDir().mkpath(server->Root());
-        server->HandOverTree();
-    }
+    round_ = std::make_unique<WindowRound>();
+    servers_.EmptyRoots();
 }
 
 void TestForm1Queue::cleanup()
 {
-    QCOMPARE((*dialogs_)->UnexpectedCount(), 0);
-    dialogs_.reset();
-    settings_.reset();
-    local_.reset();
-    MainSettings = TMainSettings();
-    QDir::setCurrent(startDirectory_);
+    QCOMPARE(round_->dialogs->UnexpectedCount(), 0);
+    round_.reset();
 }
 
 void TestForm1Queue::AddServerColumn()
 {
     QTest::addColumn<int>("server");
-}
-
-PeerServer *TestForm1Queue::Server()
-{
-    QFETCH(int, server);
-    auto it = servers_.find(PeerServer::Kind(server));
-    return it == servers_.end() ? nullptr : it->second.get();
 }
 
 QByteArray TestForm1Queue::Remote(const PeerServer &server, const QString &relative) const
@@ -186,15 +144,6 @@ void TestForm1Queue::ShowLocal(TForm1 &form, const QString &directory)
     QDir::setCurrent(directory);
     form.SetLocalDirectory(directory);
 }
-
-#define SERVER_ROWS(name)                                                                                      \
-    QTest::newRow(name " pyftpdlib") << int(PeerServer::Kind::Pyftpdlib);                                     \
-    QTest::newRow(name " vsftpd") << int(PeerServer::Kind::Vsftpd)
-
-#define NEED_SERVER(server)                                                                                    \
-    PeerServer *server = Server();                                                                             \
-    if (!server)                                                                                               \
-        QSKIP("server not available here")
 
 void TestForm1Queue::twoFilesInOrder_data()
 {
@@ -210,7 +159,7 @@ void TestForm1Queue::twoFilesInOrder()
     QVERIFY(server->PutFile(u"pub/2 second.bin"_s, second));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    const QString target = local_->filePath(u"in"_s);
+    const QString target = round_->local.filePath(u"in"_s);
     ShowLocal(form, target);
     QVERIFY(Login(form, *server));
     form.ftp1->ChangeDirectory(Remote(*server, u"pub"_s));
@@ -260,7 +209,7 @@ void TestForm1Queue::offlineUploadGetsRemoteDirectory()
 {
     NEED_SERVER(server);
     const QByteArray content = Content(u"up"_s);
-    const QString source = local_->filePath(u"out"_s);
+    const QString source = round_->local.filePath(u"out"_s);
     QVERIFY(WriteLocal(source + u"/上传 a.txt"_s, content));
     QVERIFY(server->MakeDirectory(u"into"_s));
     FormUnderTest t;
@@ -311,7 +260,7 @@ void TestForm1Queue::directoryEntryBeforeNext()
                                    u"tree/z/d.txt"_s};
     FormUnderTest t;
     TForm1 &form = *t.form;
-    const QString local = local_->filePath(u"here"_s);
+    const QString local = round_->local.filePath(u"here"_s);
     ShowLocal(form, local);
     for (const QString &file : treeFiles) {
         QVERIFY(upload ? WriteLocal(local + u'/' + file, Content(file, 8)) : server->PutFile(file, Content(file, 8)));
@@ -356,8 +305,8 @@ void TestForm1Queue::directoryEntryBeforeNext()
 
 void TestForm1Queue::afterConnectRunsQueueOncePerLogin()
 {
-    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
-    const QString source = local_->filePath(u"out"_s);
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
+    const QString source = round_->local.filePath(u"out"_s);
     QVERIFY(WriteLocal(source + u"/one.txt"_s, "one"));
     QVERIFY(WriteLocal(source + u"/two.txt"_s, "two"));
     FormUnderTest t;
@@ -385,7 +334,7 @@ void TestForm1Queue::afterConnectRunsQueueOncePerLogin()
     QVERIFY(!server.Exists(u"two.txt"_s));
 
     // The next login runs it once more.
-    (**dialogs_).QueueButton(platform::Dialogs::Ok);
+    round_->dialogs->QueueButton(platform::Dialogs::Ok);
     form.password->setText(server.Password());
     form.Button1Click();
     QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0, 8000);
@@ -404,12 +353,12 @@ void TestForm1Queue::afterTransferOnlyWhenQueueEmpties_data()
 void TestForm1Queue::afterTransferOnlyWhenQueueEmpties()
 {
     QFETCH(int, action);
-    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
     QVERIFY(server.PutFile(u"dir/in.txt"_s, "in"));
     QVERIFY(server.PutFile(u"last.txt"_s, "last"));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    const QString local = local_->filePath(u"l"_s);
+    const QString local = round_->local.filePath(u"l"_s);
     ShowLocal(form, local);
     QVERIFY(Login(form, server));
     MainSettings.aftertransfer = action;
@@ -443,8 +392,8 @@ void TestForm1Queue::failedEntryGivesWayToNext_data()
 void TestForm1Queue::failedEntryGivesWayToNext()
 {
     QFETCH(bool, upload);
-    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
-    const QString local = local_->filePath(u"l"_s);
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
+    const QString local = round_->local.filePath(u"l"_s);
     if (upload) {
         QVERIFY(WriteLocal(local + u"/gone.txt"_s, "gone"));
         QVERIFY(WriteLocal(local + u"/ok.txt"_s, "ok"));
@@ -486,12 +435,12 @@ void TestForm1Queue::failedEntryGivesWayToNext()
 
 void TestForm1Queue::refusedWhileRunning()
 {
-    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
     for (int i = 1; i <= 3; ++i)
         QVERIFY(server.PutFile(u"f%1.bin"_s.arg(i), Content(u"f"_s + QString::number(i), 256)));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    const QString local = local_->filePath(u"l"_s);
+    const QString local = round_->local.filePath(u"l"_s);
     ShowLocal(form, local);
     QVERIFY(Login(form, server));
     SelectRemoteNames(form, {u"f1.bin"_s, u"f2.bin"_s, u"f3.bin"_s});
@@ -534,12 +483,12 @@ void TestForm1Queue::otherTransfersLeaveEntries_data()
 void TestForm1Queue::otherTransfersLeaveEntries()
 {
     QFETCH(bool, upload);
-    PeerServer &server = *servers_.at(PeerServer::Kind::Pyftpdlib);
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
     QVERIFY(server.PutFile(u"queued.txt"_s, "q"));
     QVERIFY(server.PutFile(u"plain.txt"_s, "plain"));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    const QString local = local_->filePath(u"l"_s);
+    const QString local = round_->local.filePath(u"l"_s);
     QVERIFY(WriteLocal(local + u"/mine.txt"_s, "mine"));
     ShowLocal(form, local);
     QVERIFY(Login(form, server));
@@ -574,7 +523,7 @@ void TestForm1Queue::lostConnectionKeepsEntries()
     QVERIFY(server->PutFile(u"small.bin"_s, "small"));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    ShowLocal(form, local_->filePath(u"l"_s));
+    ShowLocal(form, round_->local.filePath(u"l"_s));
     QVERIFY(Login(form, *server));
     SelectRemoteNames(form, {u"big.bin"_s, u"small.bin"_s});
     form.spoolDragDrop(form.ftpview);
@@ -583,7 +532,7 @@ void TestForm1Queue::lostConnectionKeepsEntries()
     form.N74Click();
     QVERIFY(form.QueueOwnsSequence);
     QTest::qWait(100);
-    (**dialogs_).QueueButton(platform::Dialogs::Ok);  // the error box of the lost connection, if any
+    round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the error box of the lost connection, if any
     server->Kill();
     QTRY_VERIFY_WITH_TIMEOUT(!form.ftp1->Connected, 5000);
     QTRY_VERIFY(!form.QueueOwnsSequence);

@@ -30,17 +30,6 @@ QStringList Captions(const TForm1 &form)
     return names;
 }
 
-// The commands the window sent, in order, from the blue lines of the log.
-QStringList Commands(const TForm1 &form, const QStringList &verbs)
-{
-    QStringList commands;
-    for (const LogLine &line : LogLines(form)) {
-        if (line.color == QColor(0, 0, 255) && verbs.contains(line.text.section(u' ', 0, 0)))
-            commands << line.text;
-    }
-    return commands;
-}
-
 } // namespace
 
 class TestForm1Remote : public QObject {

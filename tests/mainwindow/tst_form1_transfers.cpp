@@ -3,7 +3,7 @@
 // the name case of downloads, what happens after the last file, the existing
 // file policies, and the drops that are refused.
 
-#include "form1_fixture.h"
+#include "window_round.h"
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
@@ -46,17 +46,6 @@ QByteArray Content(const QString &name, int size)
 QByteArray Sha256(const QByteArray &bytes)
 {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-}
-
-// The commands sent, from the blue lines of the log.
-QStringList Commands(const TForm1 &form, const QString &verb)
-{
-    QStringList commands;
-    for (const LogLine &line : LogLines(form)) {
-        if (line.color == QColor(0, 0, 255) && line.text.section(u' ', 0, 0) == verb)
-            commands << line.text.section(u' ', 1);
-    }
-    return commands;
 }
 
 // Every file below a directory, relative to it.
@@ -110,63 +99,28 @@ private slots:
     void afterConnectMirror();
 
 private:
-    PeerServer *Server();
     void ShowLocal(TForm1 &form, const QString &directory);
 
-    std::map<PeerServer::Kind, std::unique_ptr<PeerServer>> servers_;
-    std::unique_ptr<SettingsFolder> settings_;
-    std::unique_ptr<ScopedScriptedDialogs> dialogs_;
-    std::unique_ptr<QTemporaryDir> local_;
-    QString startDirectory_;
+    TestServers servers_;
+    std::unique_ptr<WindowRound> round_;
 };
-
-#define SERVER_ROWS(name, ...)                                                                                \
-    QTest::newRow(name " pyftpdlib") << int(PeerServer::Kind::Pyftpdlib) __VA_ARGS__;                         \
-    QTest::newRow(name " vsftpd") << int(PeerServer::Kind::Vsftpd) __VA_ARGS__
 
 void TestForm1Transfers::initTestCase()
 {
-    for (PeerServer::Kind kind : {PeerServer::Kind::Pyftpdlib, PeerServer::Kind::Vsftpd}) {
-        QString why;
-        if (!PeerServer::Available(kind, &why)) {
-            qWarning("%s", qPrintable(why));
-            continue;
-        }
-        auto server = PeerServer::Start(kind, &why);
-        QVERIFY2(server, qPrintable(why));
-        servers_[kind] = std::move(server);
-    }
+    QString why;
+    QVERIFY2(servers_.Start(&why), qPrintable(why));
 }
 
 void TestForm1Transfers::init()
 {
-    startDirectory_ = QDir::currentPath();
-    settings_ = std::make_unique<SettingsFolder>();
-    dialogs_ = std::make_unique<ScopedScriptedDialogs>();
-    local_ = std::make_unique<QTemporaryDir>();
-    MainSettings = TMainSettings();
-    for (auto &[kind, server] : servers_) {
-        QDir(server->Root()).removeRecursively();
-        QDir().mkpath(server->Root());
-        server->HandOverTree();
-    }
+    round_ = std::make_unique<WindowRound>();
+    servers_.EmptyRoots();
 }
 
 void TestForm1Transfers::cleanup()
 {
-    QCOMPARE((*dialogs_)->UnexpectedCount(), 0);
-    dialogs_.reset();
-    settings_.reset();
-    local_.reset();
-    MainSettings = TMainSettings();
-    QDir::setCurrent(startDirectory_);
-}
-
-PeerServer *TestForm1Transfers::Server()
-{
-    QFETCH(int, server);
-    auto it = servers_.find(PeerServer::Kind(server));
-    return it == servers_.end() ? nullptr : it->second.get();
+    QCOMPARE(round_->dialogs->UnexpectedCount(), 0);
+    round_.reset();
 }
 
 void TestForm1Transfers::ShowLocal(TForm1 &form, const QString &directory)
@@ -177,11 +131,6 @@ void TestForm1Transfers::ShowLocal(TForm1 &form, const QString &directory)
     form.ComboBox1->addItem(directory);
     form.ComboBox1->setCurrentIndex(form.ComboBox1->count() - 1);
 }
-
-#define NEED_SERVER(server)                                                                                   \
-    PeerServer *server = Server();                                                                            \
-    if (!server)                                                                                              \
-        QSKIP("server not available")
 
 void TestForm1Transfers::downloadTree_data()
 {
@@ -199,7 +148,7 @@ void TestForm1Transfers::downloadTree()
         QVERIFY(server->PutFile(file, Content(file, size += 70001)));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    const QString target = local_->filePath(u"down"_s);
+    const QString target = round_->local.filePath(u"down"_s);
     ShowLocal(form, target);
     QVERIFY(Login(form, *server));
 
@@ -213,7 +162,7 @@ void TestForm1Transfers::downloadTree()
         QCOMPARE(Sha256(ReadLocal(target + u'/' + file)), Sha256(server->ReadFile(file)));
 
     // First in first out: no directory is entered before every shallower one.
-    const QStringList changes = Commands(form, u"CWD"_s);
+    const QStringList changes = CommandArguments(form, u"CWD"_s);
     QCOMPARE(changes.size(), 5);
     for (int i = 1; i < changes.size(); ++i)
         QVERIFY2(changes[i - 1].count(u'/') <= changes[i].count(u'/'), qPrintable(changes.join(u" | "_s)));
@@ -233,7 +182,7 @@ void TestForm1Transfers::uploadTree_data()
 void TestForm1Transfers::uploadTree()
 {
     NEED_SERVER(server);
-    const QString source = local_->filePath(u"src"_s);
+    const QString source = round_->local.filePath(u"src"_s);
     const QStringList files{u"my dir/a b.txt"_s, u"my dir/.dotfile"_s, u"my dir/sub dir/c d.txt"_s,
                             u"my dir/sub dir/deeper/文 件.txt"_s, u"my dir/.hidden/secret.txt"_s};
     for (const QString &file : files)
@@ -279,14 +228,14 @@ void TestForm1Transfers::downloadNameCase()
     FormUnderTest t;
     TForm1 &form = *t.form;
     MainSettings.downfilenamecase = mode;
-    ShowLocal(form, local_->path());
+    ShowLocal(form, round_->local.path());
     QVERIFY(Login(form, *server));
     SelectRemote(form, {"Sub Dir"});
     form.N34Click();
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
     // Only the file's own name changes; the directory keeps the server's name.
-    QCOMPARE(FilesBelow(local_->path()), QStringList{local});
-    QCOMPARE(ReadLocal(local_->filePath(local)), QByteArray("case"));
+    QCOMPARE(FilesBelow(round_->local.path()), QStringList{local});
+    QCOMPARE(ReadLocal(round_->local.filePath(local)), QByteArray("case"));
 }
 
 void TestForm1Transfers::afterTransfer_data()
@@ -306,7 +255,7 @@ void TestForm1Transfers::afterTransfer()
     FormUnderTest t;
     TForm1 &form = *t.form;
     MainSettings.aftertransfer = action;
-    ShowLocal(form, local_->path());
+    ShowLocal(form, round_->local.path());
     QVERIFY(Login(form, *server));
     QSignalSpy closed(&form, &TForm1::Closed);
     SelectRemote(form, {"d"});
@@ -317,11 +266,11 @@ void TestForm1Transfers::afterTransfer()
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(!form.ftp1->Connected && !form.UiBusy, 10000);
         QCOMPARE(closed.count(), 0);
-        QCOMPARE(Commands(form, u"QUIT"_s).size(), 1);
+        QCOMPARE(CommandArguments(form, u"QUIT"_s).size(), 1);
     }
     // Nothing ended before the last file was complete.
-    QCOMPARE(ReadLocal(local_->filePath(u"d/2.bin"_s)), Content(u"2"_s, 300000));
-    QCOMPARE(ReadLocal(local_->filePath(u"d/1.bin"_s)), Content(u"1"_s, 200000));
+    QCOMPARE(ReadLocal(round_->local.filePath(u"d/2.bin"_s)), Content(u"2"_s, 300000));
+    QCOMPARE(ReadLocal(round_->local.filePath(u"d/1.bin"_s)), Content(u"1"_s, 200000));
 }
 
 void TestForm1Transfers::existingFile_data()
@@ -353,13 +302,13 @@ void TestForm1Transfers::existingFile()
     QFETCH(QByteArray, existing);
     QFETCH(bool, replaced);
     const QByteArray source = Content(u"source"_s, 400000);
-    const QString localFile = local_->filePath(u"file.bin"_s);
+    const QString localFile = round_->local.filePath(u"file.bin"_s);
     QVERIFY(WriteLocal(localFile, upload ? source : existing));
     QVERIFY(server->PutFile(u"file.bin"_s, upload ? existing : source));
     FormUnderTest t;
     TForm1 &form = *t.form;
     (upload ? MainSettings.upresume : MainSettings.downresume) = policy;
-    ShowLocal(form, local_->path());
+    ShowLocal(form, round_->local.path());
     QVERIFY(Login(form, *server));
     if (upload) {
         SelectLocal(form, u"file.bin"_s);
@@ -373,7 +322,7 @@ void TestForm1Transfers::existingFile()
     const QByteArray target = upload ? server->ReadFile(u"file.bin"_s) : ReadLocal(localFile);
     QCOMPARE(Sha256(target), Sha256(replaced ? source : existing));
     if (replaced && existing.size() < source.size())
-        QVERIFY(!Commands(form, u"REST"_s).isEmpty() || !Commands(form, u"APPE"_s).isEmpty());
+        QVERIFY(!CommandArguments(form, u"REST"_s).isEmpty() || !CommandArguments(form, u"APPE"_s).isEmpty());
 }
 
 void TestForm1Transfers::hostileListing_data()
@@ -405,7 +354,7 @@ void TestForm1Transfers::hostileListing()
 
     FormUnderTest t;
     TForm1 &form = *t.form;
-    const QString target = local_->filePath(u"deep/target"_s);
+    const QString target = round_->local.filePath(u"deep/target"_s);
     ShowLocal(form, target);
     QVERIFY(Login(form, peer.Host(), peer.Port(), u"u"_s, u"p"_s));
     SelectRemote(form, {"evil"});
@@ -413,7 +362,7 @@ void TestForm1Transfers::hostileListing()
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && peer.CommandCount("LIST") >= 3, 10000);
 
     // Everything the walk wrote is below the target, and only what was asked.
-    QCOMPARE(FilesBelow(local_->path()), QStringList{u"deep/target/evil/ok.txt"_s});
+    QCOMPARE(FilesBelow(round_->local.path()), QStringList{u"deep/target/evil/ok.txt"_s});
     QVERIFY(!QFileInfo::exists(target + u"/evil/up"_s));
     const QByteArrayList commands = peer.Commands();
     QCOMPARE(commands.count("CWD /evil/up"), 1);
@@ -454,8 +403,7 @@ void TestForm1Transfers::dropsAcceptOnlyTheOtherList()
 
 void TestForm1Transfers::transfersRefusedWhileWalkRunsOrOffline()
 {
-    PeerServer *server = servers_.count(PeerServer::Kind::Pyftpdlib) ? servers_[PeerServer::Kind::Pyftpdlib].get()
-                                                                       : nullptr;
+    PeerServer *server = servers_.Find(PeerServer::Kind::Pyftpdlib);
     if (!server)
         QSKIP("pyftpdlib is not available");
     for (int i = 0; i < 4; ++i)
@@ -463,7 +411,7 @@ void TestForm1Transfers::transfersRefusedWhileWalkRunsOrOffline()
     QVERIFY(server->PutFile(u"b.bin"_s, "b"));
     FormUnderTest t;
     TForm1 &form = *t.form;
-    ShowLocal(form, local_->path());
+    ShowLocal(form, round_->local.path());
 
     QVERIFY(Login(form, *server));
     SelectRemote(form, {"a"});
@@ -480,7 +428,7 @@ void TestForm1Transfers::transfersRefusedWhileWalkRunsOrOffline()
     QApplication::sendEvent(form.FileList1, &fromNowhere);
     QVERIFY(!fromNowhere.isAccepted());
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 15000);
-    QCOMPARE(FilesBelow(local_->path()), (QStringList{u"a/0.bin"_s, u"a/1.bin"_s, u"a/2.bin"_s, u"a/3.bin"_s}));
+    QCOMPARE(FilesBelow(round_->local.path()), (QStringList{u"a/0.bin"_s, u"a/1.bin"_s, u"a/2.bin"_s, u"a/3.bin"_s}));
 
     // Without a connection nothing starts, and the status bar says why.
     form.ftp1->Connected = false;
@@ -498,8 +446,7 @@ void TestForm1Transfers::transfersRefusedWhileWalkRunsOrOffline()
 
 void TestForm1Transfers::afterConnectMirror()
 {
-    PeerServer *server = servers_.count(PeerServer::Kind::Pyftpdlib) ? servers_[PeerServer::Kind::Pyftpdlib].get()
-                                                                       : nullptr;
+    PeerServer *server = servers_.Find(PeerServer::Kind::Pyftpdlib);
     if (!server)
         QSKIP("pyftpdlib is not available");
     QVERIFY(server->PutFile(u"top.txt"_s, "t"));
@@ -508,12 +455,12 @@ void TestForm1Transfers::afterConnectMirror()
     FormUnderTest t;
     TForm1 &form = *t.form;
     MainSettings.afterconnect = AfterConnectMirror;
-    ShowLocal(form, local_->path());
+    ShowLocal(form, round_->local.path());
     QVERIFY(Login(form, *server));
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
-    QCOMPARE(FilesBelow(local_->path()), (QStringList{u"d 1/d 2/y.txt"_s, u"d 1/x.txt"_s, u"top.txt"_s}));
+    QCOMPARE(FilesBelow(round_->local.path()), (QStringList{u"d 1/d 2/y.txt"_s, u"d 1/x.txt"_s, u"top.txt"_s}));
     // Once per login: the refresh after the mirror does not start it again.
-    QCOMPARE(Commands(form, u"RETR"_s).size(), 3);
+    QCOMPARE(CommandArguments(form, u"RETR"_s).size(), 3);
 }
 
 QTEST_MAIN(TestForm1Transfers)
