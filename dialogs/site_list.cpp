@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <functional>
@@ -190,14 +189,7 @@ bool WriteSiteList(const QString &path, const QList<SiteEntry> &sites)
     for (const SiteEntry &site : sites)
         bytes += SiteLine(site) + "\r\n";
     // No direct-write fallback: the old list must survive any failure.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return platform::WriteFileAtomically(path, bytes, false);
 }
 
 QString CannotOpenFileMessage(const QString &path)

@@ -92,15 +92,15 @@ bool ReadAnsiTextFile(const QString &path, QStringList *lines)
     return true;
 }
 
-bool WriteFileAtomically(const QString &path, const QByteArray &bytes)
+bool WriteFileAtomically(const QString &path, const QByteArray &bytes, bool directWriteFallback)
 {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return false;
     QSaveFile file(path);
     // A file we may write in a folder we may not (a settings file handed to the user
-    // in a system folder) is still written, in place.
-    file.setDirectWriteFallback(true);
+    // in a system folder) is still written, in place, when the caller allows it.
+    file.setDirectWriteFallback(directWriteFallback);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     if (file.write(bytes) != bytes.size()) {

@@ -35,7 +35,9 @@ bool ReadAnsiTextFile(const QString &path, QStringList *lines);
 // place so that a failed write never leaves half a file; creates the parent folder.
 bool WriteAnsiTextFile(const QString &path, const QStringList &lines);
 
-// The same, for bytes already encoded.
-bool WriteFileAtomically(const QString &path, const QByteArray &bytes);
+// The same, for bytes already encoded. Where the folder cannot take the
+// temporary file the file is written in place, unless `directWriteFallback` is
+// off (then such a write fails and the old file stays whole).
+bool WriteFileAtomically(const QString &path, const QByteArray &bytes, bool directWriteFallback = true);
 
 } // namespace platform

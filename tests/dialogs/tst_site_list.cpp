@@ -185,8 +185,9 @@ void TestSiteList::failedWriteKeepsTheOldFile()
     QVERIFY(QDir().mkpath(blocked + u"/inside"_s));
     QVERIFY(!WriteSiteList(blocked, sites));
     QVERIFY(QFileInfo(blocked + u"/inside"_s).isDir());
-    // No folder to write into at all.
-    QVERIFY(!WriteSiteList(dir_->filePath(u"missing/list.ini"_s), sites));
+    // A settings folder not made yet is made.
+    QVERIFY(WriteSiteList(dir_->filePath(u"new folder/list.ini"_s), sites));
+    QCOMPARE(ReadBytes(dir_->filePath(u"new folder/list.ini"_s)), QByteArray("new|h|u|21|/|/|no\r\n"));
     QCOMPARE(ReadBytes(Path()), old);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{u"list.ini"_s});
 
