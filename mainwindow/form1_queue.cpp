@@ -12,6 +12,7 @@
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "mainwindow/remote_tree_walks.h"
+#include "mainwindow/transfer_walk.h"
 #include "platform/codepage.h"
 #include "widgets/file_list.h"
 
@@ -176,7 +177,7 @@ void TForm1::AddRemoteEntriesToQueue()
     for (int row : SelectedRemoteRows()) {
         const RemoteEntry &listed = ftpviewModel->entry(row);
         if (!IsWalkableName(listed.name)) {
-            AppendLog(QStringLiteral("跳过不安全的名称: ") + listed.displayName, kSkipColor, false);
+            AppendLog(UnsafeNameLogLine(listed.displayName), kSkipColor, false);
             continue;
         }
         QueueEntry e;

@@ -47,12 +47,16 @@ bool IsAncestor(const QByteArray &ancestor, const QByteArray &path)
     return path.size() > ancestor.size() && path.startsWith(ancestor) && path.at(ancestor.size()) == '/';
 }
 
-const QString kUnsafeName = u"跳过不安全的名称: "_s;
 const QString kLoop = u"跳过已经进入过的目录(循环链接): "_s;
 const QString kNotEntered = u"不能进入目录, 跳过: "_s;
 const QString kUnreadable = u"不能读取目录, 跳过: "_s;
 
 } // namespace
+
+QString UnsafeNameLogLine(const QString &name)
+{
+    return u"跳过不安全的名称: \""_s + Printable(name) + u'"';
+}
 
 QString ConvertDownloadNameCase(const QString &localPath, int downfilenamecase)
 {
@@ -129,7 +133,7 @@ void TransferWalk::addRemoteEntry(const RemoteItem &item, const QByteArray &remo
 {
     const QString localName = DecodeRemote(item.name);
     if (!IsWalkableName(item.name) || !IsSafeLocalName(localName)) {
-        log->append(kUnsafeName + u'"' + Printable(localName) + u'"');
+        log->append(UnsafeNameLogLine(localName));
         return;
     }
     const QByteArray remote = JoinRemotePath(remoteBase, item.name);
@@ -258,7 +262,7 @@ void TransferWalk::addLocalEntry(const LocalItem &item, const QString &localBase
 {
     const QByteArray remoteName = SpacesToUnderscores(EncodeRemote(item.name));
     if (!IsSafeLocalName(item.name) || !IsWalkableName(remoteName)) {
-        log->append(kUnsafeName + u'"' + Printable(item.name) + u'"');
+        log->append(UnsafeNameLogLine(item.name));
         return;
     }
     const QString local = JoinLocalPath(localBase, item.name);

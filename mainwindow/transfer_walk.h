@@ -50,6 +50,9 @@ struct TransferStep {
 // walk created keep their names). 1 keeps, 2 upper, 3 lower.
 QString ConvertDownloadNameCase(const QString &localPath, int downfilenamecase);
 
+// The log line for a listed name that is never used as a path.
+QString UnsafeNameLogLine(const QString &name);
+
 // A name usable as one component of a local path: not empty, ".", "..",
 // and without "/" or NUL.
 bool IsSafeLocalName(const QString &name);
