@@ -122,7 +122,22 @@ bool TMFtp::TransferNamesUsable()
 void TMFtp::SendTransferType(int typeState)
 {
     localFileOpen_ = true;
-    SendCommand(TransferMode == AsciiTransfer ? "TYPE A" : "TYPE I", typeState);
+    SendType(TransferMode == AsciiTransfer ? 'A' : 'I', typeState);
+}
+
+void TMFtp::SendType(char type, int typeState)
+{
+    if (type == sessionType_) {
+        // A tree of small files spent a round trip per file on a TYPE that
+        // changed nothing: go straight on as if it had been acknowledged.
+        SetReplyState(typeState);
+        DispatchReply("200");
+        return;
+    }
+    // Until the reply is in, the server's type is not known.
+    sessionType_ = 0;
+    typeRequested_ = type;
+    SendCommand(type == 'A' ? "TYPE A" : "TYPE I", typeState);
 }
 
 void TMFtp::BeginTransferOperation(int kind)
@@ -253,7 +268,7 @@ void TMFtp::AnswerListPwd(const QByteArray &line)
         return;
     }
     currentDirectory_ = QuotedDirectory(line);
-    SendCommand("TYPE A", ReplyState::ListType);
+    SendType('A', ReplyState::ListType);
 }
 
 void TMFtp::AnswerTransferType(const QByteArray &line)
@@ -274,6 +289,7 @@ void TMFtp::AnswerTransferType(const QByteArray &line)
         FailTransfer(ftpeProtocol);
         return;
     }
+    sessionType_ = typeRequested_;
     OpenDataConnection(target);
 }
 
