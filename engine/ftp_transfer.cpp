@@ -168,8 +168,14 @@ qint64 TMFtp::ListedRemoteSize(bool *found) const
     qint64 size = 0;
     if (found)
         *found = false;
+    // Compared by name below the listed directory, without building a path
+    // for every listed name at every transfer of a walk.
+    const QByteArray prefix = ftpparse::RemoteFullPath(currentDirectory_, QByteArray());
+    if (!RemoteFile.startsWith(prefix))
+        return size;
+    const QByteArrayView name = QByteArrayView(RemoteFile).sliced(prefix.size());
     for (int i = 0; i < FileNames.size(); ++i) {
-        if (ftpparse::RemoteFullPath(currentDirectory_, FileNames.at(i)) != RemoteFile)
+        if (FileNames.at(i) != name)
             continue;
         QByteArray text;
         FileInfos.GetInfo(i, 2, text);
