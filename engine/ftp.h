@@ -254,6 +254,9 @@ private:
     // false when they have ended the operation.
     bool TransferNamesUsable();
     void SendTransferType(int typeState);
+    // TYPE for a listing ('A') or a transfer; skipped when the server has
+    // acknowledged that type in this session already.
+    void SendType(char type, int typeState);
     void OpenDataConnection(int targetState);
     void ListingReceiver();
     void ListingEnd();
@@ -361,6 +364,11 @@ private:
     QString savedTargetServer_;
     bool resumeSupported_ = false;
     bool resumeProbedInBinary_ = false;
+    // The representation type the server acknowledged last in this session
+    // ('A' or 'I'), 0 when unknown: a new connection, or a TYPE still
+    // unanswered or refused. typeRequested_ is the one on the wire.
+    char sessionType_ = 0;
+    char typeRequested_ = 0;
     int replyState_ = ReplyState::Greeting;
     int stateAfterPasv_ = 0;
     int operationKind_ = OperationKind::None;

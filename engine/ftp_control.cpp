@@ -222,6 +222,8 @@ void TMFtp::OnControlConnected()
     SetReplyState(ReplyState::Greeting);
     RaiseInfo(ftpiConnected, AddressText);
     Connected = true;
+    // A new session starts in the server's default type, whatever that is.
+    sessionType_ = 0;
     replyFramer_.Clear();
     dispatching_ = false;
     if (TimeOutConnect > 0)
@@ -482,9 +484,11 @@ void TMFtp::AnswerRestProbe(const QByteArray &line)
 {
     // proftpd and pyftpdlib refuse REST with 501 while the session is still in
     // ASCII mode, though they resume binary transfers: ask again in binary.
-    // Every transfer sends its own TYPE, so the switch changes nothing later.
+    // The type is remembered, so a listing still switches back to ASCII.
     if (line.startsWith("501") && !resumeProbedInBinary_) {
         resumeProbedInBinary_ = true;
+        sessionType_ = 0;
+        typeRequested_ = 'I';
         SendCommand("TYPE I", ReplyState::RestProbeBinary);
         return;
     }
@@ -497,6 +501,7 @@ void TMFtp::AnswerRestProbe(const QByteArray &line)
 void TMFtp::AnswerRestProbeBinary(const QByteArray &line)
 {
     if (ReplyClass(line) == '2') {
+        sessionType_ = typeRequested_;
         SendCommand("REST 100", ReplyState::RestProbe);
         return;
     }

@@ -122,7 +122,22 @@ bool TMFtp::TransferNamesUsable()
 void TMFtp::SendTransferType(int typeState)
 {
     localFileOpen_ = true;
-    SendCommand(TransferMode == AsciiTransfer ? "TYPE A" : "TYPE I", typeState);
+    SendType(TransferMode == AsciiTransfer ? 'A' : 'I', typeState);
+}
+
+void TMFtp::SendType(char type, int typeState)
+{
+    if (type == sessionType_) {
+        // A tree of small files spent a round trip per file on a TYPE that
+        // changed nothing: go straight on as if it had been acknowledged.
+        SetReplyState(typeState);
+        DispatchReply("200");
+        return;
+    }
+    // Until the reply is in, the server's type is not known.
+    sessionType_ = 0;
+    typeRequested_ = type;
+    SendCommand(type == 'A' ? "TYPE A" : "TYPE I", typeState);
 }
 
 void TMFtp::BeginTransferOperation(int kind)
@@ -153,8 +168,14 @@ qint64 TMFtp::ListedRemoteSize(bool *found) const
     qint64 size = 0;
     if (found)
         *found = false;
+    // Compared by name below the listed directory, without building a path
+    // for every listed name at every transfer of a walk.
+    const QByteArray prefix = ftpparse::RemoteFullPath(currentDirectory_, QByteArray());
+    if (!RemoteFile.startsWith(prefix))
+        return size;
+    const QByteArrayView name = QByteArrayView(RemoteFile).sliced(prefix.size());
     for (int i = 0; i < FileNames.size(); ++i) {
-        if (ftpparse::RemoteFullPath(currentDirectory_, FileNames.at(i)) != RemoteFile)
+        if (FileNames.at(i) != name)
             continue;
         QByteArray text;
         FileInfos.GetInfo(i, 2, text);
@@ -253,7 +274,7 @@ void TMFtp::AnswerListPwd(const QByteArray &line)
         return;
     }
     currentDirectory_ = QuotedDirectory(line);
-    SendCommand("TYPE A", ReplyState::ListType);
+    SendType('A', ReplyState::ListType);
 }
 
 void TMFtp::AnswerTransferType(const QByteArray &line)
@@ -274,6 +295,7 @@ void TMFtp::AnswerTransferType(const QByteArray &line)
         FailTransfer(ftpeProtocol);
         return;
     }
+    sessionType_ = typeRequested_;
     OpenDataConnection(target);
 }
 

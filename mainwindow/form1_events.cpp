@@ -15,12 +15,16 @@
 #include <QStandardItemModel>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
+#include <utility>
 
 namespace {
 
 const QColor kReplyColor(0, 128, 0);
 const QColor kCommandColor(0, 0, 255);
 const QColor kResumeColor(128, 0, 128);
+// How long logged lines may wait for the document.
+constexpr int kLogFlushInterval = 50;  // ms
 
 } // namespace
 
@@ -33,6 +37,10 @@ void TForm1::WireEngine()
     ftp1->OnFtpError = [this](QObject *, FtpError error, const QString &addinfo) { ftp1FtpError(error, addinfo); };
     ftp1->OnFtpNeedInfo = [this](QObject *, TMFtpInfoNeeded need, QString &value) { ftp1FtpNeedInfo(need, value); };
     connect(richedit1, &QPlainTextEdit::textChanged, this, &TForm1::richedit1Change);
+    logFlushTimer_ = new QTimer(this);
+    logFlushTimer_->setSingleShot(true);
+    logFlushTimer_->setInterval(kLogFlushInterval);
+    connect(logFlushTimer_, &QTimer::timeout, this, &TForm1::FlushLog);
 }
 
 void TForm1::ftp1LoggedIn()
@@ -168,16 +176,30 @@ void TForm1::AppendLogText(const QString &text, const QColor &color, bool blankL
     if (lines.isEmpty() && !continues)
         return;
 
-    QTextCursor cursor(richedit1->document());
-    cursor.movePosition(QTextCursor::End);
-    QTextCharFormat format;
-    format.setForeground(color);
+    pendingLog_.append({lines, color, !continues, blankLineAfter});
+    if (!logFlushTimer_->isActive())
+        logFlushTimer_->start();
+}
+
+void TForm1::FlushLog() const
+{
+    if (pendingLog_.isEmpty())
+        return;
+    const QList<PendingLogText> pending = std::exchange(pendingLog_, {});
+    QTextDocument *document = richedit1->document();
+    QTextCursor cursor(document);
+    // Inside the edit block the cursor does not lay the text out at every move.
     cursor.beginEditBlock();
-    if (!continues && !richedit1->document()->isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(lines, format);  // each "\n" starts a new line
-    if (blankLineAfter)
-        cursor.insertBlock();
+    cursor.movePosition(QTextCursor::End);
+    for (const PendingLogText &piece : pending) {
+        QTextCharFormat format;
+        format.setForeground(piece.color);
+        if (piece.newLine && !document->isEmpty())
+            cursor.insertBlock();
+        cursor.insertText(piece.lines, format);  // each "\n" starts a new line
+        if (piece.blankLineAfter)
+            cursor.insertBlock();
+    }
     cursor.endEditBlock();
 }
 
@@ -195,11 +217,13 @@ void TForm1::N70Click()
 
 void TForm1::N71Click()
 {
+    FlushLog();
     richedit1->selectAll();
 }
 
 void TForm1::N72Click()
 {
+    pendingLog_.clear();
     richedit1->clear();
     replyLineOpen_ = false;
     replyEndedWithCr_ = false;

@@ -23,12 +23,16 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
+
+// How long a new status panel text may wait for its label.
+constexpr int kPanelInterval = 50;  // ms
 
 QIcon StandardIcon(QStyle::StandardPixmap pixmap)
 {
@@ -362,17 +366,32 @@ void TForm1::BuildStatusBar()
         StatusPanels[i] = panel;
     }
     statusBar()->setSizeGripEnabled(true);
+    // Every reply and block of a transfer sets the panels, and each new text
+    // lays the status bar out again: the labels follow at most this often.
+    panelTimer_ = new QTimer(this);
+    panelTimer_->setSingleShot(true);
+    panelTimer_->setInterval(kPanelInterval);
+    connect(panelTimer_, &QTimer::timeout, this, &TForm1::ShowPanelTexts);
 }
 
 QString TForm1::PanelText(int panel) const
 {
     if (panel < 0 || panel >= StatusPanelCount)
         return QString();
-    return StatusPanels[panel]->text();
+    return panelTexts_[panel];
 }
 
 void TForm1::SetPanelText(int panel, const QString &text)
 {
-    if (panel >= 0 && panel < StatusPanelCount)
-        StatusPanels[panel]->setText(text);
+    if (panel < 0 || panel >= StatusPanelCount || panelTexts_[panel] == text)
+        return;
+    panelTexts_[panel] = text;
+    if (!panelTimer_->isActive())
+        panelTimer_->start();
+}
+
+void TForm1::ShowPanelTexts()
+{
+    for (int panel = 0; panel < StatusPanelCount; ++panel)
+        StatusPanels[panel]->setText(panelTexts_[panel]);
 }

@@ -35,6 +35,7 @@ struct QueueStep;
 class QToolBar;
 class QToolButton;
 class QTreeView;
+class QTimer;
 class RemoteListModel;
 class TAboutBox;
 class TFileList;
@@ -200,6 +201,10 @@ public:
     void N71Click();
     void N72Click();
     void AppendLog(const QString &text, const QColor &color, bool blankLineAfter);
+    // Logged lines reach the log's document together, a moment later (laying
+    // it out for every command and reply slowed a walk down); whoever reads
+    // the document flushes first.
+    void FlushLog() const;
     void richedit1Change();
 
     void ftp1LoggedIn();
@@ -393,6 +398,19 @@ private:
     // The last reply chunk ended with a CR: an LF opening the next one ends
     // that same line.
     bool replyEndedWithCr_ = false;
+    // Lines logged since the last flush, in order.
+    struct PendingLogText {
+        QString lines;
+        QColor color;
+        bool newLine = true;
+        bool blankLineAfter = false;
+    };
+    mutable QList<PendingLogText> pendingLog_;
+    QTimer *logFlushTimer_ = nullptr;
+    // The panels' texts as set; the labels follow a moment later.
+    QString panelTexts_[StatusPanelCount];
+    QTimer *panelTimer_ = nullptr;
+    void ShowPanelTexts();
     QString localDirectory_;
     QString drivePath_;  // the path selector's path
     // The last listing's names were all UTF-8 (or plain ASCII).

@@ -43,6 +43,8 @@ private slots:
 
     void transcript_data();
     void transcript();
+    void typeOnlyWhenItChanges_data();
+    void typeOnlyWhenItChanges();
     void endingOrders_data();
     void endingOrders();
     void uploadBlocks_data();
@@ -205,6 +207,70 @@ void TestTransferScripted::transcript()
         QCOMPARE(peer_->Transfers().first().received, payload);
         QCOMPARE(probe_->InfoTexts(ftpiFileSize), QStringList{QStringLiteral("5000")});
     }
+}
+
+// ---------------------------------------------------------------- TYPE per session
+
+void TestTransferScripted::typeOnlyWhenItChanges_data()
+{
+    QTest::addColumn<QByteArray>("restProbe");   // first reply to "REST 100" at login
+    QTest::addColumn<QByteArray>("probeType");   // reply to the login's "TYPE I", if sent
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("operations");  // RETR and LIST, in order
+    QTest::addColumn<QByteArrayList>("expected");
+
+    const QByteArray accepted = "350 Restarting at 100.";
+    const QByteArray asciiOnly = "501 Resuming transfers not allowed in ASCII mode.";
+    QTest::newRow("two downloads") << accepted << QByteArray() << int(BinaryTransfer) << QByteArray("RETR RETR")
+                                   << QByteArrayList{"TYPE I", "PASV", "RETR a.bin", "PASV", "RETR a.bin"};
+    QTest::newRow("listing between downloads")
+        << accepted << QByteArray() << int(BinaryTransfer) << QByteArray("RETR LIST RETR")
+        << QByteArrayList{"TYPE I", "PASV", "RETR a.bin", "PWD", "TYPE A", "PASV", "LIST", "TYPE I", "PASV", "RETR a.bin"};
+    QTest::newRow("ascii downloads and a listing")
+        << accepted << QByteArray() << int(AsciiTransfer) << QByteArray("RETR LIST RETR")
+        << QByteArrayList{"TYPE A", "PASV", "RETR a.bin", "PWD", "PASV", "LIST", "PASV", "RETR a.bin"};
+    QTest::newRow("binary since the login probe") << asciiOnly << QByteArray("200 Binary.") << int(BinaryTransfer)
+                                                  << QByteArray("RETR") << QByteArrayList{"PASV", "RETR a.bin"};
+    QTest::newRow("login probe's TYPE refused") << asciiOnly << QByteArray("504 Not now.") << int(BinaryTransfer)
+                                                << QByteArray("RETR")
+                                                << QByteArrayList{"TYPE I", "PASV", "RETR a.bin"};
+}
+
+void TestTransferScripted::typeOnlyWhenItChanges()
+{
+    QFETCH(QByteArray, restProbe);
+    QFETCH(QByteArray, probeType);
+    QFETCH(int, mode);
+    QFETCH(QByteArray, operations);
+    QFETCH(QByteArrayList, expected);
+
+    const QByteArray payload = Pattern(3000, 9);
+    peer_->SetTransfer("LIST", Transfer::Data("-rw-r--r-- 1 u g 10 Jan 1 2000 other.txt\r\n"));
+    peer_->SetTransfer("RETR", Transfer::Data(payload));
+    peer_->Queue("REST 100", Reply::Raw(restProbe + "\r\n"));
+    if (!probeType.isEmpty())
+        peer_->Queue("TYPE I", Reply::Raw(probeType + "\r\n"));
+    QVERIFY(Login(*ftp_, *probe_, peer_->Host(), peer_->Port(), "u", "p"));
+    const qsizetype loginCommands = peer_->Commands().size();
+    ftp_->Passive = true;
+    ftp_->TransferMode = TTransferType(mode);
+    int done = 0;
+    for (const QByteArray &operation : operations.split(' ')) {
+        probe_->Forget();
+        if (operation == "LIST") {
+            ftp_->List();
+            WaitIdle(QStringLiteral("ListingDone"));
+        } else {
+            ftp_->RemoteFile = "a.bin";
+            ftp_->LocalFile = dir_->filePath(QStringLiteral("a%1.bin").arg(done));
+            ftp_->Download();
+            WaitIdle(QStringLiteral("FileReceived"));
+            QCOMPARE(ReadFile(ftp_->LocalFile), payload);
+        }
+        QVERIFY2(ftp_->Success(), qPrintable(peer_->TranscriptText()));
+        ++done;
+    }
+    QCOMPARE(After(peer_->Commands(), loginCommands), expected);
 }
 
 // ---------------------------------------------------------------- the end handshake

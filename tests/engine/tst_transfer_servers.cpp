@@ -32,6 +32,27 @@ QString SizeName(qint64 size)
     return QStringLiteral("f%1.bin").arg(size);
 }
 
+// Walks one session's commands as the engine logged them: every RETR and LIST
+// must find the server in the type it needs, and no TYPE may repeat the one
+// in force. Empty when they do; what went wrong otherwise.
+QString TypeFault(const QStringList &commands, QChar transferType)
+{
+    QChar inForce;
+    for (const QString &logged : commands) {
+        const QString command = logged.trimmed();
+        if (command.startsWith(u"TYPE ")) {
+            if (command.at(5) == inForce)
+                return QStringLiteral("repeated: ") + command;
+            inForce = command.at(5);
+        } else if (command.startsWith(u"RETR ") && inForce != transferType) {
+            return QStringLiteral("RETR in type '%1'").arg(inForce);
+        } else if (command.startsWith(u"LIST") && inForce != u'A') {
+            return QStringLiteral("LIST in type '%1'").arg(inForce);
+        }
+    }
+    return QString();
+}
+
 }  // namespace
 
 class TestTransferServers : public QObject {
@@ -45,6 +66,8 @@ private slots:
     void listing();
     void transfers_data();
     void transfers();
+    void typeOnlyWhenItChanges_data();
+    void typeOnlyWhenItChanges();
     void brokenDownloadResumed_data();
     void brokenDownloadResumed();
     void brokenUploadResumed_data();
@@ -250,6 +273,65 @@ void TestTransferServers::transfers()
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(server->PathOf(QString::fromLatin1(upName))).size(), size, 5000);
         QCOMPARE(Sha256OfFile(server->PathOf(QString::fromLatin1(upName))), sha);
         QFile::remove(ftp.LocalFile);
+    }
+}
+
+// ---------------------------------------------------------------- TYPE per session
+
+void TestTransferServers::typeOnlyWhenItChanges_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("ascii");
+    for (PeerServer::Kind kind : PeerServer::FtpKinds())
+        QTest::addRow("%s", PeerServer::KindName(kind).toLatin1().constData()) << int(kind) << false;
+    QTest::addRow("vsftpd ascii") << int(PeerServer::Kind::Vsftpd) << true;
+}
+
+// Two downloads, a listing and a download in one session, then a new login
+// and a download: the server is told the type only when it changes, and a new
+// session is told again.
+void TestTransferServers::typeOnlyWhenItChanges()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, ascii);
+    SKIP_UNLESS_AVAILABLE(PeerServer::Kind(kind));
+    PeerServer *server = Shared(PeerServer::Kind(kind));
+    QVERIFY(server);
+    TMFtp ftp;
+    Probe probe(ftp);
+    ftp.TransferMode = ascii ? AsciiTransfer : BinaryTransfer;
+    const QChar type = ascii ? u'A' : u'I';
+    const QByteArray content = Pattern(1000, 1000);
+    int downloads = 0;
+    const auto download = [&] {
+        const int before = probe.Count(QStringLiteral("FileReceived"));
+        ftp.RemoteFile = SizeName(1000).toLatin1();
+        ftp.LocalFile = local_->filePath(QStringLiteral("typed%1.bin").arg(++downloads));
+        ftp.Download();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("FileReceived")), before + 1, 10000);
+        QVERIFY2(ftp.Success(), qPrintable(probe.Dialogue()));
+        // A binary copy must come over unchanged, whatever type the session was in before.
+        if (!ascii)
+            QCOMPARE(ReadFile(ftp.LocalFile), content);
+    };
+
+    for (int session = 1; session <= 2; ++session) {
+        probe.Forget();
+        QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+        download();
+        if (session == 1) {
+            download();
+            ftp.List();
+            QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), 1, 10000);
+            QVERIFY(ftp.FileNames.contains(SizeName(1000).toLatin1()));
+            download();
+        }
+        const QStringList commands = probe.InfoTexts(ftpiCommand);
+        QCOMPARE(commands.filter(QStringLiteral("RETR ")).size(), session == 1 ? 3 : 1);
+        const QString fault = TypeFault(commands, type);
+        QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("session %1, %2:\n%3").arg(session).arg(fault, probe.Dialogue())));
+        ftp.Quit();
+        QTRY_VERIFY_WITH_TIMEOUT(probe.Count(QStringLiteral("quit")) == 1, 5000);
     }
 }
 

@@ -35,6 +35,7 @@ struct LogLine {
 inline QList<LogLine> LogLines(const TForm1 &form)
 {
     QList<LogLine> lines;
+    form.FlushLog();
     for (QTextBlock block = form.richedit1->document()->begin(); block.isValid(); block = block.next()) {
         QColor color;
         if (block.begin() != block.end())
