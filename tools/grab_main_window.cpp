@@ -1,4 +1,5 @@
-// Grabs the main window connected to an FTP server into a PNG, for the README:
+// Grabs the main window connected to an FTP server into a PNG, for the README
+// (with "pub" and "readme.txt" of the demo server put in the batch queue):
 //   tarvo_screenshot HOST PORT USER PASSWORD OUT.png
 // or the prompt dialog and the about box into a folder:
 //   tarvo_screenshot --dialogs FOLDER
@@ -10,6 +11,8 @@
 #include "dialogs/tform3.h"
 #include "dialogs/tform4.h"
 #include "mainwindow/about_box.h"
+#include "mainwindow/remote_list_model.h"
+#include "mainwindow/remote_list_view.h"
 #include "mainwindow/tform1.h"
 #include "platform/prompt_query.h"
 #include "platform/application.h"
@@ -19,6 +22,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QTabWidget>
 #include <QLineEdit>
 #include <QPixmap>
@@ -99,6 +103,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no login to %s:%s\n", argv[1], argv[2]);
         return 1;
     }
+    // A queue with a directory and a file shows its columns and icons.
+    form.ftpview->SelectionModel()->clear();
+    for (const QByteArray &name : {QByteArray("pub"), QByteArray("readme.txt")}) {
+        const int row = form.ftpviewModel->rowOfName(name);
+        if (row >= 0)
+            form.ftpview->SetSelected(row, true);
+    }
+    form.spoolDragDrop(form.ftpview);
     WaitFor([] { return false; }, 300);  // let the last repaint settle
     if (!form.grab().save(QString::fromLocal8Bit(argv[5]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[5]);
