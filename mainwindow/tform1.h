@@ -287,9 +287,9 @@ public:
     void N21Click();  // 上传
     void N34Click();  // 下载
     void ToolbarButton9733Click();  // 手工下载
-    // Drags between the panes; `source` is the list the drag came from.
     // The pane list (FileList1 or ftpview) whose view started a drag; none for drags from outside.
     QObject *PaneListOfDrag(const QObject *dragSource) const;
+    // Drags between the panes; `source` is the list the drag came from.
     bool FileList1DragOver(QObject *source) const;
     void FileList1DragDrop(QObject *source);
     bool ftpviewDragOver(QObject *source) const;
