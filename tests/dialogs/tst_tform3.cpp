@@ -154,10 +154,14 @@ void TestTForm3::okRefusals()
     QCOMPARE(form.isVisible(), !reachesEngine);
 }
 
+// The server, started at the first call, with an empty root.
 bool TestTForm3::StartServer()
 {
-    if (server_)
+    if (server_) {
+        QDir(server_->Root()).removeRecursively();
+        QDir().mkpath(server_->Root());
         return true;
+    }
     QString why;
     if (!PeerServer::Available(PeerServer::Kind::Pyftpdlib, &why)) {
         qWarning("%s", qPrintable(why));
@@ -204,11 +208,7 @@ void TestTForm3::chmodOnTheServer()
     if (!StartServer())
         QSKIP("pyftpdlib is not available here");
     SettingsFolder settings;
-    // An empty site list: the window's site manager has nothing to report.
-    QVERIFY(QFile(settings.File(u"list.ini"_s)).open(QIODevice::WriteOnly));
     ScopedScriptedDialogs dialogs;
-    QDir(server_->Root()).removeRecursively();
-    QDir().mkpath(server_->Root());
     QVERIFY(server_->PutFile(name, "permissions"));
     QVERIFY(server_->PutFile(u"other.txt"_s, "x"));
     const QString onDisk = QDir(server_->Root()).filePath(name);
@@ -246,11 +246,7 @@ void TestTForm3::menuItemFollowsTheSelection()
     if (!StartServer())
         QSKIP("pyftpdlib is not available here");
     SettingsFolder settings;
-    // An empty site list: the window's site manager has nothing to report.
-    QVERIFY(QFile(settings.File(u"list.ini"_s)).open(QIODevice::WriteOnly));
     ScopedScriptedDialogs dialogs;
-    QDir(server_->Root()).removeRecursively();
-    QDir().mkpath(server_->Root());
     QVERIFY(server_->PutFile(u"a.txt"_s, "x"));
 
     FormUnderTest t;
