@@ -42,6 +42,7 @@ constexpr int ListType = 8;
 constexpr int ListPort = 10;
 constexpr int List = 12;
 constexpr int Pasv = 13;
+constexpr int AbortReplies = 14;
 constexpr int DownloadType = 20;
 constexpr int DownloadPort = 21;
 constexpr int Retr = 22;
@@ -156,6 +157,9 @@ public:
     TMFtpProxyType ProxyType = proxyNone;
     QString ProxyServer;
     bool Passive = false;
+    // Active mode takes the data connection only from the control connection's
+    // peer; servers behind a balancer may connect from another address.
+    bool AcceptDataFromAnyAddress = false;
     QString Version() const { return QString(); }
     void SetVersion(const QString &) {}
     // Server, Port, TimeOutConnect and TimeOutArp come from Tmsocket.
@@ -273,15 +277,13 @@ private:
     bool OpenUploadSource(int &typeState);
     void SendTransferCommand(const QByteArray &command, int expectState);
     void ControlSideDone();
-    bool AnswerAbortDrain();
     void Saw426();
     void RefuseTransfer(FtpInfo info, const QString &text);
     void FailTransfer(FtpError error);
-    // Posts the ready notice once per operation (after an Abort, once a NOOP
-    // has taken the stray Telnet DM).
+    void FailCommandStep(const QByteArray &line);
+    // Posts the ready notice once per operation; while an Abort's replies are
+    // still being counted, their end posts it instead.
     void EndOperation();
-    void ArmSilenceFallback();
-    void ArmFailedSenderFallback();
     void AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)());
     void AttachSender();
     bool AcceptDataConnection();
@@ -307,17 +309,48 @@ private:
     bool senderRunning_ = false;
     bool abortDeferred_ = false;        // Abort came before the transfer command
     bool saw426_ = false;
-    bool drainingAbort_ = false;        // the NOOP after an Abort is out
-    bool abortSending_ = false;         // Abort's bytes are being written
-    bool abortDrained_ = false;         // the NOOP after an Abort was answered
-    bool finishAfterAbort_ = false;     // the transfer ended meanwhile
-    int transferState_ = 0;             // reply state of LIST, RETR or STOR
     // A listing line's events may run the event loop: reads meanwhile only
     // queue their lines, and a close waits until the lines before it are filed.
     bool filingListing_ = false;
     quint64 filingSerial_ = 0;
     bool listingEndPending_ = false;
     int listingEndError_ = 0;
+
+    // ---- abort and time-outs (ftp_abort.cpp) ----
+    // After ABOR every reply up to the 257 of a PWD sent behind it belongs to
+    // the abort, so that none is left for the next operation to misread.
+    void BeginAbortExchange();
+    void AnswerAbortReplies(const QByteArray &line);  // 14
+    void SendAbortSync();
+    void FinishAbortExchange();
+    void ArmAbortDrain(int ms);
+    bool abortExchange_ = false;   // ABOR is out and its replies are being taken
+    bool abortSending_ = false;    // the Telnet synch and ABOR are being written
+    bool abortSyncDue_ = false;    // a reply came while ABOR was being written
+    int abortSyncsSent_ = 0;       // NOOP and PWD pairs sent
+    int abortRepliesSeen_ = 0;
+    quint64 abortDrainSerial_ = 0;
+    // Any wait on the server (a reply, data) longer than TimeOutConnect with
+    // no traffic ends the operation with a time-out and closes the connection.
+    void NoteTraffic() { lastTraffic_.start(); }
+    bool AwaitingServer() const;
+    void WatchdogTick();
+    void InactivityTimedOut();
+    int TimeoutMs() const { return MillisecondsOf(TimeOutConnect); }
+    QTimer watchdog_;
+    QElapsedTimer lastTraffic_;
+    bool readyPending_ = false;    // a ready notice is posted and not yet handled
+
+    // ---- the length of a download (ftp_download_length.cpp) ----
+    // A binary download that ends short or long of the size the listing or
+    // the 150 reply gave is a failure; a server that took REST and then sent
+    // the whole file is caught here before the file is left corrupted.
+    void VerifyDownloadLength();
+    bool RecoverFromIgnoredRest();
+    bool checkDownloadLength_ = false;
+    qint64 downloadListedSize_ = -1;     // -1: the listing did not give it
+    qint64 downloadAnnouncedSize_ = -1;  // "(n bytes)" of the 150 reply
+    qint64 downloadOffset_ = 0;          // REST offset of this download
 
     // ---- single commands and ftp:// addresses (ftp_commands.cpp) ----
     void AnswerRenameFrom(const QByteArray &line);     // 40
@@ -344,6 +377,9 @@ private:
     // they would read it as the answer to their own first command.
     bool noopPending_ = false;
     quint64 noopSerial_ = 0;
+    bool noopIgnored_ = false;     // this server left a keep-alive NOOP unanswered
+    bool quitAccepted_ = false;    // QUIT was answered 2xx: the close is no failure
+    bool quitByOwner_ = false;     // the QUIT on the wire is Quit()'s, not a refused login's
     void AnswerIdle(const QByteArray &line);           // 100
     void EndNoopWait();
 

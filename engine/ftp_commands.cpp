@@ -109,12 +109,18 @@ void TMFtp::AnswerChmod(const QByteArray &line)
 {
     chmodPending_ = false;
     SetReplyState(ReplyState::Idle);
-    if (ReplyClass(line) == '5') {
-        success_ = false;
-        FatalError(ftpeChmodRefused);
-        PostReady();
-    } else if (!busy_) {
+    if (!busy_)
         keepAlive_.start();
+    const char replyClass = ReplyClass(line);
+    if (replyClass == '4' || replyClass == '5') {
+        // Many small servers have no SITE at all ("500 Unknown command"): a
+        // refusal concerns this one command, and the session stays.
+        lastErrorText_ = platform::DecodeAnsi(line);
+        PlainError(ftpeChmodRefused);
+        // An operation held for this reply completes for itself; otherwise
+        // the refusal ends with a completion event that reads as a failure.
+        if (heldOperations_.empty())
+            PostReady();
     }
     ReleaseHeldOperations();
 }

@@ -25,6 +25,7 @@ const char *Name(int state)
     case ListPort: return "ListPort";
     case List: return "List";
     case Pasv: return "Pasv";
+    case AbortReplies: return "AbortReplies";
     case DownloadType: return "DownloadType";
     case DownloadPort: return "DownloadPort";
     case Retr: return "Retr";
@@ -59,6 +60,11 @@ using ftpparse::ReplyClass;
 namespace {
 
 constexpr int ControlReadSize = 2048;
+// How often the time-out of a wait on the server is checked.
+constexpr int WatchdogPeriodMs = 1000;
+// How long a keep-alive NOOP may hold a user's operation. Some servers never
+// answer NOOP; a dead one is caught by the operation's own time-out.
+constexpr int KeepAliveReplyWaitMs = 3000;
 
 
 struct SocketErrorMapping {
@@ -131,6 +137,10 @@ TMFtp::TMFtp(QObject *parent) : Tmsocket(parent)
     keepAlive_.start();
     greetingTimer_.setSingleShot(true);
     connect(&greetingTimer_, &QTimer::timeout, this, &TMFtp::GreetingTimedOut);
+    watchdog_.setInterval(WatchdogPeriodMs);
+    connect(&watchdog_, &QTimer::timeout, this, &TMFtp::WatchdogTick);
+    watchdog_.start();
+    NoteTraffic();
     dataSocket_.StartWinsock();
     listenSocket_.StartWinsock();
     OnMessage = [this](int code) { OnNotice(code); };
@@ -224,6 +234,10 @@ void TMFtp::OnControlConnected()
     Connected = true;
     // A new session starts in the server's default type, whatever that is.
     sessionType_ = 0;
+    noopIgnored_ = false;
+    quitAccepted_ = false;
+    quitByOwner_ = false;
+    NoteTraffic();
     replyFramer_.Clear();
     dispatching_ = false;
     if (TimeOutConnect > 0)
@@ -245,8 +259,9 @@ void TMFtp::OnControlClosed()
 {
     // An operation cut off by the server did not succeed, whatever it had
     // done so far (a download would otherwise end "successfully" truncated).
-    if (busy_ && replyState_ != ReplyState::Quit)
+    if (busy_ && replyState_ != ReplyState::Quit && !quitAccepted_)
         success_ = false;
+    quitAccepted_ = false;
     greetingTimer_.stop();
     RaiseInfo(ftpiDisconnected, QStringLiteral("Disconnected"));
     PostReady();
@@ -260,6 +275,8 @@ void TMFtp::Quit()
         return;
     if (!CommonPreamble())
         return;
+    quitAccepted_ = false;
+    quitByOwner_ = true;
     SendCommand("QUIT", ReplyState::Quit);
 }
 
@@ -290,17 +307,20 @@ void TMFtp::KeepAliveTick()
         keepAlive_.stop();
         return;
     }
-    if (!loggedIn_ || busy_ || noopPending_)
+    if (!loggedIn_ || busy_ || noopPending_ || noopIgnored_)
         return;
     // Until the reply is in, operations are held: one started in the send loop
     // would otherwise have its reply state replaced by the NOOP's, and one
     // started later would take the NOOP's reply for the answer to its own
-    // first command. A server that never answers holds them one period at most.
+    // first command. A server that never answers holds them a few seconds at
+    // most, and gets no more keep-alives in this session.
     noopPending_ = true;
     const quint64 serial = ++noopSerial_;
-    QTimer::singleShot(keepAlive_.interval(), this, [this, serial] {
-        if (noopPending_ && noopSerial_ == serial)
+    QTimer::singleShot(std::min(keepAlive_.interval(), KeepAliveReplyWaitMs), this, [this, serial] {
+        if (noopPending_ && noopSerial_ == serial) {
+            noopIgnored_ = true;
             EndNoopWait();
+        }
     });
     if (!SendCommand("NOOP", ReplyState::Idle))
         EndNoopWait();  // the fatal path has run; what waited is refused as not connected
@@ -326,6 +346,7 @@ void TMFtp::OnControlRead()
         RaiseInfo(ftpiReply, platform::DecodeAnsi(chunk));
         if (chunk.isEmpty())
             return;
+        NoteTraffic();
         replyFramer_.Append(chunk);
         QByteArray line;
         while (replyFramer_.NextLine(line)) {
@@ -369,6 +390,7 @@ void TMFtp::InterpretReply(const QByteArray &line)
         break;
     case RS::List: AnswerList(line); break;
     case RS::Pasv: AnswerPasv(line); break;
+    case RS::AbortReplies: AnswerAbortReplies(line); break;
     case RS::Retr: AnswerRetr(line); break;
     case RS::Stor: AnswerStor(line); break;
     case RS::ResumeDownloadRest: case RS::ResumeUploadRest: AnswerRest(line); break;
@@ -399,6 +421,10 @@ void TMFtp::SetReplyState(int state)
 
 void TMFtp::AnswerGreeting(const QByteArray &line)
 {
+    // "120 Service ready in nnn minutes" may come before the 220; the
+    // greeting's time-out keeps running for the real one.
+    if (ReplyClass(line) == '1')
+        return;
     greetingTimer_.stop();
     if (ReplyClass(line) != '2') {
         FatalError(ftpeServerNotReady);
@@ -548,8 +574,18 @@ void TMFtp::AnswerLoginDirectory(const QByteArray &line)
 void TMFtp::AnswerQuit(const QByteArray &line)
 {
     loggedIn_ = false;
-    if (ReplyClass(line) != '2')
+    if (ReplyClass(line) != '2') {
         FatalError(ftpeNone);
+        SetReplyState(ReplyState::Idle);
+        return;
+    }
+    // The close that follows is what the owner asked for: the completion
+    // event that it raises again reads as a success. (After a refused login
+    // the engine sends QUIT itself, and the failure stands.)
+    if (quitByOwner_) {
+        quitAccepted_ = true;
+        success_ = true;
+    }
     SetReplyState(ReplyState::Idle);
 }
 
@@ -583,6 +619,8 @@ bool TMFtp::SendCommand(const QByteArray &command, int expectState)
         return false;
     // Only now: a reply can never be read in the previous command's state.
     SetReplyState(expectState);
+    // The wait for its reply starts here.
+    NoteTraffic();
     return true;
 }
 
@@ -635,6 +673,7 @@ bool TMFtp::CommonPreamble()
     errorCode_ = ftpeNone;
     busy_ = true;
     keepAlive_.stop();
+    NoteTraffic();
     return true;
 }
 
@@ -703,6 +742,7 @@ void TMFtp::CloseDataSockets()
 
 void TMFtp::PostReady()
 {
+    readyPending_ = true;
     PostNotice(ReadyNotice);
 }
 
@@ -753,6 +793,7 @@ void TMFtp::HandleQuitNotice()
 
 void TMFtp::HandleReadyNotice()
 {
+    readyPending_ = false;
     ResumePosition = 0;
     busy_ = false;
     keepAlive_.start();

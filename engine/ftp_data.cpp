@@ -11,20 +11,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-namespace {
-
-bool IsTransferKind(int kind)
-{
-    namespace Kind = OperationKind;
-    return kind == Kind::Download || kind == Kind::Downloadii || kind == Kind::Upload
-           || kind == Kind::Uploadii || kind == Kind::List;
-}
-
-const QByteArray TelnetInterrupt("\xff\xf4", 2);  // IAC IP
-const QByteArray TelnetDataMark("\xff\xf2", 2);   // IAC DM
-
-}  // namespace
-
 // ---------------------------------------------------------------- data side
 
 void TMFtp::AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)())
@@ -74,9 +60,17 @@ void TMFtp::TakeEarlyConnection()
 
 bool TMFtp::AcceptDataConnection()
 {
-    listenSocket_.OnAccept = nullptr;
     dataSocket_.Accept(listenSocket_);
     const int error = dataSocket_.LastError;
+    if (error == 0 && !AcceptDataFromAnyAddress && dataSocket_.DottedAddress() != DottedAddress()) {
+        // Whoever reaches our port first would otherwise feed the download or
+        // receive the upload. The listener stays for the server's own connection.
+        RaiseInfo(ftpiReply, QStringLiteral("Refused a data connection from %1: the server is %2\r\n")
+                                 .arg(dataSocket_.DottedAddress(), DottedAddress()));
+        dataSocket_.CloseSocket();
+        return false;
+    }
+    listenSocket_.OnAccept = nullptr;
     // One connection per transfer: nobody else gets to connect afterwards.
     listenSocket_.CloseSocket();
     if (error != 0) {
@@ -119,14 +113,19 @@ void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
         lastErrorText_ = QStringLiteral("Data connection failed (socket error %1)").arg(socketError);
         PlainError(ftpeDataError);
     }
+    if (abortRequested_)
+        return;  // the Abort's replies end the operation
     if (controlDone_ || !commandMayBeOut) {
         SetReplyState(ReplyState::Idle);
         EndOperation();
         return;
     }
-    // The transfer command may be out: its reply ends the operation, or the
-    // fallback does when the server stays silent.
-    ArmSilenceFallback();
+    // The server may be waiting for the data connection or sending into the
+    // broken one: ABOR tells it, and counting the replies keeps us in step.
+    if (transferCommandSent_)
+        BeginAbortExchange();
+    else
+        abortDeferred_ = true;  // the command is going out right now
 }
 
 void TMFtp::RefreshElapsed()
@@ -156,6 +155,7 @@ void TMFtp::ListingReceiver()
     const int count = dataSocket_.ReceiveData(buffer, int(transferBuffer_.size()));
     // A receive error is not acted on; the close ends the listing.
     if (count > 0) {
+        NoteTraffic();
         BytesTransferred += count;
         listingFramer_.Append(QByteArrayView(buffer, count));
     }
@@ -249,8 +249,6 @@ void TMFtp::FinishListingEnd(int closeError)
     dataDone_ = true;
     if (controlDone_)
         EndOperation();
-    else
-        ArmSilenceFallback();
 }
 
 void TMFtp::FileReceiver()
@@ -260,6 +258,7 @@ void TMFtp::FileReceiver()
     const int count = dataSocket_.ReceiveData(buffer, int(transferBuffer_.size()));
     if (count <= 0)
         return;
+    NoteTraffic();
     BytesTransferred += count;
     RefreshElapsed();
     // Written before the progress event: its handler may run the event loop,
@@ -291,14 +290,14 @@ void TMFtp::FileEnd()
     if ((closeError != 0 || senderWasRunning) && !abortRequested_) {
         lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(closeError);
         PlainError(ftpeDataError);
+    } else if (!senderWasRunning && !abortRequested_ && success_) {
+        VerifyDownloadLength();
     }
     RaiseInfo(ftpiTransferDone, QStringLiteral("Transfer done"));
     ReceivingListing = false;
     dataDone_ = true;
     if (controlDone_)
         EndOperation();
-    else
-        ArmSilenceFallback();
 }
 
 void TMFtp::CloseLocalFile()
@@ -392,6 +391,8 @@ TMFtp::SendResult TMFtp::SendDataBlock(const char *data, int count, quint64 seri
             return SendResult::Failed;
         offset += taken;
         wouldBlock = taken == 0;
+        if (taken > 0)
+            NoteTraffic();
     }
     return SendResult::Sent;
 }
@@ -405,45 +406,4 @@ void TMFtp::FinishSenderSide()
     dataDone_ = true;
     if (controlDone_)
         EndOperation();
-    else if (!success_)
-        ArmFailedSenderFallback();
-}
-
-void TMFtp::ArmFailedSenderFallback()
-{
-    // The server's reply to STOR normally ends a failed upload; this only
-    // covers a server that answers nothing once the data connection is gone.
-    dataFailed_ = true;
-    ArmSilenceFallback();
-}
-
-// ---------------------------------------------------------------- abort
-
-void TMFtp::Abort()
-{
-    if (abortRequested_ || abortDeferred_)
-        return;
-    // Only a running listing or transfer has anything to abort; an ABOR at any
-    // other time would put an extra reply into another command's state.
-    if (!Connected || !busy_ || operationEnded_ || !IsTransferKind(operationKind_))
-        return;
-    if (!transferCommandSent_) {
-        abortDeferred_ = true;
-        return;
-    }
-    abortRequested_ = true;
-    if (!dataDone_)
-        success_ = false;
-    // Telnet "synch": IP in band, DM as urgent data so the server looks at the
-    // control connection at once, then ABOR and DM once more in band.
-    abortSending_ = true;
-    finishAfterAbort_ = false;
-    const bool sent = SendRaw(TelnetInterrupt, false) && SendRaw(TelnetDataMark, true)
-                      && (RaiseInfo(ftpiCommand, QStringLiteral("ABOR\r\n")), SendRaw("ABOR\r\n", false))
-                      && SendRaw(TelnetDataMark, false);
-    abortSending_ = false;
-    if (sent && finishAfterAbort_) {
-        finishAfterAbort_ = false;
-        EndOperation();
-    }
 }

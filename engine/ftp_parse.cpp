@@ -76,6 +76,15 @@ QByteArray FileSizeFromReply(const QByteArray &reply)
     return blank < 0 ? reply.mid(open + 1) : reply.mid(open + 1, blank - open - 1);
 }
 
+std::optional<qint64> AnnouncedByteCount(const QByteArray &reply)
+{
+    const QByteArray size = FileSizeFromReply(reply);
+    const qsizetype after = reply.indexOf('(') + 1 + size.size();
+    if (size.isEmpty() || !reply.mid(after).startsWith(" bytes"))
+        return std::nullopt;
+    return ParseSizeText(size);
+}
+
 QByteArray PortArgument(const QString &dottedAddress, quint16 port)
 {
     QByteArray argument = dottedAddress.toLatin1();

@@ -34,6 +34,10 @@ std::optional<PasvAddress> ParsePasvReply(const QByteArray &reply);
 // reply holds no "(".
 QByteArray FileSizeFromReply(const QByteArray &reply);
 
+// The byte count a 1xx reply announces, only in the form "(12345 bytes)";
+// nothing for any other unit or wording.
+std::optional<qint64> AnnouncedByteCount(const QByteArray &reply);
+
 // "h1,h2,h3,h4,p1,p2" for PORT, from a dotted address and a port.
 QByteArray PortArgument(const QString &dottedAddress, quint16 port);
 

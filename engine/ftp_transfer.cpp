@@ -14,13 +14,6 @@
 
 using ftpparse::ReplyClass;
 
-namespace {
-
-// How long the NOOP after an Abort may go unanswered.
-constexpr int AbortDrainMs = 2000;
-
-}  // namespace
-
 // ---------------------------------------------------------------- operations
 
 void TMFtp::List()
@@ -30,6 +23,9 @@ void TMFtp::List()
     if (!CommonPreamble())
         return;
     BeginTransferOperation(OperationKind::List);
+    // A refused LIST reads as a failure: the flag must not carry an earlier
+    // operation's result.
+    success_ = true;
     if (RefuseUnsafeName(FileMask)) {
         operationEnded_ = true;  // it has posted the ready notice
         return;
@@ -154,11 +150,12 @@ void TMFtp::BeginTransferOperation(int kind)
     senderRunning_ = false;
     abortRequested_ = false;
     abortDeferred_ = false;
+    checkDownloadLength_ = false;
     saw426_ = false;
-    drainingAbort_ = false;
-    abortDrained_ = false;
+    abortExchange_ = false;
     abortSending_ = false;
-    finishAfterAbort_ = false;
+    abortSyncDue_ = false;
+    ++abortDrainSerial_;
     listingEndPending_ = false;
     CloseLocalFile();
 }
@@ -190,7 +187,13 @@ qint64 TMFtp::ListedRemoteSize(bool *found) const
 bool TMFtp::OpenDownloadTarget(int &typeState)
 {
     localFile_.setFileName(LocalFile);
-    const qint64 remoteSize = ListedRemoteSize(nullptr);
+    bool listed = false;
+    const qint64 remoteSize = ListedRemoteSize(&listed);
+    // Byte counts mean nothing once ASCII mode has converted line ends.
+    checkDownloadLength_ = TransferMode != AsciiTransfer;
+    downloadListedSize_ = listed ? remoteSize : -1;
+    downloadAnnouncedSize_ = -1;
+    downloadOffset_ = 0;
     const QFileInfo existing(LocalFile);
     constexpr auto Create = QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered;
     QIODevice::OpenMode mode = Create;
@@ -270,7 +273,7 @@ bool TMFtp::OpenUploadSource(int &typeState)
 void TMFtp::AnswerListPwd(const QByteArray &line)
 {
     if (ReplyClass(line) != '2') {
-        FailTransfer(ftpeProtocol);
+        FailCommandStep(line);
         return;
     }
     currentDirectory_ = QuotedDirectory(line);
@@ -292,7 +295,7 @@ void TMFtp::AnswerTransferType(const QByteArray &line)
     dataDone_ = false;
     controlDone_ = false;
     if (ReplyClass(line) != '2') {
-        FailTransfer(ftpeProtocol);
+        FailCommandStep(line);
         return;
     }
     sessionType_ = typeRequested_;
@@ -338,8 +341,11 @@ void TMFtp::OpenDataConnection(int targetState)
 
 void TMFtp::AnswerPasv(const QByteArray &line)
 {
-    const std::optional<ftpparse::PasvAddress> address =
-        ReplyClass(line) == '2' ? ftpparse::ParsePasvReply(line) : std::nullopt;
+    if (ReplyClass(line) != '2') {
+        FailCommandStep(line);
+        return;
+    }
+    const std::optional<ftpparse::PasvAddress> address = ftpparse::ParsePasvReply(line);
     if (!address) {
         FailTransfer(ftpeProtocol);
         return;
@@ -378,7 +384,7 @@ void TMFtp::AnswerDataPort(const QByteArray &line)
     namespace RS = ReplyState;
     const int state = replyState_;
     if (ReplyClass(line) != '2') {
-        FailTransfer(ftpeProtocol);
+        FailCommandStep(line);
         return;
     }
     switch (state) {
@@ -397,7 +403,8 @@ void TMFtp::AnswerDataPort(const QByteArray &line)
         break;
     case RS::ResumeDownloadPort:
         AttachReceiver(&TMFtp::FileReceiver, &TMFtp::FileEnd);
-        SendCommand("REST " + QByteArray::number(localFile_.size()), RS::ResumeDownloadRest);
+        downloadOffset_ = localFile_.size();
+        SendCommand("REST " + QByteArray::number(downloadOffset_), RS::ResumeDownloadRest);
         break;
     case RS::UploadPort:
         AttachSender();
@@ -431,13 +438,11 @@ void TMFtp::AnswerRest(const QByteArray &line)
     RefuseTransfer(ftpiResumeFailed, QStringLiteral("Failed in resuming downloading file"));
 }
 
-// What the final-reply states of LIST, RETR and STOR share: the NOOP drain
-// after an Abort, the 2xx that ends the control side, and the 426 that is
-// never acted on by itself. True when the line has been answered.
+// What the final-reply states of LIST, RETR and STOR share: the 2xx that ends
+// the control side, and the 426 that says the transfer broke. True when the
+// line has been answered.
 bool TMFtp::AnswerTransferEnd(const QByteArray &line)
 {
-    if (AnswerAbortDrain())
-        return true;
     if (ReplyClass(line) == '2') {
         ControlSideDone();
         return true;
@@ -453,16 +458,9 @@ void TMFtp::AnswerList(const QByteArray &line)
 {
     if (AnswerTransferEnd(line) || ReplyClass(line) == '1')
         return;
-    // After a failed data connection or an Abort the refusal is the expected
-    // end of this listing, not a broken dialogue.
-    if (dataFailed_ || abortRequested_) {
-        RefuseTransfer(ftpiAccessDenied, QString());
-        return;
-    }
-    CloseLocalFile();
-    ++transferSerial_;
-    CloseDataSockets();
-    FatalError(ftpeProtocol);
+    // "550 No files found" for a mask, or any refusal: a failed listing, not
+    // a broken dialogue. The server's text says why.
+    RefuseTransfer(ftpiAccessDenied, platform::DecodeAnsi(line));
 }
 
 void TMFtp::AnswerRetr(const QByteArray &line)
@@ -473,6 +471,7 @@ void TMFtp::AnswerRetr(const QByteArray &line)
         const QByteArray size = ftpparse::FileSizeFromReply(line);
         if (!size.isEmpty())
             RaiseInfo(ftpiFileSize, QString::fromLatin1(size));
+        downloadAnnouncedSize_ = ftpparse::AnnouncedByteCount(line).value_or(-1);
         return;
     }
     RefuseTransfer(ftpiAccessDenied, QString());
@@ -489,7 +488,6 @@ void TMFtp::AnswerStor(const QByteArray &line)
 
 void TMFtp::SendTransferCommand(const QByteArray &command, int expectState)
 {
-    transferState_ = expectState;
     if (!SendCommand(command, expectState))
         return;
     transferCommandSent_ = true;
@@ -518,21 +516,14 @@ void TMFtp::ControlSideDone()
         EndOperation();
 }
 
-bool TMFtp::AnswerAbortDrain()
-{
-    if (!drainingAbort_)
-        return false;
-    drainingAbort_ = false;
-    abortDrained_ = true;
-    SetReplyState(ReplyState::Idle);
-    EndOperation();
-    return true;
-}
-
 void TMFtp::Saw426()
 {
+    // The transfer broke. Servers differ on whether a 226 follows the 426
+    // (RFC 959 has the 426 alone as the final reply): ABOR and a NOOP bring
+    // the dialogue back in step whichever they do.
     saw426_ = true;
-    ArmSilenceFallback();
+    success_ = false;
+    BeginAbortExchange();
 }
 
 void TMFtp::RefuseTransfer(FtpInfo info, const QString &text)
@@ -547,6 +538,17 @@ void TMFtp::RefuseTransfer(FtpInfo info, const QString &text)
     EndOperation();
 }
 
+void TMFtp::FailCommandStep(const QByteArray &line)
+{
+    // A server that refuses PWD, TYPE, PASV or PORT refuses this one
+    // operation; only a reply that makes no sense here breaks the dialogue.
+    const char replyClass = ReplyClass(line);
+    if (replyClass == '4' || replyClass == '5')
+        RefuseTransfer(ftpiAccessDenied, platform::DecodeAnsi(line));
+    else
+        FailTransfer(ftpeProtocol);
+}
+
 void TMFtp::FailTransfer(FtpError error)
 {
     ++transferSerial_;
@@ -556,47 +558,9 @@ void TMFtp::FailTransfer(FtpError error)
 
 void TMFtp::EndOperation()
 {
-    if (operationEnded_ || drainingAbort_)
+    // During an Abort the last reply owed ends the operation, not the data side.
+    if (operationEnded_ || abortExchange_)
         return;
-    if (abortRequested_ && !abortDrained_ && Connected) {
-        if (abortSending_) {
-            // Abort is still writing its bytes (its send loop runs events):
-            // the NOOP must follow the last DM, not overtake it.
-            finishAfterAbort_ = true;
-            return;
-        }
-        // The IAC DM sent in band after ABOR sticks to the front of the next
-        // command line, and vsftpd and pure-ftpd answer that line "500". A NOOP
-        // takes it here, and its reply ends the operation, so the next
-        // operation starts in step with the server.
-        drainingAbort_ = true;
-        // pure-ftpd may throw away what followed ABOR in the same read, NOOP
-        // included: then no reply comes, and the operation ends anyway.
-        const quint64 serial = operationSerial_;
-        QTimer::singleShot(AbortDrainMs, this, [this, serial] {
-            if (serial == operationSerial_)
-                AnswerAbortDrain();
-        });
-        SendCommand("NOOP", transferState_);
-        return;
-    }
     operationEnded_ = true;
     PostReady();
-}
-
-void TMFtp::ArmSilenceFallback()
-{
-    // A 426 is never acted on by itself: normally a 226 follows. A server that
-    // sends nothing more once the data side is over would leave us busy for
-    // ever, so after TimeOutConnect seconds the transfer ends as failed.
-    if (!dataDone_ || controlDone_ || operationEnded_ || !(saw426_ || dataFailed_))
-        return;
-    const quint64 serial = operationSerial_;
-    QTimer::singleShot(qMax(1, TimeOutConnect) * 1000, this, [this, serial] {
-        if (serial != operationSerial_ || operationEnded_ || controlDone_)
-            return;
-        success_ = false;
-        SetReplyState(ReplyState::Idle);
-        EndOperation();
-    });
 }

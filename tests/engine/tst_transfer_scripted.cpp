@@ -321,7 +321,11 @@ void TestTransferScripted::endingOrders()
     else
         QCOMPARE(ReadFile(local), data);
 
+    // A 426 says the transfer broke, whatever came before it.
+    QCOMPARE(ftp_->Success(), Transfer::Ending(ending) != Transfer::Ending::AbortThenReply);
+
     // The connection goes on: the next operation runs in its own states.
+    peer_->SetTransfer("LIST", Transfer::Data(data));
     probe_->Forget();
     ftp_->List();
     WaitIdle(QStringLiteral("ListingDone"));
@@ -691,11 +695,12 @@ void TestTransferScripted::abortSendsTelnetSynch()
     // The DM went as urgent data: it is the out-of-band byte, not in the stream.
     QCOMPARE(peer_->Urgent(), QByteArray("\xf2"));
     QByteArray inBand = tail.mid(at + command.size());
-    QCOMPARE(inBand, QByteArray("\xff\xf4\xff" "ABOR\r\n\xff\xf2" "NOOP\r\n"));
+    QCOMPARE(inBand, QByteArray("\xff\xf4\xff" "ABOR\r\n\xff\xf2" "NOOP\r\nPWD\r\n"));
     QCOMPARE(peer_->CommandCount("ABOR"), 1);
-    // The NOOP takes the DM that would otherwise stick to the next command.
-    QCOMPARE(probe_->InfoTexts(ftpiCommand).mid(probe_->InfoTexts(ftpiCommand).size() - 2),
-             (QStringList{QStringLiteral("ABOR\r\n"), QStringLiteral("NOOP\r\n")}));
+    // The NOOP takes the DM that would otherwise stick to the next command;
+    // the PWD's 257 marks the end of what the abort is answered.
+    QCOMPARE(probe_->InfoTexts(ftpiCommand).mid(probe_->InfoTexts(ftpiCommand).size() - 3),
+             (QStringList{QStringLiteral("ABOR\r\n"), QStringLiteral("NOOP\r\n"), QStringLiteral("PWD\r\n")}));
     QCOMPARE(peer_->Transfers().last().end, TransferRecord::End::Aborted);
 
     // The connection serves the next operation.

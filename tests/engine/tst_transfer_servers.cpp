@@ -7,6 +7,8 @@
 #include "peer_server.h"
 
 #include <QDir>
+#include <QRandomGenerator>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
@@ -74,6 +76,8 @@ private slots:
     void brokenUploadResumed();
     void abortMidTransfer_data();
     void abortMidTransfer();
+    void abortAtRandomMoments_data();
+    void abortAtRandomMoments();
 
 private:
     // One shared server per kind, its root filled once.
@@ -529,6 +533,74 @@ void TestTransferServers::abortMidTransfer()
     QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), 1, 10000);
     QVERIFY(ftp.Success());
     QVERIFY(ftp.FileNames.contains(SizeName(1000).toLatin1()));
+}
+
+// Abort at random moments of many downloads of a small file: before the data,
+// during it, after the server's 226 is on its way. Whatever the server
+// answers and in whatever order, every operation after it must run in step.
+// TARVO_ABORT_ROUNDS overrides the count for a longer run; TARVO_ABORT_TRACE
+// prints every round's dialogue.
+void TestTransferServers::abortAtRandomMoments_data()
+{
+    AddKindRows(false);
+}
+
+void TestTransferServers::abortAtRandomMoments()
+{
+    QFETCH(int, kind);
+    SKIP_UNLESS_AVAILABLE(PeerServer::Kind(kind));
+    PeerServer *server = Shared(PeerServer::Kind(kind));
+    QVERIFY(server);
+    const int rounds = qEnvironmentVariableIsSet("TARVO_ABORT_ROUNDS") ? qEnvironmentVariableIntValue("TARVO_ABORT_ROUNDS")
+                                                                       : 100;
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    TMFtp ftp;
+    Probe probe(ftp);
+    QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+    ftp.Passive = true;
+    // Each round starts the file afresh over the last one.
+    probe.answers[needOverwriteLocal] = QStringLiteral("overwrite");
+    probe.answers[needResumeDownload] = QStringLiteral("overwrite");
+    const qint64 size = TMFtp::TransferBlockSize + 1;
+    const QByteArray expected = Pattern(size, quint32(size));
+    ftp.RemoteFile = SizeName(size).toLatin1();
+    ftp.LocalFile = local_->filePath(QStringLiteral("round.bin"));
+    int aborted = 0;
+    for (int round = 0; round < rounds; ++round) {
+        probe.Forget();
+        // Half the rounds abort from the event loop after a few milliseconds,
+        // the others inside the engine's own progress or end-of-data events.
+        const int delayMs = int(random.bounded(8));
+        const int atInfo = int(random.bounded(2)) ? int(ftpiProgress) : int(ftpiTransferDone);
+        const bool fromEvent = random.bounded(2);
+        probe.onInfo = [&](FtpInfo info, const QString &) {
+            if (fromEvent && int(info) == atInfo)
+                ftp.Abort();
+        };
+        ftp.Download();
+        if (!fromEvent)
+            QTimer::singleShot(delayMs, &ftp, [&ftp] { ftp.Abort(); });
+        const QString why = QStringLiteral("seed %1 round %2: ").arg(seed).arg(round);
+        QTRY_VERIFY2_WITH_TIMEOUT(probe.Count(QStringLiteral("FileReceived")) == 1 && !ftp.Busy(),
+                                  qPrintable(why + probe.Dialogue() + probe.sequence.join(u' ')), 10000);
+        probe.onInfo = nullptr;
+        QVERIFY2(ftp.Connected, qPrintable(why + probe.Dialogue()));
+        QVERIFY2(!probe.errors.contains(ftpeProtocol) && !probe.errors.contains(ftpeTimeout),
+                 qPrintable(why + probe.Dialogue()));
+        if (qEnvironmentVariableIsSet("TARVO_ABORT_TRACE"))
+            qInfo("%s", qPrintable(why + (fromEvent ? QString::number(atInfo) : QString::number(delayMs)) + probe.Dialogue() + probe.sequence.join(u' ')));
+        if (ftp.Success())
+            QVERIFY2(ReadFile(ftp.LocalFile) == expected, qPrintable(why + probe.Dialogue()));
+        else
+            ++aborted;
+    }
+    qInfo("%d of %d rounds aborted (seed %u)", aborted, rounds, seed);
+    probe.Forget();
+    ftp.List();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), 1, 10000);
+    QVERIFY(ftp.Success());
+    QVERIFY(ftp.FileNames.contains(SizeName(size).toLatin1()));
 }
 
 QTEST_GUILESS_MAIN(TestTransferServers)
