@@ -62,6 +62,8 @@ private slots:
     void hostileLines_data();
     void hostileLines();
     void fileInfoList();
+    void fileInfoKeepsBytes_data();
+    void fileInfoKeepsBytes();
     void fileInfoListOutOfRange_data();
     void fileInfoListOutOfRange();
 };
@@ -515,6 +517,65 @@ void TestListing::fileInfoList()
     QCOMPARE(list.Count(), 1);
     QVERIFY(list.GetInfo(0, 1, value));
     QCOMPARE(value, QByteArray("b"));
+}
+
+void TestListing::fileInfoKeepsBytes_data()
+{
+    QTest::addColumn<QByteArrayList>("fields");
+
+    QTest::newRow("plain") << QByteArrayList{"-rw-r--r--", "Jan 12 12:30", "1024", "", ""};
+    QTest::newRow("zero size") << QByteArrayList{"-rw-r--r--", "Jan 12 12:30", "0", "", ""};
+    QTest::newRow("largest plain size")
+        << QByteArrayList{"-rw-r--r--", "Jan 1 2000", "999999999999999999", "", ""};
+    QTest::newRow("size past qint64") << QByteArrayList{"-", "d", "99999999999999999999", "", ""};
+    QTest::newRow("leading zero") << QByteArrayList{"-", "d", "007", "", ""};
+    QTest::newRow("grouped digits") << QByteArrayList{"-", "d", "1,024", "", ""};
+    QTest::newRow("VMS blocks") << QByteArrayList{"", "24-DEC-1998 12:00:00", "12/24", "", ""};
+    QTest::newRow("signed") << QByteArrayList{"-", "d", "-1", "", ""};
+    QTest::newRow("all empty") << QByteArrayList{"", "", "", "", ""};
+    QTest::newRow("fields 3 and 4") << QByteArrayList{"drwxr-xr-x", "Jan 1 2000", "512", "..", "x4"};
+    QTest::newRow("GB18030 and NUL bytes")
+        << QByteArrayList{"\xd6\xd0", QByteArray("a\0b", 3), "12", "", QByteArray("\0", 1)};
+}
+
+void TestListing::fileInfoKeepsBytes()
+{
+    QFETCH(QByteArrayList, fields);
+
+    // The row among others, twice: its texts come back byte for byte, and a
+    // repeated attribute or date text is held once, not once per entry.
+    // Each Add gets its own copies, as each parsed line has its own.
+    const auto add = [](TMFtpFileInfoList &list, const QByteArrayList &f) {
+        QByteArrayList c;
+        for (const QByteArray &text : f)
+            c << QByteArray(text.constData(), text.size());
+        list.Add(c[0], c[1], c[2], c[3], c[4]);
+    };
+    TMFtpFileInfoList list;
+    add(list, {"-r--------", "Feb 2 2002", "5", "", ""});
+    add(list, fields);
+    add(list, {"-rw-------", "Mar 3 2003", "6", "", ""});
+    add(list, fields);
+    QCOMPARE(list.Count(), 4);
+    for (int index : {1, 3}) {
+        for (int field = 0; field < TMFtpFileInfoList::FieldCount; ++field) {
+            QByteArray value;
+            QVERIFY(list.GetInfo(index, field, value));
+            QCOMPARE(value, fields.at(field));
+        }
+    }
+    for (int field : {0, 1}) {
+        QByteArray first, second;
+        QVERIFY(list.GetInfo(1, field, first));
+        QVERIFY(list.GetInfo(3, field, second));
+        if (!first.isEmpty())
+            QCOMPARE(static_cast<const void *>(first.constData()), static_cast<const void *>(second.constData()));
+    }
+    QByteArray value;
+    QVERIFY(list.GetInfo(2, 2, value));
+    QCOMPARE(value, QByteArray("6"));
+    QVERIFY(list.GetInfo(2, 3, value));
+    QVERIFY(value.isEmpty());
 }
 
 void TestListing::fileInfoListOutOfRange_data()
