@@ -119,6 +119,11 @@ void TestControl::replyFraming_data()
         << Reply::Line(220, "Ready") << Reply::Raw("331 Password required\r\n230 Logged in\r\n")
         << QStringList{QStringLiteral("USER user"), QStringLiteral("PASS secret"), QStringLiteral("SYST"),
                        QStringLiteral("REST 100"), QStringLiteral("REST 0"), QStringLiteral("PWD")};
+    QTest::newRow("bare LF line ends")
+        << Reply::Raw("220-Welcome\n220 Ready\n") << Reply::Raw("331 Password required\n") << login;
+    QTest::newRow("lone CR is no line end")
+        << Reply::Raw("220-Welcome\r220 not the end\r\n220 Ready\r\n") << Reply::Line(331, "Password required")
+        << login;
     QTest::newRow("USER accepted without password")
         << Reply::Line(220, "Ready") << Reply::Line(230, "No password needed")
         << QStringList{QStringLiteral("USER user"), QStringLiteral("SYST"), QStringLiteral("REST 100"),
