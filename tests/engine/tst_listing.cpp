@@ -243,9 +243,28 @@ void TestListing::unixLine_data()
     QTest::newRow("no group column link")
         << QByteArray("lrwxrwxrwx 1 owner 7 Jan 01 12:00 bin -> usr/bin")
         << dir("bin", "lrwxrwxrwx", "01 12:00 bin", "Jan");
-    QTest::newRow("nothing after the date")
-        << QByteArray("drwxr-xr-x 2 user group 512 Jan 12 12:30 ")
-        << dir("12:30", "drwxr-xr-x", "Jan 12 12:30", "512");
+    QTest::newRow("no group column, name like a time")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00 12:30")
+        << file("12:30", "-rw-r--r--", "01 12:00 ", "Jan");
+    QTest::newRow("no group column, name like a year")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00 2019")
+        << file("2019", "-rw-r--r--", "01 12:00 ", "Jan");
+
+    // Nothing after the date columns: no name, no entry.
+    QTest::newRow("nothing after the date, blank")
+        << QByteArray("drwxr-xr-x 2 user group 512 Jan 12 12:30 ") << QByteArray("rejected");
+    QTest::newRow("nothing after the time")
+        << QByteArray("-rw-r--r-- 1 user group 1024 Jan 12 13:20") << QByteArray("rejected");
+    QTest::newRow("nothing after the year")
+        << QByteArray("-rw-r--r-- 1 user group 1024 Jan 12  2019") << QByteArray("rejected");
+    QTest::newRow("nothing after a padded day")
+        << QByteArray("-rw-r--r--   1 tarvoftp tarvoftp  0 Dec  8 00:40") << QByteArray("rejected");
+    QTest::newRow("bracket layout without a name")
+        << QByteArray("d [RWCEAFMS] owner 512 Jan 12 12:30") << QByteArray("rejected");
+    QTest::newRow("no group column, no name")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00") << QByteArray("rejected");
+    QTest::newRow("link with a target and no name")
+        << QByteArray("lrwxrwxrwx 1 u g 7 Jan 1 12:00 -> usr/bin") << QByteArray("rejected");
 
     // Rejections.
     QTest::newRow("blank-led") << QByteArray(" drwxr-xr-x 2 user group 512 Jan 12 12:30 pub")
