@@ -425,7 +425,7 @@ void TMFtp::AnswerGreeting(const QByteArray &line)
     if (Username.isEmpty()) {
         QString answer;
         AskNeedInfo(needUsername, answer);
-        Username = answer.toUtf8();
+        Username = EncodeName(answer);
     }
     QByteArray command = "USER " + Username;
     if (ProxyType == proxyUserSite)
@@ -443,7 +443,7 @@ void TMFtp::AnswerUser(const QByteArray &line)
         if (password_.isEmpty()) {
             QString answer;
             AskNeedInfo(needPassword, answer);
-            password_ = answer.toUtf8();
+            password_ = EncodeName(answer);
         }
         SendCommand("PASS " + password_, ReplyState::Pass);
         break;
@@ -462,7 +462,7 @@ void TMFtp::AnswerPass(const QByteArray &line)
         if (Account.isEmpty()) {
             QString answer;
             AskNeedInfo(needAccount, answer);
-            Account = answer.toUtf8();
+            Account = EncodeName(answer);
         }
         SendCommand("ACCT " + Account, ReplyState::Acct);
         break;
