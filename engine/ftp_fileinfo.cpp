@@ -41,7 +41,7 @@ void TMFtpFileInfoList::Clear()
     // memory after the next, smaller one.
     std::vector<Entry>().swap(m_entries);
     m_texts = QList<QByteArray>();
-    m_textIndex = QHash<QByteArray, quint32>();
+    std::vector<quint32>().swap(m_textSlots);
     m_extra = QHash<int, std::pair<QByteArray, QByteArray>>();
 }
 
@@ -69,13 +69,33 @@ int TMFtpFileInfoList::Count() const
 
 quint32 TMFtpFileInfoList::Intern(const QByteArray &text)
 {
-    const auto found = m_textIndex.constFind(text);
-    if (found != m_textIndex.cend())
-        return *found;
-    const quint32 index = quint32(m_texts.size());
-    // Copied exactly: the caller's text may sit in a larger buffer.
-    const QByteArray copy(text.constData(), text.size());
-    m_texts.append(copy);
-    m_textIndex.insert(copy, index);
-    return index;
+    if (size_t(m_texts.size()) * 2 >= m_textSlots.size())
+        GrowTextSlots();
+    const size_t mask = m_textSlots.size() - 1;
+    // Seeded per process, so that a server cannot line its texts up in one chain.
+    for (size_t slot = qHash(text, QHashSeed::globalSeed()) & mask;; slot = (slot + 1) & mask) {
+        const quint32 taken = m_textSlots[slot];
+        if (taken == 0) {
+            const quint32 index = quint32(m_texts.size());
+            // Copied exactly: the caller's text may sit in a larger buffer.
+            m_texts.append(QByteArray(text.constData(), text.size()));
+            m_textSlots[slot] = index + 1;
+            return index;
+        }
+        if (m_texts.at(taken - 1) == text)
+            return taken - 1;
+    }
+}
+
+void TMFtpFileInfoList::GrowTextSlots()
+{
+    std::vector<quint32> grown(qMax<size_t>(16, m_textSlots.size() * 2), 0);
+    const size_t mask = grown.size() - 1;
+    for (qsizetype index = 0; index < m_texts.size(); ++index) {
+        size_t slot = qHash(m_texts.at(index), QHashSeed::globalSeed()) & mask;
+        while (grown[slot] != 0)
+            slot = (slot + 1) & mask;
+        grown[slot] = quint32(index + 1);
+    }
+    m_textSlots.swap(grown);
 }

@@ -37,10 +37,13 @@ private:
         qint64 size;         // the size itself, or ~index into m_texts when the text is no plain number
     };
     quint32 Intern(const QByteArray &text);
+    void GrowTextSlots();
 
     std::vector<Entry> m_entries;
     QList<QByteArray> m_texts;
-    QHash<QByteArray, quint32> m_textIndex;
+    // Open addressing over m_texts (index + 1, 0 for free), at most half full:
+    // a few bytes per distinct text where a QHash would take some forty.
+    std::vector<quint32> m_textSlots;
     // Fields 3 and 4 of the few entries that have them, by entry.
     QHash<int, std::pair<QByteArray, QByteArray>> m_extra;
 };
