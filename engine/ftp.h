@@ -9,7 +9,8 @@
 // Sources: ftp_control.cpp (connection, login, dispatcher, notices, errors),
 // ftp_transfer.cpp (listings, downloads, uploads: operations and replies),
 // ftp_data.cpp (the data connection: receiving, the sender, abort),
-// ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses).
+// ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses),
+// ftp_names.cpp (the encoding of typed names).
 
 #include "engine/ftp_fileinfo.h"
 #include "engine/ftp_listing.h"
@@ -184,6 +185,12 @@ public:
         OnFileReceived, OnFileStored, OnFileReceivedii, OnFileStoredii, OnListingDone, OnFileRenamed,
         OnDirRenamed;
     Notify OnFtpQuit;
+
+    // The encoding of names typed for this server (answers to the questions
+    // too): UTF-8 while the current directory and the names last listed are
+    // UTF-8, else GB18030 (ftp_names.cpp).
+    bool NamesUtf8() const;
+    QByteArray EncodeName(const QString &text) const;
 
     // For tests and diagnostics.
     int CurrentReplyState() const { return replyState_; }

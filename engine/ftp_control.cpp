@@ -328,6 +328,23 @@ void TMFtp::KeepAliveTick()
 
 // ---------------------------------------------------------------- replies
 
+// A NUL ends the reply line it is in: the log shows the read without what the
+// NULs cut off, as the dispatcher takes it.
+static QByteArray WithoutNulTails(const QByteArray &chunk)
+{
+    QByteArray shown;
+    qsizetype from = 0;
+    for (qsizetype zero; (zero = chunk.indexOf('\0', from)) >= 0;) {
+        shown += QByteArrayView(chunk).sliced(from, zero - from);
+        const qsizetype lf = chunk.indexOf('\n', zero);
+        if (lf < 0)
+            return shown;
+        from = lf - 1 > zero && chunk.at(lf - 1) == '\r' ? lf - 1 : lf;
+    }
+    shown += QByteArrayView(chunk).sliced(from);
+    return shown;
+}
+
 void TMFtp::OnControlRead()
 {
     // A line is being handled further up the stack; its loop reads the rest.
@@ -339,17 +356,18 @@ void TMFtp::OnControlRead()
             return;
         int count = ReceiveData(buffer.data(), ControlReadSize);
         QByteArray chunk(buffer.constData(), count);
-        if (qsizetype zero = chunk.indexOf('\0'); zero >= 0)
-            chunk.truncate(zero);
         if (!CheckSocketError())
             return;
-        RaiseInfo(ftpiReply, platform::DecodeAnsi(chunk));
+        RaiseInfo(ftpiReply, platform::DecodeAnsi(chunk.contains('\0') ? WithoutNulTails(chunk) : chunk));
         if (chunk.isEmpty())
             return;
         NoteTraffic();
         replyFramer_.Append(chunk);
         QByteArray line;
         while (replyFramer_.NextLine(line)) {
+            // Servers written in C end a reply at a NUL; the lines after it still count.
+            if (qsizetype zero = line.indexOf('\0'); zero >= 0)
+                line.truncate(zero);
             dispatching_ = true;
             DispatchReply(line);
             dispatching_ = false;
@@ -433,7 +451,7 @@ void TMFtp::AnswerGreeting(const QByteArray &line)
     if (Username.isEmpty()) {
         QString answer;
         AskNeedInfo(needUsername, answer);
-        Username = answer.toUtf8();
+        Username = EncodeName(answer);
     }
     QByteArray command = "USER " + Username;
     if (ProxyType == proxyUserSite)
@@ -451,7 +469,7 @@ void TMFtp::AnswerUser(const QByteArray &line)
         if (password_.isEmpty()) {
             QString answer;
             AskNeedInfo(needPassword, answer);
-            password_ = answer.toUtf8();
+            password_ = EncodeName(answer);
         }
         SendCommand("PASS " + password_, ReplyState::Pass);
         break;
@@ -470,7 +488,7 @@ void TMFtp::AnswerPass(const QByteArray &line)
         if (Account.isEmpty()) {
             QString answer;
             AskNeedInfo(needAccount, answer);
-            Account = answer.toUtf8();
+            Account = EncodeName(answer);
         }
         SendCommand("ACCT " + Account, ReplyState::Acct);
         break;

@@ -2,12 +2,18 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QHash>
 
-#include <array>
+#include <utility>
+#include <vector>
 
 // Details of a listing's entries, parallel to the engine's name lists: entry i
 // here belongs to name i. Fields: 0 attributes, 1 date, 2 size, 3 and 4 unused
 // (always filed empty, kept so that field numbers stay what callers expect).
+//
+// A listing can hold millions of entries, so an entry is 16 bytes: attribute
+// words and dates repeat and are kept once per list, a plain decimal size is
+// kept as a number. GetInfo gives back the bytes as they were added.
 class TMFtpFileInfoList
 {
 public:
@@ -25,5 +31,19 @@ public:
     int Count() const;
 
 private:
-    std::array<QByteArrayList, FieldCount> m_fields;
+    struct Entry {
+        quint32 attributes;  // index into m_texts
+        quint32 date;        // index into m_texts
+        qint64 size;         // the size itself, or ~index into m_texts when the text is no plain number
+    };
+    quint32 Intern(const QByteArray &text);
+    void GrowTextSlots();
+
+    std::vector<Entry> m_entries;
+    QList<QByteArray> m_texts;
+    // Open addressing over m_texts (index + 1, 0 for free), at most half full:
+    // a few bytes per distinct text where a QHash would take some forty.
+    std::vector<quint32> m_textSlots;
+    // Fields 3 and 4 of the few entries that have them, by entry.
+    QHash<int, std::pair<QByteArray, QByteArray>> m_extra;
 };

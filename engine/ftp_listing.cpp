@@ -87,6 +87,36 @@ QByteArray lastWordName(const QByteArray &line, bool link)
     return line.mid(blank + 1, end - blank - 1);
 }
 
+bool allDigits(QByteArrayView text, qsizetype least, qsizetype most)
+{
+    if (text.size() < least || text.size() > most)
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// "Jan 12 13:20" or "Jan 12 2019" as the last three words of line[0, end): the
+// line stops after its date columns, and its last word is no name.
+bool endsWithDate(QByteArrayView line, qsizetype end)
+{
+    QByteArrayView words[3];
+    for (int i = 2; i >= 0; --i) {
+        while (end > 0 && line.at(end - 1) == ' ')
+            --end;
+        const qsizetype begin = line.first(end).lastIndexOf(' ') + 1;
+        words[i] = line.sliced(begin, end - begin);
+        if (words[i].isEmpty())
+            return false;
+        end = begin;
+    }
+    const QByteArrayView time = words[2];
+    const qsizetype colon = time.indexOf(':');
+    const bool clock = colon > 0 && allDigits(time.first(colon), 1, 2) && allDigits(time.sliced(colon + 1), 2, 2);
+    return (clock || allDigits(time, 4, 4)) && allDigits(words[1], 1, 2) && !allDigits(words[0], 1, words[0].size());
+}
+
 // Everything after the date columns, byte for byte, so that "my file.txt" or
 // a name with leading blanks can be sent back to the server as listed.
 QByteArray wholeName(const QByteArray &line, int nameColumn, bool bracketLayout)
@@ -182,8 +212,12 @@ ParsedEntry ListingParser::ParseUnix(const QByteArray &line)
     const bool link = kind == 'l';
     const qsizetype arrow = link ? line.indexOf(" -> ") : -1;
     entry.name = wholeName(arrow >= 0 ? line.left(arrow) : line, nameColumn, bracketLayout);
-    if (entry.name.isEmpty())
+    if (entry.name.isEmpty()) {
+        // Nothing after the date: the last word would be the time or the year.
+        if (endsWithDate(line, arrow >= 0 ? arrow : line.size()))
+            return {};
         entry.name = lastWordName(line, link);
+    }
     entry.accepted = true;
     return entry;
 }

@@ -39,6 +39,47 @@ bool HasLineBreak(const QByteArray &text)
     return text.contains('\r') || text.contains('\n') || text.contains('\0');
 }
 
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "%XY" becomes the byte XY; a "%" without two hex digits after it stays.
+QByteArray PercentDecoded(QByteArrayView text)
+{
+    QByteArray decoded;
+    decoded.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            decoded += char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+// The text before the first "/" cannot be "host" or "host:port" when a ":" in
+// it is followed by something other than digits: it is a login whose password
+// goes on past the "/".
+bool PasswordHoldsSlash(QByteArrayView head)
+{
+    const qsizetype colon = head.indexOf(':');
+    if (colon < 0)
+        return false;
+    for (char c : head.sliced(colon + 1))
+        if (c < '0' || c > '9')
+            return true;
+    return false;
+}
+
 // Decimal 1..65535; an empty port text means the default port.
 bool ParsePort(const QByteArray &text, quint16 *port)
 {
@@ -79,10 +120,17 @@ FtpUrl SplitFtpUrl(const QByteArray &address)
         return Invalid(FtpUrl::InvalidSyntax);
 
     FtpUrl url;
+    // The login, if any, ends at the last "@" before the host's "/" (see the header).
     const qsizetype slash = rest.indexOf('/');
-    const qsizetype at = rest.indexOf('@');
+    qsizetype hostEnd = slash < 0 ? rest.size() : slash;
+    const qsizetype firstAt = rest.indexOf('@');
+    if (slash >= 0 && firstAt > slash && PasswordHoldsSlash(QByteArrayView(rest).first(slash))) {
+        const qsizetype next = rest.indexOf('/', firstAt);
+        hostEnd = next < 0 ? rest.size() : next;
+    }
+    const qsizetype at = QByteArrayView(rest).first(hostEnd).lastIndexOf('@');
     QByteArray userPart;
-    if (at >= 0 && (slash < 0 || at < slash)) {
+    if (at >= 0) {
         url.hasUserPart = true;
         userPart = rest.left(at);
         rest.remove(0, at + 1);
@@ -100,8 +148,10 @@ FtpUrl SplitFtpUrl(const QByteArray &address)
         const qsizetype colon = userPart.indexOf(':');
         if (colon < 0)
             return Invalid(FtpUrl::InvalidSyntax);
-        url.user = userPart.left(colon);
-        url.password = userPart.mid(colon + 1);
+        url.user = PercentDecoded(QByteArrayView(userPart).first(colon));
+        url.password = PercentDecoded(QByteArrayView(userPart).sliced(colon + 1));
+        if (HasLineBreak(url.user) || HasLineBreak(url.password))
+            return Invalid(FtpUrl::InvalidSyntax);
     } else {
         url.user = QByteArray(FtpAnonymousUser);
         url.password = QByteArray(FtpAnonymousPassword);

@@ -13,7 +13,7 @@ struct FtpUrl {
     enum Status {
         Ok,
         UnsupportedProtocol,  // not "ftp://" in any letter case
-        InvalidSyntax,        // user part without ":", bad port, empty host, line breaks
+        InvalidSyntax,        // user part without ":", bad port, empty host, CR, LF or NUL
     };
     Status status = InvalidSyntax;
     bool hasUserPart = false;
@@ -25,8 +25,20 @@ struct FtpUrl {
     QByteArray fileName;  // text after the path's last "/"; empty when it ends with "/"
 };
 
-// Blanks (and control bytes) around the address are ignored. The user part
-// ends at the first "@" of the part before the first "/", so an "@" in a file
-// name is never taken for a login. Nothing is percent-decoded: names go to the
-// server exactly as written.
+// Blanks (and control bytes) around the address are ignored.
+//
+// The login "user:password@" ends at the last "@" of the part before the host's
+// "/". That part normally ends at the first "/", so an "@" in a file name is
+// never taken for a login ("ftp://host/pub/a@b.txt", "ftp://host:21/x@y" are
+// anonymous). A password may hold a "/" itself: when the text before the first
+// "/" has a ":" followed by anything but digits, it cannot be a host and port,
+// and the part runs on to the first "/" after the next "@"
+// ("ftp://u:p/w@host/path" is user "u", password "p/w", path "/path"). A
+// password whose text before its "/" is all digits ("u:12/3@host") must write
+// that "/" as %2F.
+//
+// User and password are percent-decoded after the split ("%2F", "%40", "%3A"
+// give "/", "@", ":"); an escape that is not "%" and two hex digits stays as
+// written. Host and path are never decoded: names go to the server exactly as
+// written. A CR, LF or NUL anywhere, decoded or not, makes the address invalid.
 FtpUrl SplitFtpUrl(const QByteArray &url);

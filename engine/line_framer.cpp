@@ -3,11 +3,11 @@
 bool LineFramer::NextLine(QByteArray &line)
 {
     qsizetype start = qMax(consumed_, searchFrom_);
-    qsizetype end = pending_.indexOf("\r\n", start);
+    qsizetype end = pending_.indexOf('\n', start);
     if (end < 0) {
         // Resume the search where it stopped, not from the start of the line:
         // a long line arriving in many small pieces stays linear.
-        searchFrom_ = qMax(consumed_, pending_.size() - 1);
+        searchFrom_ = pending_.size();
         if (consumed_ > 0) {
             pending_.remove(0, consumed_);
             searchFrom_ -= consumed_;
@@ -15,8 +15,9 @@ bool LineFramer::NextLine(QByteArray &line)
         }
         return false;
     }
-    line = pending_.mid(consumed_, end - consumed_);
-    consumed_ = end + 2;
+    const qsizetype lineEnd = end > consumed_ && pending_.at(end - 1) == '\r' ? end - 1 : end;
+    line = pending_.mid(consumed_, lineEnd - consumed_);
+    consumed_ = end + 1;
     searchFrom_ = consumed_;
     return true;
 }

@@ -8,6 +8,7 @@
 
 using testsupport::Reply;
 using testsupport::ScriptedFtpPeer;
+using testsupport::Transfer;
 
 Q_DECLARE_METATYPE(testsupport::Reply)
 
@@ -42,6 +43,8 @@ private slots:
     void replyFraming_data();
     void replyFraming();
     void accountAskedAfter332();
+    void answersFollowNameEncoding_data();
+    void answersFollowNameEncoding();
     void userRefusedSendsQuit();
     void serverTypeDetection_data();
     void serverTypeDetection();
@@ -119,6 +122,19 @@ void TestControl::replyFraming_data()
         << Reply::Line(220, "Ready") << Reply::Raw("331 Password required\r\n230 Logged in\r\n")
         << QStringList{QStringLiteral("USER user"), QStringLiteral("PASS secret"), QStringLiteral("SYST"),
                        QStringLiteral("REST 100"), QStringLiteral("REST 0"), QStringLiteral("PWD")};
+    QTest::newRow("bare LF line ends")
+        << Reply::Raw("220-Welcome\n220 Ready\n") << Reply::Raw("331 Password required\n") << login;
+    QTest::newRow("lone CR is no line end")
+        << Reply::Raw("220-Welcome\r220 not the end\r\n220 Ready\r\n") << Reply::Line(331, "Password required")
+        << login;
+    // A NUL cuts its own line short, nothing more.
+    QTest::newRow("NUL in the greeting and in the USER reply")
+        << Reply::Raw(QByteArray("220 hi\0junk\r\n", 13)) << Reply::Raw(QByteArray("331 x\0y\r\n", 9)) << login;
+    QTest::newRow("NUL in a line of a multi-line greeting")
+        << Reply::Raw(QByteArray("220-a\0b\r\n220-c\r\n220 Ready\r\n", 27)) << Reply::Line(331, "Password required")
+        << login;
+    QTest::newRow("two replies in one read, NUL in the first")
+        << Reply::Line(220, "Ready") << Reply::Raw(QByteArray("331 x\0y\r\n230 Logged in\r\n", 24)) << login;
     QTest::newRow("USER accepted without password")
         << Reply::Line(220, "Ready") << Reply::Line(230, "No password needed")
         << QStringList{QStringLiteral("USER user"), QStringLiteral("SYST"), QStringLiteral("REST 100"),
@@ -135,7 +151,7 @@ void TestControl::replyFraming()
     peer.SetGreeting(greeting);
     peer.On("USER", userReply);
     // When the 230 came early, the peer must not answer PASS a second time.
-    if (QByteArray(QTest::currentDataTag()) == "two replies in one read")
+    if (QByteArray(QTest::currentDataTag()).startsWith("two replies in one read"))
         peer.On("PASS", Reply::Silent());
     TMFtp ftp;
     EngineProbe probe(ftp);
@@ -161,6 +177,58 @@ void TestControl::accountAskedAfter332()
     QCOMPARE(probe.needs, QList<TMFtpInfoNeeded>{needAccount});
     QCOMPARE(peer.Commands().mid(0, 4), (QByteArrayList{"USER user", "PASS secret", "ACCT acct7", "SYST"}));
     QCOMPARE(ftp.Account, QByteArray("acct7"));
+}
+
+void TestControl::answersFollowNameEncoding_data()
+{
+    QTest::addColumn<QByteArray>("listedName");  // listed before the login that asks; none when empty
+    QTest::addColumn<int>("need");
+    QTest::addColumn<QByteArray>("sent");
+
+    const QByteArray utf8 = "\xe5\xaf\x86\xe7\xa0\x81";  // "密码"
+    const QByteArray gb = "\xc3\xdc\xc2\xeb";
+    QTest::newRow("nothing listed: UTF-8") << QByteArray() << int(needPassword) << "PASS " + utf8;
+    QTest::newRow("UTF-8 names listed") << QByteArray("\xe4\xb8\xad.txt") << int(needPassword) << "PASS " + utf8;
+    QTest::newRow("GB18030 names listed: password") << QByteArray("\xd6\xd0.txt") << int(needPassword) << "PASS " + gb;
+    QTest::newRow("GB18030 names listed: user") << QByteArray("\xd6\xd0.txt") << int(needUsername) << "USER " + gb;
+    QTest::newRow("GB18030 names listed: account") << QByteArray("\xd6\xd0.txt") << int(needAccount) << "ACCT " + gb;
+}
+
+void TestControl::answersFollowNameEncoding()
+{
+    QFETCH(QByteArray, listedName);
+    QFETCH(int, need);
+    QFETCH(QByteArray, sent);
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.SetTransfer("LIST", Transfer::Data("-rw-r--r-- 1 u g 1 Jan 1 2000 plain.txt\r\n"
+                                            "-rw-r--r-- 1 u g 1 Jan 1 2000 " + listedName + "\r\n"));
+    TMFtp ftp;
+    EngineProbe probe(ftp);
+    probe.answers[need] = QStringLiteral("密码");
+    Aim(ftp, peer);
+    ftp.Passive = true;
+    if (!listedName.isEmpty()) {
+        ftp.Connect();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 1, 5000);
+        ftp.List();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), 1, 5000);
+        QVERIFY(ftp.FileNames.contains(listedName));
+        ftp.Disconnect();
+    }
+
+    // The next login asks, and sends the answer the way this server's names are encoded.
+    if (need == needUsername)
+        ftp.Username.clear();
+    else if (need == needPassword)
+        ftp.SetPassword(QByteArray());
+    else
+        peer.On("PASS", Reply::Line(332, "Need account for login."));
+    const int loggedIn = probe.Count(QStringLiteral("LoggedIn"));
+    ftp.Connect();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), loggedIn + 1, 5000);
+    QCOMPARE(probe.needs, QList<TMFtpInfoNeeded>{TMFtpInfoNeeded(need)});
+    QVERIFY2(peer.Commands().contains(sent), qPrintable(peer.TranscriptText()));
 }
 
 void TestControl::userRefusedSendsQuit()

@@ -62,6 +62,8 @@ private slots:
     void hostileLines_data();
     void hostileLines();
     void fileInfoList();
+    void fileInfoKeepsBytes_data();
+    void fileInfoKeepsBytes();
     void fileInfoListOutOfRange_data();
     void fileInfoListOutOfRange();
 };
@@ -241,9 +243,28 @@ void TestListing::unixLine_data()
     QTest::newRow("no group column link")
         << QByteArray("lrwxrwxrwx 1 owner 7 Jan 01 12:00 bin -> usr/bin")
         << dir("bin", "lrwxrwxrwx", "01 12:00 bin", "Jan");
-    QTest::newRow("nothing after the date")
-        << QByteArray("drwxr-xr-x 2 user group 512 Jan 12 12:30 ")
-        << dir("12:30", "drwxr-xr-x", "Jan 12 12:30", "512");
+    QTest::newRow("no group column, name like a time")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00 12:30")
+        << file("12:30", "-rw-r--r--", "01 12:00 ", "Jan");
+    QTest::newRow("no group column, name like a year")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00 2019")
+        << file("2019", "-rw-r--r--", "01 12:00 ", "Jan");
+
+    // Nothing after the date columns: no name, no entry.
+    QTest::newRow("nothing after the date, blank")
+        << QByteArray("drwxr-xr-x 2 user group 512 Jan 12 12:30 ") << QByteArray("rejected");
+    QTest::newRow("nothing after the time")
+        << QByteArray("-rw-r--r-- 1 user group 1024 Jan 12 13:20") << QByteArray("rejected");
+    QTest::newRow("nothing after the year")
+        << QByteArray("-rw-r--r-- 1 user group 1024 Jan 12  2019") << QByteArray("rejected");
+    QTest::newRow("nothing after a padded day")
+        << QByteArray("-rw-r--r--   1 tarvoftp tarvoftp  0 Dec  8 00:40") << QByteArray("rejected");
+    QTest::newRow("bracket layout without a name")
+        << QByteArray("d [RWCEAFMS] owner 512 Jan 12 12:30") << QByteArray("rejected");
+    QTest::newRow("no group column, no name")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00") << QByteArray("rejected");
+    QTest::newRow("link with a target and no name")
+        << QByteArray("lrwxrwxrwx 1 u g 7 Jan 1 12:00 -> usr/bin") << QByteArray("rejected");
 
     // Rejections.
     QTest::newRow("blank-led") << QByteArray(" drwxr-xr-x 2 user group 512 Jan 12 12:30 pub")
@@ -515,6 +536,63 @@ void TestListing::fileInfoList()
     QCOMPARE(list.Count(), 1);
     QVERIFY(list.GetInfo(0, 1, value));
     QCOMPARE(value, QByteArray("b"));
+}
+
+void TestListing::fileInfoKeepsBytes_data()
+{
+    QTest::addColumn<QByteArrayList>("fields");
+
+    QTest::newRow("plain") << QByteArrayList{"-rw-r--r--", "Jan 12 12:30", "1024", "", ""};
+    QTest::newRow("zero size") << QByteArrayList{"-rw-r--r--", "Jan 12 12:30", "0", "", ""};
+    QTest::newRow("largest plain size")
+        << QByteArrayList{"-rw-r--r--", "Jan 1 2000", "999999999999999999", "", ""};
+    QTest::newRow("size past qint64") << QByteArrayList{"-", "d", "99999999999999999999", "", ""};
+    QTest::newRow("leading zero") << QByteArrayList{"-", "d", "007", "", ""};
+    QTest::newRow("grouped digits") << QByteArrayList{"-", "d", "1,024", "", ""};
+    QTest::newRow("VMS blocks") << QByteArrayList{"", "24-DEC-1998 12:00:00", "12/24", "", ""};
+    QTest::newRow("signed") << QByteArrayList{"-", "d", "-1", "", ""};
+    QTest::newRow("all empty") << QByteArrayList{"", "", "", "", ""};
+    QTest::newRow("fields 3 and 4") << QByteArrayList{"drwxr-xr-x", "Jan 1 2000", "512", "..", "x4"};
+    QTest::newRow("GB18030 and NUL bytes")
+        << QByteArrayList{"\xd6\xd0", QByteArray("a\0b", 3), "12", "", QByteArray("\0", 1)};
+}
+
+void TestListing::fileInfoKeepsBytes()
+{
+    QFETCH(QByteArrayList, fields);
+
+    // The row twice among many others: its texts come back byte for byte, and
+    // a repeated attribute or date text is held once, not once per entry.
+    // Each Add gets its own copies, as each parsed line has its own.
+    const auto add = [](TMFtpFileInfoList &list, const QByteArrayList &f) {
+        QByteArrayList c;
+        for (const QByteArray &text : f)
+            c << QByteArray(text.constData(), text.size());
+        list.Add(c[0], c[1], c[2], c[3], c[4]);
+    };
+    const auto other = [](int i) {
+        const QByteArray n = QByteArray::number(i);
+        return QByteArrayList{"-rw-" + n, "Feb " + n + " 2002", n, "", ""};
+    };
+    TMFtpFileInfoList list;
+    for (int i = 0; i < 100; ++i)
+        add(list, i == 40 || i == 81 ? fields : other(i));
+    QCOMPARE(list.Count(), 100);
+    for (int index = 0; index < 100; ++index) {
+        const QByteArrayList expected = index == 40 || index == 81 ? fields : other(index);
+        for (int field = 0; field < TMFtpFileInfoList::FieldCount; ++field) {
+            QByteArray value;
+            QVERIFY(list.GetInfo(index, field, value));
+            QCOMPARE(value, expected.at(field));
+        }
+    }
+    for (int field : {0, 1}) {
+        QByteArray first, second;
+        QVERIFY(list.GetInfo(40, field, first));
+        QVERIFY(list.GetInfo(81, field, second));
+        if (!first.isEmpty())
+            QCOMPARE(static_cast<const void *>(first.constData()), static_cast<const void *>(second.constData()));
+    }
 }
 
 void TestListing::fileInfoListOutOfRange_data()

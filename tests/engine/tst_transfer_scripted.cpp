@@ -59,7 +59,8 @@ private slots:
     void serverConnectsBeforePortReply();
     void pasvNamingAnotherHost();
     void badPasvReplyIsFatal();
-    void listingTailWithoutLineEnd();
+    void listingLineEnds_data();
+    void listingLineEnds();
     void abortSendsTelnetSynch_data();
     void abortSendsTelnetSynch();
     void unsafeNameNeverSent();
@@ -641,16 +642,38 @@ void TestTransferScripted::badPasvReplyIsFatal()
     QCOMPARE(probe_->Count(QStringLiteral("FileReceived")), 0);
 }
 
-void TestTransferScripted::listingTailWithoutLineEnd()
+void TestTransferScripted::listingLineEnds_data()
 {
-    peer_->SetTransfer("LIST", Transfer::Data("-rw-r--r-- 1 u g 10 Jan 1 2000 first\r\n"
-                                              "-rw-r--r-- 1 u g 20 Jan 1 2000 last"));
+    QTest::addColumn<QByteArray>("listing");
+    QTest::addColumn<int>("chunkSize");  // bytes per write, 0: all at once
+    QTest::addColumn<QByteArrayList>("names");
+
+    const QByteArray entry = "-rw-r--r-- 1 u g 10 Jan 1 2000 ";
+    QTest::newRow("CR LF, a tail without line end is not filed")
+        << entry + "first\r\n" + entry + "last" << 0 << QByteArrayList{"first"};
+    QTest::newRow("bare LF") << entry + "first\n" + entry + "second\n" << 0 << QByteArrayList{"first", "second"};
+    QTest::newRow("a lone CR is part of the name")
+        << entry + "a\rb\n" + entry + "c\r\n" + entry + "d\r\r\n" << 0 << QByteArrayList{"a\rb", "c", "d\r"};
+    QTest::newRow("LF and CR LF mixed, cut into small reads")
+        << entry + "one\r\n" + entry + "two\n" + entry + "three\r\n" << 5
+        << QByteArrayList{"one", "two", "three"};
+}
+
+void TestTransferScripted::listingLineEnds()
+{
+    QFETCH(QByteArray, listing);
+    QFETCH(int, chunkSize);
+    QFETCH(QByteArrayList, names);
+    Transfer transfer = Transfer::Data(listing);
+    transfer.chunkSize = chunkSize;
+    transfer.chunkPauseMs = chunkSize > 0 ? 2 : 0;
+    peer_->SetTransfer("LIST", transfer);
     QVERIFY(LoginHere());
     ftp_->Passive = true;
     ftp_->List();
     WaitIdle(QStringLiteral("ListingDone"));
-    QCOMPARE(ftp_->FileNames, QList<QByteArray>{"first"});
-    QCOMPARE(probe_->InfoCount(ftpiListingLine), 1);
+    QCOMPARE(ftp_->FileNames, names);
+    QCOMPARE(probe_->InfoCount(ftpiListingLine), names.size());
     QVERIFY(ftp_->Success());
 }
 
