@@ -306,7 +306,6 @@ private:
     void CloseLocalFile();
     // Transfer bookkeeping. The serials let code that waited inside the event
     // loop notice that its transfer (or operation) was ended meanwhile.
-    quint64 operationSerial_ = 0;
     quint64 transferSerial_ = 0;
     bool operationEnded_ = false;
     bool dataFailed_ = false;           // the data connection failed or broke
@@ -315,7 +314,6 @@ private:
     bool earlyConnection_ = false;      // the server connected before its PORT reply
     bool senderRunning_ = false;
     bool abortDeferred_ = false;        // Abort came before the transfer command
-    bool saw426_ = false;
     // A listing line's events may run the event loop: reads meanwhile only
     // queue their lines, and a close waits until the lines before it are filed.
     bool filingListing_ = false;

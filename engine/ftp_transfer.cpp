@@ -139,7 +139,6 @@ void TMFtp::SendType(char type, int typeState)
 void TMFtp::BeginTransferOperation(int kind)
 {
     operationKind_ = kind;
-    ++operationSerial_;
     ++transferSerial_;
     operationEnded_ = false;
     dataDone_ = false;
@@ -151,7 +150,6 @@ void TMFtp::BeginTransferOperation(int kind)
     abortRequested_ = false;
     abortDeferred_ = false;
     checkDownloadLength_ = false;
-    saw426_ = false;
     abortExchange_ = false;
     abortSending_ = false;
     abortSyncDue_ = false;
@@ -519,9 +517,8 @@ void TMFtp::ControlSideDone()
 void TMFtp::Saw426()
 {
     // The transfer broke. Servers differ on whether a 226 follows the 426
-    // (RFC 959 has the 426 alone as the final reply): ABOR and a NOOP bring
-    // the dialogue back in step whichever they do.
-    saw426_ = true;
+    // (RFC 959 has the 426 alone as the final reply): the abort exchange
+    // brings the dialogue back in step whichever they do.
     success_ = false;
     BeginAbortExchange();
 }
