@@ -8,7 +8,9 @@
 //
 // Sources: ftp_control.cpp (connection, login, dispatcher, notices, errors),
 // ftp_transfer.cpp (listings, downloads, uploads: operations and replies),
-// ftp_data.cpp (the data connection: receiving, the sender, abort),
+// ftp_data.cpp (the data connection: receiving, the sender),
+// ftp_abort.cpp (Abort and the time-out of any wait on the server),
+// ftp_download_length.cpp (a finished download against its announced size),
 // ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses),
 // ftp_names.cpp (the encoding of typed names).
 
@@ -288,8 +290,8 @@ private:
     void RefuseTransfer(FtpInfo info, const QString &text);
     void FailTransfer(FtpError error);
     void FailCommandStep(const QByteArray &line);
-    // Posts the ready notice once per operation; while an Abort's replies are
-    // still being counted, their end posts it instead.
+    // Posts the ready notice once per operation; during an Abort the end of
+    // its replies posts it instead.
     void EndOperation();
     void AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)());
     void AttachSender();
