@@ -53,8 +53,8 @@ void TForm1::ftp1LoggedIn()
     UiBusy = false;
     AttachRemoteMenu(true);
     AfterConnectDone = false;
-    // A new session: no sequence of an earlier one belongs to the queue.
-    QueueOwnsSequence = false;
+    // A new session: no walk or queue sequence of an earlier one goes on in it.
+    CancelAllWalks();
     ftp1->List();
 }
 
@@ -68,9 +68,8 @@ void TForm1::ftp1FtpQuit()
 {
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
-    CancelRemoteWalks();
-    // No completion comes any more: the queue stops and keeps its entries.
-    QueueOwnsSequence = false;
+    // No completion comes any more: the walks end, the queue stops and keeps its entries.
+    CancelAllWalks();
     SetIdle();
 }
 

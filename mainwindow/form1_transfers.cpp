@@ -7,6 +7,7 @@
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "platform/codepage.h"
@@ -224,6 +225,31 @@ bool TForm1::TransferWalkRunning() const
 {
     return TransferQueue.running() || DeleteWalk.running() || CaseWalk.running() || QueueOwnsSequence
         || ftp1->Busy();
+}
+
+void TForm1::CancelTransferWalks()
+{
+    const bool uploading = TransferQueue.direction() == TransferWalk::Uploading;
+    TransferQueue.cancel();
+    DownloadTreeActive = false;
+    UploadTreeActive = false;
+    UploadSourceDir.clear();
+    UploadTargetDir.clear();
+    // No completion of the old session continues the queue; its entries stay.
+    QueueOwnsSequence = false;
+    spoolModel->Halt();
+    TransferProgress->hide();
+    if (uploading) {
+        // Back to the directory the pane showed before the upload.
+        SetLocalDirectory(ComboBox1->currentText());
+        QDir::setCurrent(LocalDirectory());
+    }
+}
+
+void TForm1::CancelAllWalks()
+{
+    CancelRemoteWalks();
+    CancelTransferWalks();
 }
 
 // ---- drags between the panes ----

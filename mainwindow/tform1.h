@@ -358,6 +358,11 @@ private:
     void StartDownloadSelection();
     void StartUploadSelection();
     bool TransferWalkRunning() const;
+    // Forgets the download and upload walks and the queue's claim on the
+    // running sequence: the session they belonged to is over.
+    void CancelTransferWalks();
+    // Every walk of the session, remote and transfer.
+    void CancelAllWalks();
     void RunTransferStep(const TransferStep &step);
     void EndTransferSequence();
     void ShowTransferProgress(FtpInfo info);

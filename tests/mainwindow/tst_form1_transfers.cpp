@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSpinBox>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 #include <map>
@@ -97,6 +98,8 @@ private slots:
     void dropsAcceptOnlyTheOtherList();
     void transfersRefusedWhileWalkRunsOrOffline();
     void afterConnectMirror();
+    void sessionEndDropsWalks_data();
+    void sessionEndDropsWalks();
 
 private:
     void ShowLocal(TForm1 &form, const QString &directory);
@@ -461,6 +464,77 @@ void TestForm1Transfers::afterConnectMirror()
     QCOMPARE(FilesBelow(round_->local.path()), (QStringList{u"d 1/d 2/y.txt"_s, u"d 1/x.txt"_s, u"top.txt"_s}));
     // Once per login: the refresh after the mirror does not start it again.
     QCOMPARE(CommandArguments(form, u"RETR"_s).size(), 3);
+}
+
+void TestForm1Transfers::sessionEndDropsWalks_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<bool>("upload");
+    QTest::addColumn<bool>("inDirectoryChange");  // else right after the first file
+    QTest::addColumn<bool>("reconnect");          // else logout, then a login
+    SERVER_ROWS("download cut after a file by logout", << false << false << false);
+    SERVER_ROWS("download cut entering a directory by logout", << false << true << false);
+    SERVER_ROWS("download cut after a file by a reconnect", << false << false << true);
+    SERVER_ROWS("upload cut after a file by logout", << true << false << false);
+}
+
+void TestForm1Transfers::sessionEndDropsWalks()
+{
+    NEED_SERVER(server);
+    QFETCH(bool, upload);
+    QFETCH(bool, inDirectoryChange);
+    QFETCH(bool, reconnect);
+    const QString local = round_->local.filePath(u"here"_s);
+    for (int i = 0; i < 4; ++i) {
+        const QString file = u"t/%1.bin"_s.arg(i);
+        QVERIFY(upload ? WriteLocal(local + u'/' + file, Content(file, 300000)) : server->PutFile(file, Content(file, 300000)));
+    }
+    QVERIFY(server->PutFile(u"one.txt"_s, "one"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, local);
+    QVERIFY(Login(form, *server));
+
+    // The session ends at a fixed point of the walk.
+    bool cut = false;
+    const auto cutOnce = [&] {
+        if (std::exchange(cut, true))
+            return;
+        QTimer::singleShot(0, &form, [&] {
+            round_->dialogs->QueueButton(platform::Dialogs::Ok);
+            reconnect ? form.Button1Click() : form.logoutClick();
+        });
+    };
+    TMFtp::Notify &event = upload ? form.ftp1->OnFileStored
+                                  : inDirectoryChange ? form.ftp1->OnDirectoryChanged : form.ftp1->OnFileReceived;
+    event = [original = event, cutOnce](QObject *sender) {
+        original(sender);
+        cutOnce();
+    };
+    if (upload) {
+        SelectLocal(form, u"t"_s);
+        form.N21Click();
+    } else {
+        SelectRemote(form, {"t"});
+        form.N34Click();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(cut && (reconnect || !form.ftp1->Connected), 10000);
+    const QStringList localBefore = FilesBelow(local);
+    const QStringList serverBefore = FilesBelow(server->Root());
+    if (reconnect)
+        QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && form.ftpviewModel->rowOfName("one.txt") >= 0, 10000);
+    else
+        QVERIFY(Login(form, *server));
+
+    // Nothing of the old walk goes on in the new session.
+    QCOMPARE(FilesBelow(local), localBefore);
+    QCOMPARE(FilesBelow(server->Root()), serverBefore);
+    // And a download is not refused as if the old walk still ran.
+    const QString target = form.LocalDirectory() + u"/one.txt"_s;
+    SelectRemote(form, {"one.txt"});
+    form.N34Click();
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
+    QCOMPARE(ReadLocal(target), QByteArray("one"));
 }
 
 QTEST_MAIN(TestForm1Transfers)
