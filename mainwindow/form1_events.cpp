@@ -62,6 +62,8 @@ void TForm1::ftp1FtpReady()
 {
     for (int panel = 0; panel < StatusPanelCount; ++panel)
         SetPanelText(panel, QString());
+    if (!FailureStatus.isEmpty())
+        SetPanelText(0, FailureStatus);
 }
 
 void TForm1::ftp1FtpQuit()
@@ -83,6 +85,8 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
     switch (info) {
     case ftpiReply:
         AppendLogText(addinfo, kReplyColor, false, true);
+        if (addinfo.startsWith(u'4') || addinfo.startsWith(u'5'))
+            lastRefusal_ = addinfo.trimmed();
         break;
     case ftpiCommand:
         AppendLog(addinfo, kCommandColor, false);
@@ -107,12 +111,15 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
             SetPanelText(1, FileSizeText(addinfo));
         break;
     }
-    case ftpiAccessDenied:
-        platform::CurrentDialogs().MessageBox(this, QStringLiteral(" 主机应答:没有相应的操作权限 "), QString(),
-                                              platform::Dialogs::NoIcon, platform::Dialogs::OkOnly);
+    case ftpiAccessDenied: {
+        const QString refusal = addinfo.trimmed().isEmpty() ? lastRefusal_ : addinfo.trimmed();
+        NoteTransferFailure(QStringLiteral("主机应答:没有相应的操作权限")
+                            + (refusal.isEmpty() ? QString() : QStringLiteral(" (") + refusal + u')'));
+        ShowOrHoldMessage(QStringLiteral(" 主机应答:没有相应的操作权限 "), QString());
         CaseTreeActive = false;
         CaseWalk.CaseTreeActive = false;
         break;
+    }
     default:
         break;
     }
@@ -121,10 +128,14 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
 void TForm1::ftp1FtpError(FtpError error, const QString &addinfo)
 {
     const ErrorNotice notice = ErrorNoticeFor(error, addinfo);
+    QString cause = notice.text.trimmed();
+    // The engine's own words say which bytes or how long; the status texts hold them already.
+    if (notice.kind != ErrorNotice::Status && !addinfo.isEmpty())
+        cause += (cause.isEmpty() ? QString() : QStringLiteral(" ")) + u'(' + addinfo + u')';
+    NoteTransferFailure(cause);
     switch (notice.kind) {
     case ErrorNotice::Message:
-        platform::CurrentDialogs().MessageBox(this, notice.text, notice.caption, platform::Dialogs::Critical,
-                                              platform::Dialogs::OkOnly);
+        ShowOrHoldMessage(notice.text, notice.caption);
         break;
     case ErrorNotice::Status:
         SetPanelText(0, notice.text);

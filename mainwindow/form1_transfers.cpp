@@ -38,6 +38,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QColor kSkipColor(255, 0, 0);
+const QColor kErrorColor(255, 0, 0);
+// A box names this many failed files at most; the log has every one.
+constexpr int kFailuresInBox = 20;
 
 // The drag between the panes carries only where it came from; the entries are
 // read from the source list's selection when it is dropped.
@@ -237,8 +240,10 @@ void TForm1::CancelTransferWalks()
     UploadTargetDir.clear();
     // No completion of the old session continues the queue; its entries stay.
     QueueOwnsSequence = false;
+    QueueEntryFailed = false;
     spoolModel->Halt();
     TransferProgress->hide();
+    ShowWalkFailures();
     if (uploading) {
         // Back to the directory the pane showed before the upload.
         SetLocalDirectory(ComboBox1->currentText());
@@ -311,6 +316,7 @@ void TForm1::StartDownloadSelection()
         SetPanelText(0, u"  正在执行其它操作, 请等它结束后再下载 "_s);
         return;
     }
+    FailureStatus.clear();
     TransferQueue.NameCase = MainSettings.downfilenamecase;
     RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory(),
                                                 ftpviewModel->allItems()));
@@ -332,6 +338,7 @@ void TForm1::StartUploadSelection()
     QList<LocalItem> selection;
     for (int row : rows)
         selection.append({QFileInfo(FileList1->FullPath(row)).fileName(), FileList1->IsDirectory(row)});
+    FailureStatus.clear();
     TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
     RunTransferStep(TransferQueue.startUpload(selection, LocalDirectory(), ftp1->CurrentDirectory()));
 }
@@ -383,11 +390,13 @@ void TForm1::RunTransferStep(const TransferStep &step)
     case TransferStep::Download:
         ftp1->RemoteFile = step.remotePath;
         ftp1->LocalFile = step.localPath;
+        BeginTransfer();
         ftp1->Download();
         break;
     case TransferStep::Upload:
         ftp1->LocalFile = step.localPath;
         ftp1->RemoteFile = step.remotePath;
+        BeginTransfer();
         ftp1->Upload();
         break;
     case TransferStep::EnterDownloadDirectory:
@@ -429,6 +438,7 @@ void TForm1::EndTransferSequence()
         QueueContinue();
         return;
     }
+    ShowWalkFailures();
     RunAfterTransfer();
     if (MainSettings.aftertransfer == AfterTransferClose)
         return;
@@ -438,8 +448,12 @@ void TForm1::EndTransferSequence()
 
 void TForm1::ftp1FileReceived()
 {
+    if (!ftp1->Success())
+        ReportFailedTransfer(true);
     if (TransferQueue.direction() == TransferWalk::Downloading) {
-        RunTransferStep(TransferQueue.onFileReceived());
+        // Without the connection the walk ends with the quit notice that follows.
+        if (ftp1->Connected)
+            RunTransferStep(TransferQueue.onFileReceived());
         return;
     }
     // A file of its own (手工下载): the local pane shows it.
@@ -449,8 +463,83 @@ void TForm1::ftp1FileReceived()
 
 void TForm1::ftp1FileStored()
 {
-    if (TransferQueue.direction() == TransferWalk::Uploading)
+    if (!ftp1->Success())
+        ReportFailedTransfer(false);
+    if (TransferQueue.direction() == TransferWalk::Uploading && ftp1->Connected)
         RunTransferStep(TransferQueue.onFileStored());
+}
+
+// ---- failed transfers ----
+
+void TForm1::BeginTransfer()
+{
+    TransferFailureCause.clear();
+    lastRefusal_.clear();
+}
+
+bool TForm1::HoldingMessages() const
+{
+    return TransferQueue.running() || QueueOwnsSequence;
+}
+
+void TForm1::NoteTransferFailure(const QString &cause)
+{
+    const int kind = ftp1->CurrentOperationKind();
+    const bool transferring = kind == OperationKind::Download || kind == OperationKind::Downloadii
+        || kind == OperationKind::Upload || kind == OperationKind::Uploadii;
+    if (transferring && TransferFailureCause.isEmpty())
+        TransferFailureCause = cause;
+}
+
+void TForm1::ShowOrHoldMessage(const QString &text, const QString &caption)
+{
+    if (!HoldingMessages()) {
+        platform::CurrentDialogs().MessageBox(this, text, caption, platform::Dialogs::Critical,
+                                              platform::Dialogs::OkOnly);
+        return;
+    }
+    if (!HeldMessages.contains(text.trimmed()))
+        HeldMessages << text.trimmed();
+}
+
+void TForm1::ReportFailedTransfer(bool download)
+{
+    const QString local = ftp1->LocalFile;
+    const QString remote = platform::DecodeAnsi(ftp1->RemoteFile);
+    const QString cause = TransferFailureCause.isEmpty() ? u"连接已断开"_s : TransferFailureCause;
+    QString line = (download ? u"下载失败: "_s + remote + u" -> "_s + local : u"上传失败: "_s + local + u" -> "_s + remote)
+        + u", 原因: "_s + cause;
+    // The engine leaves what came in place; the next download of it can resume there.
+    const QFileInfo partial(local);
+    if (download && partial.exists() && partial.size() > 0)
+        line += u"; 已保留未完成的文件 (%1 字节), 再次下载时可以续传"_s.arg(partial.size());
+    AppendLog(line, kErrorColor, false);
+    FailureStatus = u"  "_s + line;
+    SetPanelText(0, FailureStatus);
+    TransferFailureCause.clear();
+    if (!HoldingMessages())
+        return;
+    FailedTransfers << line;
+    if (QueueOwnsSequence)
+        QueueEntryFailed = true;
+}
+
+void TForm1::ShowWalkFailures()
+{
+    if (FailedTransfers.isEmpty() && HeldMessages.isEmpty())
+        return;
+    QStringList text = std::exchange(HeldMessages, {});
+    const QStringList failed = std::exchange(FailedTransfers, {});
+    if (!failed.isEmpty()) {
+        text << u"%1 个文件传输失败:"_s.arg(failed.size());
+        text << failed.mid(0, kFailuresInBox);
+        if (failed.size() > kFailuresInBox)
+            text << u"...(其余的见日志)"_s;
+        FailureStatus = u"  %1 个文件传输失败, 详见日志"_s.arg(failed.size());
+        SetPanelText(0, FailureStatus);
+    }
+    platform::CurrentDialogs().MessageBox(this, text.join(u'\n'), u"传输错误"_s, platform::Dialogs::Critical,
+                                          platform::Dialogs::OkOnly);
 }
 
 void TForm1::ToolbarButton9733Click()

@@ -298,6 +298,27 @@ public:
     void ftp1FileStored();
     QProgressBar *TransferProgress;  // the running file's transferred share
 
+    // ---- failed transfers (form1_transfers.cpp) ----
+    // Why the running transfer failed: the first thing the engine reported
+    // against it before its completion.
+    QString TransferFailureCause;
+    // A walk or a queue run records its failed files and holds the engine's
+    // message boxes back: one box at its end tells them all.
+    QStringList FailedTransfers;
+    QStringList HeldMessages;
+    // The last failure stays in the status bar past the listing after it.
+    QString FailureStatus;
+    // The queue's running entry had a failure: it stays in the queue.
+    bool QueueEntryFailed = false;
+    bool HoldingMessages() const;
+    void NoteTransferFailure(const QString &cause);
+    // A message box now, or at the end of the running walk or queue run.
+    void ShowOrHoldMessage(const QString &text, const QString &caption);
+    // A transfer's completion reported Success false.
+    void ReportFailedTransfer(bool download);
+    // The end of a walk or queue run: one box for everything that failed.
+    void ShowWalkFailures();
+
     // ---- batch queue (form1_queue.cpp) ----
     // True from a queue start until the queue ends or stops: the end of a
     // transfer sequence then belongs to the queue and continues it.
@@ -366,6 +387,8 @@ private:
     void RunTransferStep(const TransferStep &step);
     void EndTransferSequence();
     void ShowTransferProgress(FtpInfo info);
+    // A file transfer starts: nothing of the previous one is reported against it.
+    void BeginTransfer();
     void StartMirror();
     // batch queue (form1_queue.cpp)
     void WireQueue();
@@ -421,4 +444,6 @@ private:
     // The last listing's names were all UTF-8 (or plain ASCII).
     bool remoteNamesUtf8_ = true;
     bool shownOnce_ = false;
+    // The last 4xx or 5xx reply: what a refusal without its own text was.
+    QString lastRefusal_;
 };
