@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
 
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStandardItemModel>
@@ -96,19 +97,22 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         break;
     case ftpiProgress:
         if (!ftp1->ReceivingListing) {
-            const TransferStatistics statistics = ComputeTransferStatistics(
-                ftp1->BytesTransferred, ftp1->ElapsedTime, ftp1->ResumePosition, CurrentTransferSize);
+            const TransferStatistics statistics =
+                ComputeTransferStatistics(TransferredSoFar(), ftp1->ElapsedTime,
+                                          ftp1->ResumePosition + TransferResumeOffset, CurrentTransferSize);
             SetPanelText(2, statistics.size);
             SetPanelText(3, statistics.time);
             SetPanelText(4, statistics.speed);
         }
         break;
     case ftpiFileSize: {
+        if (ftp1->ReceivingListing)
+            break;
         bool ok = false;
         const qint64 size = addinfo.trimmed().toLongLong(&ok);
-        CurrentTransferSize = ok ? size : 0;
-        if (!ftp1->ReceivingListing)
-            SetPanelText(1, FileSizeText(addinfo));
+        // After REST servers differ on whether they announce the rest or the whole file.
+        CurrentTransferSize = ListedTransferSize > 0 ? ListedTransferSize : (ok && size > 0 ? size : 0);
+        SetPanelText(1, FileSizeText(addinfo));
         break;
     }
     case ftpiAccessDenied: {
@@ -153,6 +157,9 @@ void TForm1::ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value)
     context.localFile = ftp1->LocalFile;
     context.remoteFile = platform::DecodeAnsi(ftp1->RemoteFile);
     value = AnswerEngineQuestion(this, need, context);
+    // The download goes on from the end of what the local file holds.
+    if (need == needResumeDownload && value == u"Resume")
+        TransferResumeOffset = QFileInfo(ftp1->LocalFile).size();
 }
 
 // Protocol text arrives with its CR LF, a reply chunk possibly holding several

@@ -292,14 +292,14 @@ void TForm1::RunQueueStep(const QueueStep &step)
         ftp1->LocalFile = step.localPath;
         ftp1->RemoteFile = step.remotePath;
         SetBusy();
-        BeginTransfer();
+        BeginTransfer(false);
         ftp1->Uploadii();
         break;
     case QueueStep::DownloadFile:
         ftp1->RemoteFile = step.remotePath;
         SetBusy();
         ftp1->LocalFile = DownloadTargetName(step.localPath);
-        BeginTransfer();
+        BeginTransfer(true);
         ftp1->Downloadii();
         break;
     case QueueStep::UploadDirectory:

@@ -6,6 +6,7 @@
 #include "mainwindow/tform1.h"
 
 #include "engine/ftp.h"
+#include "engine/ftp_parse.h"
 #include "mainwindow/main_settings.h"
 #include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
@@ -212,16 +213,18 @@ void TForm1::WireTransfers()
 
 void TForm1::ShowTransferProgress(FtpInfo info)
 {
-    if (ftp1->ReceivingListing)
+    if (ftp1->ReceivingListing || (info != ftpiFileSize && info != ftpiProgress))
         return;
-    if (info == ftpiFileSize) {
-        TransferProgress->setValue(0);
-        TransferProgress->show();
-    } else if (info == ftpiProgress && CurrentTransferSize > 0) {
-        const qint64 share = std::clamp<qint64>(ftp1->BytesTransferred * 1000 / CurrentTransferSize, 0, 1000);
-        TransferProgress->setValue(int(share));
-        TransferProgress->show();
+    // Without a size no share is known: an empty or full bar would say one.
+    if (CurrentTransferSize <= 0) {
+        TransferProgress->hide();
+        return;
     }
+    // Before the first byte of this transfer the count may still be the last one's.
+    const qint64 done = info == ftpiFileSize ? TransferResumeOffset : TransferredSoFar();
+    const double share = std::clamp(double(done) * 1000.0 / double(CurrentTransferSize), 0.0, 1000.0);
+    TransferProgress->setValue(int(share));
+    TransferProgress->show();
 }
 
 bool TForm1::TransferWalkRunning() const
@@ -390,13 +393,13 @@ void TForm1::RunTransferStep(const TransferStep &step)
     case TransferStep::Download:
         ftp1->RemoteFile = step.remotePath;
         ftp1->LocalFile = step.localPath;
-        BeginTransfer();
+        BeginTransfer(true);
         ftp1->Download();
         break;
     case TransferStep::Upload:
         ftp1->LocalFile = step.localPath;
         ftp1->RemoteFile = step.remotePath;
-        BeginTransfer();
+        BeginTransfer(false);
         ftp1->Upload();
         break;
     case TransferStep::EnterDownloadDirectory:
@@ -471,10 +474,34 @@ void TForm1::ftp1FileStored()
 
 // ---- failed transfers ----
 
-void TForm1::BeginTransfer()
+void TForm1::BeginTransfer(bool download)
 {
     TransferFailureCause.clear();
     lastRefusal_.clear();
+    ListedTransferSize = download ? ListedRemoteSize(ftp1->RemoteFile) : QFileInfo(ftp1->LocalFile).size();
+    CurrentTransferSize = ListedTransferSize;
+    TransferResumeOffset = 0;
+    // The bar shows nothing of the file before until this one reports.
+    TransferProgress->hide();
+}
+
+qint64 TForm1::ListedRemoteSize(const QByteArray &remotePath) const
+{
+    const QByteArray prefix = ftpparse::RemoteFullPath(ftp1->CurrentDirectory(), QByteArray());
+    if (!remotePath.startsWith(prefix))
+        return 0;
+    const QByteArray name = remotePath.mid(prefix.size());
+    const qsizetype index = ftp1->FileNames.indexOf(name);
+    QByteArray text;
+    if (index < 0 || !ftp1->FileInfos.GetInfo(int(index), 2, text))
+        return 0;
+    return ftpparse::ParseSizeText(text).value_or(0);
+}
+
+qint64 TForm1::TransferredSoFar() const
+{
+    // A download counts only this session's bytes, an upload from its resume point.
+    return TransferResumeOffset + ftp1->BytesTransferred;
 }
 
 bool TForm1::HoldingMessages() const

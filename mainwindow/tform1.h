@@ -74,7 +74,15 @@ public:
     QString UploadSourceDir;
     QString UploadTargetDir;
     QString DeleteStartDirectory;
+    // The running file's whole size; 0 while it is not known.
     qint64 CurrentTransferSize = 0;
+    // Its size from the listing (for an upload, the local file's): the whole
+    // file for sure, where the server's announcement after REST may not be.
+    qint64 ListedTransferSize = 0;
+    // A resumed download: the bytes the local file held before it.
+    qint64 TransferResumeOffset = 0;
+    // Bytes of the running file on its target so far.
+    qint64 TransferredSoFar() const;
     void SetBusy();
     void SetIdle();
 
@@ -387,8 +395,11 @@ private:
     void RunTransferStep(const TransferStep &step);
     void EndTransferSequence();
     void ShowTransferProgress(FtpInfo info);
-    // A file transfer starts: nothing of the previous one is reported against it.
-    void BeginTransfer();
+    // A file transfer starts: nothing of the previous one is reported against
+    // it, nor is its size or share.
+    void BeginTransfer(bool download);
+    // The size the engine's last listing gives the remote file; 0 when it is not listed.
+    qint64 ListedRemoteSize(const QByteArray &remotePath) const;
     void StartMirror();
     // batch queue (form1_queue.cpp)
     void WireQueue();

@@ -7,6 +7,7 @@
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "support/peer_server.h"
@@ -20,6 +21,7 @@
 #include <QDragEnterEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeView>
@@ -102,6 +104,8 @@ private slots:
     void sessionEndDropsWalks();
     void failedDownloadReported_data();
     void failedDownloadReported();
+    void progressOfTheRunningFile_data();
+    void progressOfTheRunningFile();
 
 private:
     void ShowLocal(TForm1 &form, const QString &directory);
@@ -611,6 +615,82 @@ void TestForm1Transfers::failedDownloadReported()
     const QList<ScriptedDialogs::Call> boxes = round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
     QCOMPARE(boxes.size(), 1);
     QVERIFY2(boxes[0].text.contains(QString::fromUtf8(failed)), qPrintable(boxes[0].text));
+}
+
+void TestForm1Transfers::progressOfTheRunningFile_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<QString>("how");
+    SERVER_ROWS("a large file after a small one", << u"after small"_s);
+    SERVER_ROWS("a queue entry the listing does not show", << u"unlisted"_s);
+}
+
+void TestForm1Transfers::progressOfTheRunningFile()
+{
+    NEED_SERVER(server);
+    QFETCH(QString, how);
+    const QByteArray big = Content(u"big"_s, 3000000);
+    QVERIFY(server->PutFile(u"small.bin"_s, "tiny"));
+    QVERIFY(server->PutFile(u"big.bin"_s, big));
+    QVERIFY(server->PutFile(u"d/big.bin"_s, big));
+    const QString target = round_->local.filePath(u"big.bin"_s);
+    if (how == u"resumed"_s) {
+        QVERIFY(WriteLocal(target, big.left(big.size() / 2)));
+        MainSettings.downresume = ResumeAlways;
+    }
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, round_->local.path());
+    QVERIFY(Login(form, *server));
+    if (how == u"after small"_s) {
+        SelectRemote(form, {"small.bin"});
+        form.N34Click();
+        QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
+    }
+
+    // What panel 2 and the bar show at every progress notice of the large file.
+    struct Shown {
+        QString text;
+        bool barVisible;
+        int bar;
+    };
+    QList<Shown> shown;
+    form.ftp1->OnFtpInfo = [&, original = form.ftp1->OnFtpInfo](QObject *sender, FtpInfo info, const QString &text) {
+        original(sender, info, text);
+        if (info == ftpiProgress && !form.ftp1->ReceivingListing)
+            shown << Shown{form.PanelText(2), !form.TransferProgress->isHidden(), form.TransferProgress->value()};
+    };
+    if (how == u"unlisted"_s) {
+        QueueEntry entry;
+        entry.direction = QueueEntry::Download;
+        entry.remotePath = JoinRemotePath(server->LoginDirectory(), "d/big.bin");
+        entry.localPath = target;
+        form.spoolModel->Append({entry});
+        form.N74Click();
+    } else {
+        SelectRemote(form, {"big.bin"});
+        form.N34Click();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && !form.QueueOwnsSequence, 15000);
+    QCOMPARE(Sha256(ReadLocal(target)), Sha256(big));
+
+    // vsftpd names the size in its 150 reply; pyftpdlib does not.
+    const bool sizeKnown = how != u"unlisted"_s || server->ServerKind() == PeerServer::Kind::Vsftpd;
+    QVERIFY(!shown.isEmpty());
+    for (const Shown &s : shown) {
+        const qsizetype blank = s.text.lastIndexOf(u' ');
+        if (!sizeKnown) {
+            QVERIFY2(!s.text.contains(u'%') && !s.barVisible, qPrintable(s.text));
+            continue;
+        }
+        QVERIFY2(s.text.endsWith(u'%') && s.barVisible, qPrintable(s.text));
+        const int percent = s.text.mid(blank + 1).chopped(1).toInt();
+        QVERIFY2(percent >= 0 && percent <= 100 && s.bar <= 1000, qPrintable(s.text));
+        if (how == u"resumed"_s)
+            QVERIFY2(percent >= 50 && s.bar >= 500, qPrintable(s.text));
+    }
+    if (sizeKnown)
+        QVERIFY2(shown.last().text.endsWith(u" 100%"_s), qPrintable(shown.last().text));
 }
 
 QTEST_MAIN(TestForm1Transfers)
