@@ -622,6 +622,7 @@ void TestForm1Transfers::progressOfTheRunningFile_data()
     QTest::addColumn<int>("server");
     QTest::addColumn<QString>("how");
     SERVER_ROWS("a large file after a small one", << u"after small"_s);
+    SERVER_ROWS("resumed at half", << u"resumed"_s);
     SERVER_ROWS("a queue entry the listing does not show", << u"unlisted"_s);
 }
 
@@ -634,12 +635,11 @@ void TestForm1Transfers::progressOfTheRunningFile()
     QVERIFY(server->PutFile(u"big.bin"_s, big));
     QVERIFY(server->PutFile(u"d/big.bin"_s, big));
     const QString target = round_->local.filePath(u"big.bin"_s);
-    if (how == u"resumed"_s) {
+    if (how == u"resumed"_s)
         QVERIFY(WriteLocal(target, big.left(big.size() / 2)));
-        MainSettings.downresume = ResumeAlways;
-    }
     FormUnderTest t;
     TForm1 &form = *t.form;
+    MainSettings.downresume = ResumeAlways;
     ShowLocal(form, round_->local.path());
     QVERIFY(Login(form, *server));
     if (how == u"after small"_s) {
