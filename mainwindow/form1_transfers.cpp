@@ -518,10 +518,11 @@ void TForm1::NoteTransferFailure(const QString &cause)
         TransferFailureCause = cause;
 }
 
-void TForm1::ShowOrHoldMessage(const QString &text, const QString &caption)
+void TForm1::ShowOrHoldMessage(const QString &text, const QString &caption, bool critical)
 {
     if (!HoldingMessages()) {
-        platform::CurrentDialogs().MessageBox(this, text, caption, platform::Dialogs::Critical,
+        platform::CurrentDialogs().MessageBox(this, text, caption,
+                                              critical ? platform::Dialogs::Critical : platform::Dialogs::NoIcon,
                                               platform::Dialogs::OkOnly);
         return;
     }

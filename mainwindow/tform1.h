@@ -321,7 +321,7 @@ public:
     bool HoldingMessages() const;
     void NoteTransferFailure(const QString &cause);
     // A message box now, or at the end of the running walk or queue run.
-    void ShowOrHoldMessage(const QString &text, const QString &caption);
+    void ShowOrHoldMessage(const QString &text, const QString &caption, bool critical = true);
     // A transfer's completion reported Success false.
     void ReportFailedTransfer(bool download);
     // The end of a walk or queue run: one box for everything that failed.
