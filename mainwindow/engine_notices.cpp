@@ -3,6 +3,7 @@
 #include "main_settings.h"
 #include "platform/dialogs.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -204,7 +205,8 @@ TransferStatistics ComputeTransferStatistics(qint64 bytesTransferred, qint64 ela
     const Wide s = totalSize;
 
     TransferStatistics stats;
-    stats.percent = s != 0 ? Saturated(b * 100 / s) : 0;
+    // Unknown without a size; never past the whole file, whatever came.
+    stats.percent = s > 0 ? std::clamp<qint64>(Saturated(b * 100 / s), 0, 100) : -1;
 
     Wide rate = 0;
     if (t > 0 && b > 0)
@@ -216,8 +218,9 @@ TransferStatistics ComputeTransferStatistics(qint64 bytesTransferred, qint64 ela
     const qint64 minutes = seconds % 3600 / 60;
     const qint64 secs = seconds % 3600 % 60;
 
-    stats.size = QStringLiteral("传输大小:") + Number(bytesTransferred) + QStringLiteral("字节 ")
-        + Number(stats.percent) + u'%';
+    stats.size = QStringLiteral("传输大小:") + Number(bytesTransferred) + QStringLiteral("字节");
+    if (stats.percent >= 0)
+        stats.size += u' ' + Number(stats.percent) + u'%';
     stats.time = QStringLiteral("时间:")
         + QString::asprintf("%2lld:%2.2lld:%2.2lld", qlonglong(hours), qlonglong(minutes), qlonglong(secs));
     stats.speed = QStringLiteral("传输速率:") + Number(stats.rate) + QStringLiteral("(字节/秒)");

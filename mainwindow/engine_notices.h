@@ -29,7 +29,7 @@ ErrorNotice ErrorNoticeFor(FtpError error, const QString &addinfo);
 
 // Panels 2, 3 and 4 while a file moves. 64-bit arithmetic throughout.
 struct TransferStatistics {
-    qint64 percent = 0;
+    qint64 percent = 0;  // 0..100; -1 when the size is not known
     qint64 rate = 0;  // bytes per second, since the resume point when there is one
     QString size;     // panel 2
     QString time;     // panel 3

@@ -77,6 +77,9 @@ void TForm1::Button1Click()
     // connection, open file, keep-alive timer and busy state must go too, or
     // the new login would be refused as busy or get a stray NOOP.
     ftp1->Disconnect();
+    // The old session's walks would take the new one's first listing and
+    // completions for their own.
+    CancelAllWalks();
     ftp1->Connect();
 }
 
@@ -136,7 +139,7 @@ void TForm1::logoutClick()
     // showed goes, with its menu, as when the server ends the session.
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
-    CancelRemoteWalks();
+    CancelAllWalks();
 }
 
 void TForm1::stopClick()

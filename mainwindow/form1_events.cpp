@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
 
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStandardItemModel>
@@ -53,8 +54,8 @@ void TForm1::ftp1LoggedIn()
     UiBusy = false;
     AttachRemoteMenu(true);
     AfterConnectDone = false;
-    // A new session: no sequence of an earlier one belongs to the queue.
-    QueueOwnsSequence = false;
+    // A new session: no walk or queue sequence of an earlier one goes on in it.
+    CancelAllWalks();
     ftp1->List();
 }
 
@@ -62,15 +63,16 @@ void TForm1::ftp1FtpReady()
 {
     for (int panel = 0; panel < StatusPanelCount; ++panel)
         SetPanelText(panel, QString());
+    if (!FailureStatus.isEmpty())
+        SetPanelText(0, FailureStatus);
 }
 
 void TForm1::ftp1FtpQuit()
 {
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
-    CancelRemoteWalks();
-    // No completion comes any more: the queue stops and keeps its entries.
-    QueueOwnsSequence = false;
+    // No completion comes any more: the walks end, the queue stops and keeps its entries.
+    CancelAllWalks();
     SetIdle();
 }
 
@@ -84,6 +86,8 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
     switch (info) {
     case ftpiReply:
         AppendLogText(addinfo, kReplyColor, false, true);
+        if (addinfo.startsWith(u'4') || addinfo.startsWith(u'5'))
+            lastRefusal_ = addinfo.trimmed();
         break;
     case ftpiCommand:
         AppendLog(addinfo, kCommandColor, false);
@@ -93,27 +97,33 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         break;
     case ftpiProgress:
         if (!ftp1->ReceivingListing) {
-            const TransferStatistics statistics = ComputeTransferStatistics(
-                ftp1->BytesTransferred, ftp1->ElapsedTime, ftp1->ResumePosition, CurrentTransferSize);
+            const TransferStatistics statistics =
+                ComputeTransferStatistics(TransferredSoFar(), ftp1->ElapsedTime,
+                                          ftp1->ResumePosition + TransferResumeOffset, CurrentTransferSize);
             SetPanelText(2, statistics.size);
             SetPanelText(3, statistics.time);
             SetPanelText(4, statistics.speed);
         }
         break;
     case ftpiFileSize: {
+        if (ftp1->ReceivingListing)
+            break;
         bool ok = false;
         const qint64 size = addinfo.trimmed().toLongLong(&ok);
-        CurrentTransferSize = ok ? size : 0;
-        if (!ftp1->ReceivingListing)
-            SetPanelText(1, FileSizeText(addinfo));
+        // After REST servers differ on whether they announce the rest or the whole file.
+        CurrentTransferSize = ListedTransferSize > 0 ? ListedTransferSize : (ok && size > 0 ? size : 0);
+        SetPanelText(1, FileSizeText(addinfo));
         break;
     }
-    case ftpiAccessDenied:
-        platform::CurrentDialogs().MessageBox(this, QStringLiteral(" 主机应答:没有相应的操作权限 "), QString(),
-                                              platform::Dialogs::NoIcon, platform::Dialogs::OkOnly);
+    case ftpiAccessDenied: {
+        const QString refusal = addinfo.trimmed().isEmpty() ? lastRefusal_ : addinfo.trimmed();
+        NoteTransferFailure(QStringLiteral("主机应答:没有相应的操作权限")
+                            + (refusal.isEmpty() ? QString() : QStringLiteral(" (") + refusal + u')'));
+        ShowOrHoldMessage(QStringLiteral(" 主机应答:没有相应的操作权限 "), QString(), false);
         CaseTreeActive = false;
         CaseWalk.CaseTreeActive = false;
         break;
+    }
     default:
         break;
     }
@@ -122,10 +132,14 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
 void TForm1::ftp1FtpError(FtpError error, const QString &addinfo)
 {
     const ErrorNotice notice = ErrorNoticeFor(error, addinfo);
+    QString cause = notice.text.trimmed();
+    // The engine's own words say which bytes or how long; the status texts hold them already.
+    if (notice.kind != ErrorNotice::Status && !addinfo.isEmpty())
+        cause += (cause.isEmpty() ? QString() : QStringLiteral(" ")) + u'(' + addinfo + u')';
+    NoteTransferFailure(cause);
     switch (notice.kind) {
     case ErrorNotice::Message:
-        platform::CurrentDialogs().MessageBox(this, notice.text, notice.caption, platform::Dialogs::Critical,
-                                              platform::Dialogs::OkOnly);
+        ShowOrHoldMessage(notice.text, notice.caption);
         break;
     case ErrorNotice::Status:
         SetPanelText(0, notice.text);
@@ -143,6 +157,9 @@ void TForm1::ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value)
     context.localFile = ftp1->LocalFile;
     context.remoteFile = platform::DecodeAnsi(ftp1->RemoteFile);
     value = AnswerEngineQuestion(this, need, context);
+    // The download goes on from the end of what the local file holds.
+    if (need == needResumeDownload && value == u"Resume")
+        TransferResumeOffset = QFileInfo(ftp1->LocalFile).size();
 }
 
 // Protocol text arrives with its CR LF, a reply chunk possibly holding several

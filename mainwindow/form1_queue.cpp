@@ -197,6 +197,8 @@ void TForm1::N74Click()
         return;
     spoolModel->CompleteUploadTargets(ftp1->CurrentDirectory());
     TransferQueue = TTransferQueue();
+    FailureStatus.clear();
+    QueueEntryFailed = false;
     QueueOwnsSequence = true;
     RunQueueStep(spoolModel->Start(ftp1->Connected));
 }
@@ -244,11 +246,15 @@ void TForm1::N79Click()
 
 void TForm1::ftp1FileReceivedii()
 {
+    if (!ftp1->Success())
+        ReportFailedTransfer(true);
     QueueContinue();
 }
 
 void TForm1::ftp1FileStoredii()
 {
+    if (!ftp1->Success())
+        ReportFailedTransfer(false);
     QueueContinue();
 }
 
@@ -257,7 +263,7 @@ void TForm1::QueueContinue()
 {
     if (!QueueOwnsSequence)
         return;
-    RunQueueStep(spoolModel->Continue(ftp1->Connected));
+    RunQueueStep(spoolModel->Continue(ftp1->Connected, !std::exchange(QueueEntryFailed, false)));
 }
 
 void TForm1::RunQueueStep(const QueueStep &step)
@@ -269,9 +275,11 @@ void TForm1::RunQueueStep(const QueueStep &step)
         // The connection is gone: the entries stay for the next 开始传输.
         QueueOwnsSequence = false;
         SetIdle();
+        ShowWalkFailures();
         break;
     case QueueStep::End:
         QueueOwnsSequence = false;
+        ShowWalkFailures();
         SetLocalDirectory(QDir::currentPath());
         RunAfterTransfer();
         if (MainSettings.aftertransfer == AfterTransferClose)
@@ -284,12 +292,14 @@ void TForm1::RunQueueStep(const QueueStep &step)
         ftp1->LocalFile = step.localPath;
         ftp1->RemoteFile = step.remotePath;
         SetBusy();
+        BeginTransfer(false);
         ftp1->Uploadii();
         break;
     case QueueStep::DownloadFile:
         ftp1->RemoteFile = step.remotePath;
         SetBusy();
         ftp1->LocalFile = DownloadTargetName(step.localPath);
+        BeginTransfer(true);
         ftp1->Downloadii();
         break;
     case QueueStep::UploadDirectory:

@@ -6,7 +6,9 @@
 #include "mainwindow/tform1.h"
 
 #include "engine/ftp.h"
+#include "engine/ftp_parse.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "platform/codepage.h"
@@ -37,6 +39,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QColor kSkipColor(255, 0, 0);
+const QColor kErrorColor(255, 0, 0);
+// A box names this many failed files at most; the log has every one.
+constexpr int kFailuresInBox = 20;
 
 // The drag between the panes carries only where it came from; the entries are
 // read from the source list's selection when it is dropped.
@@ -208,22 +213,51 @@ void TForm1::WireTransfers()
 
 void TForm1::ShowTransferProgress(FtpInfo info)
 {
-    if (ftp1->ReceivingListing)
+    if (ftp1->ReceivingListing || (info != ftpiFileSize && info != ftpiProgress))
         return;
-    if (info == ftpiFileSize) {
-        TransferProgress->setValue(0);
-        TransferProgress->show();
-    } else if (info == ftpiProgress && CurrentTransferSize > 0) {
-        const qint64 share = std::clamp<qint64>(ftp1->BytesTransferred * 1000 / CurrentTransferSize, 0, 1000);
-        TransferProgress->setValue(int(share));
-        TransferProgress->show();
+    // Without a size no share is known: an empty or full bar would say one.
+    if (CurrentTransferSize <= 0) {
+        TransferProgress->hide();
+        return;
     }
+    // Before the first byte of this transfer the count may still be the last one's.
+    const qint64 done = info == ftpiFileSize ? TransferResumeOffset : TransferredSoFar();
+    const double share = std::clamp(double(done) * 1000.0 / double(CurrentTransferSize), 0.0, 1000.0);
+    TransferProgress->setValue(int(share));
+    TransferProgress->show();
 }
 
 bool TForm1::TransferWalkRunning() const
 {
     return TransferQueue.running() || DeleteWalk.running() || CaseWalk.running() || QueueOwnsSequence
         || ftp1->Busy();
+}
+
+void TForm1::CancelTransferWalks()
+{
+    const bool uploading = TransferQueue.direction() == TransferWalk::Uploading;
+    TransferQueue.cancel();
+    DownloadTreeActive = false;
+    UploadTreeActive = false;
+    UploadSourceDir.clear();
+    UploadTargetDir.clear();
+    // No completion of the old session continues the queue; its entries stay.
+    QueueOwnsSequence = false;
+    QueueEntryFailed = false;
+    spoolModel->Halt();
+    TransferProgress->hide();
+    ShowWalkFailures();
+    if (uploading) {
+        // Back to the directory the pane showed before the upload.
+        SetLocalDirectory(ComboBox1->currentText());
+        QDir::setCurrent(LocalDirectory());
+    }
+}
+
+void TForm1::CancelAllWalks()
+{
+    CancelRemoteWalks();
+    CancelTransferWalks();
 }
 
 // ---- drags between the panes ----
@@ -285,6 +319,7 @@ void TForm1::StartDownloadSelection()
         SetPanelText(0, u"  正在执行其它操作, 请等它结束后再下载 "_s);
         return;
     }
+    FailureStatus.clear();
     TransferQueue.NameCase = MainSettings.downfilenamecase;
     RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory(),
                                                 ftpviewModel->allItems()));
@@ -306,6 +341,7 @@ void TForm1::StartUploadSelection()
     QList<LocalItem> selection;
     for (int row : rows)
         selection.append({QFileInfo(FileList1->FullPath(row)).fileName(), FileList1->IsDirectory(row)});
+    FailureStatus.clear();
     TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
     RunTransferStep(TransferQueue.startUpload(selection, LocalDirectory(), ftp1->CurrentDirectory()));
 }
@@ -357,11 +393,13 @@ void TForm1::RunTransferStep(const TransferStep &step)
     case TransferStep::Download:
         ftp1->RemoteFile = step.remotePath;
         ftp1->LocalFile = step.localPath;
+        BeginTransfer(true);
         ftp1->Download();
         break;
     case TransferStep::Upload:
         ftp1->LocalFile = step.localPath;
         ftp1->RemoteFile = step.remotePath;
+        BeginTransfer(false);
         ftp1->Upload();
         break;
     case TransferStep::EnterDownloadDirectory:
@@ -403,6 +441,7 @@ void TForm1::EndTransferSequence()
         QueueContinue();
         return;
     }
+    ShowWalkFailures();
     RunAfterTransfer();
     if (MainSettings.aftertransfer == AfterTransferClose)
         return;
@@ -412,8 +451,12 @@ void TForm1::EndTransferSequence()
 
 void TForm1::ftp1FileReceived()
 {
+    if (!ftp1->Success())
+        ReportFailedTransfer(true);
     if (TransferQueue.direction() == TransferWalk::Downloading) {
-        RunTransferStep(TransferQueue.onFileReceived());
+        // Without the connection the walk ends with the quit notice that follows.
+        if (ftp1->Connected)
+            RunTransferStep(TransferQueue.onFileReceived());
         return;
     }
     // A file of its own (手工下载): the local pane shows it.
@@ -423,8 +466,108 @@ void TForm1::ftp1FileReceived()
 
 void TForm1::ftp1FileStored()
 {
-    if (TransferQueue.direction() == TransferWalk::Uploading)
+    if (!ftp1->Success())
+        ReportFailedTransfer(false);
+    if (TransferQueue.direction() == TransferWalk::Uploading && ftp1->Connected)
         RunTransferStep(TransferQueue.onFileStored());
+}
+
+// ---- failed transfers ----
+
+void TForm1::BeginTransfer(bool download)
+{
+    TransferFailureCause.clear();
+    lastRefusal_.clear();
+    ListedTransferSize = download ? ListedRemoteSize(ftp1->RemoteFile) : QFileInfo(ftp1->LocalFile).size();
+    CurrentTransferSize = ListedTransferSize;
+    TransferResumeOffset = 0;
+    // The bar shows nothing of the file before until this one reports.
+    TransferProgress->hide();
+}
+
+qint64 TForm1::ListedRemoteSize(const QByteArray &remotePath) const
+{
+    const QByteArray prefix = ftpparse::RemoteFullPath(ftp1->CurrentDirectory(), QByteArray());
+    if (!remotePath.startsWith(prefix))
+        return 0;
+    const QByteArray name = remotePath.mid(prefix.size());
+    const qsizetype index = ftp1->FileNames.indexOf(name);
+    QByteArray text;
+    if (index < 0 || !ftp1->FileInfos.GetInfo(int(index), 2, text))
+        return 0;
+    return ftpparse::ParseSizeText(text).value_or(0);
+}
+
+qint64 TForm1::TransferredSoFar() const
+{
+    // A download counts only this session's bytes, an upload from its resume point.
+    return TransferResumeOffset + ftp1->BytesTransferred;
+}
+
+bool TForm1::HoldingMessages() const
+{
+    return TransferQueue.running() || QueueOwnsSequence;
+}
+
+void TForm1::NoteTransferFailure(const QString &cause)
+{
+    const int kind = ftp1->CurrentOperationKind();
+    const bool transferring = kind == OperationKind::Download || kind == OperationKind::Downloadii
+        || kind == OperationKind::Upload || kind == OperationKind::Uploadii;
+    if (transferring && TransferFailureCause.isEmpty())
+        TransferFailureCause = cause;
+}
+
+void TForm1::ShowOrHoldMessage(const QString &text, const QString &caption, bool critical)
+{
+    if (!HoldingMessages()) {
+        platform::CurrentDialogs().MessageBox(this, text, caption,
+                                              critical ? platform::Dialogs::Critical : platform::Dialogs::NoIcon,
+                                              platform::Dialogs::OkOnly);
+        return;
+    }
+    if (!HeldMessages.contains(text.trimmed()))
+        HeldMessages << text.trimmed();
+}
+
+void TForm1::ReportFailedTransfer(bool download)
+{
+    const QString local = ftp1->LocalFile;
+    const QString remote = platform::DecodeAnsi(ftp1->RemoteFile);
+    const QString cause = TransferFailureCause.isEmpty() ? u"连接已断开"_s : TransferFailureCause;
+    QString line = (download ? u"下载失败: "_s + remote + u" -> "_s + local : u"上传失败: "_s + local + u" -> "_s + remote)
+        + u", 原因: "_s + cause;
+    // The engine leaves what came in place; the next download of it can resume there.
+    const QFileInfo partial(local);
+    if (download && partial.exists() && partial.size() > 0)
+        line += u"; 已保留未完成的文件 (%1 字节), 再次下载时可以续传"_s.arg(partial.size());
+    AppendLog(line, kErrorColor, false);
+    FailureStatus = u"  "_s + line;
+    SetPanelText(0, FailureStatus);
+    TransferFailureCause.clear();
+    if (!HoldingMessages())
+        return;
+    FailedTransfers << line;
+    if (QueueOwnsSequence)
+        QueueEntryFailed = true;
+}
+
+void TForm1::ShowWalkFailures()
+{
+    if (FailedTransfers.isEmpty() && HeldMessages.isEmpty())
+        return;
+    QStringList text = std::exchange(HeldMessages, {});
+    const QStringList failed = std::exchange(FailedTransfers, {});
+    if (!failed.isEmpty()) {
+        text << u"%1 个文件传输失败:"_s.arg(failed.size());
+        text << failed.mid(0, kFailuresInBox);
+        if (failed.size() > kFailuresInBox)
+            text << u"...(其余的见日志)"_s;
+        FailureStatus = u"  %1 个文件传输失败, 详见日志"_s.arg(failed.size());
+        SetPanelText(0, FailureStatus);
+    }
+    platform::CurrentDialogs().MessageBox(this, text.join(u'\n'), u"传输错误"_s, platform::Dialogs::Critical,
+                                          platform::Dialogs::OkOnly);
 }
 
 void TForm1::ToolbarButton9733Click()

@@ -192,9 +192,16 @@ void QueueModel::CompleteUploadTargets(const QByteArray &remoteDirectory)
 
 QueueStep QueueModel::Start(bool connected)
 {
+    m_next = 0;
+    return StartNext(connected);
+}
+
+QueueStep QueueModel::StartNext(bool connected)
+{
     QueueStep step;
-    if (m_entries.empty()) {
+    if (m_next >= count()) {
         m_running = false;
+        m_next = 0;
         step.kind = QueueStep::End;
         return step;
     }
@@ -203,7 +210,7 @@ QueueStep QueueModel::Start(bool connected)
         step.kind = QueueStep::Stop;
         return step;
     }
-    const QueueEntry &top = m_entries.front();
+    const QueueEntry &top = m_entries[size_t(m_next)];
     m_running = true;
     step.localPath = top.localPath;
     step.remotePath = top.remotePath;
@@ -214,7 +221,7 @@ QueueStep QueueModel::Start(bool connected)
     return step;
 }
 
-QueueStep QueueModel::Continue(bool connected)
+QueueStep QueueModel::Continue(bool connected, bool succeeded)
 {
     if (!m_running)
         return QueueStep();
@@ -226,8 +233,11 @@ QueueStep QueueModel::Continue(bool connected)
         step.kind = QueueStep::Stop;
         return step;
     }
-    Remove({0});
-    return Start(connected);
+    if (succeeded)
+        Remove({m_next});
+    else
+        ++m_next;
+    return StartNext(connected);
 }
 
 int QueueModel::rowCount(const QModelIndex &parent) const

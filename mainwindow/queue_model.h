@@ -104,10 +104,11 @@ public:
     // running one. Without a connection nothing starts: a transfer that cannot
     // run would complete at once and take its entry along.
     QueueStep Start(bool connected);
-    // The continuation: the running entry has completed and is removed; then
-    // the next one starts, or the queue has ended. Without a connection the
-    // queue stops instead, keeping the entry the server cut off.
-    QueueStep Continue(bool connected);
+    // The continuation: the running entry has completed and is removed (kept,
+    // and passed over, when it failed); then the next one starts, or the queue
+    // has ended. Without a connection the queue stops instead, keeping the
+    // entry the server cut off.
+    QueueStep Continue(bool connected, bool succeeded = true);
     // The queue stopped without a completion: nothing is running any more.
     void Halt() { m_running = false; }
     bool Running() const { return m_running; }
@@ -125,4 +126,7 @@ private:
     std::vector<QueueEntry> m_entries;
     QIcon m_icons[2];
     bool m_running = false;
+    // The entry that runs: the failed ones before it stay for another start.
+    int m_next = 0;
+    QueueStep StartNext(bool connected);
 };

@@ -74,7 +74,15 @@ public:
     QString UploadSourceDir;
     QString UploadTargetDir;
     QString DeleteStartDirectory;
+    // The running file's whole size; 0 while it is not known.
     qint64 CurrentTransferSize = 0;
+    // Its size from the listing (for an upload, the local file's): the whole
+    // file for sure, where the server's announcement after REST may not be.
+    qint64 ListedTransferSize = 0;
+    // A resumed download: the bytes the local file held before it.
+    qint64 TransferResumeOffset = 0;
+    // Bytes of the running file on its target so far.
+    qint64 TransferredSoFar() const;
     void SetBusy();
     void SetIdle();
 
@@ -298,6 +306,27 @@ public:
     void ftp1FileStored();
     QProgressBar *TransferProgress;  // the running file's transferred share
 
+    // ---- failed transfers (form1_transfers.cpp) ----
+    // Why the running transfer failed: the first thing the engine reported
+    // against it before its completion.
+    QString TransferFailureCause;
+    // A walk or a queue run records its failed files and holds the engine's
+    // message boxes back: one box at its end tells them all.
+    QStringList FailedTransfers;
+    QStringList HeldMessages;
+    // The last failure stays in the status bar past the listing after it.
+    QString FailureStatus;
+    // The queue's running entry had a failure: it stays in the queue.
+    bool QueueEntryFailed = false;
+    bool HoldingMessages() const;
+    void NoteTransferFailure(const QString &cause);
+    // A message box now, or at the end of the running walk or queue run.
+    void ShowOrHoldMessage(const QString &text, const QString &caption, bool critical = true);
+    // A transfer's completion reported Success false.
+    void ReportFailedTransfer(bool download);
+    // The end of a walk or queue run: one box for everything that failed.
+    void ShowWalkFailures();
+
     // ---- batch queue (form1_queue.cpp) ----
     // True from a queue start until the queue ends or stops: the end of a
     // transfer sequence then belongs to the queue and continues it.
@@ -358,9 +387,19 @@ private:
     void StartDownloadSelection();
     void StartUploadSelection();
     bool TransferWalkRunning() const;
+    // Forgets the download and upload walks and the queue's claim on the
+    // running sequence: the session they belonged to is over.
+    void CancelTransferWalks();
+    // Every walk of the session, remote and transfer.
+    void CancelAllWalks();
     void RunTransferStep(const TransferStep &step);
     void EndTransferSequence();
     void ShowTransferProgress(FtpInfo info);
+    // A file transfer starts: nothing of the previous one is reported against
+    // it, nor is its size or share.
+    void BeginTransfer(bool download);
+    // The size the engine's last listing gives the remote file; 0 when it is not listed.
+    qint64 ListedRemoteSize(const QByteArray &remotePath) const;
     void StartMirror();
     // batch queue (form1_queue.cpp)
     void WireQueue();
@@ -416,4 +455,6 @@ private:
     // The last listing's names were all UTF-8 (or plain ASCII).
     bool remoteNamesUtf8_ = true;
     bool shownOnce_ = false;
+    // The last 4xx or 5xx reply: what a refusal without its own text was.
+    QString lastRefusal_;
 };

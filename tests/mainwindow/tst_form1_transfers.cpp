@@ -7,6 +7,7 @@
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "support/peer_server.h"
@@ -20,7 +21,9 @@
 #include <QDragEnterEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QSpinBox>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 #include <map>
@@ -97,6 +100,12 @@ private slots:
     void dropsAcceptOnlyTheOtherList();
     void transfersRefusedWhileWalkRunsOrOffline();
     void afterConnectMirror();
+    void sessionEndDropsWalks_data();
+    void sessionEndDropsWalks();
+    void failedDownloadReported_data();
+    void failedDownloadReported();
+    void progressOfTheRunningFile_data();
+    void progressOfTheRunningFile();
 
 private:
     void ShowLocal(TForm1 &form, const QString &directory);
@@ -461,6 +470,227 @@ void TestForm1Transfers::afterConnectMirror()
     QCOMPARE(FilesBelow(round_->local.path()), (QStringList{u"d 1/d 2/y.txt"_s, u"d 1/x.txt"_s, u"top.txt"_s}));
     // Once per login: the refresh after the mirror does not start it again.
     QCOMPARE(CommandArguments(form, u"RETR"_s).size(), 3);
+}
+
+void TestForm1Transfers::sessionEndDropsWalks_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<bool>("upload");
+    QTest::addColumn<bool>("inDirectoryChange");  // else right after the first file
+    QTest::addColumn<bool>("reconnect");          // else logout, then a login
+    SERVER_ROWS("download cut after a file by logout", << false << false << false);
+    SERVER_ROWS("download cut entering a directory by logout", << false << true << false);
+    SERVER_ROWS("download cut after a file by a reconnect", << false << false << true);
+    SERVER_ROWS("upload cut after a file by logout", << true << false << false);
+}
+
+void TestForm1Transfers::sessionEndDropsWalks()
+{
+    NEED_SERVER(server);
+    QFETCH(bool, upload);
+    QFETCH(bool, inDirectoryChange);
+    QFETCH(bool, reconnect);
+    const QString local = round_->local.filePath(u"here"_s);
+    for (int i = 0; i < 4; ++i) {
+        const QString file = u"t/%1.bin"_s.arg(i);
+        QVERIFY(upload ? WriteLocal(local + u'/' + file, Content(file, 300000)) : server->PutFile(file, Content(file, 300000)));
+    }
+    QVERIFY(server->PutFile(u"one.txt"_s, "one"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, local);
+    QVERIFY(Login(form, *server));
+
+    // The session ends at a fixed point of the walk.
+    bool cut = false;
+    const auto cutOnce = [&] {
+        if (std::exchange(cut, true))
+            return;
+        QTimer::singleShot(0, &form, [&] {
+            round_->dialogs->QueueButton(platform::Dialogs::Ok);
+            reconnect ? form.Button1Click() : form.logoutClick();
+        });
+    };
+    TMFtp::Notify &event = upload ? form.ftp1->OnFileStored
+                                  : inDirectoryChange ? form.ftp1->OnDirectoryChanged : form.ftp1->OnFileReceived;
+    event = [original = event, cutOnce](QObject *sender) {
+        original(sender);
+        cutOnce();
+    };
+    if (upload) {
+        SelectLocal(form, u"t"_s);
+        form.N21Click();
+    } else {
+        SelectRemote(form, {"t"});
+        form.N34Click();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(cut && (reconnect || !form.ftp1->Connected), 10000);
+    const QStringList localBefore = FilesBelow(local);
+    const QStringList serverBefore = FilesBelow(server->Root());
+    if (reconnect)
+        QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && form.ftpviewModel->rowOfName("one.txt") >= 0, 10000);
+    else {
+        // As a person would, a moment later: a USER sent at the very instant
+        // pyftpdlib closed the old session went unanswered here.
+        QTest::qWait(300);
+        QVERIFY(Login(form, *server));
+    }
+
+    // Nothing of the old walk goes on in the new session.
+    QCOMPARE(FilesBelow(local), localBefore);
+    QCOMPARE(FilesBelow(server->Root()), serverBefore);
+    // And a download is not refused as if the old walk still ran.
+    const QString target = form.LocalDirectory() + u"/one.txt"_s;
+    SelectRemote(form, {"one.txt"});
+    form.N34Click();
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
+    QCOMPARE(ReadLocal(target), QByteArray("one"));
+}
+
+void TestForm1Transfers::failedDownloadReported_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<qint64>("kept");           // bytes of the failed file left on disk
+    QTest::addColumn<bool>("connectionLost");  // the walk cannot go on
+    QTest::newRow("shorter than announced") << u"short"_s << qint64(400) << false;
+    QTest::newRow("server falls silent") << u"silent"_s << qint64(400) << true;
+    QTest::newRow("refused") << u"refused"_s << qint64(0) << false;
+}
+
+void TestForm1Transfers::failedDownloadReported()
+{
+    QFETCH(QString, failure);
+    QFETCH(qint64, kept);
+    QFETCH(bool, connectionLost);
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    const QByteArray content = Content(u"whole"_s, 1000);
+    peer.SetTransfer("LIST", Transfer::Data("-rw-r--r-- 1 u g 1000 Jan 01 12:00 a.bin\r\n"
+                                            "-rw-r--r-- 1 u g 1000 Jan 01 12:00 b.bin\r\n"));
+    peer.SetTransfer("RETR", Transfer::Data(content));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, round_->local.path());
+    QVERIFY(Login(form, peer.Host(), peer.Port(), u"u"_s, u"p"_s));
+    form.ftp1->TimeOutConnect = 1;  // the silent server is given up at once
+
+    // The walk's first file fails.
+    if (failure == u"refused"_s) {
+        peer.Queue("RETR", Reply::Line(550, "Permission denied."));
+    } else {
+        Transfer broken = Transfer::Data(content);
+        broken.opening = "150 Opening BINARY mode data connection (1000 bytes).\r\n";
+        broken.stopAfter = kept;
+        if (failure == u"silent"_s)
+            broken.ending = Transfer::Ending::Stall;
+        peer.QueueTransfer(broken);
+    }
+    round_->dialogs->QueueButton(platform::Dialogs::Ok);
+    SelectRemote(form, {"a.bin", "b.bin"});
+    form.N34Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.UiBusy && !form.TransferQueue.running() && !form.ftp1->Busy(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("RETR") >= 1, 5000);
+    QByteArray failed;
+    for (const QByteArray &command : peer.Commands()) {
+        if (failed.isEmpty() && command.startsWith("RETR "))
+            failed = command.mid(command.lastIndexOf('/') + 1);
+    }
+    const QByteArray other = failed == "a.bin" ? "b.bin" : "a.bin";
+
+    // What came of the failed file stays for a resume; the other file is there unless the server went away.
+    QCOMPARE(QFileInfo(round_->local.filePath(QString::fromUtf8(failed))).size(), kept);
+    QCOMPARE(ReadLocal(round_->local.filePath(QString::fromUtf8(other))),
+             connectionLost ? QByteArray("<missing>") : content);
+    // One line in the error colour names the file and says it can be resumed.
+    int errorLines = 0;
+    for (const LogLine &line : LogLines(form)) {
+        if (line.color == QColor(255, 0, 0) && line.text.contains(QString::fromUtf8(failed))) {
+            ++errorLines;
+            QCOMPARE(line.text.contains(u"续传"_s), kept > 0);
+        }
+    }
+    QCOMPARE(errorLines, 1);
+    QVERIFY2(form.PanelText(0).contains(u"失败"_s), qPrintable(form.PanelText(0)));
+    // One message box for the whole walk, naming the file.
+    const QList<ScriptedDialogs::Call> boxes = round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].text.contains(QString::fromUtf8(failed)), qPrintable(boxes[0].text));
+}
+
+void TestForm1Transfers::progressOfTheRunningFile_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<QString>("how");
+    SERVER_ROWS("a large file after a small one", << u"after small"_s);
+    SERVER_ROWS("resumed at half", << u"resumed"_s);
+    SERVER_ROWS("a queue entry the listing does not show", << u"unlisted"_s);
+}
+
+void TestForm1Transfers::progressOfTheRunningFile()
+{
+    NEED_SERVER(server);
+    QFETCH(QString, how);
+    const QByteArray big = Content(u"big"_s, 3000000);
+    QVERIFY(server->PutFile(u"small.bin"_s, "tiny"));
+    QVERIFY(server->PutFile(u"big.bin"_s, big));
+    QVERIFY(server->PutFile(u"d/big.bin"_s, big));
+    const QString target = round_->local.filePath(u"big.bin"_s);
+    if (how == u"resumed"_s)
+        QVERIFY(WriteLocal(target, big.left(big.size() / 2)));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    MainSettings.downresume = ResumeAlways;
+    ShowLocal(form, round_->local.path());
+    QVERIFY(Login(form, *server));
+    if (how == u"after small"_s) {
+        SelectRemote(form, {"small.bin"});
+        form.N34Click();
+        QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
+    }
+
+    // What panel 2 and the bar show at every progress notice of the large file.
+    struct Shown {
+        QString text;
+        bool barVisible;
+        int bar;
+    };
+    QList<Shown> shown;
+    form.ftp1->OnFtpInfo = [&, original = form.ftp1->OnFtpInfo](QObject *sender, FtpInfo info, const QString &text) {
+        original(sender, info, text);
+        if (info == ftpiProgress && !form.ftp1->ReceivingListing)
+            shown << Shown{form.PanelText(2), !form.TransferProgress->isHidden(), form.TransferProgress->value()};
+    };
+    if (how == u"unlisted"_s) {
+        QueueEntry entry;
+        entry.direction = QueueEntry::Download;
+        entry.remotePath = JoinRemotePath(server->LoginDirectory(), "d/big.bin");
+        entry.localPath = target;
+        form.spoolModel->Append({entry});
+        form.N74Click();
+    } else {
+        SelectRemote(form, {"big.bin"});
+        form.N34Click();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && !form.QueueOwnsSequence, 15000);
+    QCOMPARE(Sha256(ReadLocal(target)), Sha256(big));
+
+    // vsftpd names the size in its 150 reply; pyftpdlib does not.
+    const bool sizeKnown = how != u"unlisted"_s || server->ServerKind() == PeerServer::Kind::Vsftpd;
+    QVERIFY(!shown.isEmpty());
+    for (const Shown &s : shown) {
+        const qsizetype blank = s.text.lastIndexOf(u' ');
+        if (!sizeKnown) {
+            QVERIFY2(!s.text.contains(u'%') && !s.barVisible, qPrintable(s.text));
+            continue;
+        }
+        QVERIFY2(s.text.endsWith(u'%') && s.barVisible, qPrintable(s.text));
+        const int percent = s.text.mid(blank + 1).chopped(1).toInt();
+        QVERIFY2(percent >= 0 && percent <= 100 && s.bar <= 1000, qPrintable(s.text));
+        if (how == u"resumed"_s)
+            QVERIFY2(percent >= 50 && s.bar >= 500, qPrintable(s.text));
+    }
+    if (sizeKnown)
+        QVERIFY2(shown.last().text.endsWith(u" 100%"_s), qPrintable(shown.last().text));
 }
 
 QTEST_MAIN(TestForm1Transfers)

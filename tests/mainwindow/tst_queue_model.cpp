@@ -65,6 +65,7 @@ private slots:
     void uploadTargetsCompleted();
     void startAndContinue();
     void notConnectedKeepsEntries();
+    void failedEntryStays();
     void commandsRefused_data();
     void commandsRefused();
     void rowsShowSafeText();
@@ -225,6 +226,25 @@ void TestQueueModel::notConnectedKeepsEntries()
     const QueueStep again = model.Start(true);
     QCOMPARE(again.kind, QueueStep::DownloadFile);
     QCOMPARE(again.localPath, u"/l/1"_s);
+}
+
+void TestQueueModel::failedEntryStays()
+{
+    QueueModel model;
+    model.Append({Entry(QueueEntry::Download, false, u"/l/1"_s, "/r/1"),
+                  Entry(QueueEntry::Download, false, u"/l/2"_s, "/r/2"),
+                  Entry(QueueEntry::Upload, false, u"/l/3"_s, "/r/3")});
+    QCOMPARE(model.Start(true).localPath, u"/l/1"_s);
+    // A failed entry stays where it is and the next one runs; a completed one goes.
+    QCOMPARE(model.Continue(true, false).localPath, u"/l/2"_s);
+    QCOMPARE(model.Continue(true).localPath, u"/l/3"_s);
+    QCOMPARE(model.Continue(true, false).kind, QueueStep::End);
+    QVERIFY(!model.Running());
+    QCOMPARE(model.count(), 2);
+    QCOMPARE(model.entry(0).localPath, u"/l/1"_s);
+    QCOMPARE(model.entry(1).localPath, u"/l/3"_s);
+    // The next start begins at the top again.
+    QCOMPARE(model.Start(true).localPath, u"/l/1"_s);
 }
 
 void TestQueueModel::commandsRefused_data()
