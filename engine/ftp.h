@@ -290,6 +290,9 @@ private:
     void RefuseTransfer(FtpInfo info, const QString &text);
     void FailTransfer(FtpError error);
     void FailCommandStep(const QByteArray &line);
+    // Closes the data side of the transfer: sockets, local file, a sender
+    // still to start; code waiting in the event loop sees the serial change.
+    void DropDataSide();
     // Posts the ready notice once per operation; during an Abort the end of
     // its replies posts it instead.
     void EndOperation();

@@ -136,10 +136,7 @@ void TMFtp::FinishAbortExchange()
     abortExchange_ = false;
     ++abortDrainSerial_;
     SetReplyState(ReplyState::Idle);
-    ++transferSerial_;
-    CloseDataSockets();
-    CloseLocalFile();
-    senderPending_ = false;
+    DropDataSide();
     dataDone_ = true;
     controlDone_ = true;
     EndOperation();

@@ -101,10 +101,7 @@ void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
 {
     if (operationEnded_ || dataDone_)
         return;
-    ++transferSerial_;
-    CloseDataSockets();
-    CloseLocalFile();
-    senderPending_ = false;
+    DropDataSide();
     dataDone_ = true;
     dataFailed_ = true;
     if (abortRequested_) {

@@ -525,10 +525,7 @@ void TMFtp::Saw426()
 
 void TMFtp::RefuseTransfer(FtpInfo info, const QString &text)
 {
-    ++transferSerial_;
-    CloseDataSockets();
-    CloseLocalFile();
-    senderPending_ = false;
+    DropDataSide();
     RaiseInfo(info, text);
     success_ = false;
     SetReplyState(ReplyState::Idle);
@@ -544,6 +541,14 @@ void TMFtp::FailCommandStep(const QByteArray &line)
         RefuseTransfer(ftpiAccessDenied, platform::DecodeAnsi(line));
     else
         FailTransfer(ftpeProtocol);
+}
+
+void TMFtp::DropDataSide()
+{
+    ++transferSerial_;
+    CloseDataSockets();
+    CloseLocalFile();
+    senderPending_ = false;
 }
 
 void TMFtp::FailTransfer(FtpError error)
