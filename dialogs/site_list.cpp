@@ -143,7 +143,13 @@ std::optional<SiteEntry> ParseSiteLine(const QByteArray &line)
 SiteListRead ReadSiteList(const QString &path)
 {
     SiteListRead result;
-    if (!QFileInfo(path).isFile())
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        // A new installation has no list yet: that is not a failure.
+        result.opened = true;
+        return result;
+    }
+    if (!file.isFile())
         return result;
     const bool utf8 = FileIsUtf8(path);
     bool first = true;

@@ -29,7 +29,7 @@ struct SiteEntry {
 QString SiteListFileName();
 
 struct SiteListRead {
-    bool opened = false;       // false: missing or unreadable; no sites
+    bool opened = false;       // false: unreadable (a missing file reads as empty)
     QList<SiteEntry> sites;    // in file order
     int skippedLines = 0;      // lines that were no site, empty ones included
 };

@@ -136,6 +136,8 @@ public:
     bool Busy() const { return busy_; }
     bool Success() const { return success_; }
     int NoopInterval() const { return keepAlive_.interval() / 1000; }
+    // A keep-alive NOOP is out and its reply not yet in: what comes now is its exchange.
+    bool KeepAliveInFlight() const { return noopPending_; }
     void SetNoopInterval(int seconds) { keepAlive_.setInterval(MillisecondsOf(seconds)); }
     // Seconds from a settings file as a timer's milliseconds; a huge value
     // would overflow the multiplication, so it is held at the timer's limit.

@@ -134,7 +134,7 @@ QString ResumeSupportedText()
     return QStringLiteral("该主机支持续传");
 }
 
-ErrorNotice ErrorNoticeFor(FtpError error, const QString &addinfo)
+ErrorNotice ErrorNoticeFor(FtpError error, const QString &addinfo, const QString &target)
 {
     const auto message = [](const QString &caption, const QString &text) {
         return ErrorNotice{ErrorNotice::Message, caption, text};
@@ -167,7 +167,9 @@ ErrorNotice ErrorNoticeFor(FtpError error, const QString &addinfo)
     case ftpeOutOfSockets:
         return message(QString(), QStringLiteral("Winsock 使用过量，请关闭一些Winsock 软件，然后再连接"));
     case ftpeConnectionRefused:
-        return message(QStringLiteral("登陆错误"), QStringLiteral("服务器拒绝登陆，请确认登陆资料正确."));
+        // Nothing listens there: the login details were never sent, so they are not the cause.
+        return message(QStringLiteral("连接错误"),
+                       QStringLiteral("无法连接到 %1: 连接被拒绝").arg(target.isEmpty() ? QStringLiteral("服务器") : target));
     case ftpeProtocol:
         return message(QStringLiteral("Winsock 错误"), QStringLiteral("Winsock 错误"));
     case ftpeTransferAborted:

@@ -25,7 +25,8 @@ struct ErrorNotice {
     QString caption;  // Message only
     QString text;     // the message, or panel 0's new text
 };
-ErrorNotice ErrorNoticeFor(FtpError error, const QString &addinfo);
+// target: "host:port" of the connection the error belongs to, for the errors that name it.
+ErrorNotice ErrorNoticeFor(FtpError error, const QString &addinfo, const QString &target = QString());
 
 // Panels 2, 3 and 4 while a file moves. 64-bit arithmetic throughout.
 struct TransferStatistics {

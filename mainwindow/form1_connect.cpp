@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStandardItemModel>
@@ -68,6 +69,7 @@ void TForm1::Button1Click()
     ftp1->Port = quint16(portValue < 1 ? 21 : portValue);
 
     if (!ftp1->Connected) {
+        ShowConnectionState(LinkState::Connecting);
         ftp1->Connect();
         return;
     }
@@ -80,6 +82,7 @@ void TForm1::Button1Click()
     // The old session's walks would take the new one's first listing and
     // completions for their own.
     CancelAllWalks();
+    ShowConnectionState(LinkState::Connecting);
     ftp1->Connect();
 }
 
@@ -140,6 +143,7 @@ void TForm1::logoutClick()
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
     CancelAllWalks();
+    ShowConnectionState(LinkState::Offline);
 }
 
 void TForm1::stopClick()
@@ -148,6 +152,38 @@ void TForm1::stopClick()
         ftp1->Abort();
         CancelRemoteWalks();
         SetIdle();
+    }
+}
+
+QString TForm1::ConnectionTarget() const
+{
+    if (!onlineTarget_.isEmpty())
+        return onlineTarget_;
+    const QString host = ftp1->Server();
+    if (host.isEmpty())
+        return QString();
+    // An IPv6 literal keeps its port apart in brackets.
+    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(ftp1->Port);
+}
+
+void TForm1::ShowConnectionState(LinkState state)
+{
+    switch (state) {
+    case LinkState::Offline:
+        onlineTarget_.clear();
+        setWindowTitle(QStringLiteral("Tarvo - FTP 客户端"));
+        ConnectionStatus->setText(QStringLiteral(" 未连接 "));
+        break;
+    case LinkState::Connecting:
+        onlineTarget_.clear();
+        ConnectionStatus->setText(QStringLiteral(" 正在连接 %1 ").arg(ConnectionTarget()));
+        break;
+    case LinkState::Online:
+        onlineTarget_.clear();
+        onlineTarget_ = ConnectionTarget();
+        setWindowTitle(QStringLiteral("Tarvo - ") + ftp1->Server());
+        ConnectionStatus->setText(QStringLiteral(" 已连接 %1 ").arg(onlineTarget_));
+        break;
     }
 }
 

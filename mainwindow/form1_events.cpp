@@ -26,6 +26,8 @@ const QColor kCommandColor(0, 0, 255);
 const QColor kResumeColor(128, 0, 128);
 // How long logged lines may wait for the document.
 constexpr int kLogFlushInterval = 50;  // ms
+// The log keeps the latest lines only: a server can send a reply of millions.
+constexpr int kLogLineLimit = 20000;
 
 } // namespace
 
@@ -38,6 +40,7 @@ void TForm1::WireEngine()
     ftp1->OnFtpError = [this](QObject *, FtpError error, const QString &addinfo) { ftp1FtpError(error, addinfo); };
     ftp1->OnFtpNeedInfo = [this](QObject *, TMFtpInfoNeeded need, QString &value) { ftp1FtpNeedInfo(need, value); };
     connect(richedit1, &QPlainTextEdit::textChanged, this, &TForm1::richedit1Change);
+    richedit1->setMaximumBlockCount(kLogLineLimit);
     logFlushTimer_ = new QTimer(this);
     logFlushTimer_->setSingleShot(true);
     logFlushTimer_->setInterval(kLogFlushInterval);
@@ -46,6 +49,7 @@ void TForm1::WireEngine()
 
 void TForm1::ftp1LoggedIn()
 {
+    ShowConnectionState(LinkState::Online);
     // The engine forgets the login: the next connect sends the bar's values
     // again, or asks for what is missing.
     ftp1->Username.clear();
@@ -61,6 +65,8 @@ void TForm1::ftp1LoggedIn()
 
 void TForm1::ftp1FtpReady()
 {
+    if (!ftp1->Connected)
+        ShowConnectionState(LinkState::Offline);
     for (int panel = 0; panel < StatusPanelCount; ++panel)
         SetPanelText(panel, QString());
     if (!FailureStatus.isEmpty())
@@ -74,6 +80,7 @@ void TForm1::ftp1FtpQuit()
     // No completion comes any more: the walks end, the queue stops and keeps its entries.
     CancelAllWalks();
     SetIdle();
+    ShowConnectionState(LinkState::Offline);
 }
 
 void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
@@ -83,13 +90,20 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         SetPanelText(0, status);
         return;
     }
+    // The user did nothing: keep-alive exchanges would only drown the dialogue.
+    // A reply other than success (a 421 closing the session) is still shown.
+    const bool keepAlive = ftp1->KeepAliveInFlight() && !replyLineOpen_;
     switch (info) {
     case ftpiReply:
+        if (keepAlive && addinfo.startsWith(u'2') && addinfo.endsWith(u'\n'))
+            break;
         AppendLogText(addinfo, kReplyColor, false, true);
         if (addinfo.startsWith(u'4') || addinfo.startsWith(u'5'))
             lastRefusal_ = addinfo.trimmed();
         break;
     case ftpiCommand:
+        if (keepAlive && addinfo.startsWith(u"NOOP"))
+            break;
         AppendLog(addinfo, kCommandColor, false);
         break;
     case ftpiResumeSupported:
@@ -131,7 +145,7 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
 
 void TForm1::ftp1FtpError(FtpError error, const QString &addinfo)
 {
-    const ErrorNotice notice = ErrorNoticeFor(error, addinfo);
+    const ErrorNotice notice = ErrorNoticeFor(error, addinfo, ConnectionTarget());
     QString cause = notice.text.trimmed();
     // The engine's own words say which bytes or how long; the status texts hold them already.
     if (notice.kind != ErrorNotice::Status && !addinfo.isEmpty())
@@ -202,7 +216,12 @@ void TForm1::FlushLog() const
 {
     if (pendingLog_.isEmpty())
         return;
-    const QList<PendingLogText> pending = std::exchange(pendingLog_, {});
+    QList<PendingLogText> pending = std::exchange(pendingLog_, {});
+    // Pieces that would be trimmed at once are never laid out.
+    qsizetype lines = 0, first = pending.size();
+    while (first > 0 && lines < kLogLineLimit)
+        lines += pending.at(--first).lines.count(u'\n') + 1;
+    pending.remove(0, first);
     QTextDocument *document = richedit1->document();
     QTextCursor cursor(document);
     // Inside the edit block the cursor does not lay the text out at every move.

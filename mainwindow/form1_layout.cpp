@@ -365,6 +365,12 @@ void TForm1::BuildStatusBar()
         statusBar()->addWidget(panel, i == StatusPanelCount - 1 ? 1 : 0);
         StatusPanels[i] = panel;
     }
+    ConnectionStatus = new QLabel(statusBar());
+    ConnectionStatus->setObjectName(QStringLiteral("ConnectionStatus"));
+    ConnectionStatus->setTextFormat(Qt::PlainText);
+    ConnectionStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ConnectionStatus->setAccessibleName(QStringLiteral("连接状态"));
+    statusBar()->addPermanentWidget(ConnectionStatus);
     statusBar()->setSizeGripEnabled(true);
     // Every reply and block of a transfer sets the panels, and each new text
     // lays the status bar out again: the labels follow at most this often.

@@ -48,6 +48,7 @@ TForm1::TForm1(QWidget *parent)
     BuildToolbars();
     BuildPanes();
     BuildStatusBar();
+    ShowConnectionState(LinkState::Offline);
     BuildMenus();
     WireMenus();
     WireLoginBar();

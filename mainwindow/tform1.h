@@ -140,6 +140,10 @@ public:
     QLabel *StatusPanels[StatusPanelCount];
     QString PanelText(int panel) const;
     void SetPanelText(int panel, const QString &text);
+    // Whether and where the window is connected, always in view at the right.
+    QLabel *ConnectionStatus;
+    // "host:port" of the server being connected to or connected.
+    QString ConnectionTarget() const;
 
     QSplitter *VerticalSplitter;
     QSplitter *PaneSplitter;
@@ -450,6 +454,10 @@ private:
     QString panelTexts_[StatusPanelCount];
     QTimer *panelTimer_ = nullptr;
     void ShowPanelTexts();
+    enum class LinkState { Offline, Connecting, Online };
+    // The title and the connection panel follow the session.
+    void ShowConnectionState(LinkState state);
+    QString onlineTarget_;  // the engine forgets the login's port once it is in
     QString localDirectory_;
     QString drivePath_;  // the path selector's path
     // The last listing's names were all UTF-8 (or plain ASCII).

@@ -11,6 +11,7 @@
 #include "platform/folders.h"
 #include "platform/shell.h"
 
+#include <QFileInfo>
 #include <QBuffer>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -371,6 +372,11 @@ void Tsearch::FormShow()
 {
     const QString path = platform::SettingsFilePath(QStringLiteral("key.txt"));
     QStringList lines;
+    // A missing history is a new installation's normal state; the next close writes it.
+    if (!QFileInfo::exists(path)) {
+        setKeywords(lines);
+        return;
+    }
     if (!platform::ReadAnsiTextFile(path, &lines)) {
         platform::ShowException(this, platform::Exception(QStringLiteral("Cannot open file %1").arg(path)));
         return;

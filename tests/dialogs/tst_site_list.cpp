@@ -165,7 +165,7 @@ void TestSiteList::hugeAndGarbledFile()
 void TestSiteList::missingFile()
 {
     const SiteListRead read = ReadSiteList(Path());
-    QVERIFY(!read.opened);
+    QVERIFY(read.opened);  // a new installation: nothing to report
     QVERIFY(read.sites.isEmpty());
     QCOMPARE(CannotOpenFileMessage(Path()), u"Cannot open file "_s + QDir::toNativeSeparators(Path()));
 

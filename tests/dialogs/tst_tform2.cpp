@@ -94,7 +94,7 @@ private slots:
     void connectCommand_data();
     void connectCommand();
 
-    void missingListReportedOnceAtFirstShow();
+    void unreadableListReportedOnceAtFirstShow();
     void connectWithMissingLocalDirectory();
     void connectToARealSite();
 
@@ -328,9 +328,16 @@ void TestTForm2::connectCommand()
 
 // ---- inside the main window ----
 
-void TestTForm2::missingListReportedOnceAtFirstShow()
+void TestTForm2::unreadableListReportedOnceAtFirstShow()
 {
+    // A first start has no list: nothing to report. A list that cannot be read is reported once.
     QVERIFY(QFile::remove(ListFile()));
+    {
+        FormUnderTest fresh;
+        fresh.form->show();
+        QVERIFY((*dialogs_)->Calls().isEmpty());
+    }
+    QVERIFY(QDir().mkpath(ListFile()));
     (*dialogs_)->QueueButton(platform::Dialogs::Ok);
     FormUnderTest f;
     f.form->show();
@@ -358,6 +365,7 @@ void TestTForm2::missingListReportedOnceAtFirstShow()
     // Hidden, not gone: the unsaved row is still there at the next show.
     f.form->N2->trigger();
     QCOMPARE(sites->ListView1Model->rowCount(), 1);
+    QVERIFY(QDir().rmdir(ListFile()));
     sites->Button3->click();
     QCOMPARE(ReadBytes(ListFile()), Gb(u"新站|h||21|||yes\r\n"_s));
     QCOMPARE(MessageTexts(**dialogs_).size(), 1);

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QSpinBox>

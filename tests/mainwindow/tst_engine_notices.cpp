@@ -82,7 +82,7 @@ void TestEngineNotices::errorNotice_data()
         row(e, "连接错误", "已经退出连接!");
     row(ftpeTimeout, "超时连接错误", "连接超时,已经退出当前连接.");
     row(ftpeOutOfSockets, "", "Winsock 使用过量，请关闭一些Winsock 软件，然后再连接");
-    row(ftpeConnectionRefused, "登陆错误", "服务器拒绝登陆，请确认登陆资料正确.");
+    row(ftpeConnectionRefused, "连接错误", "无法连接到 服务器: 连接被拒绝");
     row(ftpeProtocol, "Winsock 错误", "Winsock 错误");
     row(ftpeTransferAborted, "传输终止", "传输被终止.");
     row(ftpeServerNotReady, "服务器错误", "FTP 服务器 Down 了");

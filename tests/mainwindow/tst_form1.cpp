@@ -254,6 +254,18 @@ void TestForm1::logColoursAndBlankLines()
     QCOMPARE(form.richedit1->toPlainText(), QString());
     ftp.OnFtpInfo(&ftp, ftpiCommand, u"NOOP"_s);
     QCOMPARE(LogLines(form).size(), 1);
+
+    // A reply of a million lines leaves the latest ones, in one piece or in many.
+    QString huge;
+    for (int i = 0; i < 1000000; ++i)
+        huge += u"211-line "_s + QString::number(i) + u"\r\n"_s;
+    ftp.OnFtpInfo(&ftp, ftpiReply, huge);
+    for (int i = 0; i < 30000; ++i)
+        ftp.OnFtpInfo(&ftp, ftpiReply, u"211-more "_s + QString::number(i) + u"\r\n"_s);
+    const QList<LogLine> kept = LogLines(form);
+    QVERIFY(kept.size() <= 20000);
+    QVERIFY(kept.size() >= 19000);
+    QCOMPARE(kept.last().text, u"211-more 29999"_s);
 }
 
 void TestForm1::errorsReachBoxOrStatus_data()
@@ -261,8 +273,7 @@ void TestForm1::errorsReachBoxOrStatus_data()
     QTest::addColumn<int>("error");
     QTest::addColumn<QString>("caption");  // empty: no box
     QTest::addColumn<QString>("text");     // box text, or panel 0
-    QTest::newRow("refused") << int(ftpeConnectionRefused) << u"登陆错误"_s
-                             << u"服务器拒绝登陆，请确认登陆资料正确."_s;
+    QTest::newRow("refused") << int(ftpeConnectionRefused) << u"连接错误"_s << u"无法连接到 h.example:2121: 连接被拒绝"_s;
     QTest::newRow("timeout") << int(ftpeTimeout) << u"超时连接错误"_s << u"连接超时,已经退出当前连接."_s;
     QTest::newRow("local file") << int(ftpeOpenLocalFile) << QString() << u"  不能打开文件 a.txt"_s;
     QTest::newRow("none") << int(ftpeNone) << QString() << QString();
@@ -277,6 +288,8 @@ void TestForm1::errorsReachBoxOrStatus()
     ScopedScriptedDialogs dialogs;
     FormUnderTest t;
     TForm1 &form = *t.form;
+    form.ftp1->SetServer(u"h.example"_s);
+    form.ftp1->Port = 2121;
     form.ftp1->OnFtpError(form.ftp1, FtpError(error), u"a.txt"_s);
 
     const auto boxes = dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);

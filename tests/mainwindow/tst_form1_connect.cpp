@@ -238,6 +238,23 @@ void TestForm1Connect::connectAndLogoutWhileConnected()
     QVERIFY(LoginWithEnter(form));
     QCOMPARE(CountLines(form, u"220"_s), 1);
     ScriptedDialogs &dialogs = **dialogs_;
+    const QString target = server_->Host() + u':' + QString::number(server_->Port());
+    QCOMPARE(form.windowTitle(), u"Tarvo - "_s + server_->Host());
+    QTRY_COMPARE(form.ConnectionStatus->text().trimmed(), u"已连接 "_s + target);
+
+    // Keep-alive exchanges happen, and stay out of the log.
+    int noops = 0;
+    const TMFtp::TMFtpInfoEvent shown = form.ftp1->OnFtpInfo;
+    form.ftp1->OnFtpInfo = [&](QObject *sender, FtpInfo info, const QString &text) {
+        noops += info == ftpiCommand && text.startsWith(u"NOOP"_s);
+        shown(sender, info, text);
+    };
+    const int logLines = LogLines(form).size();
+    form.ftp1->SetNoopInterval(1);
+    QTRY_VERIFY_WITH_TIMEOUT(noops >= 2, 5000);
+    QTRY_VERIFY(!form.ftp1->KeepAliveInFlight());
+    form.ftp1->SetNoopInterval(0);
+    QCOMPARE(LogLines(form).size(), logLines);
 
     // Connect while connected, answered Cancel: the session stays.
     dialogs.ClearCalls();
@@ -268,6 +285,8 @@ void TestForm1Connect::connectAndLogoutWhileConnected()
     form.logoutClick();
     QVERIFY(!form.ftp1->Connected);
     QTRY_COMPARE(form.PanelText(0), u"  退出连接"_s);
+    QCOMPARE(form.windowTitle(), u"Tarvo - FTP 客户端"_s);
+    QCOMPARE(form.ConnectionStatus->text().trimmed(), u"未连接"_s);
     QVERIFY(!form.UiBusy);
     QCOMPARE(form.ftpviewModel->rowCount(), 0);
     // Not connected: logout asks nothing.
@@ -306,8 +325,8 @@ void TestForm1Connect::refusedAndDefaultPort()
     QCOMPARE(form.ftp1->Port, closedPort);
     QTRY_COMPARE_WITH_TIMEOUT((**dialogs_).CallsOf(ScriptedDialogs::MessageBoxKind).size(), 1, 10000);
     const ScriptedDialogs::Call box = (**dialogs_).CallsOf(ScriptedDialogs::MessageBoxKind)[0];
-    QCOMPARE(box.caption, u"登陆错误"_s);
-    QCOMPARE(box.text, u"服务器拒绝登陆，请确认登陆资料正确."_s);
+    QCOMPARE(box.caption, u"连接错误"_s);
+    QCOMPARE(box.text, u"无法连接到 127.0.0.1:%1: 连接被拒绝"_s.arg(closedPort));
     QVERIFY(!form.ftp1->Connected);
 }
 

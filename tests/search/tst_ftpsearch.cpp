@@ -235,9 +235,7 @@ void TestFtpSearch::missingHistoryFile()
     QVERIFY(QFile::remove(keyFile));
     auto window = makeWindow(peer_.Port());
     QVERIFY(window->isVisible());
-    const QList<ScriptedDialogs::Call> calls = (*dialogs_)->Calls();
-    QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls.first().text, u"Cannot open file "_s + keyFile);
+    QVERIFY((*dialogs_)->Calls().isEmpty());  // a first start is no error
     QVERIFY(window->Keywords().isEmpty());
     window->key->setCurrentText(u"typed"_s);
     window->close();
