@@ -44,4 +44,6 @@ void TRemoteListView::ColumnsChanged()
 {
     for (int column = 0; column < RemoteListModel::ColumnCount; ++column)
         ReportView()->header()->resizeSection(column, 100);
+    // Names are what the user reads: their column takes the room the others leave.
+    ReportView()->header()->setSectionResizeMode(0, QHeaderView::Stretch);
 }

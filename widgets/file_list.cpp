@@ -340,6 +340,8 @@ void TFileList::ColumnsChanged()
         report->setColumnHidden(column, !FModel->Shows(info));
         report->header()->resizeSection(column, TFileListModel::Width(info));
     }
+    // Names are what the user reads: their column takes the room the others leave.
+    report->header()->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
 void TFileList::SetSortColumn(TFileInfo info)

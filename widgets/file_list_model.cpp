@@ -36,7 +36,7 @@ bool IsTimeInfo(TFileInfo info)
 TFileListModel::TFileListModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
-    const QLocale locale = QLocale::system();
+    const QLocale locale;  // the program's default: its interface's language
     FTimeFormat = locale.dateFormat(QLocale::ShortFormat) + QStringLiteral("  ")
         + WithoutSeconds(locale.timeFormat(QLocale::ShortFormat));
     BuildColumns({fiName, fiSize, fiType, fiModified});
@@ -339,7 +339,7 @@ QString TFileListModel::FormatTime(qint64 msecs) const
 {
     if (msecs == TFileListItem::NoTime)
         return {};
-    return QLocale::system().toString(QDateTime::fromMSecsSinceEpoch(msecs).toLocalTime(), FTimeFormat);
+    return QLocale().toString(QDateTime::fromMSecsSinceEpoch(msecs).toLocalTime(), FTimeFormat);
 }
 
 QString TFileListModel::WithoutSeconds(QString timeFormat)

@@ -16,7 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
+#include <QTreeView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QSpinBox>

@@ -41,6 +41,7 @@ private slots:
     void transferStatistics_data();
     void transferStatistics();
     void unexpectedEventsAreHarmless();
+    void nameColumnsTakeTheRoom();
 
 private:
     QString startDirectory_;
@@ -395,6 +396,26 @@ void TestForm1::unexpectedEventsAreHarmless()
     QCOMPARE(dialogs->Calls().size(), 1);
     QCOMPARE(dialogs->Calls()[0].text, u" 主机应答:没有相应的操作权限 "_s);
     QVERIFY(!form.CaseTreeActive);
+}
+
+void TestForm1::nameColumnsTakeTheRoom()
+{
+    SettingsFolder settings;
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    form.resize(1600, 900);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    for (QTreeView *view : {form.FileList1->ReportView(), form.ftpview->ReportView()}) {
+        QHeaderView *header = view->header();
+        int others = 0;
+        for (int column = 1; column < header->count(); ++column)
+            others += header->isSectionHidden(column) ? 0 : header->sectionSize(column);
+        // The name column fills what the other columns leave of the list's width.
+        QVERIFY2(header->sectionSize(0) + others >= view->viewport()->width() - 2,
+                 qPrintable(QString::number(header->sectionSize(0))));
+        QVERIFY(header->sectionSize(0) > 300);
+    }
 }
 
 QTEST_MAIN(TestForm1)
