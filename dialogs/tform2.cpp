@@ -258,6 +258,8 @@ void TForm2::FillFromRow(int row)
     name->setText(site.name);
     server->setText(site.server);
     username->setText(site.username);
+    // Passwords are not in the list: one typed for another site must not go to this one.
+    password->clear();
     const std::optional<int> portNumber = IntegerText(site.port);
     if (!portNumber) {
         Message(NotAnIntegerMessage(site.port));

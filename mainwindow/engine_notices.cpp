@@ -252,7 +252,14 @@ QString AnswerEngineQuestion(QWidget *parent, TMFtpInfoNeeded need, const Questi
         return AnswerOverwrite(parent, context.upresume,
                                QStringLiteral("远程文件 ") + context.remoteFile
                                    + QStringLiteral(" 已经存在，且长度不小于本地文件，要覆盖原来文件吗?"));
-    case needPassword:
+    case needPassword: {
+        // A site without a stored password: ask rather than send an empty one.
+        QString value;
+        if (!platform::CurrentDialogs().AskPassword(parent, QStringLiteral("密码"), QStringLiteral("请输入登陆密码"),
+                                                    value))
+            return QString();
+        return value;
+    }
     case needAccount:
     case needLocalFile:
         break;

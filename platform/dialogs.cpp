@@ -105,6 +105,12 @@ public:
                            parent ? parent->font() : QApplication::font(), parent);
     }
 
+    bool AskPassword(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override
+    {
+        return PromptQuery(CaptionOrAppName(caption), prompt, value,
+                           parent ? parent->font() : QApplication::font(), parent, true);
+    }
+
     bool ChooseFont(QWidget *parent, QFont &font) override
     {
         bool ok = false;

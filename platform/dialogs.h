@@ -30,6 +30,8 @@ public:
                            Buttons buttons) = 0;
     // The in/out values are changed only when the answer is true (the user confirmed).
     virtual bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
+    // The same question with the typed text masked.
+    virtual bool AskPassword(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
     virtual bool ChooseFont(QWidget *parent, QFont &font) = 0;
     virtual bool ChooseColor(QWidget *parent, QColor &color) = 0;
     virtual bool ChooseDirectory(QWidget *parent, const QString &caption, QString &directory) = 0;

@@ -88,9 +88,12 @@ QString PromptQueryDialog::Value() const
     return Edit->text();
 }
 
-bool PromptQuery(const QString &caption, const QString &prompt, QString &value, const QFont &font, QWidget *parent)
+bool PromptQuery(const QString &caption, const QString &prompt, QString &value, const QFont &font, QWidget *parent,
+                 bool masked)
 {
     QPointer<PromptQueryDialog> dialog = new PromptQueryDialog(caption, prompt, value, font, parent);
+    if (masked)
+        dialog->Edit->setEchoMode(QLineEdit::Password);
     const int result = dialog->exec();
     if (!dialog)
         return false; // its parent went away while the question was open, and took it along

@@ -47,7 +47,8 @@ private:
 
 // Shows the question modally. True and `value` set to the field's text on OK or Enter;
 // false and `value` untouched on Cancel, Escape or closing the dialog.
+// masked: the field shows dots, for passwords.
 bool PromptQuery(const QString &caption, const QString &prompt, QString &value, const QFont &font,
-                 QWidget *parent = nullptr);
+                 QWidget *parent = nullptr, bool masked = false);
 
 } // namespace platform

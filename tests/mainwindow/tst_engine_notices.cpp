@@ -238,7 +238,12 @@ void TestEngineNotices::questions_data()
     QTest::newRow("user cancel") << int(needUsername) << 1 << 0 << false << QString() << true << prompt
                                  << QStringLiteral("用户名") << QStringLiteral("请输入登陆用户名") << 0 << 0;
 
-    for (TMFtpInfoNeeded silent : {needPassword, needAccount, needLocalFile})
+    const int masked = ScriptedDialogs::AskPasswordKind;
+    QTest::newRow("password OK") << int(needPassword) << 1 << 0 << true << QStringLiteral("typed") << true << masked
+                                 << QStringLiteral("密码") << QStringLiteral("请输入登陆密码") << 0 << 0;
+    QTest::newRow("password cancel") << int(needPassword) << 1 << 0 << false << QString() << true << masked
+                                     << QStringLiteral("密码") << QStringLiteral("请输入登陆密码") << 0 << 0;
+    for (TMFtpInfoNeeded silent : {needAccount, needLocalFile})
         QTest::addRow("never asked %d", int(silent)) << int(silent) << 1 << 0 << false << QString() << false
                                                     << 0 << QString() << QString() << 0 << 0;
     for (int outside : {-1, 9, 4242})

@@ -77,6 +77,11 @@ bool TakeAnswer(Queue &queue, ScriptedDialogs::Call &call, T &value)
 
 } // namespace
 
+bool ScriptedDialogs::AskPassword(QWidget *, const QString &caption, const QString &prompt, QString &value)
+{
+    return TakeAnswer(texts_, Record(AskPasswordKind, caption, prompt, value), value);
+}
+
 bool ScriptedDialogs::AskText(QWidget *, const QString &caption, const QString &prompt, QString &value)
 {
     return TakeAnswer(texts_, Record(AskTextKind, caption, prompt, value), value);

@@ -16,7 +16,7 @@
 class ScriptedDialogs : public platform::Dialogs {
 public:
     enum Kind { MessageBoxKind, AskTextKind, ChooseFontKind, ChooseColorKind, ChooseDirectoryKind,
-                ChooseOpenFilesKind, ChooseSaveFileKind };
+                ChooseOpenFilesKind, ChooseSaveFileKind, AskPasswordKind };
 
     struct Call {
         Kind kind;
@@ -46,6 +46,8 @@ public:
     int MessageBox(QWidget *parent, const QString &text, const QString &caption, Icon icon,
                    Buttons buttons) override;
     bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override;
+    // Answered from the same queue as AskText.
+    bool AskPassword(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override;
     bool ChooseFont(QWidget *parent, QFont &font) override;
     bool ChooseColor(QWidget *parent, QColor &color) override;
     bool ChooseDirectory(QWidget *parent, const QString &caption, QString &directory) override;
