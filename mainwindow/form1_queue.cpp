@@ -200,6 +200,7 @@ void TForm1::N74Click()
     FailureStatus.clear();
     QueueEntryFailed = false;
     QueueOwnsSequence = true;
+    RememberTransferHome();
     RunQueueStep(spoolModel->Start(ftp1->Connected));
 }
 
@@ -280,12 +281,10 @@ void TForm1::RunQueueStep(const QueueStep &step)
     case QueueStep::End:
         QueueOwnsSequence = false;
         ShowWalkFailures();
-        SetLocalDirectory(QDir::currentPath());
         RunAfterTransfer();
         if (MainSettings.aftertransfer == AfterTransferClose)
             return;  // the program ends
-        if (!ftp1->Busy())
-            ftp1->List();
+        ReturnToTransferHome();
         break;
     case QueueStep::UploadFile:
         // The target as queued: blanks stay, unlike the uploads between panes.

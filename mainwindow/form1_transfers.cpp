@@ -235,7 +235,6 @@ bool TForm1::TransferWalkRunning() const
 
 void TForm1::CancelTransferWalks()
 {
-    const bool uploading = TransferQueue.direction() == TransferWalk::Uploading;
     TransferQueue.cancel();
     DownloadTreeActive = false;
     UploadTreeActive = false;
@@ -247,11 +246,12 @@ void TForm1::CancelTransferWalks()
     spoolModel->Halt();
     TransferProgress->hide();
     ShowWalkFailures();
-    if (uploading) {
-        // Back to the directory the pane showed before the upload.
-        SetLocalDirectory(ComboBox1->currentText());
+    // The session is over: the local pane goes back; the remote one is empty.
+    if (!transferHomeLocal_.isEmpty()) {
+        SetLocalDirectory(std::exchange(transferHomeLocal_, {}));
         QDir::setCurrent(LocalDirectory());
     }
+    transferHomeRemote_.clear();
 }
 
 void TForm1::CancelAllWalks()
@@ -320,6 +320,7 @@ void TForm1::StartDownloadSelection()
         return;
     }
     FailureStatus.clear();
+    RememberTransferHome();
     TransferQueue.NameCase = MainSettings.downfilenamecase;
     RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory(),
                                                 ftpviewModel->allItems()));
@@ -342,6 +343,7 @@ void TForm1::StartUploadSelection()
     for (int row : rows)
         selection.append({QFileInfo(FileList1->FullPath(row)).fileName(), FileList1->IsDirectory(row)});
     FailureStatus.clear();
+    RememberTransferHome();
     TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
     RunTransferStep(TransferQueue.startUpload(selection, LocalDirectory(), ftp1->CurrentDirectory()));
 }
@@ -419,14 +421,9 @@ void TForm1::RunTransferStep(const TransferStep &step)
         break;
     case TransferStep::DownloadsEnded:
         SetIdle();
-        // The pane shows the last directory the walk entered, now complete.
-        EnterLocalDirectory(LocalDirectory());
         EndTransferSequence();
         break;
     case TransferStep::UploadsEnded:
-        // Back to the directory the pane showed before the upload.
-        SetLocalDirectory(ComboBox1->currentText());
-        QDir::setCurrent(LocalDirectory());
         EndTransferSequence();
         break;
     }
@@ -445,7 +442,30 @@ void TForm1::EndTransferSequence()
     RunAfterTransfer();
     if (MainSettings.aftertransfer == AfterTransferClose)
         return;
-    if (ftp1->Connected && !ftp1->Busy())
+    ReturnToTransferHome();
+}
+
+void TForm1::RememberTransferHome()
+{
+    transferHomeRemote_ = ftp1->CurrentDirectory();
+    transferHomeLocal_ = LocalDirectory();
+}
+
+// The walk went from folder to folder; the user's panes go back to where the
+// transfer was started, refreshed, to show what came.
+void TForm1::ReturnToTransferHome()
+{
+    const QString local = std::exchange(transferHomeLocal_, {});
+    const QByteArray remote = std::exchange(transferHomeRemote_, {});
+    if (!local.isEmpty()) {
+        SetLocalDirectory(local);
+        QDir::setCurrent(LocalDirectory());
+    }
+    if (!ftp1->Connected || ftp1->Busy())
+        return;
+    if (!remote.isEmpty() && remote != ftp1->CurrentDirectory())
+        ftp1->ChangeDirectory(remote);  // its completion lists it
+    else
         ftp1->List();
 }
 

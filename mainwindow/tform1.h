@@ -405,6 +405,11 @@ private:
     // The size the engine's last listing gives the remote file; 0 when it is not listed.
     qint64 ListedRemoteSize(const QByteArray &remotePath) const;
     void StartMirror();
+    // Where the panes were when a walk or queue run started, and the way back there.
+    void RememberTransferHome();
+    void ReturnToTransferHome();
+    QByteArray transferHomeRemote_;
+    QString transferHomeLocal_;
     // batch queue (form1_queue.cpp)
     void WireQueue();
     QueueConditions QueueState() const;

@@ -171,15 +171,24 @@ void TestForm1Transfers::downloadTree()
         QCOMPARE(Sha256(ReadLocal(target + u'/' + file)), Sha256(server->ReadFile(file)));
 
     // First in first out: no directory is entered before every shallower one.
-    const QStringList changes = CommandArguments(form, u"CWD"_s);
-    QCOMPARE(changes.size(), 5);
+    QStringList changes = CommandArguments(form, u"CWD"_s);
+    QCOMPARE(changes.size(), 6);
+    // The last one goes back to where the user started the download.
+    QCOMPARE(changes.takeLast().toUtf8(), server->LoginDirectory());
     for (int i = 1; i < changes.size(); ++i)
         QVERIFY2(changes[i - 1].count(u'/') <= changes[i].count(u'/'), qPrintable(changes.join(u" | "_s)));
-    // The pane is left in the last directory created, which is also the history's text.
-    const QString last = changes.last().mid(changes.last().indexOf(u"树 顶"_s));
-    QCOMPARE(QDir(form.LocalDirectory()).absolutePath(), QDir(target + u'/' + last).absolutePath());
-    QCOMPARE(QDir(form.ComboBox1->currentText()).absolutePath(), QDir(target + u'/' + last).absolutePath());
-    QCOMPARE(QDir::currentPath(), QDir(target + u'/' + last).absolutePath());
+    // Both panes are where the user was, refreshed.
+    QTRY_VERIFY_WITH_TIMEOUT(form.ftpviewModel->rowOfName(u"树 顶"_s.toUtf8()) >= 0, 5000);
+    QCOMPARE(form.ftp1->CurrentDirectory(), server->LoginDirectory());
+    QCOMPARE(QDir(form.LocalDirectory()).absolutePath(), QDir(target).absolutePath());
+    QCOMPARE(QDir(form.ComboBox1->currentText()).absolutePath(), QDir(target).absolutePath());
+    QCOMPARE(QDir::currentPath(), QDir(target).absolutePath());
+    QTRY_VERIFY([&] {
+        for (int row = 0; row < form.FileList1->Count(); ++row)
+            if (form.FileList1->Caption(row) == u"树 顶"_s)
+                return true;
+        return false;
+    }());
 }
 
 void TestForm1Transfers::uploadTree_data()
@@ -211,10 +220,11 @@ void TestForm1Transfers::uploadTree()
     }
     QVERIFY(!server->Exists(u"my_dir/.hidden"_s));
     QVERIFY(!server->Exists(u"my dir"_s));
-    // The local pane is back where it was; the remote one lists the last directory stored into.
+    // Both panes are back where the upload was started, the remote one showing what came.
     QCOMPARE(QDir(form.ComboBox1->currentText()).absolutePath(), QDir(source).absolutePath());
     QCOMPARE(QDir(form.LocalDirectory()).absolutePath(), QDir(source).absolutePath());
-    QTRY_VERIFY_WITH_TIMEOUT(form.ftpviewModel->rowOfName(u"文_件.txt"_s.toUtf8()) >= 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.ftpviewModel->rowOfName("my_dir") >= 0, 5000);
+    QCOMPARE(form.ftp1->CurrentDirectory(), server->LoginDirectory());
 }
 
 void TestForm1Transfers::downloadNameCase_data()
@@ -441,7 +451,7 @@ void TestForm1Transfers::transfersRefusedWhileWalkRunsOrOffline()
 
     // Without a connection nothing starts, and the status bar says why.
     form.ftp1->Connected = false;
-    SelectRemote(form, {"0.bin"});
+    SelectRemote(form, {"b.bin"});
     form.FileList1DragDrop(form.ftpview);
     QVERIFY(!form.UiBusy && !form.TransferQueue.running());
     QVERIFY(form.PanelText(0).contains(u"不能下载"_s));
