@@ -322,6 +322,7 @@ void TForm1::StartDownloadSelection()
     FailureStatus.clear();
     RememberTransferHome();
     TransferQueue.NameCase = MainSettings.downfilenamecase;
+    TransferQueue.MaxDepth = MainSettings.walkdepth;
     RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory(),
                                                 ftpviewModel->allItems()));
 }
@@ -345,6 +346,7 @@ void TForm1::StartUploadSelection()
     FailureStatus.clear();
     RememberTransferHome();
     TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
+    TransferQueue.MaxDepth = MainSettings.walkdepth;
     RunTransferStep(TransferQueue.startUpload(selection, LocalDirectory(), ftp1->CurrentDirectory()));
 }
 
@@ -353,12 +355,14 @@ void TForm1::StartUploadSelection()
 void TForm1::StartDownloadDirectory(const QByteArray &remotePath, const QString &localPath)
 {
     TransferQueue.NameCase = MainSettings.downfilenamecase;
+    TransferQueue.MaxDepth = MainSettings.walkdepth;
     RunTransferStep(TransferQueue.startDownloadDirectory(remotePath, localPath));
 }
 
 void TForm1::StartUploadDirectory(const QString &localPath, const QByteArray &remotePath)
 {
     TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
+    TransferQueue.MaxDepth = MainSettings.walkdepth;
     RunTransferStep(TransferQueue.startUploadDirectory(localPath, remotePath));
 }
 

@@ -115,6 +115,9 @@ TMainSettings ReadSettingsFile(const QString &path)
     s.editor = Text(lines, QStringLiteral("editor"));
     s.aftertransfer = Integer(lines, QStringLiteral("aftertransfer"), AfterTransferNothing);
     s.afterconnect = Integer(lines, QStringLiteral("afterconnect"), AfterConnectList);
+    s.walkdepth = Integer(lines, QStringLiteral("walkdepth"), 64);
+    if (s.walkdepth < 1)
+        s.walkdepth = 64;
     return s;
 }
 
@@ -148,6 +151,10 @@ bool WriteSettingsFile(const QString &path, const TMainSettings &settings)
         if (!platform::SetProfileValue(lines, kSection, key, value))
             return false;
     }
+    // Written only once it was changed: a file that never named it stays as it was.
+    if (settings.walkdepth != TMainSettings().walkdepth
+        && !platform::SetProfileValue(lines, kSection, QStringLiteral("walkdepth"), number(settings.walkdepth)))
+        return false;
     return platform::WriteAnsiTextFile(path, lines);
 }
 

@@ -24,6 +24,8 @@ struct TMainSettings {
     int aftertransfer = AfterTransferNothing;
     int afterconnect = AfterConnectList;
     QString editor;
+    // How many folder levels a tree transfer goes down at most.
+    int walkdepth = 64;
 
     bool operator==(const TMainSettings &) const = default;
 };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <climits>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -48,6 +49,8 @@ bool IsAncestor(const QByteArray &ancestor, const QByteArray &path)
 }
 
 const QString kLoop = u"跳过已经进入过的目录(循环链接): "_s;
+const QString kTooDeep = u"目录层次超过 %1 层, 跳过: "_s;
+const QString kPathTooLong = u"本地路径太长, 跳过: "_s;
 const QString kNotEntered = u"不能进入目录, 跳过: "_s;
 const QString kUnreadable = u"不能读取目录, 跳过: "_s;
 
@@ -118,6 +121,25 @@ void TransferWalk::cancel()
     m_listingSignatures.clear();
     m_enteredLocal.clear();
     m_pendingLog.clear();
+    m_rootLocal.clear();
+}
+
+bool TransferWalk::withinBounds(const QString &local, bool isDirectory, QStringList *log) const
+{
+    const QByteArray encoded = QFile::encodeName(local);
+    const QByteArray name = encoded.mid(encoded.lastIndexOf('/') + 1);
+    if (encoded.size() >= PATH_MAX || name.size() > NAME_MAX) {
+        log->append(kPathTooLong + Printable(local));
+        return false;
+    }
+    if (isDirectory && local.startsWith(m_rootLocal)) {
+        const qsizetype depth = QStringView(local).mid(m_rootLocal.size()).count(u'/') + (m_rootLocal.endsWith(u'/') ? 1 : 0);
+        if (depth > MaxDepth) {
+            log->append(kTooDeep.arg(MaxDepth) + Printable(local));
+            return false;
+        }
+    }
+    return true;
 }
 
 void TransferWalk::begin(Direction direction)
@@ -138,6 +160,8 @@ void TransferWalk::addRemoteEntry(const RemoteItem &item, const QByteArray &remo
     }
     const QByteArray remote = JoinRemotePath(remoteBase, item.name);
     const QString local = JoinLocalPath(localBase, localName);
+    if (!withinBounds(local, item.isDirectory, log))
+        return;
     if (item.isDirectory) {
         PendingRemoteDirs.append(remote);
         PendingLocalDirs.append(local);
@@ -153,7 +177,11 @@ TransferStep TransferWalk::startDownload(const QList<RemoteItem> &selection, con
                                          const QString &localDirectory, const QList<RemoteItem> &wholeListing)
 {
     begin(Downloading);
-    // A link among the selection that leads back here is a loop as well.
+    m_rootLocal = localDirectory;
+    // A link among the selection that leads back here is a loop as well:
+    // by its path where the server names the link's target, by what it holds
+    // where the server keeps the link's name.
+    m_enteredRemote.insert(WithoutTrailingSlash(remoteDirectory));
     m_listingSignatures.insert(WithoutTrailingSlash(remoteDirectory), ListingSignature(wholeListing));
     for (const RemoteItem &item : selection)
         addRemoteEntry(item, remoteDirectory, localDirectory, &m_pendingLog);
@@ -171,6 +199,7 @@ TransferStep TransferWalk::startDownload(const QList<RemoteItem> &selection, con
 TransferStep TransferWalk::startDownloadDirectory(const QByteArray &remotePath, const QString &localPath)
 {
     begin(Downloading);
+    m_rootLocal = QFileInfo(localPath).path();
     PendingRemoteDirs.append(remotePath);
     PendingLocalDirs.append(localPath);
     TransferStep step = nextDownload();
@@ -267,6 +296,8 @@ void TransferWalk::addLocalEntry(const LocalItem &item, const QString &localBase
     }
     const QString local = JoinLocalPath(localBase, item.name);
     const QByteArray remote = JoinRemotePath(remoteBase, remoteName);
+    if (!withinBounds(local, item.isDirectory, log))
+        return;
     if (item.isDirectory) {
         PendingLocalDirs.append(local);
         PendingRemoteDirs.append(remote);
@@ -280,6 +311,7 @@ TransferStep TransferWalk::startUpload(const QList<LocalItem> &selection, const 
                                        const QByteArray &remoteDirectory)
 {
     begin(Uploading);
+    m_rootLocal = localDirectory;
     for (const LocalItem &item : selection)
         addLocalEntry(item, localDirectory, remoteDirectory, &m_pendingLog);
     if (PendingLocalFiles.isEmpty() && PendingLocalDirs.isEmpty()) {
@@ -296,6 +328,7 @@ TransferStep TransferWalk::startUpload(const QList<LocalItem> &selection, const 
 TransferStep TransferWalk::startUploadDirectory(const QString &localPath, const QByteArray &remotePath)
 {
     begin(Uploading);
+    m_rootLocal = QFileInfo(localPath).path();
     PendingLocalDirs.append(localPath);
     // The queue's target is the remote directory's own name: blanks become "_" as for any upload.
     const qsizetype slash = remotePath.lastIndexOf('/') + 1;

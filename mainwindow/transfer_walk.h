@@ -75,6 +75,8 @@ public:
 
     // downfilenamecase at the time the walk runs.
     int NameCase = 1;
+    // Directories deeper than this below the walk's start are not entered.
+    int MaxDepth = 64;
     // Local names as the server's bytes (UTF-8, or GB18030 for a server whose
     // names are not UTF-8).
     std::function<QByteArray(const QString &)> EncodeRemote = [](const QString &s) { return s.toUtf8(); };
@@ -125,7 +127,12 @@ private:
                        QStringList *log);
     void begin(Direction direction);
 
+    // False, with the reason logged, for a directory past MaxDepth or a local
+    // path the file system cannot hold.
+    bool withinBounds(const QString &local, bool isDirectory, QStringList *log) const;
+
     Direction m_direction = Idle;
+    QString m_rootLocal;  // the local folder the walk started from
     QByteArray m_enteringRemote;
     QString m_enteringLocal;
     bool m_changeFailed = false;

@@ -27,10 +27,13 @@ RemoteItem File(const QByteArray &name)
 
 // Plays a download against a tree held in memory: every directory change
 // succeeds, every file arrives. Returns the operations in order.
-QStringList PlayDownload(TransferWalk &walk, TransferStep step, const QHash<QByteArray, QList<RemoteItem>> &tree)
+QStringList PlayDownload(TransferWalk &walk, TransferStep step, const QHash<QByteArray, QList<RemoteItem>> &tree,
+                         QStringList *log = nullptr)
 {
     QStringList operations;
     for (int guard = 0; guard < 200; ++guard) {
+        if (log)
+            *log << step.log;
         switch (step.kind) {
         case TransferStep::Download:
             operations << u"get "_s + QString::fromUtf8(step.remotePath) + u" -> "_s + step.localPath;
@@ -43,6 +46,9 @@ QStringList PlayDownload(TransferWalk &walk, TransferStep step, const QHash<QByt
             break;
         case TransferStep::DownloadsEnded:
             operations << u"end"_s;
+            return operations;
+        case TransferStep::None:
+            operations << u"nothing to do"_s;
             return operations;
         default:
             operations << u"unexpected"_s;
@@ -60,6 +66,8 @@ class TestTransferWalk : public QObject {
 private slots:
     void downloadOrder_data();
     void downloadOrder();
+    void bounds_data();
+    void bounds();
     void nameCase_data();
     void nameCase();
     void upload_data();
@@ -112,6 +120,36 @@ void TestTransferWalk::downloadOrder()
     const TransferStep first = walk.startDownload(selection, "/pub", u"/l"_s, pub);
     QCOMPARE(PlayDownload(walk, first, tree), expected);
     QVERIFY(!walk.running());
+}
+
+void TestTransferWalk::bounds_data()
+{
+    QTest::addColumn<QByteArray>("name");  // of the one directory each level holds
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("deeper than the limit: that branch stops")
+        << QByteArray("d") << QStringList{u"cd /pub/d -> /l/d"_s, u"cd /pub/d/d -> /l/d/d"_s, u"end"_s}
+        << u"目录层次超过 2 层, 跳过: /l/d/d/d"_s;
+    const QByteArray longName(300, 'n');
+    QTest::newRow("a name longer than the file system holds")
+        << longName << QStringList{u"nothing to do"_s} << u"本地路径太长, 跳过: /l/"_s + QString::fromLatin1(longName);
+}
+
+void TestTransferWalk::bounds()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, logged);
+    // An endless chain of folders, as a link to itself that the server shows as a folder makes.
+    QHash<QByteArray, QList<RemoteItem>> tree;
+    QByteArray path = "/pub";
+    for (int level = 0; level < 10; ++level)
+        tree.insert(path += '/' + name, {Dir(name)});
+    TransferWalk walk;
+    walk.MaxDepth = 2;
+    QStringList log;
+    QCOMPARE(PlayDownload(walk, walk.startDownload({Dir(name)}, "/pub", u"/l"_s, {Dir(name)}), tree, &log), expected);
+    QCOMPARE(log, QStringList{logged});
 }
 
 void TestTransferWalk::nameCase_data()
