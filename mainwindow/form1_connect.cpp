@@ -148,11 +148,29 @@ void TForm1::logoutClick()
 
 void TForm1::stopClick()
 {
-    if (ftp1->Connected && ftp1->Busy()) {
+    if (!ftp1->Connected || !ftp1->Busy())
+        return;
+    // A walk or queue run goes on with its next file after an abort: the user
+    // says whether that is what they want.
+    if (TransferQueue.running() || QueueOwnsSequence) {
+        const int answer = platform::CurrentDialogs().MessageBox(
+            this, QStringLiteral("要停止整个传输吗?\n是: 停止全部; 否: 只停止当前文件, 继续传输其余的文件"),
+            QStringLiteral("停止传输"), platform::Dialogs::Question, platform::Dialogs::YesNoCancel);
+        if (answer == platform::Dialogs::Cancel || !ftp1->Busy())
+            return;
+        if (answer == platform::Dialogs::No) {
+            ftp1->Abort();
+            return;
+        }
+        returnHomeWhenReady_ = {transferHomeRemote_, transferHomeLocal_};
         ftp1->Abort();
-        CancelRemoteWalks();
+        CancelAllWalks();
         SetIdle();
+        return;
     }
+    ftp1->Abort();
+    CancelRemoteWalks();
+    SetIdle();
 }
 
 QString TForm1::ConnectionTarget() const

@@ -17,6 +17,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -65,6 +66,10 @@ void TForm1::ftp1LoggedIn()
 
 void TForm1::ftp1FtpReady()
 {
+    if (returnHomeWhenReady_ && !ftp1->Busy()) {
+        std::tie(transferHomeRemote_, transferHomeLocal_) = *std::exchange(returnHomeWhenReady_, std::nullopt);
+        ReturnToTransferHome();
+    }
     if (!ftp1->Connected)
         ShowConnectionState(LinkState::Offline);
     for (int panel = 0; panel < StatusPanelCount; ++panel)
@@ -78,6 +83,7 @@ void TForm1::ftp1FtpQuit()
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
     // No completion comes any more: the walks end, the queue stops and keeps its entries.
+    returnHomeWhenReady_.reset();
     CancelAllWalks();
     SetIdle();
     ShowConnectionState(LinkState::Offline);

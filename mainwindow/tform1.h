@@ -18,6 +18,8 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QAction;
 class QComboBox;
@@ -410,6 +412,8 @@ private:
     void ReturnToTransferHome();
     QByteArray transferHomeRemote_;
     QString transferHomeLocal_;
+    // A stopped walk's way home, taken once the abort has ended.
+    std::optional<std::pair<QByteArray, QString>> returnHomeWhenReady_;
     // batch queue (form1_queue.cpp)
     void WireQueue();
     QueueConditions QueueState() const;

@@ -102,6 +102,8 @@ private slots:
     void afterConnectMirror();
     void sessionEndDropsWalks_data();
     void sessionEndDropsWalks();
+    void stopAsksWholeOrCurrent_data();
+    void stopAsksWholeOrCurrent();
     void failedDownloadReported_data();
     void failedDownloadReported();
     void progressOfTheRunningFile_data();
@@ -558,6 +560,56 @@ void TestForm1Transfers::sessionEndDropsWalks()
     form.N34Click();
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
     QCOMPARE(ReadLocal(target), QByteArray("one"));
+}
+
+void TestForm1Transfers::stopAsksWholeOrCurrent_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("complete");  // the files that arrive whole
+    const QStringList rest{u"t/1.bin"_s, u"t/2.bin"_s};
+    SERVER_ROWS("yes: the whole walk stops", << int(platform::Dialogs::Yes) << QStringList());
+    SERVER_ROWS("no: only the running file", << int(platform::Dialogs::No) << rest);
+    SERVER_ROWS("cancel: nothing stops", << int(platform::Dialogs::Cancel) << (QStringList{u"t/0.bin"_s} + rest));
+}
+
+void TestForm1Transfers::stopAsksWholeOrCurrent()
+{
+    NEED_SERVER(server);
+    QFETCH(int, answer);
+    QFETCH(QStringList, complete);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(server->PutFile(u"t/%1.bin"_s.arg(i), Content(u"t"_s, 8 << 20)));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = round_->local.filePath(u"stop"_s);
+    ShowLocal(form, local);
+    QVERIFY(Login(form, *server));
+    bool stopped = false;
+    form.ftp1->OnFtpInfo = [&, shown = form.ftp1->OnFtpInfo](QObject *sender, FtpInfo info, const QString &text) {
+        shown(sender, info, text);
+        if (info == ftpiProgress && form.ftp1->RemoteFile.endsWith("0.bin") && !std::exchange(stopped, true)) {
+            round_->dialogs->QueueButton(answer);
+            if (answer == platform::Dialogs::No)
+                round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the walk's one failure box
+            form.stopClick();
+        }
+    };
+    SelectRemote(form, {"t"});
+    form.N34Click();
+    QTRY_VERIFY_WITH_TIMEOUT(stopped && Idle(form) && !form.TransferQueue.running(), 20000);
+    const auto boxes = round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
+    QCOMPARE(boxes.first().caption, u"停止传输"_s);
+    if (answer == platform::Dialogs::No)
+        QVERIFY(boxes.last().text.contains(u"0.bin"_s));
+    QStringList whole;
+    for (const QString &file : FilesBelow(local))
+        if (ReadLocal(local + u'/' + file) == server->ReadFile(file))
+            whole << file;
+    QCOMPARE(whole, complete);
+    // Back where the user started, with the session in step.
+    QTRY_COMPARE_WITH_TIMEOUT(form.ftp1->CurrentDirectory(), server->LoginDirectory(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.ftpviewModel->rowOfName("t") >= 0, 5000);
 }
 
 void TestForm1Transfers::failedDownloadReported_data()
