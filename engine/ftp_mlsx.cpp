@@ -29,6 +29,9 @@ std::optional<qint64> Decimal(QByteArrayView text)
 
 int Octal(QByteArrayView text)
 {
+    // pyftpdlib writes the mode as Python prints it: "0o644".
+    if (text.size() > 2 && text.at(0) == '0' && (text.at(1) == 'o' || text.at(1) == 'O'))
+        text = text.sliced(2);
     if (text.isEmpty() || text.size() > 12)
         return -1;
     qint64 value = 0;

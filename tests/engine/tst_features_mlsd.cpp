@@ -229,6 +229,9 @@ void TestFeaturesMlsd::mlsdLine_data()
         << QByteArray("type=dir;size=512;sizd=4096; d") << entry('d', "d", "", "", "512");
     QTest::newRow("setuid, sticky")
         << QByteArray("type=dir;unix.mode=1777; tmp") << entry('d', "tmp", "drwxrwxrwt", "", "");
+    QTest::newRow("mode as pyftpdlib writes it")
+        << QByteArray("modify=20261208004012;perm=r;size=3;type=file;unique=fe00ga902a2;unix.mode=0o644; a.txt")
+        << entry('f', "a.txt", "-rw-r--r--", shown, "3");
     QTest::newRow("mode without leading zero")
         << QByteArray("type=file;UNIX.mode=644; m") << entry('f', "m", "-rw-r--r--", "", "");
 
