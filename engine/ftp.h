@@ -12,8 +12,10 @@
 // ftp_abort.cpp (Abort and the time-out of any wait on the server),
 // ftp_download_length.cpp (a finished download against its announced size),
 // ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses),
-// ftp_names.cpp (the encoding of typed names).
+// ftp_names.cpp (the encoding of typed names),
+// ftp_features_session.cpp (FEAT at login, OPTS, MLSD listings).
 
+#include "engine/ftp_features.h"
 #include "engine/ftp_fileinfo.h"
 #include "engine/ftp_listing.h"
 #include "engine/ftp_types.h"
@@ -54,6 +56,10 @@ constexpr int UploadPort = 31;
 constexpr int Stor = 32;
 constexpr int RenameFrom = 40;
 constexpr int RenameTo = 41;
+constexpr int Feat = 42;
+constexpr int OptsUtf8 = 43;
+constexpr int OptsMlst = 44;
+constexpr int Mlsd = 45;
 constexpr int SingleCommand = 50;
 constexpr int Quit = 60;
 constexpr int Idle = 100;
@@ -168,6 +174,12 @@ public:
     QString Version() const { return QString(); }
     void SetVersion(const QString &) {}
     // Server, Port, TimeOutConnect and TimeOutArp come from Tmsocket.
+    // List() asks for MLSD instead of LIST where the server offers it (and
+    // no FileMask is set: a mask is LIST's argument).
+    bool UseMlsd = true;
+    // What the server's FEAT reply listed in this session; empty before it
+    // and for a server without FEAT.
+    const FtpFeatures &Features() const { return features_; }
 
     // ---- public fields ----
     bool Connected = false;
@@ -191,8 +203,9 @@ public:
     Notify OnFtpQuit;
 
     // The encoding of names typed for this server (answers to the questions
-    // too): UTF-8 while the current directory and the names last listed are
-    // UTF-8, else GB18030 (ftp_names.cpp).
+    // too): UTF-8 when the server listed UTF8 in FEAT, or while the current
+    // directory and the names last listed are UTF-8; else GB18030
+    // (ftp_names.cpp).
     bool NamesUtf8() const;
     QByteArray EncodeName(const QString &text) const;
 
@@ -202,6 +215,8 @@ public:
     FtpError LastFtpError() const { return errorCode_; }
     bool ResumeSupported() const { return resumeSupported_; }
     bool LoggedIn() const { return loggedIn_; }
+    // The last listing came by MLSD.
+    bool ListedByMlsd() const { return mlsdListing_; }
     // Traces every reply-state change as "old -> new" when set.
     std::function<void(const char *from, const char *to)> OnStateTrace;
 
@@ -244,6 +259,26 @@ private:
     void AnswerPass(const QByteArray &line);
     void AnswerAcct(const QByteArray &line);
     void AnswerSyst(const QByteArray &line);
+    // ---- what FEAT changes (ftp_features_session.cpp) ----
+    void ResetSessionFeatures();
+    void NoteFeatLine(const QByteArray &line);
+    bool IsLateFeatLine(const QByteArray &line);
+    void AnswerFeat(const QByteArray &line);      // 42
+    void AnswerOptsUtf8(const QByteArray &line);  // 43
+    void AnswerOptsMlst(const QByteArray &line);  // 44
+    void AnswerMlsd(const QByteArray &line);      // 45
+    void FeatTimedOut();
+    void SendFeatureOptions();
+    void SendOptsMlst();
+    void StartResumeProbe();
+    void SendListingCommand();
+    void ListWithoutMlsd();
+    TMFtpServerType ListingStyle() const;
+    FtpFeatures features_;
+    QByteArray featReply_;        // the FEAT reply's lines so far
+    bool featLate_ = false;       // FEAT timed out: its reply may still come
+    bool mlsdRefused_ = false;    // MLSD got 500/502 in this session
+    bool mlsdListing_ = false;    // the listing on the way is MLSD's
     void AnswerRestProbe(const QByteArray &line);
     void AnswerRestZero(const QByteArray &line);
     void AnswerRestProbeBinary(const QByteArray &line);

@@ -170,6 +170,11 @@ void TMFtp::WatchdogTick()
 
 void TMFtp::InactivityTimedOut()
 {
+    // A server that never answers FEAT is a server without it.
+    if (replyState_ == ReplyState::Feat) {
+        FeatTimedOut();
+        return;
+    }
     lastErrorText_ = QStringLiteral("No answer from the server for %1 seconds").arg(TimeOutConnect);
     abortExchange_ = false;
     ++abortDrainSerial_;

@@ -34,6 +34,10 @@ const char *Name(int state)
     case Stor: return "Stor";
     case RenameFrom: return "RenameFrom";
     case RenameTo: return "RenameTo";
+    case Feat: return "Feat";
+    case OptsUtf8: return "OptsUtf8";
+    case OptsMlst: return "OptsMlst";
+    case Mlsd: return "Mlsd";
     case SingleCommand: return "SingleCommand";
     case Quit: return "Quit";
     case Idle: return "Idle";
@@ -234,6 +238,7 @@ void TMFtp::OnControlConnected()
     Connected = true;
     // A new session starts in the server's default type, whatever that is.
     sessionType_ = 0;
+    ResetSessionFeatures();
     noopIgnored_ = false;
     quitAccepted_ = false;
     quitByOwner_ = false;
@@ -385,6 +390,10 @@ void TMFtp::OnControlRead()
 
 void TMFtp::DispatchReply(const QByteArray &line)
 {
+    if (featLate_ && IsLateFeatLine(line))
+        return;
+    if (replyState_ == ReplyState::Feat)
+        NoteFeatLine(line);
     if (replyAssembler_.Accept(line))
         InterpretReply(line);
 }
@@ -414,6 +423,10 @@ void TMFtp::InterpretReply(const QByteArray &line)
     case RS::ResumeDownloadRest: case RS::ResumeUploadRest: AnswerRest(line); break;
     case RS::RenameFrom: AnswerRenameFrom(line); break;
     case RS::RenameTo: AnswerRenameTo(line); break;
+    case RS::Feat: AnswerFeat(line); break;
+    case RS::OptsUtf8: AnswerOptsUtf8(line); break;
+    case RS::OptsMlst: AnswerOptsMlst(line); break;
+    case RS::Mlsd: AnswerMlsd(line); break;
     case RS::SingleCommand: AnswerSingleCommand(line); break;
     case RS::Quit: AnswerQuit(line); break;
     case RS::RestProbe: AnswerRestProbe(line); break;
@@ -521,7 +534,8 @@ void TMFtp::AnswerSyst(const QByteArray &line)
     operationKind_ = OperationKind::Login;
     ServerType = DetectServerType(line);
     resumeProbedInBinary_ = false;
-    SendCommand("REST 100", ReplyState::RestProbe);
+    featReply_.clear();
+    SendCommand("FEAT", ReplyState::Feat);
 }
 
 void TMFtp::AnswerRestProbe(const QByteArray &line)

@@ -203,7 +203,7 @@ void TMFtp::FileLine(const QByteArray &line)
 {
     if (OnFtpInfo)
         RaiseInfo(ftpiListingLine, platform::DecodeAnsi(line));
-    const ParsedEntry entry = listingParser_.Parse(ServerType, line);
+    const ParsedEntry entry = mlsdListing_ ? listingParser_.ParseMlsd(line) : listingParser_.Parse(ListingStyle(), line);
     if (!entry.accepted)
         return;
     if (entry.directory) {

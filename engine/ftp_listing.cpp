@@ -1,5 +1,7 @@
 #include "engine/ftp_listing.h"
 
+#include "engine/ftp_mlsx.h"
+
 #include <QVarLengthArray>
 
 namespace {
@@ -133,6 +135,119 @@ QByteArray wholeName(const QByteArray &line, int nameColumn, bool bracketLayout)
     return line.mid(from);
 }
 
+bool isMonth(QByteArrayView word)
+{
+    static const char *const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (word.size() != 3)
+        return false;
+    for (const char *month : months)
+        if (word.compare(QByteArrayView(month), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool isClock(QByteArrayView word)
+{
+    const qsizetype colon = word.indexOf(':');
+    return colon > 0 && allDigits(word.first(colon), 1, 2) && allDigits(word.sliced(colon + 1), 2, 2);
+}
+
+int number(QByteArrayView digits)
+{
+    int value = 0;
+    for (char c : digits)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+// A DOS date: "12-08-26", "12-08-2026", "12/08/26" (month and day either
+// way round), or "2026-12-08".
+bool isDosDate(QByteArrayView word)
+{
+    qsizetype first = 0;
+    while (first < word.size() && word.at(first) != '-' && word.at(first) != '/')
+        ++first;
+    if (first == word.size())
+        return false;
+    const char separator = word.at(first);
+    const qsizetype second = word.indexOf(separator, first + 1);
+    if (second < 0 || word.indexOf(separator, second + 1) >= 0)
+        return false;
+    const QByteArrayView a = word.first(first);
+    const QByteArrayView b = word.sliced(first + 1, second - first - 1);
+    const QByteArrayView c = word.sliced(second + 1);
+    if (allDigits(a, 4, 4)) {  // year first
+        if (!allDigits(b, 1, 2) || !allDigits(c, 1, 2))
+            return false;
+        return number(b) >= 1 && number(b) <= 12 && number(c) >= 1 && number(c) <= 31;
+    }
+    if (!allDigits(a, 1, 2) || !allDigits(b, 1, 2) || !(allDigits(c, 2, 2) || allDigits(c, 4, 4)))
+        return false;
+    const int x = number(a);
+    const int y = number(b);
+    return x >= 1 && x <= 31 && y >= 1 && y <= 31 && (x <= 12 || y <= 12);
+}
+
+// "10:15AM", "10:15pm", "22:15".
+bool isDosTime(QByteArrayView word)
+{
+    bool twelveHour = false;
+    if (word.size() > 2) {
+        const QByteArrayView suffix = word.last(2);
+        if (suffix.compare("AM", Qt::CaseInsensitive) == 0 || suffix.compare("PM", Qt::CaseInsensitive) == 0) {
+            twelveHour = true;
+            word.chop(2);
+        }
+    }
+    if (!isClock(word))
+        return false;
+    const qsizetype colon = word.indexOf(':');
+    const int hour = number(word.first(colon));
+    const int minute = number(word.sliced(colon + 1));
+    return minute <= 59 && (twelveHour ? hour >= 1 && hour <= 12 : hour <= 23);
+}
+
+// "1234" or "1,234,567": the digits alone; empty when it is neither.
+QByteArray dosSize(QByteArrayView word)
+{
+    if (word.isEmpty() || word.at(0) < '0' || word.at(0) > '9' || word.endsWith(','))
+        return {};
+    QByteArray digits;
+    digits.reserve(word.size());
+    for (char c : word) {
+        if (c >= '0' && c <= '9')
+            digits += c;
+        else if (c != ',')
+            return {};
+    }
+    return digits;
+}
+
+// The end of the blank-free run that starts at `from`.
+qsizetype tokenEnd(const QByteArray &line, qsizetype from)
+{
+    const qsizetype blank = line.indexOf(' ', from);
+    return blank < 0 ? line.size() : blank;
+}
+
+qsizetype skipBlanks(const QByteArray &line, qsizetype from)
+{
+    while (from < line.size() && line.at(from) == ' ')
+        ++from;
+    return from;
+}
+
+std::optional<qint64> decimal(QByteArrayView text)
+{
+    if (!allDigits(text, 1, 18))
+        return std::nullopt;
+    qint64 value = 0;
+    for (char c : text)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
 } // namespace
 
 ParsedEntry ListingParser::Parse(TMFtpServerType style, const QByteArray &line)
@@ -145,7 +260,9 @@ ParsedEntry ListingParser::Parse(TMFtpServerType style, const QByteArray &line)
     case ftpstULTRIX:
     case ftpstU5000:
     case ftpstSINTMftpD:
-        return ParseUnix(line);
+        return ParseUnixFamily(line, false);
+    case ftpstDetect:
+        return ParseUnixFamily(line, true);
     case ftpstVmsMultinet:
     case ftpstVmsUcx:
         return ParseVms(line);
@@ -296,6 +413,163 @@ ParsedEntry ListingParser::ParseWithoutRule(const QByteArray &)
 {
     // No column layout is known for these styles: the entry only counts.
     ParsedEntry entry;
+    entry.accepted = true;
+    return entry;
+}
+
+ParsedEntry ListingParser::ParseUnixFamily(const QByteArray &line, bool locate) const
+{
+    const char first = line.at(0);
+    if (first == '+')
+        return ParseEplf(line);
+    if (first >= '0' && first <= '9')
+        return ParseDos(line);
+    return locate ? ParseUnixLocated(line) : ParseUnix(line);
+}
+
+ParsedEntry ListingParser::ParseUnixLocated(const QByteArray &line)
+{
+    const char kind = line.at(0);
+    if (kind != '-' && kind != 'f' && kind != 'd' && kind != 'l')
+        return {};
+    const Columns cols(line, 8);
+    // All columns there (the month is word 5), or the NetWare bracket layout:
+    // the UNIX rule as it stands.
+    if (isMonth(cols.word(5)) || cols.word(1).startsWith('[') || !isMonth(cols.word(4))
+        || !allDigits(cols.word(3), 1, cols.word(3).size()) || !allDigits(cols.word(5), 1, 2)
+        || !(isClock(cols.word(6)) || allDigits(cols.word(6), 4, 4)))
+        return ParseUnix(line);
+
+    // "-rw-r--r-- 1 owner 1234 Jan 01 12:00 name": no group column (or no
+    // link count), so the size is word 3 and the name starts at column 7.
+    ParsedEntry entry;
+    entry.directory = kind == 'd' || kind == 'l';
+    entry.attributes = cols.word(0);
+    entry.size = cols.word(3);
+    entry.date = joined(cols.word(4), cols.word(5), cols.word(6));
+    const qsizetype arrow = kind == 'l' ? line.indexOf(" -> ") : -1;
+    entry.name = wholeName(arrow >= 0 ? line.left(arrow) : line, 7, false);
+    if (entry.name.isEmpty())
+        return {};
+    entry.accepted = true;
+    return entry;
+}
+
+ParsedEntry ListingParser::ParseDos(const QByteArray &line)
+{
+    const qsizetype dateEnd = tokenEnd(line, 0);
+    if (!isDosDate(QByteArrayView(line).first(dateEnd)))
+        return {};
+    const qsizetype timeBegin = skipBlanks(line, dateEnd);
+    const qsizetype timeEnd = tokenEnd(line, timeBegin);
+    if (timeBegin == dateEnd || !isDosTime(QByteArrayView(line).sliced(timeBegin, timeEnd - timeBegin)))
+        return {};
+    const qsizetype thirdBegin = skipBlanks(line, timeEnd);
+    const qsizetype thirdEnd = tokenEnd(line, thirdBegin);
+    if (thirdBegin == timeEnd || thirdEnd >= line.size())
+        return {};
+    const QByteArrayView third = QByteArrayView(line).sliced(thirdBegin, thirdEnd - thirdBegin);
+
+    ParsedEntry entry;
+    qsizetype nameBegin;
+    if (third.compare("<DIR>", Qt::CaseInsensitive) == 0) {
+        // IIS pads the <DIR> column with blanks that are no part of the name.
+        entry.directory = true;
+        nameBegin = skipBlanks(line, thirdEnd);
+    } else {
+        entry.size = dosSize(third);
+        if (entry.size.isEmpty())
+            return {};
+        // The size is right-aligned and one blank follows it: further blanks
+        // belong to the name.
+        nameBegin = thirdEnd + 1;
+    }
+    entry.name = line.mid(nameBegin);
+    if (entry.name.isEmpty())
+        return {};
+    entry.date = joined(line.first(dateEnd), line.sliced(timeBegin, timeEnd - timeBegin));
+    entry.accepted = true;
+    return entry;
+}
+
+ParsedEntry ListingParser::ParseEplf(const QByteArray &line) const
+{
+    const qsizetype tab = line.indexOf('\t');
+    if (tab < 0 || tab + 1 >= line.size())
+        return {};
+    bool directory = false;
+    int mode = -1;
+    std::optional<qint64> size;
+    std::optional<qint64> seconds;
+    const QByteArrayView facts = QByteArrayView(line).sliced(1, tab - 1);
+    qsizetype begin = 0;
+    while (begin < facts.size()) {
+        qsizetype end = facts.indexOf(',', begin);
+        if (end < 0)
+            end = facts.size();
+        const QByteArrayView fact = facts.sliced(begin, end - begin);
+        begin = end + 1;
+        if (fact.isEmpty())
+            continue;
+        const QByteArrayView value = fact.sliced(1);
+        switch (fact.at(0)) {
+        case '/': directory = true; break;
+        case 's': size = decimal(value); break;
+        case 'm': seconds = decimal(value); break;
+        case 'u':
+            if (value.startsWith('p') && value.size() > 1 && value.size() <= 7) {
+                int bits = 0;
+                bool octal = true;
+                for (char c : value.sliced(1)) {
+                    octal = octal && c >= '0' && c <= '7';
+                    bits = bits * 8 + (c - '0');
+                }
+                if (octal)
+                    mode = bits & 07777;
+            }
+            break;
+        default: break;  // "r" (a file to retrieve), "i" (identity), and unknown facts
+        }
+    }
+    ParsedEntry entry;
+    entry.directory = directory;
+    entry.name = line.mid(tab + 1);
+    if (mode >= 0)
+        entry.attributes = ftpmlsx::ModeText(directory ? 'd' : '-', mode);
+    if (size)
+        entry.size = QByteArray::number(*size);
+    // Up to the last second of 9999: beyond it no date is shown.
+    if (seconds && *seconds <= 253402300799LL)
+        entry.date = ftpmlsx::TimeText(QDateTime::fromSecsSinceEpoch(*seconds, QTimeZone::utc()), m_zone);
+    entry.accepted = true;
+    return entry;
+}
+
+ParsedEntry ListingParser::ParseMlsd(const QByteArray &line) const
+{
+    using ftpmlsx::EntryType;
+    const ftpmlsx::Entry facts = ftpmlsx::ParseLine(line);
+    if (!facts.valid || !ftpmlsx::IsSafeName(facts.name))
+        return {};
+    char type;
+    switch (facts.type) {
+    case EntryType::File: type = '-'; break;
+    case EntryType::Directory: type = 'd'; break;
+    case EntryType::Link: type = 'l'; break;
+    default: return {};  // cdir, pdir, devices
+    }
+    ParsedEntry entry;
+    entry.name = facts.name;
+    // Links are entered like directories, as a LIST listing enters them.
+    entry.directory = type != '-';
+    if (facts.unixMode >= 0)
+        entry.attributes = ftpmlsx::ModeText(type, facts.unixMode);
+    else if (type == 'l')
+        entry.attributes = "l";
+    const std::optional<qint64> size = type == 'd' && !facts.size ? facts.sizd : facts.size;
+    if (size)
+        entry.size = QByteArray::number(*size);
+    entry.date = ftpmlsx::TimeText(facts.modified, m_zone);
     entry.accepted = true;
     return entry;
 }

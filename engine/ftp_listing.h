@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QTimeZone>
+
+#include <optional>
 
 // Listing styles. The numbers are stored in settings and set by the SYST
 // detection, so the order never changes.
@@ -21,6 +24,9 @@ enum TMFtpServerType {
     ftpstChameleon,
     ftpstVM,
     ftpstVMVPS,
+    // SYST did not decide: each line picks its rule. EPLF ("+" first), DOS
+    // and IIS (a date first), else UNIX, with or without a group column.
+    ftpstDetect,
 };
 
 // One line of a LIST reply, turned into a directory entry. Every text is the
@@ -43,7 +49,22 @@ public:
     // waiting for its continuation is garbage and is dropped.
     static constexpr qsizetype MaxPendingLength = 64 * 1024;
 
+    // The UNIX styles (default, UNIX, ULTRIX, U5000, SINTMftpD) read a line
+    // that starts with "+" by the EPLF rule and one that starts with a digit
+    // by the DOS rule: no UNIX line starts so.
     ParsedEntry Parse(TMFtpServerType style, const QByteArray &line);
+
+    // One line of an MLSD listing. Refused: a line without facts or without
+    // the blank before the name, the directory itself and its parent
+    // (cdir, pdir), devices and other special types, and names that are no
+    // plain names (empty, ".", "..", holding "/", NUL, CR or LF). Attributes
+    // are UNIX.mode as "drwxr-xr-x" ("l" alone for a link without it), the
+    // date the modify fact in local time as "YYYY-MM-DD HH:MM".
+    ParsedEntry ParseMlsd(const QByteArray &line) const;
+
+    // The zone MLSD and EPLF times are shown in: this machine's local time
+    // unless set (tests set one).
+    void SetTimeZone(const std::optional<QTimeZone> &zone) { m_zone = zone; }
 
     // Forgets a VMS line still waiting for its continuation; called when a
     // new listing starts so that the last listing's tail cannot leak into it.
@@ -61,6 +82,15 @@ private:
     static ParsedEntry ParseVm(const QByteArray &line);
     static ParsedEntry ParseVmVps(const QByteArray &line);
     static ParsedEntry ParseWithoutRule(const QByteArray &line);
+    // "12-08-26  10:15AM  <DIR>  name", "12-08-2026  22:15  1234 name".
+    static ParsedEntry ParseDos(const QByteArray &line);
+    // "+i8388621.29609,m824255902,/,\tdev".
+    ParsedEntry ParseEplf(const QByteArray &line) const;
+    // A UNIX line whose columns are found by its month: also without a group
+    // (or link count) column. Lines with all columns read as ParseUnix.
+    static ParsedEntry ParseUnixLocated(const QByteArray &line);
+    ParsedEntry ParseUnixFamily(const QByteArray &line, bool locate) const;
 
     QByteArray m_pending;
+    std::optional<QTimeZone> m_zone;
 };

@@ -7,6 +7,8 @@
 
 bool TMFtp::NamesUtf8() const
 {
+    if (features_.utf8)
+        return true;
     // The window decides the same way after each listing.
     if (!platform::IsValidUtf8(currentDirectory_))
         return false;

@@ -393,7 +393,7 @@ void TMFtp::AnswerDataPort(const QByteArray &line)
         DirectoryNames.clear();
         DirectoryInfos.Clear();
         listingParser_.Reset();
-        SendTransferCommand(FileMask.isEmpty() ? QByteArray("LIST") : "LIST " + FileMask, RS::List);
+        SendListingCommand();
         break;
     case RS::DownloadPort:
         AttachReceiver(&TMFtp::FileReceiver, &TMFtp::FileEnd);

@@ -58,8 +58,24 @@ void checkEntry(int style, const QByteArray &line, const ParsedEntry &e)
     }
     check(!line.isEmpty(), "empty line accepted", style, line);
 
-    if (isUnixStyle(style)) {
+    if (isUnixStyle(style) || style == ftpstDetect) {
         const char kind = line.at(0);
+        if (kind == '+') {
+            // EPLF: the name is everything after the first tab.
+            const qsizetype tab = line.indexOf('\t');
+            check(tab > 0 && e.name == line.mid(tab + 1) && !e.name.isEmpty(), "EPLF name", style, line);
+            check(e.attributes.isEmpty() || e.attributes.size() == 10, "EPLF attributes", style, line);
+            return;
+        }
+        if (kind >= '0' && kind <= '9') {
+            // DOS: the name ends the line; a directory has no size.
+            check(!e.name.isEmpty() && line.endsWith(e.name), "DOS name", style, line);
+            check(e.attributes.isEmpty(), "DOS attributes", style, line);
+            check(e.directory ? e.size.isEmpty() : !e.size.isEmpty(), "DOS size", style, line);
+            for (char c : e.size)
+                check(c >= '0' && c <= '9', "DOS size digits", style, line);
+            return;
+        }
         check(kind == '-' || kind == 'f' || kind == 'd' || kind == 'l', "bad kind accepted", style,
               line);
         check(e.directory == (kind == 'd' || kind == 'l'), "wrong kind", style, line);
@@ -123,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
 
-    for (int style = ftpstDefault; style <= ftpstVMVPS; ++style) {
+    for (int style = ftpstDefault; style <= ftpstDetect; ++style) {
         ListingParser parser;
         for (const QByteArray &line : lines) {
             const ParsedEntry e = parser.Parse(TMFtpServerType(style), line);

@@ -529,7 +529,7 @@ void TestCommands::urlLogin()
 
     // The login goes straight on with the address: the probe's offset is
     // cleared, then CWD; no initial directory, no PWD, no OnLoggedIn.
-    QCOMPARE(peer.Commands(), (QByteArrayList{"USER " + user, "PASS " + password, "SYST", "REST 100", "REST 0",
+    QCOMPARE(peer.Commands(), (QByteArrayList{"USER " + user, "PASS " + password, "SYST", "FEAT", "REST 100", "REST 0",
                                               "CWD " + cwd}));
     QCOMPARE(ftp.Username, user);
     QCOMPARE(ftp.Port, peer.Port());
@@ -598,7 +598,7 @@ void TestCommands::urlOtherLogin()
     // QUIT, the server's close (whose ready notice repeats the last event),
     // a new connection and login, and the address's CWD.
     QCOMPARE(CommandsAfter(s.peer, s.loginCommands),
-             (QByteArrayList{"CWD /bob", "QUIT", "USER alice", "PASS two", "SYST", "REST 100", "REST 0",
+             (QByteArrayList{"CWD /bob", "QUIT", "USER alice", "PASS two", "SYST", "FEAT", "REST 100", "REST 0",
                              "CWD /data/"}));
     QCOMPARE(s.peer.ConnectionCount(), 2);
     QCOMPARE(s.probe.events,

@@ -15,8 +15,8 @@ Q_DECLARE_METATYPE(testsupport::Reply)
 namespace {
 
 const QStringList PlainLogin = {QStringLiteral("USER user"), QStringLiteral("PASS secret"),
-                                QStringLiteral("SYST"), QStringLiteral("REST 100"),
-                                QStringLiteral("REST 0"), QStringLiteral("PWD")};
+                                QStringLiteral("SYST"), QStringLiteral("FEAT"),
+                                QStringLiteral("REST 100"), QStringLiteral("REST 0"), QStringLiteral("PWD")};
 
 void Aim(TMFtp &ftp, const ScriptedFtpPeer &peer)
 {
@@ -121,7 +121,8 @@ void TestControl::replyFraming_data()
     QTest::newRow("two replies in one read")
         << Reply::Line(220, "Ready") << Reply::Raw("331 Password required\r\n230 Logged in\r\n")
         << QStringList{QStringLiteral("USER user"), QStringLiteral("PASS secret"), QStringLiteral("SYST"),
-                       QStringLiteral("REST 100"), QStringLiteral("REST 0"), QStringLiteral("PWD")};
+                       QStringLiteral("FEAT"), QStringLiteral("REST 100"), QStringLiteral("REST 0"),
+                       QStringLiteral("PWD")};
     QTest::newRow("bare LF line ends")
         << Reply::Raw("220-Welcome\n220 Ready\n") << Reply::Raw("331 Password required\n") << login;
     QTest::newRow("lone CR is no line end")
@@ -137,7 +138,8 @@ void TestControl::replyFraming_data()
         << Reply::Line(220, "Ready") << Reply::Raw(QByteArray("331 x\0y\r\n230 Logged in\r\n", 24)) << login;
     QTest::newRow("USER accepted without password")
         << Reply::Line(220, "Ready") << Reply::Line(230, "No password needed")
-        << QStringList{QStringLiteral("USER user"), QStringLiteral("SYST"), QStringLiteral("REST 100"),
+        << QStringList{QStringLiteral("USER user"), QStringLiteral("SYST"), QStringLiteral("FEAT"),
+                       QStringLiteral("REST 100"),
                        QStringLiteral("REST 0"), QStringLiteral("PWD")};
 }
 
@@ -297,8 +299,8 @@ void TestControl::resumeProbe_data()
     QTest::addColumn<bool>("supported");
     QTest::addColumn<QStringList>("commands");
     const QStringList withBinaryRetry = {QStringLiteral("USER user"), QStringLiteral("PASS secret"),
-                                         QStringLiteral("SYST"), QStringLiteral("REST 100"),
-                                         QStringLiteral("TYPE I"), QStringLiteral("REST 100"),
+                                         QStringLiteral("SYST"), QStringLiteral("FEAT"),
+                                         QStringLiteral("REST 100"), QStringLiteral("TYPE I"), QStringLiteral("REST 100"),
                                          QStringLiteral("REST 0"), QStringLiteral("PWD")};
     QTest::newRow("350 accepted") << Reply::Line(350, "Restarting at 100.") << true << PlainLogin;
     QTest::newRow("502 refused") << Reply::Line(502, "REST not implemented.") << false << PlainLogin;
@@ -339,8 +341,8 @@ void TestControl::resumeProbeRetriedInBinary()
     ftp.Connect();
     QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("LoggedIn")), 1, 5000);
     QVERIFY(ftp.ResumeSupported());
-    QCOMPARE(peer.Commands().mid(3, 3), (QByteArrayList{"REST 100", "TYPE I", "REST 100"}));
-    QCOMPARE(peer.Commands().mid(6), (QByteArrayList{"REST 0", "PWD"}));
+    QCOMPARE(peer.Commands().mid(3, 4), (QByteArrayList{"FEAT", "REST 100", "TYPE I", "REST 100"}));
+    QCOMPARE(peer.Commands().mid(7), (QByteArrayList{"REST 0", "PWD"}));
 }
 
 void TestControl::initialDirectoryAndQuotedPath_data()

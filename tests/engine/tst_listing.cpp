@@ -59,6 +59,13 @@ private slots:
     void vmVpsLine();
     void rulelessStyles_data();
     void rulelessStyles();
+    void dosLine_data();
+    void dosLine();
+    void eplfLine_data();
+    void eplfLine();
+    void detectedUnixLine_data();
+    void detectedUnixLine();
+    void detectKeepsUnixRule();
     void hostileLines_data();
     void hostileLines();
     void fileInfoList();
@@ -462,6 +469,159 @@ void TestListing::rulelessStyles()
     }
 }
 
+void TestListing::dosLine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("IIS directory")
+        << QByteArray("12-08-26  10:15AM       <DIR>          name") << dir("name", "", "12-08-26 10:15AM", "");
+    QTest::newRow("IIS file, four-digit year")
+        << QByteArray("12-08-2026  10:15PM  1234 name") << file("name", "", "12-08-2026 10:15PM", "1234");
+    QTest::newRow("IIS right-aligned size")
+        << QByteArray("02-23-04  02:23PM                 1234 my file.txt")
+        << file("my file.txt", "", "02-23-04 02:23PM", "1234");
+    QTest::newRow("24-hour directory")
+        << QByteArray("12-08-26  22:15       <DIR>          pub") << dir("pub", "", "12-08-26 22:15", "");
+    QTest::newRow("24-hour file") << QByteArray("08-12-2026  00:05  77 a.txt")
+                                  << file("a.txt", "", "08-12-2026 00:05", "77");
+    QTest::newRow("lower-case am and <dir>")
+        << QByteArray("01-16-02  11:14am       <dir>          epsgroup") << dir("epsgroup", "", "01-16-02 11:14am", "");
+    QTest::newRow("grouped digits")
+        << QByteArray("12-08-26  10:15AM            1,234,567 big.iso")
+        << file("big.iso", "", "12-08-26 10:15AM", "1234567");
+    QTest::newRow("day first") << QByteArray("31/12/2025  23:59  5 y.txt") << file("y.txt", "", "31/12/2025 23:59", "5");
+    QTest::newRow("year first") << QByteArray("2026-12-08  10:15  5 z.txt") << file("z.txt", "", "2026-12-08 10:15", "5");
+    QTest::newRow("blanks in a directory name")
+        << QByteArray("12-08-26  10:15AM       <DIR>          Program Files") << dir("Program Files", "", "12-08-26 10:15AM", "");
+    QTest::newRow("leading blank of a file name kept")
+        << QByteArray("12-08-26  10:15AM  12  lead") << file(" lead", "", "12-08-26 10:15AM", "12");
+    QTest::newRow("UTF-8 name") << QByteArray("12-08-26  10:15AM  3 \xe4\xb8\xad.txt")
+                                << file("\xe4\xb8\xad.txt", "", "12-08-26 10:15AM", "3");
+
+    QTest::newRow("no name") << QByteArray("12-08-26  10:15AM  1234") << QByteArray("rejected");
+    QTest::newRow("no name after <DIR>") << QByteArray("12-08-26  10:15AM  <DIR>   ") << QByteArray("rejected");
+    QTest::newRow("month 13 and day 13") << QByteArray("13-13-26  10:15AM  1 x") << QByteArray("rejected");
+    QTest::newRow("hour 13 PM") << QByteArray("12-08-26  13:15PM  1 x") << QByteArray("rejected");
+    QTest::newRow("hour 24") << QByteArray("12-08-26  24:00  1 x") << QByteArray("rejected");
+    QTest::newRow("minute 60") << QByteArray("12-08-26  10:60  1 x") << QByteArray("rejected");
+    QTest::newRow("three-digit year") << QByteArray("12-08-202  10:15  1 x") << QByteArray("rejected");
+    QTest::newRow("mixed separators") << QByteArray("12-08/26  10:15  1 x") << QByteArray("rejected");
+    QTest::newRow("size with letters") << QByteArray("12-08-26  10:15AM  12k x") << QByteArray("rejected");
+    QTest::newRow("other bracket word") << QByteArray("12-08-26  10:15AM  <JUNCTION> x") << QByteArray("rejected");
+    QTest::newRow("a count line") << QByteArray("2 File(s)  1,234 bytes") << QByteArray("rejected");
+    QTest::newRow("date alone") << QByteArray("12-08-26") << QByteArray("rejected");
+}
+
+void TestListing::dosLine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, expected);
+    // SYST decides nothing on IIS ("Windows_NT"), and no UNIX line starts with a
+    // digit: every UNIX style and the detecting one read it.
+    for (TMFtpServerType style : kUnixStyleList + QList<TMFtpServerType>{ftpstDetect}) {
+        ListingParser parser;
+        QCOMPARE(describe(parser.Parse(style, line)), expected);
+    }
+}
+
+void TestListing::eplfLine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("expected");
+
+    // 824255902 is 1996-02-13 23:58:22 UTC; shown at UTC+8.
+    QTest::newRow("directory") << QByteArray("+i8388621.29609,m824255902,/,\tdev")
+                               << dir("dev", "", "1996-02-14 07:58", "");
+    QTest::newRow("file") << QByteArray("+i8388621.44468,m839956783,r,s10376,\tRFCEPLF")
+                          << file("RFCEPLF", "", "1996-08-14 01:19", "10376");
+    QTest::newRow("permissions") << QByteArray("+m824255902,r,s5,up644,\tmy file, v2.txt")
+                                 << file("my file, v2.txt", "-rw-r--r--", "1996-02-14 07:58", "5");
+    QTest::newRow("directory permissions") << QByteArray("+/,up755,\tpub") << dir("pub", "drwxr-xr-x", "", "");
+    QTest::newRow("facts in any order, unknown ones passed over")
+        << QByteArray("+s12,x,r,i1.2,m0,\tz") << file("z", "", "1970-01-01 08:00", "12");
+    QTest::newRow("no facts") << QByteArray("+\tbare") << file("bare", "", "", "");
+    QTest::newRow("bad size and time are left out") << QByteArray("+r,s1x,m99999999999999999,\tq")
+                                                    << file("q", "", "", "");
+    QTest::newRow("no tab") << QByteArray("+i1,r,s5, name") << QByteArray("rejected");
+    QTest::newRow("no name") << QByteArray("+i1,r,s5,\t") << QByteArray("rejected");
+}
+
+void TestListing::eplfLine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, expected);
+    for (TMFtpServerType style : kUnixStyleList + QList<TMFtpServerType>{ftpstDetect}) {
+        ListingParser parser;
+        parser.SetTimeZone(QTimeZone(8 * 3600));
+        QCOMPARE(describe(parser.Parse(style, line)), expected);
+    }
+}
+
+void TestListing::detectedUnixLine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("expected");
+
+    // Without a group column: the UNIX styles keep their old reading (see
+    // unixLine), the detecting style finds the columns by the month.
+    QTest::newRow("no group column")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00 name.txt")
+        << file("name.txt", "-rw-r--r--", "Jan 01 12:00", "1234");
+    QTest::newRow("no group column, numeric owner")
+        << QByteArray("-rw-r--r--   1 1001       1234 Dec  8 00:40 my file.txt")
+        << file("my file.txt", "-rw-r--r--", "Dec 8 00:40", "1234");
+    QTest::newRow("no group column, directory, year")
+        << QByteArray("drwxr-xr-x 2 1001 4096 Mar 3 2019 pub") << dir("pub", "drwxr-xr-x", "Mar 3 2019", "4096");
+    QTest::newRow("no group column, link")
+        << QByteArray("lrwxrwxrwx 1 owner 7 Jan 01 12:00 bin -> usr/bin")
+        << dir("bin", "lrwxrwxrwx", "Jan 01 12:00", "7");
+    QTest::newRow("no link count")
+        << QByteArray("-rw-r--r-- owner group 1234 Jan 01 12:00 x") << file("x", "-rw-r--r--", "Jan 01 12:00", "1234");
+    QTest::newRow("no group column, name like a time")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00 12:30") << file("12:30", "-rw-r--r--", "Jan 01 12:00", "1234");
+    QTest::newRow("no group column, no name")
+        << QByteArray("-rw-r--r-- 1 owner 1234 Jan 01 12:00") << QByteArray("rejected");
+    QTest::newRow("no group column, link without name")
+        << QByteArray("lrwxrwxrwx 1 owner 7 Jan 01 12:00 -> usr/bin") << QByteArray("rejected");
+    QTest::newRow("numeric owner and group")
+        << QByteArray("-rw-rw-rw-    1 1001     1001            6 Dec 08 00:40 a.txt")
+        << file("a.txt", "-rw-rw-rw-", "Dec 08 00:40", "6");
+    QTest::newRow("device") << QByteArray("crw-rw-rw- 1 0 0 Dec 08 00:40 tty") << QByteArray("rejected");
+}
+
+void TestListing::detectedUnixLine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, expected);
+    ListingParser parser;
+    QCOMPARE(describe(parser.Parse(ftpstDetect, line)), expected);
+}
+
+void TestListing::detectKeepsUnixRule()
+{
+    // Every line with all its columns reads as the UNIX rule reads it.
+    const QByteArrayList lines = {
+        "drwxr-xr-x 2 user group 512 Jan 12 12:30 pub",
+        "-rw-r--r-- 1 user group 1024 Mar 3 1998 my file.txt",
+        "lrwxrwxrwx 1 root root 7 Jan 1 12:00 bin -> usr/bin",
+        "d [RWCEAFMS] owner 512 Jan 12 12:30 pub",
+        "d [R----F--] supervisor            512       Jan 16 18:53    login",
+        "-rw-rw-rw-    1 1001     1001            2 Dec 08 00:40   lead.txt",
+        "-rw-rw-rw-   1 tarvoftp tarvoftp        0 Mar  3  2019 old.txt",
+        "-rw-rw-rw-    1 1001       tarvoftp       123456 Dec  8 00:40 big.bin",
+        "lrwxrwxrwx 1 u g 4 Jan 1 12:00 here -> a -> b",
+        "-rw-r--r-- 1 user group 1024 Jan 12 13:20",
+        "total 42",
+        " drwxr-xr-x 2 user group 512 Jan 12 12:30 pub",
+        "-rw-r--r--",
+    };
+    for (const QByteArray &line : lines) {
+        ListingParser unix, detect;
+        QCOMPARE(describe(detect.Parse(ftpstDetect, line)), describe(unix.Parse(ftpstUNIX, line)));
+    }
+}
+
 void TestListing::hostileLines_data()
 {
     QTest::addColumn<QByteArray>("line");
@@ -501,7 +661,7 @@ void TestListing::hostileLines()
     QCOMPARE(unixEntry.accepted ? unixEntry.name : QByteArray("rejected"), unixName);
 
     // Every style must survive the line, and the VMS hold must stay bounded.
-    for (int style = ftpstDefault; style <= ftpstVMVPS; ++style) {
+    for (int style = ftpstDefault; style <= ftpstDetect; ++style) {
         const ParsedEntry e = parser.Parse(TMFtpServerType(style), line);
         QVERIFY(e.accepted || (e.name.isEmpty() && e.date.isEmpty() && e.size.isEmpty()));
         QVERIFY(parser.PendingLine().size() <= ListingParser::MaxPendingLength);

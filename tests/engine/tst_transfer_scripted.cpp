@@ -15,7 +15,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArrayList LoginCommands = {"USER u", "PASS p", "SYST", "REST 100", "REST 0", "PWD"};
+const QByteArrayList LoginCommands = {"USER u", "PASS p", "SYST", "FEAT", "REST 100", "REST 0", "PWD"};
 
 QByteArrayList After(const QByteArrayList &commands, qsizetype from)
 {

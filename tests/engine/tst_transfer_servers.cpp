@@ -66,6 +66,8 @@ private slots:
 
     void listing_data();
     void listing();
+    void mlsdMatchesList_data() { AddKindRows(true); }
+    void mlsdMatchesList();
     void transfers_data();
     void transfers();
     void typeOnlyWhenItChanges_data();
@@ -219,6 +221,59 @@ void TestTransferServers::listing()
     QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("FileReceived")), 1, 10000);
     QVERIFY(ftp.Success());
     QCOMPARE(ReadFile(ftp.LocalFile), QByteArray("blank"));
+}
+
+// The same folder by MLSD and by LIST: the same names, types and sizes, and
+// UNIX.mode as the permissions LIST shows. vsftpd has no MLSD: LIST both times.
+void TestTransferServers::mlsdMatchesList()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    SKIP_UNLESS_AVAILABLE(PeerServer::Kind(kind));
+    std::unique_ptr<PeerServer> server = StartFresh(PeerServer::Kind(kind));
+    QVERIFY(server);
+    QVERIFY(server->PutFile(QStringLiteral("a.txt"), "hello!"));
+    QVERIFY(server->PutFile(QStringLiteral("my  file; v2.txt"), Pattern(70000, 3)));
+    QVERIFY(server->PutFile(QStringLiteral("\u4e2d\u6587.txt"), "zh"));
+    QVERIFY(server->PutFile(QStringLiteral("empty"), QByteArray()));
+    QVERIFY(server->MakeDirectory(QStringLiteral("sub dir/inner")));
+    QVERIFY(QFile::setPermissions(server->PathOf(QStringLiteral("a.txt")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    TMFtp ftp;
+    Probe probe(ftp);
+    QVERIFY(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()));
+    ftp.Passive = passive;
+    const bool hasMlsd = PeerServer::Kind(kind) != PeerServer::Kind::Vsftpd;
+    QCOMPARE(ftp.Features().mlsd, hasMlsd);
+
+    QMap<QByteArray, QByteArray> seen[2];  // name -> "d|f size attributes", by MLSD use
+    for (bool useMlsd : {true, false}) {
+        ftp.UseMlsd = useMlsd;
+        const int before = probe.Count(QStringLiteral("ListingDone"));
+        ftp.List();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), before + 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ftp.Busy(), 2000);
+        QVERIFY2(ftp.Success() && probe.errors.isEmpty(), qPrintable(server->LogTail()));
+        QCOMPARE(ftp.ListedByMlsd(), useMlsd && hasMlsd);
+        for (bool directories : {true, false}) {
+            const QList<QByteArray> &names = directories ? ftp.DirectoryNames : ftp.FileNames;
+            const TMFtpFileInfoList &infos = directories ? ftp.DirectoryInfos : ftp.FileInfos;
+            for (int i = 0; i < names.size(); ++i) {
+                if (names.at(i) == "." || names.at(i) == "..")
+                    continue;  // LIST -a on some servers; the window drops them
+                QByteArray size, attributes;
+                infos.GetInfo(i, 2, size);
+                infos.GetInfo(i, 0, attributes);
+                // MLSD names a directory's size only as some servers please.
+                seen[useMlsd][names.at(i)] = (directories ? "d" : "f " + size) + ' ' + attributes;
+            }
+        }
+    }
+    QCOMPARE(seen[true].keys(), (QList<QByteArray>{"a.txt", "empty", "my  file; v2.txt", "sub dir",
+                                                   "\xe4\xb8\xad\xe6\x96\x87.txt"}));
+    QCOMPARE(seen[true]["a.txt"], QByteArray("f 6 -rw-r-----"));
+    QCOMPARE(seen[true]["my  file; v2.txt"].left(8), QByteArray("f 70000 "));
+    QCOMPARE(seen[true], seen[false]);
 }
 
 // ---------------------------------------------------------------- downloads and uploads

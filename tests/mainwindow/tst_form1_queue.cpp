@@ -193,10 +193,12 @@ void TestForm1Queue::twoFilesInOrder()
     QCOMPARE(ReadLocal(target + u"/1 first.bin"_s), first);
     QTRY_VERIFY(form.ftpviewModel->rowOfName("3 new.bin") >= 0);
     QVERIFY(!form.QueueOwnsSequence);
-    const QStringList commands = Commands(form, {u"RETR"_s, u"LIST"_s});
+    // vsftpd lists by LIST, the others by MLSD.
+    const QString listing = server->ServerKind() == PeerServer::Kind::Vsftpd ? u"LIST"_s : u"MLSD"_s;
+    const QStringList commands = Commands(form, {u"RETR"_s, listing});
     QCOMPARE(commands.mid(commands.size() - 3),
              (QStringList{u"RETR "_s + QString::fromUtf8(Remote(*server, u"pub/2 second.bin"_s)),
-                          u"RETR "_s + QString::fromUtf8(Remote(*server, u"pub/1 first.bin"_s)), u"LIST"_s}));
+                          u"RETR "_s + QString::fromUtf8(Remote(*server, u"pub/1 first.bin"_s)), listing}));
 }
 
 void TestForm1Queue::offlineUploadGetsRemoteDirectory_data()
@@ -326,9 +328,9 @@ void TestForm1Queue::afterConnectRunsQueueOncePerLogin()
     // Later listings of the same login do not.
     SelectLocal(form, {u"two.txt"_s});
     form.spoolDragDrop(form.FileList1);
-    const int lists = Commands(form, {u"LIST"_s}).size();
+    const int lists = Commands(form, {u"MLSD"_s}).size();
     form.refreshClick();
-    QTRY_VERIFY(Commands(form, {u"LIST"_s}).size() == lists + 1 && Idle(form));
+    QTRY_VERIFY(Commands(form, {u"MLSD"_s}).size() == lists + 1 && Idle(form));
     QTest::qWait(200);
     QCOMPARE(form.spoolModel->count(), 1);
     QVERIFY(!server.Exists(u"two.txt"_s));
