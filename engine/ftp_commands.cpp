@@ -361,8 +361,9 @@ void TMFtp::AnswerUrlStart(const QByteArray &)
         }
     }
     // A login that ends here skips its own ready notice; keep-alive still
-    // belongs to a logged-in session.
-    loggedIn_ = true;
+    // belongs to a logged-in session, and the owner learns it is logged in.
+    if (!std::exchange(loggedIn_, true))
+        RaiseInfo(ftpiLoggedIn, QStringLiteral("Logged in"));
     // The completion event must not report a failure of an earlier operation.
     success_ = true;
     if (urlPath_.endsWith('/')) {

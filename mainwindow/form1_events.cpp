@@ -84,6 +84,7 @@ void TForm1::ftp1FtpQuit()
     ftpviewModel->Clear();
     // No completion comes any more: the walks end, the queue stops and keeps its entries.
     returnHomeWhenReady_.reset();
+    urlDownloadRunning_ = false;
     CancelAllWalks();
     SetIdle();
     ShowConnectionState(LinkState::Offline);
@@ -91,6 +92,11 @@ void TForm1::ftp1FtpQuit()
 
 void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
 {
+    if (info == ftpiLoggedIn) {
+        // Also an address's own login, which ends without the logged-in event.
+        AttachRemoteMenu(true);
+        ShowConnectionState(LinkState::Online);
+    }
     QString status;
     if (InfoStatusText(info, addinfo, &status)) {
         SetPanelText(0, status);

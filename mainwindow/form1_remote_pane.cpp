@@ -173,6 +173,7 @@ void TForm1::ftp1DirectoryChanged()
     }
     if (DownloadTreeActive)
         TransferQueue.onDownloadDirectoryChanged(ftp1->Success());
+    urlDownloadRunning_ = false;  // the address named a folder: it is shown
     ftp1->List();
 }
 

@@ -156,7 +156,7 @@ void TForm1::FormShow()
     };
     search = new Tsearch(this);
     search->OpenFtpUrl = [this](const QString &url, const QString &localFolder) {
-        ftp1->OpenURL(url.toUtf8(), localFolder);
+        OpenUrlDownload(url.toUtf8(), localFolder);
     };
     search->LocalFolder = [this] { return LocalDirectory(); };
     mailform = new Tmailform(this);

@@ -483,9 +483,14 @@ void TForm1::ftp1FileReceived()
             RunTransferStep(TransferQueue.onFileReceived());
         return;
     }
-    // A file of its own (手工下载): the local pane shows it.
     TransferProgress->hide();
+    if (!std::exchange(urlDownloadRunning_, false))
+        return;  // the file a stopped walk was fetching
+    // 手工下载 ends as every download sequence does; the panes show where the file came from and went.
     SetLocalDirectory(LocalDirectory());
+    RunAfterTransfer();
+    if (MainSettings.aftertransfer != AfterTransferClose && ftp1->Connected && !ftp1->Busy())
+        ftp1->List();
 }
 
 void TForm1::ftp1FileStored()
@@ -599,7 +604,18 @@ void TForm1::ToolbarButton9733Click()
     QString url = platform::DecodeAnsi(ftp1->CurrentURL());
     if (!platform::CurrentDialogs().AskText(this, u"请输入下载路径"_s, u"请输入下载软件全路径"_s, url))
         return;
-    ftp1->OpenURL(RemoteBytes(url), LocalDirectory());
+    OpenUrlDownload(RemoteBytes(url), LocalDirectory());
+}
+
+void TForm1::OpenUrlDownload(const QByteArray &url, const QString &localFolder)
+{
+    if (TransferWalkRunning()) {
+        SetPanelText(0, u"  正在执行其它操作, 请等它结束后再下载 "_s);
+        return;
+    }
+    FailureStatus.clear();
+    urlDownloadRunning_ = true;
+    ftp1->OpenURL(url, localFolder);
 }
 
 // afterconnect 3: the whole first listing of a login, recursively, into the

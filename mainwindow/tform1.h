@@ -144,6 +144,8 @@ public:
     void SetPanelText(int panel, const QString &text);
     // Whether and where the window is connected, always in view at the right.
     QLabel *ConnectionStatus;
+    // The remote list's context menu is offered (while logged in).
+    bool RemoteMenuAttached() const { return remoteMenuAttached_; }
     // "host:port" of the server being connected to or connected.
     QString ConnectionTarget() const;
 
@@ -407,6 +409,9 @@ private:
     // The size the engine's last listing gives the remote file; 0 when it is not listed.
     qint64 ListedRemoteSize(const QByteArray &remotePath) const;
     void StartMirror();
+    // 手工下载 and the search window's FTP hits: an ftp:// address, file or folder.
+    void OpenUrlDownload(const QByteArray &url, const QString &localFolder);
+    bool urlDownloadRunning_ = false;
     // Where the panes were when a walk or queue run started, and the way back there.
     void RememberTransferHome();
     void ReturnToTransferHome();

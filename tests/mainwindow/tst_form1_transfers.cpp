@@ -102,6 +102,7 @@ private slots:
     void afterConnectMirror();
     void sessionEndDropsWalks_data();
     void sessionEndDropsWalks();
+    void manualDownloadEndsLikeADownload();
     void stopAsksWholeOrCurrent_data();
     void stopAsksWholeOrCurrent();
     void failedDownloadReported_data();
@@ -560,6 +561,29 @@ void TestForm1Transfers::sessionEndDropsWalks()
     form.N34Click();
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
     QCOMPARE(ReadLocal(target), QByteArray("one"));
+}
+
+void TestForm1Transfers::manualDownloadEndsLikeADownload()
+{
+    PeerServer *server = servers_.Find(PeerServer::Kind::Pyftpdlib);
+    if (!server)
+        QSKIP("pyftpdlib is not available");
+    const QByteArray content = Content(u"url"_s, 300000);
+    QVERIFY(server->PutFile(u"pub/f.bin"_s, content));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    ShowLocal(form, round_->local.path());
+    round_->dialogs->QueueText(true, u"ftp://%1:%2@%3:%4/pub/f.bin"_s.arg(server->User(), server->Password(),
+                                                                          server->Host())
+                                         .arg(server->Port()));
+    form.ToolbarButton9733Click();
+    QTRY_COMPARE_WITH_TIMEOUT(ReadLocal(round_->local.filePath(u"f.bin"_s)), content, 10000);
+    // The remote pane lists the file's folder, with its menu, and the window says where it is connected.
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && form.ftpviewModel->rowOfName("f.bin") >= 0, 10000);
+    QCOMPARE(form.ftp1->CurrentDirectory(), QByteArray("/pub"));
+    QVERIFY(form.RemoteMenuAttached());
+    QVERIFY(form.ConnectionStatus->text().contains(u"已连接"_s));
+    QVERIFY(form.FileList1->Count() > 0);
 }
 
 void TestForm1Transfers::stopAsksWholeOrCurrent_data()
