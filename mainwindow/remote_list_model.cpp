@@ -317,7 +317,7 @@ QList<RemoteItem> RemoteListModel::items(const QList<int> &rows) const
     for (int row : rows) {
         if (row >= 0 && row < count()) {
             const RemoteEntry &e = m_entries[size_t(row)];
-            result.append(RemoteItem{e.name, e.isDirectory, e.permissions});
+            result.append(RemoteItem{e.name, e.isDirectory, e.permissions, e.size + ' ' + e.date});
         }
     }
     return result;
@@ -328,7 +328,7 @@ QList<RemoteItem> RemoteListModel::allItems() const
     QList<RemoteItem> result;
     result.reserve(qsizetype(m_entries.size()));
     for (const RemoteEntry &e : m_entries)
-        result.append(RemoteItem{e.name, e.isDirectory, e.permissions});
+        result.append(RemoteItem{e.name, e.isDirectory, e.permissions, e.size + ' ' + e.date});
     return result;
 }
 

@@ -19,6 +19,8 @@ struct RemoteItem {
     QByteArray name;
     bool isDirectory = false;
     QByteArray attributes;
+    // Size and time as listed: what tells one folder's listing from another's.
+    QByteArray details = {};
 };
 
 // The next engine operation. Paths are the server's bytes, sent back unchanged.

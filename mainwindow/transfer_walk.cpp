@@ -36,7 +36,7 @@ QByteArray ListingSignature(const QList<RemoteItem> &listing)
     QByteArrayList lines;
     lines.reserve(listing.size());
     for (const RemoteItem &item : listing)
-        lines << (item.isDirectory ? "d " : "f ") + item.attributes + ' ' + item.name;
+        lines << (item.isDirectory ? "d " : "f ") + item.attributes + ' ' + item.details + ' ' + item.name;
     std::sort(lines.begin(), lines.end());
     return QCryptographicHash::hash(lines.join('\n'), QCryptographicHash::Sha1);
 }
@@ -117,7 +117,6 @@ void TransferWalk::cancel()
     m_enteringLocal.clear();
     m_changeFailed = false;
     m_enteredRemote.clear();
-    m_linkPaths.clear();
     m_listingSignatures.clear();
     m_enteredLocal.clear();
     m_pendingLog.clear();
@@ -165,8 +164,6 @@ void TransferWalk::addRemoteEntry(const RemoteItem &item, const QByteArray &remo
     if (item.isDirectory) {
         PendingRemoteDirs.append(remote);
         PendingLocalDirs.append(local);
-        if (IsLink(item))
-            m_linkPaths.insert(WithoutTrailingSlash(remote));
     } else {
         PendingRemoteFiles.append(remote);
         PendingLocalFiles.append(local);
@@ -247,9 +244,11 @@ TransferStep TransferWalk::onDownloadListing(const QByteArray &currentDirectory,
     } else if (m_enteredRemote.contains(here)) {
         m_pendingLog << kLoop + shown;
         skip = true;
-    } else if (m_linkPaths.contains(m_enteringRemote)) {
-        // Reached through a link: a directory that holds exactly what one of
-        // its ancestors in this walk holds is that ancestor again.
+    } else {
+        // A directory that holds exactly what one of its ancestors in this
+        // walk holds, down to sizes and times, is that ancestor again, reached
+        // through a link. Not every listing says which entries are links
+        // (MLSD often types them by their target).
         const QByteArray signature = ListingSignature(listing);
         for (auto it = m_listingSignatures.cbegin(); it != m_listingSignatures.cend() && !skip; ++it) {
             if (it.value() == signature && IsAncestor(it.key(), here)) {

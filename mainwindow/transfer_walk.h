@@ -137,7 +137,6 @@ private:
     QString m_enteringLocal;
     bool m_changeFailed = false;
     QSet<QByteArray> m_enteredRemote;          // server paths already listed in this walk
-    QSet<QByteArray> m_linkPaths;              // remote paths reached through a symbolic link
     QHash<QByteArray, QByteArray> m_listingSignatures;  // entered path -> what it held
     QSet<std::pair<quint64, quint64>> m_enteredLocal;   // device, inode
     QStringList m_pendingLog;

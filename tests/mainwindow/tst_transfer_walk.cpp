@@ -140,11 +140,11 @@ void TestTransferWalk::bounds()
     QFETCH(QByteArray, name);
     QFETCH(QStringList, expected);
     QFETCH(QString, logged);
-    // An endless chain of folders, as a link to itself that the server shows as a folder makes.
+    // A chain of folders, each holding one of its own name (made at another time).
     QHash<QByteArray, QList<RemoteItem>> tree;
     QByteArray path = "/pub";
     for (int level = 0; level < 10; ++level)
-        tree.insert(path += '/' + name, {Dir(name)});
+        tree.insert(path += '/' + name, {RemoteItem{name, true, "drwxr-xr-x", QByteArray::number(level)}});
     TransferWalk walk;
     walk.MaxDepth = 2;
     QStringList log;
