@@ -142,6 +142,7 @@ void TForm1::logoutClick()
     // showed goes, with its menu, as when the server ends the session.
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
+    ftppath->setEditText(QString());
     CancelAllWalks();
     ShowConnectionState(LinkState::Offline);
 }

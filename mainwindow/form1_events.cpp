@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
 
+#include <QComboBox>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -85,6 +86,8 @@ void TForm1::ftp1FtpQuit()
     // No completion comes any more: the walks end, the queue stops and keeps its entries.
     returnHomeWhenReady_.reset();
     urlDownloadRunning_ = false;
+    // No folder is shown any more: the path box says none either.
+    ftppath->setEditText(QString());
     CancelAllWalks();
     SetIdle();
     ShowConnectionState(LinkState::Offline);

@@ -352,6 +352,24 @@ void TForm1::BuildPanes()
     setCentralWidget(VerticalSplitter);
 }
 
+// Names for screen readers, which also let journey tests find the controls.
+void TForm1::NameControlsForAccessibility()
+{
+    const std::pair<QWidget *, const char16_t *> names[] = {
+        {server, u"服务器"},           {port, u"端口"},
+        {username, u"用户名"},         {password, u"密码"},
+        {ComboBox1, u"本地路径"},      {ToolbarButton971, u"本地上一层目录"},
+        {FileList1, u"本地文件列表"},  {ftppath, u"远程路径"},
+        {ToolbarButton972, u"远程上一层目录"}, {ftpview, u"远程文件列表"},
+        {spool, u"批处理队列"},        {richedit1, u"记录窗口"},
+    };
+    // Combo boxes report their text as their name here: the description keeps what they are.
+    for (const auto &[widget, name] : names) {
+        widget->setAccessibleName(QString::fromUtf16(name));
+        widget->setAccessibleDescription(QString::fromUtf16(name));
+    }
+}
+
 void TForm1::BuildStatusBar()
 {
     static constexpr int kWidths[StatusPanelCount] = {180, 150, 150, 90, 50};
@@ -369,7 +387,8 @@ void TForm1::BuildStatusBar()
     ConnectionStatus->setObjectName(QStringLiteral("ConnectionStatus"));
     ConnectionStatus->setTextFormat(Qt::PlainText);
     ConnectionStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    ConnectionStatus->setAccessibleName(QStringLiteral("连接状态"));
+    // Its name is what it says; the description tells screen readers what it is.
+    ConnectionStatus->setAccessibleDescription(QStringLiteral("连接状态"));
     statusBar()->addPermanentWidget(ConnectionStatus);
     statusBar()->setSizeGripEnabled(true);
     // Every reply and block of a transfer sets the panels, and each new text

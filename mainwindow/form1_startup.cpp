@@ -48,6 +48,7 @@ TForm1::TForm1(QWidget *parent)
     BuildToolbars();
     BuildPanes();
     BuildStatusBar();
+    NameControlsForAccessibility();
     ShowConnectionState(LinkState::Offline);
     BuildMenus();
     WireMenus();
@@ -63,6 +64,9 @@ TForm1::TForm1(QWidget *parent)
 
     resize(739, 528);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        // The classic size is the least; a larger screen gets room for the names.
+        const QSize room = screen->availableGeometry().size() * 3 / 4;
+        resize(size().expandedTo(room.boundedTo(QSize(1400, 900))));
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());

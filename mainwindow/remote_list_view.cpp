@@ -3,6 +3,7 @@
 #include "mainwindow/remote_list_model.h"
 
 #include <QAbstractItemView>
+#include <algorithm>
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -42,8 +43,10 @@ void TRemoteListView::ColumnClick(int column)
 
 void TRemoteListView::ColumnsChanged()
 {
+    // Wide enough for a listed time with its year ("2026-12-08 10:15").
+    const int dateWidth = ReportView()->fontMetrics().horizontalAdvance(QStringLiteral("2026-12-08 10:15")) + 16;
     for (int column = 0; column < RemoteListModel::ColumnCount; ++column)
-        ReportView()->header()->resizeSection(column, 100);
+        ReportView()->header()->resizeSection(column, column == RemoteListModel::DateColumn ? std::max(100, dateWidth) : 100);
     // Names are what the user reads: their column takes the room the others leave.
     ReportView()->header()->setSectionResizeMode(0, QHeaderView::Stretch);
 }

@@ -390,6 +390,7 @@ private:
     QWidget *BuildRemotePane();
     void BuildQueue();
     void BuildStatusBar();
+    void NameControlsForAccessibility();
     // transfers (form1_transfers.cpp)
     void WireTransfers();
     void StartDownloadSelection();

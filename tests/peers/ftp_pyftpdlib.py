@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """pyftpdlib FTP server for the tests: one user, one root, a passive range of its own.
 
-Usage: ftp_pyftpdlib.py --port N --root DIR --user NAME --password PASS --passive LO-HI
+Usage: ftp_pyftpdlib.py --port N --root DIR --user NAME --password PASS --passive LO-HI [--throttle BYTES]
+--throttle limits each data connection to that many bytes a second.
 Prints "ready PORT" on stdout once it listens.
 """
 import argparse
@@ -9,7 +10,7 @@ import logging
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -20,6 +21,7 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--passive", required=True)
+    parser.add_argument("--throttle", type=int, default=0)
     args = parser.parse_args()
 
     low, high = (int(p) for p in args.passive.split("-"))
@@ -33,6 +35,11 @@ def main():
     handler.permit_foreign_addresses = False
     handler.banner = "pyftpdlib ready."
     handler.auth_failed_timeout = 0  # tests of a refused login need no wait
+    if args.throttle > 0:
+        dtp = ThrottledDTPHandler
+        dtp.read_limit = args.throttle
+        dtp.write_limit = args.throttle
+        handler.dtp_handler = dtp
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO,
                         format="%(asctime)s %(message)s")
