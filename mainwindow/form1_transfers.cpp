@@ -410,14 +410,13 @@ void TForm1::RunTransferStep(const TransferStep &step)
         break;
     case TransferStep::EnterDownloadDirectory:
         // A directory that cannot be made shows as files that cannot be opened.
+        // The local pane stays where the user is; it is refreshed at the end.
         QDir().mkpath(step.localPath);
         QDir::setCurrent(step.localPath);
-        SetLocalDirectory(step.localPath);
         ftp1->ChangeDirectory(step.remotePath);
         break;
     case TransferStep::MakeUploadDirectory:
         QDir::setCurrent(step.localPath);
-        SetLocalDirectory(step.localPath);
         ftp1->MakeDirectory(step.remotePath);
         break;
     case TransferStep::ChangeUploadDirectory:
