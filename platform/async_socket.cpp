@@ -41,6 +41,7 @@ void AsyncSocket::adopt(int fd)
     readWanted_ = true;
     writeWanted_ = false;
     closeReported_ = false;
+    resetTls();
     readNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     writeNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     connect(readNotifier_.get(), &QSocketNotifier::activated, this, &AsyncSocket::onReadable);
@@ -135,6 +136,18 @@ int AsyncSocket::close()
 {
     if (fd_ < 0)
         return WSAENOTSOCK;
+    if (tls_) {
+        // An orderly end where it can be had: close_notify goes out first.
+        if (tlsPhase_ == TlsPhase::Established)
+            tls_->Shutdown();
+        // Records nobody read (TLS 1.3 session tickets) would make the close
+        // a reset, and a reset discards what the peer has not read yet: the
+        // end of an upload. They are read and dropped first.
+        char discard[4096];
+        for (int i = 0; i < 64 && ::recv(fd_, discard, sizeof discard, MSG_DONTWAIT) > 0; ++i) {
+        }
+    }
+    resetTls();
     readNotifier_.reset();
     writeNotifier_.reset();
     int result = ::close(fd_) == 0 ? WSANOERROR : winsockErrorFromErrno(errno);
@@ -161,6 +174,8 @@ qint64 AsyncSocket::send(const char *data, qint64 count, bool urgent, int *error
         *error = WSAENOTSOCK;
         return -1;
     }
+    if (tls_)
+        return sendTls(data, count, error);
     ssize_t sent = ::send(fd_, data, size_t(count), MSG_NOSIGNAL | (urgent ? MSG_OOB : 0));
     if (sent >= 0)
         return sent;
@@ -179,6 +194,8 @@ qint64 AsyncSocket::receive(char *buffer, qint64 count, int *error)
         *error = WSAENOTSOCK;
         return -1;
     }
+    if (tls_)
+        return receiveTls(buffer, count, error);
     ssize_t got = ::recv(fd_, buffer, size_t(count), 0);
     if (got > 0) {
         readWanted_ = true;
@@ -211,6 +228,13 @@ void AsyncSocket::updateNotifiers()
                     && (mask_ & (FdRead | FdClose | FdAccept));
     bool wantWrite = connecting_ ? bool(mask_ & (FdConnect | FdWrite))
                                  : (writeWanted_ && (mask_ & FdWrite) && !closeReported_);
+    if (tlsPhase_ == TlsPhase::Handshaking) {
+        // The handshake alone decides what to wait for.
+        wantRead = handshakeWantsRead_;
+        wantWrite = handshakeWantsWrite_;
+    } else if (tlsWriteWantsRead_ && !closeReported_ && (mask_ & FdWrite)) {
+        wantRead = true;
+    }
     if (readNotifier_ && readNotifier_->isEnabled() != wantRead)
         readNotifier_->setEnabled(wantRead);
     if (writeNotifier_ && writeNotifier_->isEnabled() != wantWrite)
@@ -221,6 +245,14 @@ void AsyncSocket::onReadable()
 {
     if (fd_ < 0)
         return;
+    if (tlsPhase_ == TlsPhase::Handshaking) {
+        continueHandshake();
+        return;
+    }
+    if (tls_) {
+        onReadableTls();
+        return;
+    }
     if (listening_) {
         readWanted_ = false;
         updateNotifiers();
@@ -263,6 +295,10 @@ void AsyncSocket::onWritable()
             deliver(FdWrite, 0);
         return;
     }
+    if (tlsPhase_ == TlsPhase::Handshaking) {
+        continueHandshake();
+        return;
+    }
     writeWanted_ = false;
     updateNotifiers();
     deliver(FdWrite, 0);
@@ -279,7 +315,11 @@ void AsyncSocket::reportClose(int error)
 
 void AsyncSocket::deliver(int event, int error)
 {
-    if (!(mask_ & event))
+    // The TLS result always goes to the owner that asked for it; data events
+    // wait until the handshake is over.
+    if (event != FdTls && !(mask_ & event))
+        return;
+    if (tlsPhase_ == TlsPhase::Handshaking && (event == FdRead || event == FdWrite || event == FdClose))
         return;
     // A copy: the handler may replace onEvent while it runs.
     auto handler = onEvent;
@@ -307,6 +347,287 @@ void AsyncSocket::post(int event, int error)
             self->deliver(event, error);
         }
     }, Qt::QueuedConnection);
+}
+
+// ---------------------------------------------------------------- TLS
+
+void AsyncSocket::resetTls()
+{
+    tls_.reset();
+    tlsPhase_ = TlsPhase::None;
+    handshakeWantsRead_ = false;
+    handshakeWantsWrite_ = false;
+    tlsWriteWantsRead_ = false;
+    tlsReadPosted_ = false;
+    tlsEnd_ = TlsSession::Result::Done;
+}
+
+int AsyncSocket::startTls(const QString &hostName, const TlsSessionHandle &reuse)
+{
+    if (fd_ < 0)
+        return WSAENOTSOCK;
+    if (!connected_ || listening_ || tls_)
+        return WSAEINVAL;
+    tls_ = std::make_unique<TlsSession>();
+    if (!tls_->Begin(fd_, hostName, reuse)) {
+        tlsPhase_ = TlsPhase::Failed;
+        return TlsErrorUnavailable;
+    }
+    tlsPhase_ = TlsPhase::Handshaking;
+    handshakeWantsRead_ = false;
+    handshakeWantsWrite_ = false;
+    updateNotifiers();
+    // The first step runs from the event loop: the caller's handler ends first,
+    // and the result always arrives as a notification.
+    quint64 generation = generation_;
+    QPointer<AsyncSocket> self(this);
+    QMetaObject::invokeMethod(this, [self, generation] {
+        if (self && self->generation_ == generation && self->fd_ >= 0
+            && self->tlsPhase_ == TlsPhase::Handshaking)
+            self->continueHandshake();
+    }, Qt::QueuedConnection);
+    return WSANOERROR;
+}
+
+void AsyncSocket::continueHandshake()
+{
+    const TlsSession::Result result = tls_->Handshake();
+    handshakeWantsRead_ = result == TlsSession::Result::WantRead;
+    handshakeWantsWrite_ = result == TlsSession::Result::WantWrite;
+    if (handshakeWantsRead_ || handshakeWantsWrite_) {
+        updateNotifiers();
+        return;
+    }
+    quint64 generation = generation_;
+    QPointer<AsyncSocket> self(this);
+    if (result == TlsSession::Result::Done) {
+        tlsPhase_ = TlsPhase::Established;
+        readWanted_ = true;
+        // Writable once, as after a connect: a sender starts from it.
+        if (mask_ & FdWrite)
+            writeWanted_ = true;
+        updateNotifiers();
+        deliver(FdTls, 0);
+        if (self && generation == generation_ && tls_ && tls_->HasPending())
+            postTlsRead();
+        return;
+    }
+    // A failed handshake is the connection's last word: the owner closes it.
+    tlsPhase_ = TlsPhase::Failed;
+    closeReported_ = true;
+    updateNotifiers();
+    deliver(FdTls, TlsErrorHandshake);
+}
+
+int AsyncSocket::tlsFailureError() const
+{
+    if (tls_ && tls_->SystemError() != 0)
+        return winsockErrorFromErrno(tls_->SystemError());
+    return TlsErrorProtocol;
+}
+
+qint64 AsyncSocket::sendTls(const char *data, qint64 count, int *error)
+{
+    if (tlsPhase_ == TlsPhase::Handshaking) {
+        *error = WSAEWOULDBLOCK;  // FdWrite follows the handshake
+        return -1;
+    }
+    if (tlsPhase_ != TlsPhase::Established) {
+        *error = TlsErrorHandshake;
+        return -1;
+    }
+    // Urgent data has no place in a TLS stream: it goes in band.
+    qint64 taken = 0;
+    switch (tls_->Write(data, count, &taken)) {
+    case TlsSession::Result::Done:
+        return taken;
+    case TlsSession::Result::WantWrite:
+        *error = WSAEWOULDBLOCK;
+        writeWanted_ = true;
+        updateNotifiers();
+        return -1;
+    case TlsSession::Result::WantRead:
+        *error = WSAEWOULDBLOCK;
+        tlsWriteWantsRead_ = true;
+        updateNotifiers();
+        return -1;
+    case TlsSession::Result::Closed:
+        *error = WSAECONNRESET;
+        return -1;
+    case TlsSession::Result::Truncated:
+        *error = TlsErrorTruncated;
+        return -1;
+    case TlsSession::Result::Failed:
+        break;
+    }
+    *error = tlsFailureError();
+    return -1;
+}
+
+qint64 AsyncSocket::receiveTls(char *buffer, qint64 count, int *error)
+{
+    if (tlsPhase_ == TlsPhase::Handshaking) {
+        *error = WSAEWOULDBLOCK;
+        return -1;
+    }
+    if (tlsPhase_ != TlsPhase::Established) {
+        *error = TlsErrorHandshake;
+        return -1;
+    }
+    TlsSession::Result end = tlsEnd_;
+    if (end == TlsSession::Result::Done) {
+        // As much as is there, record after record: one notification per
+        // 16 KiB record would cost a turn of the event loop each.
+        qint64 total = 0;
+        while (total < count) {
+            qint64 got = 0;
+            const TlsSession::Result result = tls_->Read(buffer + total, count - total, &got);
+            if (result == TlsSession::Result::Done) {
+                total += got;
+                continue;
+            }
+            if (result != TlsSession::Result::WantRead && result != TlsSession::Result::WantWrite)
+                end = result;
+            break;
+        }
+        if (total > 0) {
+            tlsEnd_ = end;
+            readWanted_ = true;
+            updateNotifiers();
+            // Bytes (or the end) already inside OpenSSL: no descriptor notification would tell.
+            if (end != TlsSession::Result::Done || tls_->HasPending())
+                postTlsRead();
+            return total;
+        }
+        if (end == TlsSession::Result::Done) {
+            *error = WSAEWOULDBLOCK;
+            readWanted_ = true;
+            updateNotifiers();
+            return -1;
+        }
+        tlsEnd_ = end;
+    }
+    // The end of the stream; the close notification follows once.
+    int closeError = 0;
+    if (end == TlsSession::Result::Truncated)
+        closeError = TlsErrorTruncated;
+    else if (end != TlsSession::Result::Closed)
+        closeError = tlsFailureError();
+    if (!closeReported_) {
+        closeReported_ = true;
+        updateNotifiers();
+        post(FdClose, closeError);
+    }
+    if (end == TlsSession::Result::Failed) {
+        *error = closeError;
+        return -1;
+    }
+    return 0;
+}
+
+void AsyncSocket::postTlsRead()
+{
+    if (tlsReadPosted_)
+        return;
+    tlsReadPosted_ = true;
+    quint64 generation = generation_;
+    QPointer<AsyncSocket> self(this);
+    QMetaObject::invokeMethod(this, [self, generation] {
+        if (!self || self->generation_ != generation || self->fd_ < 0)
+            return;
+        self->tlsReadPosted_ = false;
+        if (!self->tlsEstablished() || self->closeReported_)
+            return;
+        if (self->tls_->HasPending() || self->tlsEnd_ != TlsSession::Result::Done) {
+            self->readWanted_ = false;
+            self->updateNotifiers();
+            self->deliver(FdRead, 0);
+        }
+    }, Qt::QueuedConnection);
+}
+
+void AsyncSocket::onReadableTls()
+{
+    if (tlsWriteWantsRead_) {
+        tlsWriteWantsRead_ = false;
+        updateNotifiers();
+        quint64 generation = generation_;
+        QPointer<AsyncSocket> self(this);
+        deliver(FdWrite, 0);
+        if (!self || generation != generation_ || fd_ < 0)
+            return;
+    }
+    if (tlsPhase_ != TlsPhase::Established || closeReported_ || !readWanted_)
+        return;
+    // A record may be a session ticket or a partial record: only decrypted
+    // application data (or the stream's end) is worth a notification.
+    qint64 got = 0;
+    switch (tls_->Peek(&got)) {
+    case TlsSession::Result::Done:
+        readWanted_ = false;
+        updateNotifiers();
+        deliver(FdRead, 0);
+        break;
+    case TlsSession::Result::WantRead:
+    case TlsSession::Result::WantWrite:
+        break;
+    case TlsSession::Result::Closed:
+        reportClose(0);
+        break;
+    case TlsSession::Result::Truncated:
+        reportClose(TlsErrorTruncated);
+        break;
+    case TlsSession::Result::Failed:
+        reportClose(tlsFailureError());
+        break;
+    }
+}
+
+int AsyncSocket::shutdownTls()
+{
+    if (!tls_ || tlsPhase_ != TlsPhase::Established)
+        return WSANOERROR;
+    switch (tls_->Shutdown()) {
+    case TlsSession::Result::Done:
+    case TlsSession::Result::WantRead:
+        return WSANOERROR;
+    case TlsSession::Result::WantWrite:
+        writeWanted_ = true;
+        updateNotifiers();
+        return WSAEWOULDBLOCK;
+    default:
+        return tlsFailureError();
+    }
+}
+
+QString AsyncSocket::tlsProtocol() const
+{
+    return tlsEstablished() ? tls_->Protocol() : QString();
+}
+
+QString AsyncSocket::tlsCipher() const
+{
+    return tlsEstablished() ? tls_->Cipher() : QString();
+}
+
+TlsCertificateInfo AsyncSocket::tlsCertificate() const
+{
+    return tlsEstablished() ? tls_->Certificate() : TlsCertificateInfo();
+}
+
+TlsSessionHandle AsyncSocket::tlsSession() const
+{
+    return tlsEstablished() ? tls_->Session() : nullptr;
+}
+
+bool AsyncSocket::tlsSessionReused() const
+{
+    return tlsEstablished() && tls_->SessionReused();
+}
+
+QString AsyncSocket::tlsErrorText() const
+{
+    return tls_ ? tls_->ErrorText() : QString();
 }
 
 }  // namespace platform
