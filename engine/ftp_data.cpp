@@ -95,6 +95,8 @@ void TMFtp::DataConnected()
     startTime_.start();
     ElapsedTime = 0;
     listingFramer_.Clear();
+    // PROT P: data arrives (or a passive sender's write notice) after the handshake.
+    StartDataTls(nullptr);
 }
 
 void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
@@ -107,7 +109,7 @@ void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
     if (abortRequested_) {
         success_ = false;
     } else {
-        lastErrorText_ = QStringLiteral("Data connection failed (socket error %1)").arg(socketError);
+        lastErrorText_ = DataErrorText(QStringLiteral("Data connection failed"), socketError, dataSocket_.TlsErrorText());
         PlainError(ftpeDataError);
     }
     if (abortRequested_)
@@ -237,7 +239,7 @@ void TMFtp::FinishListingEnd(int closeError)
     ++transferSerial_;
     CloseDataSockets();
     if (closeError != 0 && !abortRequested_) {
-        lastErrorText_ = QStringLiteral("Listing connection broken (socket error %1)").arg(closeError);
+        lastErrorText_ = DataErrorText(QStringLiteral("Listing connection broken"), closeError, QString());
         PlainError(ftpeDataError);
     }
     RaiseInfo(ftpiListingReady, QStringLiteral("Listing ready"));
@@ -285,7 +287,7 @@ void TMFtp::FileEnd()
     CloseLocalFile();
     // The server closing an upload's connection, or a reset, is a broken transfer.
     if ((closeError != 0 || senderWasRunning) && !abortRequested_) {
-        lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(closeError);
+        lastErrorText_ = DataErrorText(QStringLiteral("Data connection broken"), closeError, QString());
         PlainError(ftpeDataError);
     } else if (!senderWasRunning && !abortRequested_ && success_) {
         VerifyDownloadLength();
@@ -310,9 +312,22 @@ void TMFtp::UploadSender()
 {
     if (Passive) {
         dataSocket_.OnWrite = nullptr;  // the sender runs once
-    } else if (!AcceptDataConnection()) {
-        return;
+    } else {
+        if (!AcceptDataConnection())
+            return;
+        // PROT P: the sender starts once the handshake is done.
+        const quint64 serial = transferSerial_;
+        if (StartDataTls([this, serial] {
+                if (serial == transferSerial_)
+                    StartSenderWhenCommandSent();
+            }))
+            return;
     }
+    StartSenderWhenCommandSent();
+}
+
+void TMFtp::StartSenderWhenCommandSent()
+{
     if (!transferCommandSent_) {
         // Passive connects can complete while STOR is still being sent: data
         // before STOR would fill the socket and wait for ever.
@@ -358,7 +373,8 @@ void TMFtp::RunSender()
         case SendResult::Failed:
             senderRunning_ = false;
             if (!abortRequested_) {
-                lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(dataSocket_.LastError);
+                lastErrorText_ = DataErrorText(QStringLiteral("Data connection broken"), dataSocket_.LastError,
+                                               dataSocket_.TlsErrorText());
                 PlainError(ftpeDataError);
             }
             FinishSenderSide();
@@ -368,6 +384,26 @@ void TMFtp::RunSender()
         RefreshElapsed();
         if (serial != transferSerial_)
             return;
+    }
+    // TLS: close_notify tells the server the upload is complete, before its
+    // final reply is awaited.
+    if (!abortRequested_ && dataSocket_.TlsActive()) {
+        SendResult ended = ShutdownDataTls(serial);
+        if (ended == SendResult::Sent)
+            ended = AwaitDataPeerClose(serial);
+        switch (ended) {
+        case SendResult::Sent:
+            break;
+        case SendResult::Stale:
+            return;
+        case SendResult::Failed:
+            senderRunning_ = false;
+            lastErrorText_ = DataErrorText(QStringLiteral("Data connection broken"), dataSocket_.LastError,
+                                           dataSocket_.TlsErrorText());
+            PlainError(ftpeDataError);
+            FinishSenderSide();
+            return;
+        }
     }
     senderRunning_ = false;
     FinishSenderSide();

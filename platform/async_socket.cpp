@@ -620,6 +620,11 @@ TlsSessionHandle AsyncSocket::tlsSession() const
     return tlsEstablished() ? tls_->Session() : nullptr;
 }
 
+std::vector<TlsSessionHandle> AsyncSocket::takeTlsSessions()
+{
+    return tls_ ? tls_->TakeIssuedSessions() : std::vector<TlsSessionHandle>();
+}
+
 bool AsyncSocket::tlsSessionReused() const
 {
     return tlsEstablished() && tls_->SessionReused();

@@ -77,6 +77,7 @@ public:
     QString tlsCipher() const;
     TlsCertificateInfo tlsCertificate() const;
     TlsSessionHandle tlsSession() const;
+    std::vector<TlsSessionHandle> takeTlsSessions();
     bool tlsSessionReused() const;
     // OpenSSL's words about the last TLS failure.
     QString tlsErrorText() const;

@@ -74,6 +74,8 @@ public:
     QString TlsCipher() const { return socket_.tlsCipher(); }
     TlsCertificateInfo TlsCertificate() const { return socket_.tlsCertificate(); }
     TlsSessionHandle TlsSessionForReuse() const { return socket_.tlsSession(); }
+    // The sessions the server issued on this connection since the last call.
+    std::vector<TlsSessionHandle> TakeTlsSessions() { return socket_.takeTlsSessions(); }
     bool TlsSessionReused() const { return socket_.tlsSessionReused(); }
     QString TlsErrorText() const { return socket_.tlsErrorText(); }
 

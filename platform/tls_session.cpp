@@ -384,6 +384,14 @@ bool TlsSession::SessionReused() const
 void TlsSession::KeepSession(ssl_session_st *session)
 {
     latest_ = TlsSessionHandle(session, SSL_SESSION_free);
+    issued_.push_back(latest_);
+}
+
+std::vector<TlsSessionHandle> TlsSession::TakeIssuedSessions()
+{
+    std::vector<TlsSessionHandle> taken;
+    taken.swap(issued_);
+    return taken;
 }
 
 }  // namespace platform

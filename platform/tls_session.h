@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QString>
 #include <memory>
+#include <vector>
 
 struct ssl_st;
 struct bio_st;
@@ -85,6 +86,10 @@ public:
     TlsCertificateInfo Certificate() const;
     // The latest session for another connection to resume (null before any).
     TlsSessionHandle Session() const;
+    // The sessions the server issued since the last call, oldest first. A
+    // TLS 1.3 server with a session cache honours each ticket once, so a
+    // client that opens many connections keeps them all (FTP data connections).
+    std::vector<TlsSessionHandle> TakeIssuedSessions();
     bool SessionReused() const;
     // The errno behind the last Failed (0: a TLS failure, not the socket's).
     int SystemError() const { return systemError_; }
@@ -105,6 +110,7 @@ private:
     QString errorText_;
     QString hostName_;
     TlsSessionHandle latest_;
+    std::vector<TlsSessionHandle> issued_;
 };
 
 }  // namespace platform
