@@ -371,6 +371,8 @@ private:
     SendResult AwaitDataPeerClose(quint64 serial);
     static constexpr int MaxDataCloseWaitMs = 5000;
     void StartSenderWhenCommandSent();
+    void StartSenderAfterTls();
+    bool sendAfterDataTls_ = false;  // a passive sender waits for the data handshake
     void FinishSenderSide();
     void CloseLocalFile();
     // Transfer bookkeeping. The serials let code that waited inside the event

@@ -18,6 +18,7 @@ void TMFtp::AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)())
     dataSocket_.OnRead = [this, receiver](QObject *) { (this->*receiver)(); };
     dataSocket_.OnClose = [this, end](QObject *) { (this->*end)(); };
     dataSocket_.OnWrite = nullptr;
+    sendAfterDataTls_ = false;
     if (Passive) {
         dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
     } else {
@@ -31,9 +32,13 @@ void TMFtp::AttachSender()
     dataSocket_.OnRead = nullptr;
     dataSocket_.OnClose = [this](QObject *) { FileEnd(); };
     dataSocket_.OnWrite = nullptr;
+    // PROT P: a passive sender starts when the handshake is done, not at the
+    // write notice that follows the connect.
+    sendAfterDataTls_ = Passive && dataProtected_;
     if (Passive) {
         dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
-        dataSocket_.OnWrite = [this](QObject *) { UploadSender(); };
+        if (!sendAfterDataTls_)
+            dataSocket_.OnWrite = [this](QObject *) { UploadSender(); };
     } else {
         listenSocket_.OnAccept = [this](QObject *) { UploadSender(); };
         TakeEarlyConnection();
@@ -95,8 +100,18 @@ void TMFtp::DataConnected()
     startTime_.start();
     ElapsedTime = 0;
     listingFramer_.Clear();
-    // PROT P: data arrives (or a passive sender's write notice) after the handshake.
-    StartDataTls(nullptr);
+    // PROT P: data arrives, or the sender starts, after the handshake.
+    StartDataTls(sendAfterDataTls_ ? std::function<void()>([this] { StartSenderAfterTls(); }) : nullptr);
+}
+
+void TMFtp::StartSenderAfterTls()
+{
+    // From the event loop, not nested inside the socket's notification.
+    const quint64 serial = transferSerial_;
+    QTimer::singleShot(0, this, [this, serial] {
+        if (serial == transferSerial_ && !operationEnded_)
+            StartSenderWhenCommandSent();
+    });
 }
 
 void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
@@ -316,11 +331,7 @@ void TMFtp::UploadSender()
         if (!AcceptDataConnection())
             return;
         // PROT P: the sender starts once the handshake is done.
-        const quint64 serial = transferSerial_;
-        if (StartDataTls([this, serial] {
-                if (serial == transferSerial_)
-                    StartSenderWhenCommandSent();
-            }))
+        if (StartDataTls([this] { StartSenderAfterTls(); }))
             return;
     }
     StartSenderWhenCommandSent();
