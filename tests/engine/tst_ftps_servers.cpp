@@ -411,6 +411,8 @@ void TestFtpsServers::handshakeFailures_data()
     QTest::newRow("AUTH accepted, then plain text") << int(tlsExplicitRequired) << QStringLiteral("scripted") << int(ftpeTlsHandshake);
     QTest::newRow("implicit against a plain server") << int(tlsImplicitRequired) << QStringLiteral("scripted") << int(ftpeTlsHandshake);
     QTest::newRow("implicit, handshake never answered") << int(tlsImplicitRequired) << QStringLiteral("stall") << int(ftpeTimeout);
+    // Logging in, after 234: only the inactivity watchdog can end this one.
+    QTest::newRow("explicit, handshake never answered") << int(tlsExplicitRequired) << QStringLiteral("auth-stall") << int(ftpeTimeout);
 }
 
 void TestFtpsServers::handshakeFailures()

@@ -9,6 +9,8 @@ Modes:
   sink      reads until the client's close_notify (or a cut), then prints
             "sink BYTES SHA256 clean|ragged" on stdout
   stall     accepts the TCP connection and never answers the handshake
+  auth-stall  greets as an FTP server, answers the first command with 234,
+            then never answers the handshake
 Prints "ready PORT" once it listens.
 """
 import argparse
@@ -31,7 +33,16 @@ def pattern(size):
 
 
 def serve(conn, context, args, payload):
-    if args.mode == "stall":
+    if args.mode in ("stall", "auth-stall"):
+        if args.mode == "auth-stall":
+            conn.sendall(b"220 TLS test peer\r\n")
+            line = b""
+            while b"\n" not in line:
+                data = conn.recv(1024)
+                if not data:
+                    return
+                line += data
+            conn.sendall(b"234 Proceed with negotiation.\r\n")
         time.sleep(120)
         conn.close()
         return
