@@ -13,7 +13,8 @@
 // ftp_download_length.cpp (a finished download against its announced size),
 // ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses),
 // ftp_names.cpp (the encoding of typed names),
-// ftp_features_session.cpp (FEAT at login, OPTS, MLSD listings).
+// ftp_features_session.cpp (FEAT at login, OPTS, MLSD listings),
+// ftp_tls.cpp (FTPS: AUTH TLS, PBSZ, PROT, certificates, TLS data connections).
 
 #include "engine/ftp_features.h"
 #include "engine/ftp_fileinfo.h"
@@ -22,6 +23,8 @@
 #include "engine/ftpsock.h"
 #include "engine/line_framer.h"
 #include "engine/reply_assembler.h"
+
+#include "platform/tls_session.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -54,6 +57,10 @@ constexpr int Retr = 22;
 constexpr int UploadType = 30;
 constexpr int UploadPort = 31;
 constexpr int Stor = 32;
+// FTPS (RFC 4217) between the greeting and USER.
+constexpr int Auth = 33;
+constexpr int Pbsz = 34;
+constexpr int Prot = 35;
 constexpr int RenameFrom = 40;
 constexpr int RenameTo = 41;
 constexpr int Feat = 42;
@@ -113,6 +120,11 @@ public:
     using TMFtpInfoEvent = std::function<void(QObject *sender, FtpInfo info, const QString &addinfo)>;
     using TMFtpErrorEvent = std::function<void(QObject *sender, FtpError error, const QString &addinfo)>;
     using TMFtpInfoNeededEvent = std::function<void(QObject *sender, TMFtpInfoNeeded need, QString &value)>;
+    // A server certificate that failed verification and is not in the trust
+    // store; `changed`: another certificate is stored for this host and port.
+    // The answer starts as certReject.
+    using TMFtpCertificateEvent = std::function<void(QObject *sender, const platform::TlsCertificateInfo &certificate,
+                                                     bool changed, TMFtpCertificateAnswer &answer)>;
 
     explicit TMFtp(QObject *parent = nullptr);
     ~TMFtp() override;
@@ -180,6 +192,18 @@ public:
     // What the server's FEAT reply listed in this session; empty before it
     // and for a server without FEAT.
     const FtpFeatures &Features() const { return features_; }
+    // FTPS. Explicit: AUTH TLS after the greeting, then PBSZ 0 and PROT P, then
+    // USER; implicit: TLS from the first byte (the port is the owner's choice).
+    TMFtpTlsMode TlsMode = tlsPlainOnly;
+    // The trust store's file; empty: trusted-certificates.txt in the settings folder.
+    QString TrustStoreFile;
+    // After the handshake: whether the control connection and the data
+    // connections (PROT P) are encrypted, and the server's certificate.
+    bool ControlEncrypted() const { return TlsActive(); }
+    bool DataEncrypted() const { return dataProtected_; }
+    platform::TlsCertificateInfo ServerCertificate() const { return serverCertificate_; }
+    // Whether the last TLS data connection resumed the control connection's session.
+    bool DataSessionReused() const { return dataSessionReused_; }
 
     // ---- public fields ----
     bool Connected = false;
@@ -196,6 +220,7 @@ public:
     TMFtpInfoEvent OnFtpInfo;
     TMFtpErrorEvent OnFtpError;
     TMFtpInfoNeededEvent OnFtpNeedInfo;
+    TMFtpCertificateEvent OnFtpCertificate;
     Notify OnFtpReady;
     Notify OnLoggedIn, OnDirectoryChanged, OnDirectoryCreated, OnDirectoryDeleted, OnFileDeleted,
         OnFileReceived, OnFileStored, OnFileReceivedii, OnFileStoredii, OnListingDone, OnFileRenamed,
@@ -288,6 +313,39 @@ private:
     void SendSyst();
     void RefuseLogin();
 
+    // ---- FTPS (ftp_tls.cpp) ----
+    void SendUser();
+    void AnswerAuth(const QByteArray &line);  // 33
+    void AnswerPbsz(const QByteArray &line);  // 34
+    void AnswerProt(const QByteArray &line);  // 35
+    void StartControlTls();
+    void ControlTlsDone();
+    void DataInClear(const QByteArray &line);
+    void RefuseInsecureLogin(const QString &why);
+    // Whether the certificate may be used: verified, trusted in the store, or
+    // accepted by the owner's handler.
+    bool AcceptCertificate(const platform::TlsCertificateInfo &certificate);
+    // TLS on the data connection when PROT P is in force (true then); `then`
+    // runs once the handshake is done.
+    bool StartDataTls(std::function<void()> then);
+    void BeginDataTls();
+    bool dataTlsPending_ = false;          // connected; the handshake waits for the transfer command
+    quint64 dataTlsSerial_ = 0;
+    std::function<void()> dataTlsThen_;
+    // Sessions for data connections to resume: every ticket the server issued
+    // on the control and data connections, each used once, newest first; the
+    // last one used when none is left.
+    platform::TlsSessionHandle TakeDataSession();
+    void CollectDataSessions();
+    std::vector<platform::TlsSessionHandle> dataSessions_;
+    platform::TlsSessionHandle lastDataSession_;
+    static QString DataErrorText(const QString &what, int socketError, const QString &tlsDetail);
+    QString tlsHostName_;                  // the name the certificate must carry
+    bool dataProtected_ = false;           // PROT P is in force
+    bool dataSessionReused_ = false;
+    bool askingCertificate_ = false;       // the certificate handler runs: no time-out meanwhile
+    platform::TlsCertificateInfo serverCertificate_;
+
     // ---- data connection and transfers (ftp_transfer.cpp, ftp_data.cpp) ----
     void AnswerListPwd(const QByteArray &line);
     void AnswerTransferType(const QByteArray &line);   // 8, 20, 30, 120, 130
@@ -344,6 +402,14 @@ private:
     void RunSender();
     enum class SendResult { Sent, Stale, Failed };
     SendResult SendDataBlock(const char *data, int count, quint64 serial);
+    // An upload's orderly TLS end (close_notify) before the final reply.
+    SendResult ShutdownDataTls(quint64 serial);
+    // Then the server's close of the data connection, a few seconds at most.
+    SendResult AwaitDataPeerClose(quint64 serial);
+    static constexpr int MaxDataCloseWaitMs = 5000;
+    void StartSenderWhenCommandSent();
+    void StartSenderAfterTls();
+    bool sendAfterDataTls_ = false;  // a passive sender waits for the data handshake
     void FinishSenderSide();
     void CloseLocalFile();
     // Transfer bookkeeping. The serials let code that waited inside the event

@@ -5,6 +5,7 @@
 #include "engine/ftp_parse.h"
 
 #include "platform/codepage.h"
+#include "platform/tls_session.h"
 #include "platform/winsock_errors.h"
 
 #include <QCoreApplication>
@@ -32,6 +33,9 @@ const char *Name(int state)
     case UploadType: return "UploadType";
     case UploadPort: return "UploadPort";
     case Stor: return "Stor";
+    case Auth: return "Auth";
+    case Pbsz: return "Pbsz";
+    case Prot: return "Prot";
     case RenameFrom: return "RenameFrom";
     case RenameTo: return "RenameTo";
     case Feat: return "Feat";
@@ -99,6 +103,8 @@ SocketErrorMapping MapSocketError(int code)
     case WSANOTINITIALISED: return {ftpeWinsockInit, QStringLiteral("Winsock not initialized")};
     case WSAHOST_NOT_FOUND: case WSATRY_AGAIN: case WSANO_RECOVERY: case WSANO_DATA:
         return {ftpeResolve, QStringLiteral("Address resolution error")};
+    case TlsErrorHandshake: case TlsErrorUnavailable: return {ftpeTlsHandshake, TlsErrorText(code)};
+    case TlsErrorTruncated: case TlsErrorProtocol: return {ftpeConnectionAborted, TlsErrorText(code)};
     }
     return {ftpeUnknown, QStringLiteral("Unknown Error")};
 }
@@ -212,6 +218,8 @@ void TMFtp::Connect()
             CheckSocketError();
         }
     }
+    // The certificate names the host connected to.
+    tlsHostName_ = HostName.isEmpty() ? AddressText : HostName;
     // The socket already holds the proxy's address; USER names the target site.
     if (ProxyType == proxyUserSite)
         SetServer(savedTargetServer_);
@@ -245,8 +253,15 @@ void TMFtp::OnControlConnected()
     NoteTraffic();
     replyFramer_.Clear();
     dispatching_ = false;
+    dataProtected_ = false;
+    serverCertificate_ = platform::TlsCertificateInfo();
+    dataSessions_.clear();
+    lastDataSession_.reset();
     if (TimeOutConnect > 0)
         greetingTimer_.start(MillisecondsOf(TimeOutConnect));
+    // Implicit TLS: the handshake comes before the greeting.
+    if (TlsMode == tlsImplicitRequired)
+        StartControlTls();
 }
 
 void TMFtp::GreetingTimedOut()
@@ -420,6 +435,9 @@ void TMFtp::InterpretReply(const QByteArray &line)
     case RS::AbortReplies: AnswerAbortReplies(line); break;
     case RS::Retr: AnswerRetr(line); break;
     case RS::Stor: AnswerStor(line); break;
+    case RS::Auth: AnswerAuth(line); break;
+    case RS::Pbsz: AnswerPbsz(line); break;
+    case RS::Prot: AnswerProt(line); break;
     case RS::ResumeDownloadRest: case RS::ResumeUploadRest: AnswerRest(line); break;
     case RS::RenameFrom: AnswerRenameFrom(line); break;
     case RS::RenameTo: AnswerRenameTo(line); break;
@@ -461,6 +479,20 @@ void TMFtp::AnswerGreeting(const QByteArray &line)
         FatalError(ftpeServerNotReady);
         return;
     }
+    // FTPS: AUTH TLS (explicit) or PBSZ (implicit: already encrypted) comes first.
+    if (TlsMode == tlsExplicitIfSupported || TlsMode == tlsExplicitRequired) {
+        SendCommand("AUTH TLS", ReplyState::Auth);
+        return;
+    }
+    if (TlsMode == tlsImplicitRequired) {
+        SendCommand("PBSZ 0", ReplyState::Pbsz);
+        return;
+    }
+    SendUser();
+}
+
+void TMFtp::SendUser()
+{
     if (Username.isEmpty()) {
         QString answer;
         AskNeedInfo(needUsername, answer);
@@ -766,6 +798,7 @@ void TMFtp::AskNeedInfo(TMFtpInfoNeeded need, QString &value)
 
 void TMFtp::CloseDataSockets()
 {
+    CollectDataSessions();
     dataSocket_.CloseSocket();
     listenSocket_.CloseSocket();
 }

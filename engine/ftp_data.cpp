@@ -18,6 +18,7 @@ void TMFtp::AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)())
     dataSocket_.OnRead = [this, receiver](QObject *) { (this->*receiver)(); };
     dataSocket_.OnClose = [this, end](QObject *) { (this->*end)(); };
     dataSocket_.OnWrite = nullptr;
+    sendAfterDataTls_ = false;
     if (Passive) {
         dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
     } else {
@@ -31,9 +32,13 @@ void TMFtp::AttachSender()
     dataSocket_.OnRead = nullptr;
     dataSocket_.OnClose = [this](QObject *) { FileEnd(); };
     dataSocket_.OnWrite = nullptr;
+    // PROT P: a passive sender starts when the handshake is done, not at the
+    // write notice that follows the connect.
+    sendAfterDataTls_ = Passive && dataProtected_;
     if (Passive) {
         dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
-        dataSocket_.OnWrite = [this](QObject *) { UploadSender(); };
+        if (!sendAfterDataTls_)
+            dataSocket_.OnWrite = [this](QObject *) { UploadSender(); };
     } else {
         listenSocket_.OnAccept = [this](QObject *) { UploadSender(); };
         TakeEarlyConnection();
@@ -95,6 +100,18 @@ void TMFtp::DataConnected()
     startTime_.start();
     ElapsedTime = 0;
     listingFramer_.Clear();
+    // PROT P: data arrives, or the sender starts, after the handshake.
+    StartDataTls(sendAfterDataTls_ ? std::function<void()>([this] { StartSenderAfterTls(); }) : nullptr);
+}
+
+void TMFtp::StartSenderAfterTls()
+{
+    // From the event loop, not nested inside the socket's notification.
+    const quint64 serial = transferSerial_;
+    QTimer::singleShot(0, this, [this, serial] {
+        if (serial == transferSerial_ && !operationEnded_)
+            StartSenderWhenCommandSent();
+    });
 }
 
 void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
@@ -107,7 +124,7 @@ void TMFtp::DataConnectionFailed(int socketError, bool commandMayBeOut)
     if (abortRequested_) {
         success_ = false;
     } else {
-        lastErrorText_ = QStringLiteral("Data connection failed (socket error %1)").arg(socketError);
+        lastErrorText_ = DataErrorText(QStringLiteral("Data connection failed"), socketError, dataSocket_.TlsErrorText());
         PlainError(ftpeDataError);
     }
     if (abortRequested_)
@@ -237,7 +254,7 @@ void TMFtp::FinishListingEnd(int closeError)
     ++transferSerial_;
     CloseDataSockets();
     if (closeError != 0 && !abortRequested_) {
-        lastErrorText_ = QStringLiteral("Listing connection broken (socket error %1)").arg(closeError);
+        lastErrorText_ = DataErrorText(QStringLiteral("Listing connection broken"), closeError, QString());
         PlainError(ftpeDataError);
     }
     RaiseInfo(ftpiListingReady, QStringLiteral("Listing ready"));
@@ -285,7 +302,7 @@ void TMFtp::FileEnd()
     CloseLocalFile();
     // The server closing an upload's connection, or a reset, is a broken transfer.
     if ((closeError != 0 || senderWasRunning) && !abortRequested_) {
-        lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(closeError);
+        lastErrorText_ = DataErrorText(QStringLiteral("Data connection broken"), closeError, QString());
         PlainError(ftpeDataError);
     } else if (!senderWasRunning && !abortRequested_ && success_) {
         VerifyDownloadLength();
@@ -310,9 +327,18 @@ void TMFtp::UploadSender()
 {
     if (Passive) {
         dataSocket_.OnWrite = nullptr;  // the sender runs once
-    } else if (!AcceptDataConnection()) {
-        return;
+    } else {
+        if (!AcceptDataConnection())
+            return;
+        // PROT P: the sender starts once the handshake is done.
+        if (StartDataTls([this] { StartSenderAfterTls(); }))
+            return;
     }
+    StartSenderWhenCommandSent();
+}
+
+void TMFtp::StartSenderWhenCommandSent()
+{
     if (!transferCommandSent_) {
         // Passive connects can complete while STOR is still being sent: data
         // before STOR would fill the socket and wait for ever.
@@ -358,7 +384,8 @@ void TMFtp::RunSender()
         case SendResult::Failed:
             senderRunning_ = false;
             if (!abortRequested_) {
-                lastErrorText_ = QStringLiteral("Data connection broken (socket error %1)").arg(dataSocket_.LastError);
+                lastErrorText_ = DataErrorText(QStringLiteral("Data connection broken"), dataSocket_.LastError,
+                                               dataSocket_.TlsErrorText());
                 PlainError(ftpeDataError);
             }
             FinishSenderSide();
@@ -368,6 +395,26 @@ void TMFtp::RunSender()
         RefreshElapsed();
         if (serial != transferSerial_)
             return;
+    }
+    // TLS: close_notify tells the server the upload is complete, before its
+    // final reply is awaited.
+    if (!abortRequested_ && dataSocket_.TlsActive()) {
+        SendResult ended = ShutdownDataTls(serial);
+        if (ended == SendResult::Sent)
+            ended = AwaitDataPeerClose(serial);
+        switch (ended) {
+        case SendResult::Sent:
+            break;
+        case SendResult::Stale:
+            return;
+        case SendResult::Failed:
+            senderRunning_ = false;
+            lastErrorText_ = DataErrorText(QStringLiteral("Data connection broken"), dataSocket_.LastError,
+                                           dataSocket_.TlsErrorText());
+            PlainError(ftpeDataError);
+            FinishSenderSide();
+            return;
+        }
     }
     senderRunning_ = false;
     FinishSenderSide();

@@ -155,6 +155,7 @@ void TMFtp::BeginTransferOperation(int kind)
     abortSyncDue_ = false;
     ++abortDrainSerial_;
     listingEndPending_ = false;
+    dataTlsPending_ = false;
     CloseLocalFile();
 }
 
@@ -489,6 +490,8 @@ void TMFtp::SendTransferCommand(const QByteArray &command, int expectState)
     if (!SendCommand(command, expectState))
         return;
     transferCommandSent_ = true;
+    if (dataTlsPending_)
+        BeginDataTls();
     if (senderPending_) {
         // The data connection came up while the command was being sent; start
         // the sender from the event loop, not nested inside the reply handler.

@@ -21,6 +21,11 @@ enum FtpInfo : int {
     ftpiFileSize = 15,
     ftpiAccessDenied = 16,
     ftpiListingLine = 17,
+    // TLS: the control connection is encrypted (text: version and cipher).
+    ftpiTlsEstablished = 18,
+    // A warning: TLS was asked for if the server supports it and it does not,
+    // so the login (password included) and the data go in clear text.
+    ftpiNotEncrypted = 19,
 };
 
 enum FtpError : int {
@@ -54,6 +59,12 @@ enum FtpError : int {
     ftpeLoginRefused = 27,
     ftpeDataError = 28,
     ftpeChmodRefused = 29,
+    // A TLS mode that requires TLS met a server that refused AUTH TLS, PBSZ or PROT P.
+    ftpeTlsRequired = 30,
+    // The TLS handshake of the control connection failed.
+    ftpeTlsHandshake = 31,
+    // The server's certificate failed verification and was not accepted.
+    ftpeCertificateRejected = 32,
 };
 
 enum TMFtpInfoNeeded : int {
@@ -71,3 +82,18 @@ enum TMFtpInfoNeeded : int {
 enum TTransferType : int { BinaryTransfer = 0, AsciiTransfer = 1 };
 
 enum TMFtpProxyType : int { proxyNone = 0, proxyUserSite = 1 };
+
+// How the connection is secured (FTPS, RFC 4217).
+enum TMFtpTlsMode : int {
+    tlsPlainOnly = 0,            // plain FTP only: nothing is encrypted
+    tlsExplicitIfSupported = 1,  // AUTH TLS; in clear text (with a warning) when the server refuses it
+    tlsExplicitRequired = 2,     // AUTH TLS or no login
+    tlsImplicitRequired = 3,     // TLS from the first byte (ftps://, port 990 by custom)
+};
+
+// The answer to a certificate that failed verification.
+enum TMFtpCertificateAnswer : int {
+    certReject = 0,       // the connection ends
+    certAcceptOnce = 1,   // this connection goes on
+    certAlwaysTrust = 2,  // stored for this host and port: accepted silently from now on
+};

@@ -41,6 +41,7 @@ void AsyncSocket::adopt(int fd)
     readWanted_ = true;
     writeWanted_ = false;
     closeReported_ = false;
+    resetTls();
     readNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     writeNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     connect(readNotifier_.get(), &QSocketNotifier::activated, this, &AsyncSocket::onReadable);
@@ -135,6 +136,18 @@ int AsyncSocket::close()
 {
     if (fd_ < 0)
         return WSAENOTSOCK;
+    if (tls_) {
+        // An orderly end where it can be had: close_notify goes out first.
+        if (tlsPhase_ == TlsPhase::Established)
+            tls_->Shutdown();
+        // Records nobody read (TLS 1.3 session tickets) would make the close
+        // a reset, and a reset discards what the peer has not read yet: the
+        // end of an upload. They are read and dropped first.
+        char discard[4096];
+        for (int i = 0; i < 64 && ::recv(fd_, discard, sizeof discard, MSG_DONTWAIT) > 0; ++i) {
+        }
+    }
+    resetTls();
     readNotifier_.reset();
     writeNotifier_.reset();
     int result = ::close(fd_) == 0 ? WSANOERROR : winsockErrorFromErrno(errno);
@@ -161,6 +174,8 @@ qint64 AsyncSocket::send(const char *data, qint64 count, bool urgent, int *error
         *error = WSAENOTSOCK;
         return -1;
     }
+    if (tls_)
+        return sendTls(data, count, error);
     ssize_t sent = ::send(fd_, data, size_t(count), MSG_NOSIGNAL | (urgent ? MSG_OOB : 0));
     if (sent >= 0)
         return sent;
@@ -179,6 +194,8 @@ qint64 AsyncSocket::receive(char *buffer, qint64 count, int *error)
         *error = WSAENOTSOCK;
         return -1;
     }
+    if (tls_)
+        return receiveTls(buffer, count, error);
     ssize_t got = ::recv(fd_, buffer, size_t(count), 0);
     if (got > 0) {
         readWanted_ = true;
@@ -211,6 +228,13 @@ void AsyncSocket::updateNotifiers()
                     && (mask_ & (FdRead | FdClose | FdAccept));
     bool wantWrite = connecting_ ? bool(mask_ & (FdConnect | FdWrite))
                                  : (writeWanted_ && (mask_ & FdWrite) && !closeReported_);
+    if (tlsPhase_ == TlsPhase::Handshaking) {
+        // The handshake alone decides what to wait for.
+        wantRead = handshakeWantsRead_;
+        wantWrite = handshakeWantsWrite_;
+    } else if (tlsWriteWantsRead_ && !closeReported_ && (mask_ & FdWrite)) {
+        wantRead = true;
+    }
     if (readNotifier_ && readNotifier_->isEnabled() != wantRead)
         readNotifier_->setEnabled(wantRead);
     if (writeNotifier_ && writeNotifier_->isEnabled() != wantWrite)
@@ -221,6 +245,14 @@ void AsyncSocket::onReadable()
 {
     if (fd_ < 0)
         return;
+    if (tlsPhase_ == TlsPhase::Handshaking) {
+        continueHandshake();
+        return;
+    }
+    if (tls_) {
+        onReadableTls();
+        return;
+    }
     if (listening_) {
         readWanted_ = false;
         updateNotifiers();
@@ -263,6 +295,10 @@ void AsyncSocket::onWritable()
             deliver(FdWrite, 0);
         return;
     }
+    if (tlsPhase_ == TlsPhase::Handshaking) {
+        continueHandshake();
+        return;
+    }
     writeWanted_ = false;
     updateNotifiers();
     deliver(FdWrite, 0);
@@ -279,7 +315,11 @@ void AsyncSocket::reportClose(int error)
 
 void AsyncSocket::deliver(int event, int error)
 {
-    if (!(mask_ & event))
+    // The TLS result always goes to the owner that asked for it; data events
+    // wait until the handshake is over.
+    if (event != FdTls && !(mask_ & event))
+        return;
+    if (tlsPhase_ == TlsPhase::Handshaking && (event == FdRead || event == FdWrite || event == FdClose))
         return;
     // A copy: the handler may replace onEvent while it runs.
     auto handler = onEvent;

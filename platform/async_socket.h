@@ -7,6 +7,17 @@
 // notification is wanted: "read" again after the owner received, "write" after
 // a send that would block (and once after connect), "close" exactly once, after
 // the data that came before it has been read.
+//
+// TLS: startTls() after connect or accept runs the client handshake inside
+// the notifications (FdRead and FdWrite are held back meanwhile) and ends it
+// with FdTls (0 or a TlsErrorNumber). Then send and receive go through TLS
+// with the same rhythm: FdRead also for bytes already decrypted inside
+// OpenSSL, FdWrite after a send that would block, FdClose once after the data
+// (0 after the peer's close_notify, TlsErrorTruncated for a stream that ended
+// without it). close() sends close_notify first when it can; shutdownTls()
+// does it and tells when it is out (an upload's end).
+
+#include "tls_session.h"
 
 #include <QObject>
 #include <functional>
@@ -20,7 +31,7 @@ namespace platform {
 class AsyncSocket : public QObject {
     Q_OBJECT
 public:
-    enum Event : int { FdRead = 1, FdWrite = 2, FdOob = 4, FdAccept = 8, FdConnect = 16, FdClose = 32 };
+    enum Event : int { FdRead = 1, FdWrite = 2, FdOob = 4, FdAccept = 8, FdConnect = 16, FdClose = 32, FdTls = 64 };
 
     explicit AsyncSocket(QObject *parent = nullptr);
     ~AsyncSocket() override;
@@ -51,6 +62,26 @@ public:
     qint64 send(const char *data, qint64 count, bool urgent, int *error);
     qint64 receive(char *buffer, qint64 count, int *error);
 
+    // TLS on the connected descriptor (see above); 0 or an error number. The
+    // name (or address) is checked in the server's certificate; `reuse` (may
+    // be null) is offered for resumption.
+    int startTls(const QString &hostName, const TlsSessionHandle &reuse = nullptr);
+    bool tlsStarted() const { return bool(tls_); }
+    bool tlsEstablished() const { return tls_ && tlsPhase_ == TlsPhase::Established; }
+    // 0 once close_notify is out, WSAEWOULDBLOCK to try again after FdWrite,
+    // else an error number. 0 without TLS.
+    int shutdownTls();
+    // After the handshake: "TLSv1.3", the cipher, the server's certificate,
+    // the latest session for another connection, whether this one resumed.
+    QString tlsProtocol() const;
+    QString tlsCipher() const;
+    TlsCertificateInfo tlsCertificate() const;
+    TlsSessionHandle tlsSession() const;
+    std::vector<TlsSessionHandle> takeTlsSessions();
+    bool tlsSessionReused() const;
+    // OpenSSL's words about the last TLS failure.
+    QString tlsErrorText() const;
+
 private:
     void adopt(int fd);
     void updateNotifiers();
@@ -59,6 +90,23 @@ private:
     void reportClose(int error);
     void deliver(int event, int error);
     void post(int event, int error);
+    void resetTls();
+    void continueHandshake();
+    qint64 sendTls(const char *data, qint64 count, int *error);
+    qint64 receiveTls(char *buffer, qint64 count, int *error);
+    void postTlsRead();
+    void onReadableTls();
+    int tlsFailureError() const;
+
+    enum class TlsPhase { None, Handshaking, Established, Failed };
+    std::unique_ptr<TlsSession> tls_;
+    TlsPhase tlsPhase_ = TlsPhase::None;
+    bool handshakeWantsRead_ = false;
+    bool handshakeWantsWrite_ = false;
+    bool tlsWriteWantsRead_ = false;   // an SSL_write waits for the descriptor to be readable
+    bool tlsReadPosted_ = false;       // a read notice for decrypted bytes is queued
+    // The end of the stream met behind data the owner already got: reported at its next receive.
+    TlsSession::Result tlsEnd_ = TlsSession::Result::Done;
 
     int fd_ = -1;
     int mask_ = 0;

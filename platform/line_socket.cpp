@@ -129,7 +129,7 @@ void LineSocket::LookupDone()
 void LineSocket::ConnectSocket()
 {
     socket_.select(AsyncSocket::FdRead | AsyncSocket::FdWrite | AsyncSocket::FdConnect
-                   | AsyncSocket::FdClose);
+                   | AsyncSocket::FdClose | AsyncSocket::FdTls);
     int error = socket_.connectTo(address_);
     LastError = quint16(error == WSAEWOULDBLOCK ? 0 : error);
     if (LastError == 0)
@@ -157,7 +157,7 @@ void LineSocket::Accept(LineSocket &listener)
     address_ = peer;
     LastError = 0;
     SocketConnected = true;
-    socket_.select(AsyncSocket::FdRead | AsyncSocket::FdWrite | AsyncSocket::FdClose);
+    socket_.select(AsyncSocket::FdRead | AsyncSocket::FdWrite | AsyncSocket::FdClose | AsyncSocket::FdTls);
 }
 
 int LineSocket::recordResult(qint64 result, int error)
@@ -233,6 +233,18 @@ void LineSocket::StartCountdown(int seconds)
     }
 }
 
+void LineSocket::StartTls(const QString &hostName, const TlsSessionHandle &reuse)
+{
+    LastError = quint16(socket_.startTls(hostName, reuse));
+}
+
+int LineSocket::ShutdownTls()
+{
+    const int result = socket_.shutdownTls();
+    LastError = quint16(result == WSAEWOULDBLOCK ? 0 : result);
+    return result;
+}
+
 void LineSocket::PostNotice(int code)
 {
     QPointer<LineSocket> self(this);
@@ -263,6 +275,9 @@ void LineSocket::onSocketEvent(int event, int error)
         break;
     case AsyncSocket::FdAccept:
         fire(OnAccept);
+        break;
+    case AsyncSocket::FdTls:
+        fire(OnTlsDone);
         break;
     case AsyncSocket::FdConnect:
         SocketConnected = (error == 0);

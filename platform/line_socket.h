@@ -29,8 +29,9 @@ public:
     explicit LineSocket(QObject *parent = nullptr);
     ~LineSocket() override;
 
-    // Events; each optional.
-    Notify OnLookupDone, OnConnect, OnClose, OnTimeout, OnRead, OnWrite, OnAccept;
+    // Events; each optional. OnTlsDone ends StartTls (LastError: 0 or a
+    // TlsErrorNumber).
+    Notify OnLookupDone, OnConnect, OnClose, OnTimeout, OnRead, OnWrite, OnAccept, OnTlsDone;
     // Private notices (codes above 1025) of the owner.
     std::function<void(int code)> OnMessage;
 
@@ -58,6 +59,25 @@ public:
     quint16 LocalPort();
     int CloseSocket();
     void StartCountdown(int seconds);
+
+    // TLS on the connected socket (AsyncSocket::startTls): the handshake runs
+    // in the notifications and ends with OnTlsDone; afterwards SendData and
+    // ReceiveData go through it. A stream that ends without the peer's
+    // close_notify closes with LastError TlsErrorTruncated.
+    void StartTls(const QString &hostName, const TlsSessionHandle &reuse = nullptr);
+    bool TlsStarted() const { return socket_.tlsStarted(); }
+    bool TlsActive() const { return socket_.tlsEstablished(); }
+    // Sends close_notify: 0 when out, WSAEWOULDBLOCK to try again after the
+    // next write notice, else an error number (also in LastError).
+    int ShutdownTls();
+    QString TlsProtocol() const { return socket_.tlsProtocol(); }
+    QString TlsCipher() const { return socket_.tlsCipher(); }
+    TlsCertificateInfo TlsCertificate() const { return socket_.tlsCertificate(); }
+    TlsSessionHandle TlsSessionForReuse() const { return socket_.tlsSession(); }
+    // The sessions the server issued on this connection since the last call.
+    std::vector<TlsSessionHandle> TakeTlsSessions() { return socket_.takeTlsSessions(); }
+    bool TlsSessionReused() const { return socket_.tlsSessionReused(); }
+    QString TlsErrorText() const { return socket_.tlsErrorText(); }
 
     // Posts a private notice to this socket, handled after the current handler.
     void PostNotice(int code);

@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 """pyftpdlib FTP server for the tests: one user, one root, a passive range of its own.
 
-Usage: ftp_pyftpdlib.py --port N --root DIR --user NAME --password PASS --passive LO-HI [--throttle BYTES]
+Usage: ftp_pyftpdlib.py --port N --root DIR --user NAME --password PASS --passive LO-HI
+                        [--throttle BYTES] [--tls-cert CRT --tls-key KEY [--tls-required]]
 --throttle limits each data connection to that many bytes a second.
+With a certificate it is an FTPS server (AUTH TLS); --tls-required refuses a
+plain login and plain data connections.
 Prints "ready PORT" on stdout once it listens.
 """
 import argparse
@@ -22,6 +25,10 @@ def main():
     parser.add_argument("--password", required=True)
     parser.add_argument("--passive", required=True)
     parser.add_argument("--throttle", type=int, default=0)
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
+    parser.add_argument("--tls-required", action="store_true")
+    parser.add_argument("--tls-cut-data", action="store_true")
     args = parser.parse_args()
 
     low, high = (int(p) for p in args.passive.split("-"))
@@ -30,6 +37,24 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
 
     handler = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        handler = TLS_FTPHandler
+        handler.certfile = args.tls_cert
+        handler.keyfile = args.tls_key
+        handler.tls_control_required = args.tls_required
+        handler.tls_data_required = args.tls_required
+        if args.tls_cut_data:
+            # Data connections end without close_notify: a truncation the
+            # client must catch.
+            from pyftpdlib.handlers import TLS_DTPHandler
+
+            class CutDTPHandler(TLS_DTPHandler):
+                def close(self):
+                    self._ssl_established = False
+                    super().close()
+
+            handler.dtp_handler = CutDTPHandler
     handler.authorizer = authorizer
     handler.passive_ports = range(low, high + 1)
     handler.permit_foreign_addresses = False

@@ -215,9 +215,43 @@ std::unique_ptr<PeerServer> PeerServer::StartScript(const QString &script, const
     return Start(Kind::Script, options, whyNot);
 }
 
+bool PeerServer::TlsAvailable(Kind kind, Options::Tls tls, QString *whyNot)
+{
+    if (tls == Options::Tls::None)
+        return true;
+    auto no = [whyNot](const QString &reason) {
+        if (whyNot)
+            *whyNot = reason;
+        return false;
+    };
+    if (!QFileInfo(QStringLiteral("/usr/bin/openssl")).isExecutable())
+        return no(QStringLiteral("/usr/bin/openssl is missing to make the certificate"));
+    switch (kind) {
+    case Kind::Vsftpd:
+        return true;
+    case Kind::PureFtpd:
+        return tls != Options::Tls::Implicit || no(QStringLiteral("pure-ftpd has no implicit TLS"));
+    case Kind::Pyftpdlib: {
+        if (tls == Options::Tls::Implicit)
+            return no(QStringLiteral("pyftpdlib has no implicit TLS"));
+        static const bool present = PythonImports("OpenSSL");
+        return present || no(QStringLiteral("python3-openssl is not installed (run scripts/install-deps)"));
+    }
+    case Kind::Proftpd:
+        return no(QStringLiteral("proftpd's mod_tls is not in the unpacked proftpd-core package"));
+    default:
+        return no(QStringLiteral("not an FTP server"));
+    }
+}
+
 std::unique_ptr<PeerServer> PeerServer::Start(Kind kind, const Options &options, QString *whyNot)
 {
     QString reason;
+    if (!TlsAvailable(kind, options.tls, &reason)) {
+        if (whyNot)
+            *whyNot = KindName(kind) + QStringLiteral(" cannot serve TLS here: ") + reason;
+        return nullptr;
+    }
     if (!Available(kind, &reason)) {
         if (whyNot)
             *whyNot = KindName(kind) + QStringLiteral(" cannot run here: ") + reason;
@@ -335,7 +369,8 @@ bool PeerServer::ReadAnnouncedPort(int timeoutMs, QString *whyNot)
 bool PeerServer::WaitReady(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    const bool greets = kind_ != Kind::Script;
+    // An implicit TLS server greets only through TLS: an accepted connection is enough.
+    const bool greets = kind_ != Kind::Script && tls_ != Options::Tls::Implicit;
     while (!deadline.hasExpired()) {
         if (!Running())
             return false;

@@ -76,7 +76,24 @@ public:
         QStringList arguments;
         // How long Start() waits for the port to accept connections.
         int startTimeoutMs = 15000;
+        // FTP kinds with TLS (FTPS): Explicit takes AUTH TLS and still lets a
+        // plain login in; ExplicitRequired refuses a plain login and plain
+        // data connections (vsftpd force_local_logins_ssl/force_local_data_ssl,
+        // pure-ftpd -Y 2, pyftpdlib tls_control_required/tls_data_required);
+        // Implicit speaks TLS from the first byte (vsftpd only). vsftpd
+        // requires data connections to resume the control session.
+        enum class Tls { None, Explicit, ExplicitRequired, Implicit };
+        Tls tls = Tls::None;
+        // The certificate and key (PEM) the server presents; empty: one made in
+        // the run folder with openssl req -x509 ... -subj /CN=127.0.0.1.
+        QString certificateFile;
+        QString keyFile;
+        // pyftpdlib: TLS data connections end without close_notify.
+        bool tlsCutData = false;
     };
+
+    // Whether the kind can serve this TLS variant at all.
+    static bool TlsAvailable(Kind kind, Options::Tls tls, QString *whyNot = nullptr);
 
     static std::unique_ptr<PeerServer> Start(Kind kind, QString *whyNot = nullptr);
     static std::unique_ptr<PeerServer> Start(Kind kind, const Options &options, QString *whyNot = nullptr);
@@ -114,6 +131,8 @@ public:
     QString MailFolder() const { return mailFolder_; }
     // The complete greeting reply read when the server became ready (FTP, SMTP).
     QByteArray Greeting() const { return greeting_; }
+    // TLS: the SHA-256 fingerprint (lower-case hex) of the certificate presented.
+    QString CertificateSha256() const { return certificateSha256_; }
     // The last lines of the server's logs.
     QString LogTail(int lines = 25) const;
 
@@ -159,6 +178,8 @@ private:
     bool PreparePyftpdlib(QString *whyNot);
     bool PrepareSmtp(QString *whyNot);
     bool PrepareScript(const Options &options, QString *whyNot);
+    bool PrepareCertificate(const Options &options, QString *whyNot);
+    QByteArray VsftpdTlsLines() const;
     bool ReadAnnouncedPort(int timeoutMs, QString *whyNot);
     struct Process {
         qint64 pid;
@@ -184,6 +205,11 @@ private:
     QString password_;
     QByteArray loginDirectory_;
     QByteArray greeting_;
+    Options::Tls tls_ = Options::Tls::None;
+    bool tlsCutData_ = false;
+    QString certificateFile_;
+    QString keyFile_;
+    QString certificateSha256_;
     QStringList logFiles_;
     quint16 port_ = 0;
     quint16 passiveFirst_ = 0;

@@ -4,10 +4,12 @@
 #include "peer_server.h"
 
 #include "port_block.h"
+#include "test_certificate.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QCryptographicHash>
 #include <QProcess>
 
 #include <pwd.h>
@@ -68,6 +70,8 @@ bool PeerServer::Prepare(const Options &options, QString *whyNot)
             }
         }
     }
+    if (ftp && !PrepareCertificate(options, whyNot))
+        return false;
     switch (kind_) {
     case Kind::Vsftpd: return PrepareVsftpd(whyNot);
     case Kind::Proftpd: return PrepareProftpd(whyNot);
@@ -77,6 +81,60 @@ bool PeerServer::Prepare(const Options &options, QString *whyNot)
     case Kind::Script: return PrepareScript(options, whyNot);
     }
     return false;
+}
+
+bool PeerServer::PrepareCertificate(const Options &options, QString *whyNot)
+{
+    tls_ = options.tls;
+    tlsCutData_ = options.tlsCutData;
+    if (tls_ == Options::Tls::None)
+        return true;
+    TestCertificate made;
+    if (options.certificateFile.isEmpty()) {
+        if (!MakeSelfSignedCertificate(runFolder_, QStringLiteral("server"), QStringLiteral("127.0.0.1"), {}, &made, whyNot))
+            return false;
+    } else {
+        // A certificate of the test's: its fingerprint is read the same way.
+        QFile certificate(options.certificateFile);
+        QFile key(options.keyFile);
+        if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly)) {
+            *whyNot = QStringLiteral("cannot read %1 or %2").arg(options.certificateFile, options.keyFile);
+            return false;
+        }
+        made.certificateFile = runFolder_ + QStringLiteral("/server.crt");
+        made.keyFile = runFolder_ + QStringLiteral("/server.key");
+        if (!WriteText(made.certificateFile, certificate.readAll(), whyNot) || !WriteText(made.keyFile, key.readAll(), whyNot))
+            return false;
+        QProcess digest;
+        digest.start(QStringLiteral("/usr/bin/openssl"), {QStringLiteral("x509"), QStringLiteral("-in"),
+                     made.certificateFile, QStringLiteral("-outform"), QStringLiteral("DER")});
+        digest.waitForFinished(10000);
+        made.sha256 = QString::fromLatin1(
+            QCryptographicHash::hash(digest.readAllStandardOutput(), QCryptographicHash::Sha256).toHex());
+    }
+    certificateFile_ = made.certificateFile;
+    keyFile_ = made.keyFile;
+    certificateSha256_ = made.sha256;
+    return true;
+}
+
+QByteArray PeerServer::VsftpdTlsLines() const
+{
+    if (tls_ == Options::Tls::None)
+        return QByteArray();
+    const bool required = tls_ != Options::Tls::Explicit;
+    return "ssl_enable=YES\n"
+           "rsa_cert_file=" + Bytes(certificateFile_) + "\n"
+           "rsa_private_key_file=" + Bytes(keyFile_) + "\n"
+           "allow_anon_ssl=NO\n"
+           // The built-in default (DES-CBC3-SHA) is refused by OpenSSL 3.
+           "ssl_ciphers=HIGH\n"
+           "ssl_request_cert=NO\n"
+           "require_ssl_reuse=YES\n"
+           "debug_ssl=YES\n"
+           "force_local_logins_ssl=" + QByteArray(required ? "YES" : "NO") + "\n"
+           "force_local_data_ssl=" + QByteArray(required ? "YES" : "NO") + "\n"
+           "implicit_ssl=" + QByteArray(tls_ == Options::Tls::Implicit ? "YES" : "NO") + "\n";
 }
 
 bool PeerServer::PrepareVsftpd(QString *whyNot)
@@ -123,7 +181,7 @@ bool PeerServer::PrepareVsftpd(QString *whyNot)
         "secure_chroot_dir=" + Bytes(empty) + "\n"
         "pam_service_name=vsftpd\n"
         "userlist_enable=NO\n"
-        "tcp_wrappers=NO\n";
+        "tcp_wrappers=NO\n" + VsftpdTlsLines();
     const QString path = runFolder_ + QStringLiteral("/vsftpd.conf");
     if (!WriteText(path, config, whyNot))
         return false;
@@ -211,6 +269,9 @@ bool PeerServer::PreparePureFtpd(QString *whyNot)
         QStringLiteral("-C"), QStringLiteral("64"),
         QStringLiteral("-O"), QStringLiteral("clf:") + transferLog,
     };
+    if (tls_ != Options::Tls::None)
+        arguments_ << QStringLiteral("-Y") << (tls_ == Options::Tls::Explicit ? QStringLiteral("1") : QStringLiteral("2"))
+                   << QStringLiteral("-2") << certificateFile_ + u',' + keyFile_;
     return true;
 }
 
@@ -228,6 +289,12 @@ bool PeerServer::PreparePyftpdlib(QString *whyNot)
                   QStringLiteral("--user"), user_,
                   QStringLiteral("--password"), password_,
                   QStringLiteral("--passive"), QStringLiteral("%1-%2").arg(passiveFirst_).arg(passiveLast_)};
+    if (tls_ != Options::Tls::None)
+        arguments_ << QStringLiteral("--tls-cert") << certificateFile_ << QStringLiteral("--tls-key") << keyFile_;
+    if (tls_ == Options::Tls::ExplicitRequired)
+        arguments_ << QStringLiteral("--tls-required");
+    if (tlsCutData_)
+        arguments_ << QStringLiteral("--tls-cut-data");
     environment_ << QStringLiteral("PYTHONUNBUFFERED=1");
     return true;
 }
