@@ -189,6 +189,13 @@ ErrorNotice ErrorNoticeFor(FtpError error, const QString &addinfo, const QString
         return status(QStringLiteral("  不能写文件 ") + addinfo);
     case ftpeReadLocalFile:
         return status(QStringLiteral("  不能读文件 ") + addinfo);
+    case ftpeTlsRequired:
+        return message(QStringLiteral("加密错误"),
+                       QStringLiteral("服务器不支持 TLS 加密; 按照设置, 不以明文登陆."));
+    case ftpeTlsHandshake:
+        return message(QStringLiteral("加密错误"), QStringLiteral("TLS 加密连接建立失败."));
+    case ftpeCertificateRejected:
+        return message(QStringLiteral("证书错误"), QStringLiteral("服务器的证书没有被接受, 连接已断开."));
     case ftpeNone:
     case ftpeNoServer:
     case ftpeReserved20:

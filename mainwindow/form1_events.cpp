@@ -26,6 +26,7 @@ namespace {
 const QColor kReplyColor(0, 128, 0);
 const QColor kCommandColor(0, 0, 255);
 const QColor kResumeColor(128, 0, 128);
+const QColor kWarningColor(255, 0, 0);
 // How long logged lines may wait for the document.
 constexpr int kLogFlushInterval = 50;  // ms
 // The log keeps the latest lines only: a server can send a reply of millions.
@@ -123,6 +124,13 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         break;
     case ftpiResumeSupported:
         AppendLog(ResumeSupportedText(), kResumeColor, true);
+        break;
+    case ftpiTlsEstablished:
+        AppendLog(QStringLiteral("已建立加密连接: ") + addinfo, kResumeColor, false);
+        break;
+    case ftpiNotEncrypted:
+        // The user chose encryption where the server offers it: say plainly that it did not.
+        AppendLog(QStringLiteral("警告: 服务器不支持加密, 本次连接没有加密 (密码以明文发送)"), kWarningColor, false);
         break;
     case ftpiProgress:
         if (!ftp1->ReceivingListing) {

@@ -89,6 +89,8 @@ void TestEngineNotices::errorNotice_data()
     row(ftpeLoginRefused, "拒绝访问", "访问拒绝，请确认用户名和密码正确");
     row(ftpeDataError, "传输错误", "传输数据中发生错误");
     row(ftpeChmodRefused, "修改拒绝", "拒绝修改，属性必须在 0..0477 之间");
+    row(ftpeTlsRequired, "加密错误", "服务器不支持 TLS 加密; 按照设置, 不以明文登陆.");
+    row(ftpeCertificateRejected, "证书错误", "服务器的证书没有被接受, 连接已断开.");
 
     const int status = ErrorNotice::Status;
     const QString file = QStringLiteral(" /tmp/文件.txt");
