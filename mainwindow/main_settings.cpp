@@ -115,6 +115,7 @@ TMainSettings ReadSettingsFile(const QString &path)
     s.editor = Text(lines, QStringLiteral("editor"));
     s.aftertransfer = Integer(lines, QStringLiteral("aftertransfer"), AfterTransferNothing);
     s.afterconnect = Integer(lines, QStringLiteral("afterconnect"), AfterConnectList);
+    s.confirmdelete = Integer(lines, QStringLiteral("confirmdelete"), 1) != 0;
     return s;
 }
 
@@ -143,6 +144,7 @@ bool WriteSettingsFile(const QString &path, const TMainSettings &settings)
         {QStringLiteral("aftertransfer"), number(settings.aftertransfer)},
         {QStringLiteral("afterconnect"), number(settings.afterconnect)},
         {QStringLiteral("editor"), settings.editor},
+        {QStringLiteral("confirmdelete"), number(settings.confirmdelete ? 1 : 0)},
     };
     for (const auto &[key, value] : values) {
         if (!platform::SetProfileValue(lines, kSection, key, value))
