@@ -201,10 +201,6 @@ void TestMainSettings::readsFields_data()
     QTest::newRow("empty initdir stays empty") << data("initdir=") << QStringLiteral("initdir") << QString();
     QTest::newRow("confirmdelete off") << data("confirmdelete=0") << QStringLiteral("confirmdelete")
                                        << QStringLiteral("0");
-    QTest::newRow("confirmdelete any other number asks") << data("confirmdelete=2")
-                                                         << QStringLiteral("confirmdelete") << QStringLiteral("1");
-    QTest::newRow("confirmdelete not a number asks") << data("confirmdelete=no") << QStringLiteral("confirmdelete")
-                                                     << QStringLiteral("1");
     QTest::newRow("value with equals") << data("editor=env A=1 vi") << QStringLiteral("editor")
                                        << QStringLiteral("env A=1 vi");
     QTest::newRow("first of twin keys") << Crlf({"[data]", "timeout=10", "timeout=20"}) << QStringLiteral("timeout")
