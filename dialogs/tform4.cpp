@@ -6,6 +6,7 @@
 #include "platform/exceptions.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -100,6 +101,10 @@ QWidget *TForm4::BuildGeneralPage()
     form->addRow(QStringLiteral("缺省下载目录"), WithSuffix(page, dir, dirButton));
     form->addRow(QStringLiteral("超时断线时间"), WithSuffix(page, timeout, new QLabel(QStringLiteral("秒"), page)));
     form->addRow(QStringLiteral("执行空操作时间"), WithSuffix(page, noop, new QLabel(QStringLiteral("秒"), page)));
+    confirmDelete = new QCheckBox(QStringLiteral("删除文件或目录前询问"), page);
+    confirmDelete->setObjectName(QStringLiteral("confirmDelete"));
+    confirmDelete->setChecked(true);
+    form->addRow(confirmDelete);
     return page;
 }
 
@@ -230,6 +235,7 @@ void TForm4::FormShow()
     dir->setText(MainSettings.initdir);
     timeout->setText(QString::number(MainSettings.timeout));
     noop->setText(QString::number(MainSettings.nooptime));
+    confirmDelete->setChecked(MainSettings.confirmdelete);
     ShowGroup(UpResume, MainSettings.upresume, false);
     ShowGroup(UpCase, MainSettings.upfilenamecase, false);
     ShowGroup(DownResume, MainSettings.downresume, false);
@@ -273,6 +279,7 @@ bool TForm4::Button1Click()
     MainSettings.aftertransfer = GroupValue(AfterTransfer, MainSettings.aftertransfer);
     MainSettings.afterconnect = GroupValue(AfterConnect, MainSettings.afterconnect);
     MainSettings.editor = RadioButton13->isChecked() ? QString() : editor->text();
+    MainSettings.confirmdelete = confirmDelete->isChecked();
     SaveSettings();
     hide();
     return true;

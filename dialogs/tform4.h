@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -28,6 +29,7 @@ public:
     QPushButton *dirButton;  // browse for the folder
     QLineEdit *timeout;
     QLineEdit *noop;
+    QCheckBox *confirmDelete;  // confirmdelete
     // 上传
     QRadioButton *RadioButton1, *RadioButton2, *RadioButton3;  // 续传提示 -> upresume
     QRadioButton *RadioButton4, *RadioButton5, *RadioButton6;  // 文件名大小写 -> upfilenamecase

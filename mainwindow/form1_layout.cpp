@@ -224,10 +224,10 @@ QWidget *TForm1::BuildLocalPane()
     drive->setObjectName(QStringLiteral("drive"));
     drive->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     drive->setMaximumWidth(90);
-    ComboBox1 = new QComboBox(LocalPane);
+    // The path boxes complete what is typed from their history, and only
+    // suggest: Enter goes, leaving the box shows the pane's folder again.
+    ComboBox1 = new TComboBox98(LocalPane);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     ToolbarButton971 = new QToolButton(LocalPane);
     ToolbarButton971->setIcon(StandardIcon(QStyle::SP_FileDialogToParent));
@@ -290,10 +290,8 @@ QWidget *TForm1::BuildRemotePane()
 
     auto *pathRow = new QHBoxLayout;
     pathRow->setSpacing(2);
-    ftppath = new QComboBox(RemotePane);
+    ftppath = new TComboBox98(RemotePane);
     ftppath->setObjectName(QStringLiteral("ftppath"));
-    ftppath->setEditable(true);
-    ftppath->setInsertPolicy(QComboBox::NoInsert);
     ftppath->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     ToolbarButton972 = new QToolButton(RemotePane);
     ToolbarButton972->setIcon(StandardIcon(QStyle::SP_FileDialogToParent));

@@ -7,7 +7,9 @@
 
 #include "mainwindow/tform1.h"
 
+#include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/pane_input.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 #include "widgets/file_list.h"
@@ -31,12 +33,17 @@ namespace {
 // The selector's items carry their path; the browse item carries none.
 constexpr int DrivePathRole = Qt::UserRole;
 
-// A directory as the list reads it back: cleaned, ending with "/".
+// A directory as the list reads it back: cleaned, ending with "/". Above the
+// root is the root: "/.." names "/", as the system resolves it.
 QString DirectoryText(const QString &path)
 {
     if (path.isEmpty())
         return path;
     QString text = QDir::cleanPath(path);
+    while (text.startsWith(u"/.."_s) && (text.size() == 3 || text.at(3) == u'/'))
+        text.remove(0, 3);
+    if (text.isEmpty())
+        text = u"/"_s;
     if (!text.endsWith(u'/'))
         text += u'/';
     return text;
@@ -104,6 +111,11 @@ void TForm1::WireLocalPane()
 
     auto *deleteKey = new QShortcut(QKeySequence::Delete, FileList1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
     connect(deleteKey, &QShortcut::activated, this, &TForm1::N14Click);
+    WatchListKeys(FileList1, [this](int key, Qt::KeyboardModifiers) { return LocalListKey(key); });
+    auto *refreshKey =
+        new QShortcut(QKeySequence::Refresh, LocalPane, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(refreshKey, &QShortcut::activated, this, &TForm1::RefreshLocalList);
+    WatchPathBox(ComboBox1, [this](const QString &text) { ComboBox1Enter(text); }, [this] { return LocalDirectory(); });
 }
 
 // ---- the path selector ----
@@ -192,33 +204,94 @@ void TForm1::EnterLocalDirectory(const QString &directory)
     ComboBox1->setCurrentIndex(ComboBox1->count() - 1);
 }
 
-// Only a plain directory is entered, with its path as it is: lower-casing it
-// would name another directory, or none, here.
+// Every directory is entered, hidden and read-only ones too, with its path as
+// it is: lower-casing it would name another directory, or none, here.
 void TForm1::FileList1DblClick()
 {
     const int row = FileList1->Selected();
-    if (row < 0 || FileList1->Attributes(row) != u"D"_s)
+    if (row < 0 || !FileList1->IsDirectory(row))
         return;
     EnterLocalDirectory(FileList1->FullPath(row));
 }
 
 // The parent of the directory shown, which is also the process's after every
-// navigation but 改变当前路径. The button is off while the list is read, since
-// reading lets clicks through.
+// navigation but 改变当前路径; at "/" the pane stays. The button is off while
+// the list is read, since reading lets clicks through.
 void TForm1::ToolbarButton971Click()
 {
+    const QString directory = QDir::cleanPath(LocalDirectory());
+    if (directory.isEmpty() || directory == u"/"_s)
+        return;
     ToolbarButton971->setEnabled(false);
-    EnterLocalDirectory(LocalDirectory() + u".."_s);
+    EnterLocalDirectory(QFileInfo(directory).path());
     ToolbarButton971->setEnabled(true);
 }
 
-// Only a chosen item counts; typed text does nothing.
+void TForm1::RefreshLocalList()
+{
+    SetLocalDirectory(LocalDirectory());
+}
+
+bool TForm1::LocalListKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        FileList1DblClick();
+        return true;
+    case Qt::Key_Backspace:
+        ToolbarButton971Click();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TForm1::GoToLocalPath(const QString &path, bool addHistoryItem)
+{
+    const QString directory = DirectoryText(path);
+    const QFileInfo info(QDir::cleanPath(directory));
+    QString why;
+    if (!info.exists())
+        why = u"目录不存在"_s;
+    else if (!info.isDir())
+        why = u"这不是目录"_s;
+    else if (!info.isExecutable() || !info.isReadable())
+        why = u"没有进入这个目录的权限"_s;
+    if (!why.isEmpty()) {
+        ShowPathBoxFolder(ComboBox1, LocalDirectory());
+        platform::CurrentDialogs().MessageBox(this, u"不能进入 \"%1\": %2"_s.arg(QDir::cleanPath(directory), why),
+                                              u"改变路径"_s, platform::Dialogs::Warning, platform::Dialogs::OkOnly);
+        return false;
+    }
+    if (addHistoryItem) {
+        EnterLocalDirectory(directory);
+    } else {
+        SetLocalDirectory(directory);
+        QDir::setCurrent(LocalDirectory());
+    }
+    return true;
+}
+
+// A chosen item is entered when it is still there; it adds no history item.
 void TForm1::ComboBox1Change(int index)
 {
     if (index < 0 || index >= ComboBox1->count())
         return;
-    SetLocalDirectory(ComboBox1->itemText(index));
-    QDir::setCurrent(LocalDirectory());
+    GoToLocalPath(ComboBox1->itemText(index), false);
+}
+
+// "~" stands for the home directory; the history gains the directory entered.
+void TForm1::ComboBox1Enter(const QString &text)
+{
+    if (text.isEmpty()) {
+        ShowPathBoxFolder(ComboBox1, LocalDirectory());
+        return;
+    }
+    QString path = text;
+    if (path == u"~"_s || path.startsWith(u"~/"_s))
+        path = QDir::homePath() + path.mid(1);
+    GoToLocalPath(QDir(LocalDirectory()).absoluteFilePath(path), true);
 }
 
 // The list shows the typed path, relative ones taken from the directory shown;
@@ -275,8 +348,9 @@ void TForm1::N15Click()
     SetLocalDirectory(LocalDirectory());
 }
 
-// Files go for good, without a question; directories, whatever their other
-// attributes, go to the desktop's trash, where they can be restored.
+// After the question, files and directories, whatever their other attributes,
+// go to the desktop's trash, where they can be restored. A file that cannot go
+// there (no trash on its file system) is deleted for good; a directory stays.
 void TForm1::N14Click()
 {
     struct Doomed {
@@ -284,14 +358,15 @@ void TForm1::N14Click()
         bool directory;
     };
     QList<Doomed> doomed;
-    for (int row : FileList1->SelectedRows())
+    QStringList names;
+    for (int row : FileList1->SelectedRows()) {
         doomed.append({FileList1->FullPath(row), FileList1->IsDirectory(row)});
-    if (doomed.isEmpty())
+        names << FileList1->Caption(row);
+    }
+    if (doomed.isEmpty() || !AskBeforeDelete(this, names))
         return;
     for (const Doomed &entry : doomed) {
-        if (entry.directory)
-            platform::MoveToTrash(entry.path);
-        else
+        if (!platform::MoveToTrash(entry.path) && !entry.directory)
             QFile::remove(entry.path);
     }
     SetLocalDirectory(LocalDirectory());
@@ -374,13 +449,14 @@ void TForm1::N12Click()
     FileList1->SetSortColumn(fiCreated);
 }
 
-// 上传 is left to the transfers, which decide when it can run.
+// 上传 needs a session, as its tool button does.
 void TForm1::PopupMenu1Popup()
 {
     PopupMenu3Popup();
     const int row = FileList1->Selected();
     const bool selected = row >= 0;
     const bool plainDirectory = selected && FileList1->Attributes(row) == u"D"_s;
+    N21->setEnabled(ftp1->LoggedIn());
     N14->setEnabled(selected);
     N15->setEnabled(selected);
     N20->setEnabled(selected && !plainDirectory);

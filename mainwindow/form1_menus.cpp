@@ -22,6 +22,15 @@ QAction *AddItem(QMenu *menu, const QString &caption)
     return menu->addAction(caption);
 }
 
+// An item that shows the key doing the same on the pane's list. The key is
+// the list's own; on the item it acts only while its menu is open.
+void ShowKey(QAction *item, const QKeySequence &key)
+{
+    item->setShortcut(key);
+    item->setShortcutContext(Qt::WidgetShortcut);
+    item->setShortcutVisibleInContextMenu(true);
+}
+
 // The four view styles: radio items.
 void AddViewStyles(QMenu *menu, QAction *&large, QAction *&small, QAction *&list, QAction *&details)
 {
@@ -116,6 +125,8 @@ void TForm1::BuildFileMenus()
     N18 = AddItem(LocalNewMenu, QStringLiteral("目录"));
     LocalMenu->addSeparator();
     N55 = AddItem(LocalMenu, QStringLiteral("全选"));
+    ShowKey(N14, QKeySequence::Delete);
+    ShowKey(N55, QKeySequence::SelectAll);
     localViewButton->setMenu(LocalViewMenu);
     localSortButton->setMenu(LocalSortMenu);
 
@@ -137,6 +148,9 @@ void TForm1::BuildFileMenus()
     N32 = AddItem(RemoteNewMenu, QStringLiteral("目录"));
     RemoteMenu->addSeparator();
     N88 = AddItem(RemoteMenu, QStringLiteral("全选"));
+    ShowKey(N22, QKeySequence::Delete);
+    ShowKey(N38, QKeySequence::Refresh);
+    ShowKey(N88, QKeySequence::SelectAll);
     remoteViewButton->setMenu(RemoteViewMenu);
 
     CaseDropMenu = new QMenu(this);
@@ -189,11 +203,20 @@ void TForm1::WireMenus()
     connect(ftpview, &QWidget::customContextMenuRequested, this, &TForm1::ShowRemoteMenu);
     connect(spool, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { QueueMenu->popup(spool->viewport()->mapToGlobal(at)); });
+    AttachRemoteMenu(false);  // no session yet
 }
 
+// 上传 needs the session too; without one the remote path box names no
+// folder (its history stays to choose from).
 void TForm1::AttachRemoteMenu(bool attached)
 {
     remoteMenuAttached_ = attached;
+    uploadButton->setEnabled(attached);
+    N21->setEnabled(attached);
+    if (!attached) {
+        remoteFolder_.clear();
+        ftppath->setCurrentIndex(-1);
+    }
 }
 
 // The remote list has its context menu only while logged in.

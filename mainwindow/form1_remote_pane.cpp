@@ -7,6 +7,7 @@
 #include "dialogs/tform3.h"
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/pane_input.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "platform/codepage.h"
@@ -18,6 +19,15 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QToolButton>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QColor kRefusalColor(255, 0, 0);
+
+} // namespace
 
 void TForm1::WireRemotePane()
 {
@@ -38,7 +48,13 @@ void TForm1::WireRemotePane()
     ftpview->OnEdited = [this](QObject *, int row, const QString &text) { ftpviewEdited(row, text); };
     auto *deleteKey = new QShortcut(QKeySequence::Delete, ftpview, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
     connect(deleteKey, &QShortcut::activated, this, &TForm1::N22Click);
+    WatchListKeys(ftpview, [this](int key, Qt::KeyboardModifiers) { return RemoteListKey(key); });
+    auto *refreshKey =
+        new QShortcut(QKeySequence::Refresh, RemotePane, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(refreshKey, &QShortcut::activated, this, &TForm1::refreshClick);
     connect(ftppath, &QComboBox::activated, this, &TForm1::ftppathChange);
+    WatchPathBox(ftppath, [this](const QString &text) { ftppathEnter(text); },
+                 [this] { return platform::DecodeAnsi(remoteFolder_); });
     connect(ToolbarButton972, &QToolButton::clicked, this, &TForm1::ToolbarButton972Click);
 
     auto on = [this](QAction *action, void (TForm1::*handler)()) {
@@ -58,8 +74,8 @@ void TForm1::WireRemotePane()
     on(remoteMoveButton, &TForm1::N35Click);
     on(N22, &TForm1::N22Click);
     on(remoteDeleteButton, &TForm1::N22Click);
-    on(caseUpperItem, &TForm1::ToolbarButton9732Click);
-    on(caseLowerItem, &TForm1::ToolbarButton9732Click);
+    on(caseUpperItem, &TForm1::N89Click);
+    on(caseLowerItem, &TForm1::N90Click);
     on(caseDropUpper, &TForm1::N89Click);
     on(caseDropLower, &TForm1::N90Click);
     connect(ToolbarButton9732, &QToolButton::clicked, this, &TForm1::ToolbarButton9732Click);
@@ -82,9 +98,12 @@ QList<int> TForm1::SelectedRemoteRows() const
     return ftpview->SelectedRows();
 }
 
+// The directory as the server names it, blanks and all: the item keeps its
+// bytes, which a choice of it sends back unchanged.
 void TForm1::AddRemotePathItem()
 {
     const QByteArray directory = ftp1->CurrentDirectory();
+    remoteFolder_ = directory;
     ftppath->addItem(platform::DecodeAnsi(directory), directory);
     ftppath->setCurrentIndex(ftppath->count() - 1);
 }
@@ -163,10 +182,20 @@ void TForm1::CancelRemoteWalks()
     CaseWalk.cancel();
     DeleteTreeActive = false;
     CaseTreeActive = false;
+    remotePathAsked_.clear();
 }
 
 void TForm1::ftp1DirectoryChanged()
 {
+    if (!remotePathAsked_.isEmpty()) {
+        const QByteArray asked = std::exchange(remotePathAsked_, QByteArray());
+        if (!ftp1->Success()) {
+            AppendLog(u"不能进入 \"%1\": %2"_s.arg(platform::DecodeAnsi(asked),
+                                                   lastRefusal_.isEmpty() ? u"主机拒绝"_s : lastRefusal_),
+                      kRefusalColor, false);
+            ShowPathBoxFolder(ftppath, platform::DecodeAnsi(remoteFolder_));
+        }
+    }
     if (UploadTreeActive) {
         RunTransferStep(TransferQueue.onUploadDirectoryChanged(ftp1->CurrentDirectory(), ftp1->Success()));
         return;
@@ -220,6 +249,8 @@ void TForm1::ftp1DirRenamed()
     ftp1->List();
 }
 
+// Every listed directory is entered, whatever its permissions say; the
+// server decides.
 void TForm1::ftpviewDblClick()
 {
     if (UiBusy)
@@ -230,15 +261,45 @@ void TForm1::ftpviewDblClick()
     ftp1->ChangeDirectory(ftpviewModel->entry(row).name);
 }
 
+// The listing that follows adds the parent to the history. At "/" there is
+// nothing above: no command, and no history item.
 void TForm1::ToolbarButton972Click()
 {
-    if (ftp1->Busy() || !ftp1->Connected)
+    if (UiBusy || ftp1->Busy() || !ftp1->Connected)
+        return;
+    if (ftp1->CurrentDirectory() == "/")
         return;
     ftp1->ChangeDirectoryUp();
-    AddRemotePathItem();
 }
 
-// Only an item chosen from the list changes the directory; typing does not.
+bool TForm1::RemoteListKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        ftpviewDblClick();
+        return true;
+    case Qt::Key_Backspace:
+        ToolbarButton972Click();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm1::GoToRemotePath(const QByteArray &path)
+{
+    remotePathAsked_ = path;
+    lastRefusal_.clear();  // the reason logged is this command's
+    ftp1->ChangeDirectory(path);
+    // Refused before anything was sent: no directory change will report.
+    if (!ftp1->Busy()) {
+        remotePathAsked_.clear();
+        ShowPathBoxFolder(ftppath, platform::DecodeAnsi(remoteFolder_));
+    }
+}
+
+// An item chosen from the list changes the directory, to the bytes it keeps.
 void TForm1::ftppathChange(int index)
 {
     if (index < 0)
@@ -246,7 +307,32 @@ void TForm1::ftppathChange(int index)
     QByteArray path = ftppath->itemData(index).toByteArray();
     if (path.isEmpty())
         path = RemoteBytes(ftppath->itemText(index));
-    ftp1->ChangeDirectory(SpacesToUnderscores(path));
+    if (!ftp1->Connected || UiBusy || ftp1->Busy()) {
+        ShowPathBoxFolder(ftppath, platform::DecodeAnsi(remoteFolder_));
+        return;
+    }
+    GoToRemotePath(path);
+}
+
+// A typed path goes as it is typed, relative ones from the current directory.
+void TForm1::ftppathEnter(const QString &text)
+{
+    const QString shown = platform::DecodeAnsi(remoteFolder_);
+    if (text.isEmpty()) {
+        ShowPathBoxFolder(ftppath, shown);
+        return;
+    }
+    QString why;
+    if (!ftp1->LoggedIn())
+        why = u"没有连接到主机"_s;
+    else if (UiBusy || ftp1->Busy())
+        why = u"正在执行其他操作, 请稍后再试"_s;
+    if (!why.isEmpty()) {
+        AppendLog(u"不能进入 \"%1\": %2"_s.arg(text, why), kRefusalColor, false);
+        ShowPathBoxFolder(ftppath, shown);
+        return;
+    }
+    GoToRemotePath(RemoteBytes(text));
 }
 
 void TForm1::refreshClick()
@@ -276,7 +362,7 @@ void TForm1::N32Click()
         return;
     QString name;
     if (platform::CurrentDialogs().AskText(this, QStringLiteral("目录"), QStringLiteral("请输入新建目录名:"), name))
-        ftp1->MakeDirectory(SpacesToUnderscores(RemoteBytes(name)));
+        ftp1->MakeDirectory(RemoteBytes(name));
     // After a creation the engine refuses this as busy and the creation's own
     // completion lists the directory; after Cancel it lists it at once.
     ftp1->ChangeDirectory(ftp1->CurrentDirectory());
@@ -321,15 +407,24 @@ void TForm1::N35Click()
     ftp1->RenameFile(name, RemoteBytes(target) + name);
 }
 
+// Asks first; what was selected when asked is deleted, unless the window
+// got busy meanwhile.
 void TForm1::N22Click()
 {
     const QList<int> rows = SelectedRemoteRows();
     if (UiBusy || rows.isEmpty())
         return;
+    const QList<RemoteItem> items = ftpviewModel->items(rows);
+    const QByteArray directory = ftp1->CurrentDirectory();
+    QStringList names;
+    for (int row : rows)
+        names << ftpviewModel->entry(row).displayName;
+    if (!AskBeforeDelete(this, names) || UiBusy || ftp1->Busy() || !ftp1->Connected)
+        return;
     CaseWalk.cancel();
     TransferQueue = TTransferQueue();
     DirsToRemove.clear();
-    RunRemoteStep(DeleteWalk.start(ftpviewModel->items(rows), ftp1->CurrentDirectory()));
+    RunRemoteStep(DeleteWalk.start(items, directory));
 }
 
 void TForm1::ToolbarButton9732Click()

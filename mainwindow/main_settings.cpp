@@ -118,6 +118,7 @@ TMainSettings ReadSettingsFile(const QString &path)
     s.walkdepth = Integer(lines, QStringLiteral("walkdepth"), 64);
     if (s.walkdepth < 1)
         s.walkdepth = 64;
+    s.confirmdelete = Integer(lines, QStringLiteral("confirmdelete"), 1) != 0;
     return s;
 }
 
@@ -146,6 +147,7 @@ bool WriteSettingsFile(const QString &path, const TMainSettings &settings)
         {QStringLiteral("aftertransfer"), number(settings.aftertransfer)},
         {QStringLiteral("afterconnect"), number(settings.afterconnect)},
         {QStringLiteral("editor"), settings.editor},
+        {QStringLiteral("confirmdelete"), number(settings.confirmdelete ? 1 : 0)},
     };
     for (const auto &[key, value] : values) {
         if (!platform::SetProfileValue(lines, kSection, key, value))

@@ -26,6 +26,8 @@ struct TMainSettings {
     QString editor;
     // How many folder levels a tree transfer goes down at most.
     int walkdepth = 64;
+    // Deleting in either pane asks first (1, the default) or not (0).
+    bool confirmdelete = true;
 
     bool operator==(const TMainSettings &) const = default;
 };
@@ -38,7 +40,7 @@ QString SettingsFileName();
 // Reads ftp.ini into MainSettings. A missing, unreadable or garbled file gives
 // the defaults, without a message.
 void LoadSettings();
-// Writes MainSettings to ftp.ini: all eleven keys in their order, other keys
+// Writes MainSettings to ftp.ini: all twelve keys in their order, other keys
 // and sections kept. False when it cannot be written (not reported).
 bool SaveSettings();
 

@@ -43,7 +43,8 @@ struct RemoteStep {
     friend bool operator==(const RemoteStep &, const RemoteStep &) = default;
 };
 
-// Every blank replaced by "_": applied to remote names and paths the user types.
+// Every blank replaced by "_": applied to the names an upload creates, and to
+// nothing else (typed paths, history items and new directories keep their blanks).
 QByteArray SpacesToUnderscores(const QByteArray &path);
 QString SpacesToUnderscores(const QString &path);
 

@@ -243,6 +243,8 @@ public:
     void ftpviewDblClick();
     void ToolbarButton972Click();
     void ftppathChange(int index);
+    // Enter in the remote path box: the typed path, as the server's bytes.
+    void ftppathEnter(const QString &text);
     void refreshClick();
     void N38Click();
     void N36Click();
@@ -272,6 +274,11 @@ public:
     void FileList1DblClick();
     void ToolbarButton971Click();
     void ComboBox1Change(int index);
+    // Enter in the local path box: the typed path, relative ones taken from
+    // the directory shown.
+    void ComboBox1Enter(const QString &text);
+    // Reads the local list again (F5).
+    void RefreshLocalList();
     void ToolbarButton974Click();
     void N18Click();
     void N15Click();
@@ -443,6 +450,16 @@ private:
     void RunRemoteStep(const RemoteStep &step);
     void CancelRemoteWalks();
     void AddRemotePathItem();
+    // Changes the remote directory for the path box (Enter or a history
+    // item): a refusal is logged with the server's reason.
+    void GoToRemotePath(const QByteArray &path);
+    // Enters a local directory chosen in the path box (Enter or a history
+    // item); one that is not there, not a directory or not enterable is
+    // reported and the box shows the pane's directory again.
+    bool GoToLocalPath(const QString &path, bool addHistoryItem);
+    // The keys of the lists: Enter opens, Backspace goes up.
+    bool LocalListKey(int key);
+    bool RemoteListKey(int key);
     void ChooseFontFor(QWidget *control);
     void ChooseColorFor(QWidget *control);
     void ShowRemoteMenu(const QPoint &at);
@@ -474,6 +491,10 @@ private:
     void ShowConnectionState(LinkState state);
     QString onlineTarget_;  // the engine forgets the login's port once it is in
     QString localDirectory_;
+    // The directory of the last remote listing: what the remote path box shows.
+    QByteArray remoteFolder_;
+    // The path box asked for this directory change: a refusal is logged.
+    QByteArray remotePathAsked_;
     QString drivePath_;  // the path selector's path
     // The last listing's names were all UTF-8 (or plain ASCII).
     bool remoteNamesUtf8_ = true;

@@ -68,7 +68,7 @@ QString CaptionOrAppName(const QString &caption)
 class RealDialogs final : public Dialogs {
 public:
     int MessageBox(QWidget *parent, const QString &text, const QString &caption, Icon icon,
-                   Buttons buttons) override
+                   Buttons buttons, int defaultButton) override
     {
         // On the heap and watched: a parent deleted while the box is open
         // takes the box with it, and nothing may delete it a second time.
@@ -79,7 +79,7 @@ public:
             const ButtonLook &look = LookOf(id);
             QPushButton *button = box->addButton(look.standard);
             button->setText(QString::fromUtf16(look.text));
-            if (id == ids.first())
+            if (id == DefaultButton(buttons, defaultButton))
                 box->setDefaultButton(button);
             if (id == EscapeButton(buttons))
                 box->setEscapeButton(button);
@@ -222,6 +222,12 @@ int EscapeButton(Dialogs::Buttons buttons)
             return preferred;
     }
     return Dialogs::Ok;
+}
+
+int DefaultButton(Dialogs::Buttons buttons, int defaultButton)
+{
+    const QList<int> ids = ButtonsOf(buttons);
+    return ids.contains(defaultButton) ? defaultButton : ids.first();
 }
 
 QString QtFileFilter(const QString &filter)

@@ -25,9 +25,10 @@ public:
     virtual ~Dialogs() = default;
 
     // Returns the Button pressed. Closing the box counts as its "escape" answer,
-    // EscapeButton(buttons).
+    // EscapeButton(buttons). defaultButton is the Button that Enter presses; 0 (or a
+    // Button not in the set) means the first of the set.
     virtual int MessageBox(QWidget *parent, const QString &text, const QString &caption, Icon icon,
-                           Buttons buttons) = 0;
+                           Buttons buttons, int defaultButton = 0) = 0;
     // The in/out values are changed only when the answer is true (the user confirmed).
     virtual bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
     // The same question with the typed text masked.
@@ -47,6 +48,8 @@ public:
 // (Cancel where there is one, else No, Abort or Ok).
 QList<int> ButtonsOf(Dialogs::Buttons buttons);
 int EscapeButton(Dialogs::Buttons buttons);
+// The button Enter presses: defaultButton when the set has it, else the first one.
+int DefaultButton(Dialogs::Buttons buttons, int defaultButton);
 
 // A classic "description|pattern;pattern|..." filter in Qt's form; Qt filters pass unchanged.
 QString QtFileFilter(const QString &filter);

@@ -46,6 +46,7 @@ QString Field(const TMainSettings &s, const QString &key)
         {u"downfilenamecase"_s, QString::number(s.downfilenamecase)},
         {u"aftertransfer"_s, QString::number(s.aftertransfer)},
         {u"afterconnect"_s, QString::number(s.afterconnect)},
+        {u"confirmdelete"_s, QString::number(s.confirmdelete)},
     };
     return fields.value(key, u"<no such key>"_s);
 }
@@ -109,9 +110,9 @@ void TestTForm4::settingMapsBothWays_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QByteArray>("fileValue");
-    QTest::addColumn<QString>("shown");      // the field holding shownText, or the radio button selected
+    QTest::addColumn<QString>("shown");      // the field holding shownText, or the radio or check button checked
     QTest::addColumn<QString>("shownText");
-    QTest::addColumn<QString>("edit");       // the field given editText, or the radio button clicked
+    QTest::addColumn<QString>("edit");       // the field given editText, or the radio or check button clicked
     QTest::addColumn<QString>("editText");
     QTest::addColumn<QString>("saved");
 
@@ -137,6 +138,8 @@ void TestTForm4::settingMapsBothWays_data()
                                   << u"RadioButton20"_s << QString() << u"3"_s;
     QTest::newRow("editor") << u"editor"_s << QByteArray("/usr/bin/kate") << u"editor"_s << u"/usr/bin/kate"_s
                             << u"editor"_s << u"/usr/bin/gedit"_s << u"/usr/bin/gedit"_s;
+    QTest::newRow("confirmdelete") << u"confirmdelete"_s << QByteArray("1") << u"confirmDelete"_s << QString()
+                                   << u"confirmDelete"_s << QString() << u"0"_s;
 }
 
 void TestTForm4::settingMapsBothWays()
@@ -157,7 +160,7 @@ void TestTForm4::settingMapsBothWays()
     if (auto *field = form.findChild<QLineEdit *>(shown)) {
         QCOMPARE(field->text(), shownText);
     } else {
-        auto *radio = form.findChild<QRadioButton *>(shown);
+        auto *radio = form.findChild<QAbstractButton *>(shown);
         QVERIFY2(radio, qPrintable(shown));
         QVERIFY(radio->isChecked());
     }
@@ -165,7 +168,7 @@ void TestTForm4::settingMapsBothWays()
     if (auto *field = form.findChild<QLineEdit *>(edit)) {
         field->setText(editText);
     } else {
-        auto *radio = form.findChild<QRadioButton *>(edit);
+        auto *radio = form.findChild<QAbstractButton *>(edit);
         QVERIFY2(radio, qPrintable(edit));
         radio->click();
     }
@@ -173,8 +176,8 @@ void TestTForm4::settingMapsBothWays()
     QVERIFY(!form.isVisible());
     QCOMPARE(Field(ReadSettingsFile(Ini()), key), saved);
     QCOMPARE(Field(MainSettings, key), saved);
-    // Saving writes all eleven keys.
-    QCOMPARE(ReadBytes(Ini()).count("\r\n"), 12);
+    // Saving writes all twelve keys.
+    QCOMPARE(ReadBytes(Ini()).count("\r\n"), 13);
 }
 
 void TestTForm4::valuesOutsideTheirGroup_data()

@@ -1,7 +1,8 @@
 // The local pane on temporary directories: navigation with the process's
-// current directory following, the history combo, the path selector, the file
-// commands checked on disk (and in the desktop's trash), the desktop seams of
-// 执行 and 编辑, the context-menu rules, view styles and sort keys.
+// current directory following (buttons, keys, the path box and its history),
+// the path selector, the file commands checked on disk (and in the desktop's
+// trash, after the question), the desktop seams of 执行 and 编辑, the
+// context-menu rules, view styles and sort keys.
 
 #include "form1_fixture.h"
 
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QStorageInfo>
 #include <QToolButton>
@@ -102,6 +104,7 @@ QString Rooted(QString text, const Tree &tree)
 
 enum Command {
     DoubleClick, Parent, HistoryChoice, ChangePath, DriveBrowse, DriveHome,
+    EnterKey, BackspaceKey, F5Key, TypePath, TypeLeave,
     MakeDir, Rename, Delete, DeleteKey, Execute, Edit,
 };
 
@@ -147,46 +150,64 @@ void TestForm1Local::cleanup()
     qunsetenv("XDG_DATA_HOME");
     dataHome_.reset();
     MainSettings.editor.clear();
+    MainSettings.confirmdelete = true;
 }
 
 void TestForm1Local::navigation_data()
 {
-    QTest::addColumn<QString>("start");    // relative to the tree
+    QTest::addColumn<QString>("start");    // relative to the tree; "/" is the root
     QTest::addColumn<int>("command");
-    QTest::addColumn<QString>("argument"); // entry, answer or history item ({root} replaced)
+    QTest::addColumn<QString>("argument"); // entry, answer, typed text or history item ({root} replaced)
     QTest::addColumn<bool>("confirmed");
     QTest::addColumn<QString>("directory");  // the pane's, afterwards
     QTest::addColumn<QString>("cwd");        // the process's, afterwards
     QTest::addColumn<QStringList>("newItems");  // ComboBox1's items added by the command
+    QTest::addColumn<QString>("message");    // why a path was not entered; empty: no message
 
+    const QString none;
     QTest::newRow("double click keeps case") << "" << int(DoubleClick) << "MixedCase" << true << "{root}/MixedCase/"
-                                             << "{root}/MixedCase" << QStringList{u"{root}/MixedCase/"_s};
+                                             << "{root}/MixedCase" << QStringList{u"{root}/MixedCase/"_s} << none;
     QTest::newRow("double click file") << "" << int(DoubleClick) << "file.txt" << true << "{root}/" << "{root}"
-                                       << QStringList();
-    QTest::newRow("double click DH") << "" << int(DoubleClick) << ".hidden" << true << "{root}/" << "{root}"
-                                     << QStringList();
-    QTest::newRow("double click DR") << "" << int(DoubleClick) << "ReadOnly" << true << "{root}/" << "{root}"
-                                     << QStringList();
+                                       << QStringList() << none;
+    QTest::newRow("double click DH") << "" << int(DoubleClick) << ".hidden" << true << "{root}/.hidden/"
+                                     << "{root}/.hidden" << QStringList{u"{root}/.hidden/"_s} << none;
+    QTest::newRow("double click DR") << "" << int(DoubleClick) << "ReadOnly" << true << "{root}/ReadOnly/"
+                                     << "{root}/ReadOnly" << QStringList{u"{root}/ReadOnly/"_s} << none;
     QTest::newRow("parent") << "MixedCase/sub" << int(Parent) << "" << true << "{root}/MixedCase/"
-                            << "{root}/MixedCase" << QStringList{u"{root}/MixedCase/"_s};
+                            << "{root}/MixedCase" << QStringList{u"{root}/MixedCase/"_s} << none;
+    QTest::newRow("parent at the root") << "/" << int(Parent) << "" << true << "/" << "/" << QStringList() << none;
     QTest::newRow("history item") << "MixedCase" << int(HistoryChoice) << "{root}/sub/" << true << "{root}/sub/"
-                                  << "{root}/sub" << QStringList();
-    QTest::newRow("history item gone") << "sub" << int(HistoryChoice) << "{root}/gone/" << true << "{root}/gone/"
-                                       << "{root}/sub" << QStringList();
+                                  << "{root}/sub" << QStringList() << none;
+    QTest::newRow("history item gone") << "sub" << int(HistoryChoice) << "{root}/gone/" << true << "{root}/sub/"
+                                       << "{root}/sub" << QStringList() << u"不能进入 \"{root}/gone\": 目录不存在"_s;
     QTest::newRow("change path") << "" << int(ChangePath) << "{root}/MixedCase" << true << "{root}/MixedCase/"
-                                 << "{root}" << QStringList{u"{root}/MixedCase/"_s};
+                                 << "{root}" << QStringList{u"{root}/MixedCase/"_s} << none;
     QTest::newRow("change path relative") << "MixedCase" << int(ChangePath) << "../sub" << true << "{root}/sub/"
-                                          << "{root}/MixedCase" << QStringList{u"{root}/sub/"_s};
+                                          << "{root}/MixedCase" << QStringList{u"{root}/sub/"_s} << none;
     QTest::newRow("change path empty") << "" << int(ChangePath) << "" << true << "{root}/" << "{root}"
-                                       << QStringList{QString()};
+                                       << QStringList{QString()} << none;
     QTest::newRow("change path cancelled") << "" << int(ChangePath) << "sub" << false << "{root}/" << "{root}"
-                                           << QStringList();
+                                           << QStringList() << none;
     QTest::newRow("browse") << "" << int(DriveBrowse) << "{root}/sub" << true << "{root}/sub/" << "{root}/sub"
-                            << QStringList{u"{root}/sub/"_s};
+                            << QStringList{u"{root}/sub/"_s} << none;
     QTest::newRow("browse cancelled") << "" << int(DriveBrowse) << "{root}/sub" << false << "{root}/" << "{root}"
-                                      << QStringList();
+                                      << QStringList() << none;
     QTest::newRow("home") << "" << int(DriveHome) << "" << true << QDir::homePath() + u'/' << QDir::homePath()
-                          << QStringList{QDir::homePath() + u'/'};
+                          << QStringList{QDir::homePath() + u'/'} << none;
+    QTest::newRow("Enter on a folder") << "" << int(EnterKey) << "MixedCase" << true << "{root}/MixedCase/"
+                                       << "{root}/MixedCase" << QStringList{u"{root}/MixedCase/"_s} << none;
+    QTest::newRow("Backspace at the root") << "/" << int(BackspaceKey) << "" << true << "/" << "/" << QStringList()
+                                           << none;
+    QTest::newRow("F5") << "" << int(F5Key) << "arrived.txt" << true << "{root}/" << "{root}" << QStringList()
+                        << none;
+    QTest::newRow("path box") << "" << int(TypePath) << "{root}/MixedCase/sub" << true << "{root}/MixedCase/sub/"
+                              << "{root}/MixedCase/sub" << QStringList{u"{root}/MixedCase/sub/"_s} << none;
+    QTest::newRow("path box above the root") << "" << int(TypePath) << "/../.." << true << "/" << "/"
+                                             << QStringList{u"/"_s} << none;
+    QTest::newRow("path box missing") << "" << int(TypePath) << "gone" << true << "{root}/" << "{root}"
+                                      << QStringList() << u"不能进入 \"{root}/gone\": 目录不存在"_s;
+    QTest::newRow("path box left") << "" << int(TypeLeave) << "{root}/sub" << true << "{root}/" << "{root}"
+                                   << QStringList() << none;
 }
 
 void TestForm1Local::navigation()
@@ -198,6 +219,7 @@ void TestForm1Local::navigation()
     QFETCH(QString, directory);
     QFETCH(QString, cwd);
     QFETCH(QStringList, newItems);
+    QFETCH(QString, message);
 
     Tree tree;
     SettingsFolder settings;
@@ -205,15 +227,21 @@ void TestForm1Local::navigation()
     FormUnderTest t;
     TForm1 &form = *t.form;
     form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.SetDrivePath(tree.Path(start));
-    QCOMPARE(QDir::currentPath(), tree.Path(start));
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const QString startPath = start == u"/"_s ? start : tree.Path(start);
+    form.SetDrivePath(startPath);
+    QCOMPARE(QDir::currentPath(), startPath);
     argument = Rooted(argument, tree);
+    message = Rooted(message, tree);
     const QStringList itemsBefore = ComboItems(form.ComboBox1);
+    if (!message.isEmpty())
+        dialogs->QueueButton(platform::Dialogs::Ok);
+    QAbstractItemView *view = form.FileList1->ActiveView();
+    QComboBox *box = form.ComboBox1;  // it holds the focus for its edit field
 
     switch (command) {
     case DoubleClick: {
-        QAbstractItemView *view = form.FileList1->ActiveView();
         const int row = Shown(form.FileList1).indexOf(argument);
         QVERIFY(row >= 0);
         const QRect rect = view->visualRect(view->model()->index(row, 0));
@@ -247,6 +275,30 @@ void TestForm1Local::navigation()
     case DriveHome:
         emit form.drive->activated(form.drive->findData(QDir::homePath() + u'/'));
         break;
+    case EnterKey:
+        Select(form, {argument});
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Return);
+        break;
+    case BackspaceKey:
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Backspace);
+        break;
+    case F5Key:
+        tree.Write(argument, "new");
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F5);
+        break;
+    case TypePath:
+    case TypeLeave:
+        box->setFocus();
+        box->lineEdit()->clear();
+        QTest::keyClicks(box, argument);
+        if (command == TypePath)
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            view->setFocus();
+        break;
     }
 
     QCOMPARE(form.LocalDirectory(), Rooted(directory, tree));
@@ -255,8 +307,19 @@ void TestForm1Local::navigation()
     for (const QString &item : newItems)
         expectedItems << Rooted(item, tree);
     QCOMPARE(ComboItems(form.ComboBox1), expectedItems);
-    if (!newItems.isEmpty() && !newItems.last().isEmpty())
+    if (!newItems.isEmpty() && !newItems.last().isEmpty() && message.isEmpty())
         QCOMPARE(form.ComboBox1->currentText(), expectedItems.last());
+    // The path box shows the pane's directory, and no item names "..".
+    QCOMPARE(form.ComboBox1->currentText(), form.LocalDirectory());
+    for (const QString &item : ComboItems(form.ComboBox1))
+        QVERIFY2(!item.contains(u".."_s), qPrintable(item));
+    const QList<ScriptedDialogs::Call> boxes = dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
+    QCOMPARE(boxes.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty()) {
+        QCOMPARE(boxes.first().text, message);
+        QCOMPARE(boxes.first().caption, u"改变路径"_s);
+        QCOMPARE(boxes.first().icon, platform::Dialogs::Warning);
+    }
     // The list shows the directory it names, or nothing when it is gone.
     QStringList shown = Shown(form.FileList1);
     shown.sort();
@@ -317,42 +380,53 @@ void TestForm1Local::fileCommands_data()
     QTest::addColumn<QStringList>("absent");
     QTest::addColumn<QStringList>("trashed");   // names in $XDG_DATA_HOME/Trash/files
     QTest::addColumn<bool>("failureShown");
+    QTest::addColumn<QString>("question");      // asked before a delete (confirmed: Yes); empty: not asked
 
     const QStringList none;
     QTest::newRow("make dir") << "" << int(MakeDir) << none << true << u"新目录"_s << QStringList{u"新目录"_s}
-                              << none << none << false;
+                              << none << none << false << QString();
     QTest::newRow("make dir cancelled") << "" << int(MakeDir) << none << false << u"x"_s << none
-                                        << QStringList{u"x"_s} << none << false;
+                                        << QStringList{u"x"_s} << none << false << QString();
     QTest::newRow("make dir taken") << "" << int(MakeDir) << none << true << u"sub"_s
-                                    << QStringList{u"sub/keep.txt"_s} << none << none << false;
+                                    << QStringList{u"sub/keep.txt"_s} << none << none << false << QString();
     QTest::newRow("make dir where shown") << "MixedCase" << int(MakeDir) << none << true << u"made"_s
                                           << QStringList{u"MixedCase/made"_s} << QStringList{u"made"_s} << none
-                                          << false;
+                                          << false << QString();
     QTest::newRow("rename file") << "" << int(Rename) << QStringList{u"file.txt"_s} << true << u"Renamed.TXT"_s
-                                 << QStringList{u"Renamed.TXT"_s} << QStringList{u"file.txt"_s} << none << false;
+                                 << QStringList{u"Renamed.TXT"_s} << QStringList{u"file.txt"_s} << none << false
+                                 << QString();
     QTest::newRow("rename dir") << "" << int(Rename) << QStringList{u"MixedCase"_s} << true << u"other"_s
                                 << QStringList{u"other/Inside.txt"_s} << QStringList{u"MixedCase"_s} << none
-                                << false;
+                                << false << QString();
     QTest::newRow("rename onto taken") << "" << int(Rename) << QStringList{u"file.txt"_s} << true << u"sub"_s
-                                       << QStringList{u"file.txt"_s, u"sub/keep.txt"_s} << none << none << true;
+                                       << QStringList{u"file.txt"_s, u"sub/keep.txt"_s} << none << none << true
+                                       << QString();
     QTest::newRow("rename with slash") << "" << int(Rename) << QStringList{u"file.txt"_s} << true
                                        << u"sub/file.txt"_s << QStringList{u"file.txt"_s}
-                                       << QStringList{u"sub/file.txt"_s} << none << true;
+                                       << QStringList{u"sub/file.txt"_s} << none << true << QString();
     QTest::newRow("rename empty") << "" << int(Rename) << QStringList{u"file.txt"_s} << true << u""_s
-                                  << QStringList{u"file.txt"_s} << none << none << true;
+                                  << QStringList{u"file.txt"_s} << none << none << true << QString();
     QTest::newRow("rename unchanged") << "" << int(Rename) << QStringList{u"file.txt"_s} << true << u"file.txt"_s
-                                      << QStringList{u"file.txt"_s} << none << none << false;
+                                      << QStringList{u"file.txt"_s} << none << none << false << QString();
     QTest::newRow("rename cancelled") << "" << int(Rename) << QStringList{u"file.txt"_s} << false << u"y"_s
-                                      << QStringList{u"file.txt"_s} << QStringList{u"y"_s} << none << false;
+                                      << QStringList{u"file.txt"_s} << QStringList{u"y"_s} << none << false
+                                      << QString();
     QTest::newRow("delete files and dirs")
         << "" << int(Delete) << QStringList{u"file.txt"_s, u"MixedCase"_s, u".hidden"_s} << true << ""
         << QStringList{u"sub/keep.txt"_s} << QStringList{u"file.txt"_s, u"MixedCase"_s, u".hidden"_s}
-        << QStringList{u".hidden"_s, u"MixedCase"_s} << false;
+        << QStringList{u".hidden"_s, u"MixedCase"_s, u"file.txt"_s} << false << u"确实要删除选中的 3 个项目吗?"_s;
+    QTest::newRow("delete answered No")
+        << "" << int(Delete) << QStringList{u"file.txt"_s, u"sub"_s} << false << ""
+        << QStringList{u"file.txt"_s, u"sub/keep.txt"_s} << none << none << false << u"确实要删除选中的 2 个项目吗?"_s;
     QTest::newRow("delete key") << "" << int(DeleteKey) << QStringList{u"file.txt"_s} << true << ""
-                                << QStringList{u"sub"_s} << QStringList{u"file.txt"_s} << none << false;
+                                << QStringList{u"sub"_s} << QStringList{u"file.txt"_s} << QStringList{u"file.txt"_s}
+                                << false << u"确实要删除 \"file.txt\" 吗?"_s;
     QTest::newRow("delete where shown") << "MixedCase" << int(Delete) << QStringList{u"sub"_s} << true << ""
                                         << QStringList{u"sub/keep.txt"_s} << QStringList{u"MixedCase/sub"_s}
-                                        << QStringList{u"sub"_s} << false;
+                                        << QStringList{u"sub"_s} << false << u"确实要删除 \"sub\" 吗?"_s;
+    QTest::newRow("delete without the question")
+        << "" << int(Delete) << QStringList{u"file.txt"_s} << true << "" << QStringList{u"sub/keep.txt"_s}
+        << QStringList{u"file.txt"_s} << QStringList{u"file.txt"_s} << false << QString();
 }
 
 void TestForm1Local::fileCommands()
@@ -366,6 +440,7 @@ void TestForm1Local::fileCommands()
     QFETCH(QStringList, absent);
     QFETCH(QStringList, trashed);
     QFETCH(bool, failureShown);
+    QFETCH(QString, question);
 
     Tree tree;
     SettingsFolder settings;
@@ -383,6 +458,10 @@ void TestForm1Local::fileCommands()
         dialogs->ClearCalls();
     }
     Select(form, selected);
+    const bool deleting = command == Delete || command == DeleteKey;
+    MainSettings.confirmdelete = !question.isEmpty();
+    if (deleting && !question.isEmpty())
+        dialogs->QueueButton(confirmed ? platform::Dialogs::Yes : platform::Dialogs::No);
 
     switch (command) {
     case MakeDir:
@@ -419,7 +498,16 @@ void TestForm1Local::fileCommands()
     if (trashed.contains(u"MixedCase"_s))
         QVERIFY(QFileInfo::exists(trash + u"/MixedCase/Inside.txt"_s));
 
-    const QList<ScriptedDialogs::Call> boxes = dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
+    QList<ScriptedDialogs::Call> boxes, questions;
+    for (const ScriptedDialogs::Call &call : dialogs->CallsOf(ScriptedDialogs::MessageBoxKind))
+        (call.caption == u"删除"_s ? questions : boxes).append(call);
+    QCOMPARE(questions.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty()) {
+        QCOMPARE(questions.first().text, question);
+        QCOMPARE(questions.first().icon, platform::Dialogs::Question);
+        QCOMPARE(questions.first().buttons, platform::Dialogs::YesNo);
+        QCOMPARE(questions.first().defaultButton, int(platform::Dialogs::No));
+    }
     QCOMPARE(boxes.size(), failureShown ? 1 : 0);
     if (failureShown) {
         QCOMPARE(boxes.first().text, u"操作错误"_s);
@@ -530,7 +618,10 @@ void TestForm1Local::popupRules()
     form.N15->setEnabled(!deleteAndRename);
     form.N20->setEnabled(!execute);
     form.N86->setEnabled(!edit);
+    form.N21->setEnabled(true);
     emit form.LocalMenu->aboutToShow();
+    QVERIFY(!form.N21->isEnabled() && !form.uploadButton->isEnabled());  // 上传: no session
+    QCOMPARE(form.N14->shortcut(), QKeySequence(QKeySequence::Delete));
     QCOMPARE(form.N14->isEnabled(), deleteAndRename);
     QCOMPARE(form.N15->isEnabled(), deleteAndRename);
     QCOMPARE(form.N20->isEnabled(), execute);

@@ -42,7 +42,7 @@ TMainSettings Defaults()
     return s;
 }
 
-// The field named by its key, as text, so that one table covers all eleven.
+// The field named by its key, as text, so that one table covers all twelve.
 QString Field(const TMainSettings &s, const QString &key)
 {
     const QMap<QString, QString> fields = {
@@ -57,6 +57,7 @@ QString Field(const TMainSettings &s, const QString &key)
         {QStringLiteral("aftertransfer"), QString::number(s.aftertransfer)},
         {QStringLiteral("afterconnect"), QString::number(s.afterconnect)},
         {QStringLiteral("editor"), s.editor},
+        {QStringLiteral("confirmdelete"), QString::number(s.confirmdelete)},
     };
     return fields.value(key, QStringLiteral("<no such key>"));
 }
@@ -75,6 +76,7 @@ TMainSettings Sample()
     s.aftertransfer = 7;   // outside 1..3: kept as it is
     s.afterconnect = -1;
     s.editor = QStringLiteral("/usr/bin/gedit --new-window");
+    s.confirmdelete = false;
     return s;
 }
 
@@ -87,7 +89,8 @@ char *toString(const TMainSettings &s)
     return QTest::toString(QStringList{s.email, s.initdir, QString::number(s.timeout), QString::number(s.nooptime),
                                        QString::number(s.upresume), QString::number(s.upfilenamecase),
                                        QString::number(s.downresume), QString::number(s.downfilenamecase),
-                                       QString::number(s.aftertransfer), QString::number(s.afterconnect), s.editor}
+                                       QString::number(s.aftertransfer), QString::number(s.afterconnect), s.editor,
+                                       QString::number(s.confirmdelete)}
                                 .join(u'|'));
 }
 
@@ -196,6 +199,8 @@ void TestMainSettings::readsFields_data()
     QTest::newRow("UTF-8 initdir") << data("initdir=/home/\xe7\x94\xa8\xe6\x88\xb7") << QStringLiteral("initdir")
                                    << QStringLiteral("/home/用户");
     QTest::newRow("empty initdir stays empty") << data("initdir=") << QStringLiteral("initdir") << QString();
+    QTest::newRow("confirmdelete off") << data("confirmdelete=0") << QStringLiteral("confirmdelete")
+                                       << QStringLiteral("0");
     QTest::newRow("value with equals") << data("editor=env A=1 vi") << QStringLiteral("editor")
                                        << QStringLiteral("env A=1 vi");
     QTest::newRow("first of twin keys") << Crlf({"[data]", "timeout=10", "timeout=20"}) << QStringLiteral("timeout")
@@ -262,6 +267,7 @@ void TestMainSettings::saveWritesExactBytes()
         "aftertransfer=7",
         "afterconnect=-1",
         "editor=/usr/bin/gedit --new-window",
+        "confirmdelete=0",
     }));
 
     // Defaults with empty texts: every key is written even when it says nothing.
@@ -270,7 +276,7 @@ void TestMainSettings::saveWritesExactBytes()
     QVERIFY(WriteSettingsFile(path_, s));
     QCOMPARE(ReadBytes(path_), Crlf({"[data]", "email=", "initdir=D:\\download", "timeout=300", "nooptime=5",
                                      "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1",
-                                     "aftertransfer=1", "afterconnect=1", "editor="}));
+                                     "aftertransfer=1", "afterconnect=1", "editor=", "confirmdelete=1"}));
 }
 
 void TestMainSettings::saveKeepsOtherLines_data()
@@ -283,23 +289,24 @@ void TestMainSettings::saveKeepsOtherLines_data()
                  "TIMEOUT=1", "", "[later]", "x=1"})
         << Crlf({"; written by hand", "[window]", "left=10", "", "[data]", "editor=", "colour=red",
                  "timeout=300", "email=", "initdir=/tmp", "nooptime=5", "upresume=1", "upfilenamecase=1",
-                 "downresume=1", "downfilenamecase=1", "aftertransfer=1", "afterconnect=1", "", "[later]",
-                 "x=1"});
+                 "downresume=1", "downfilenamecase=1", "aftertransfer=1", "afterconnect=1", "confirmdelete=1", "",
+                 "[later]", "x=1"});
     QTest::newRow("no data section yet")
         << Crlf({"[other]", "a=b"})
         << Crlf({"[other]", "a=b", "", "[data]", "email=", "initdir=/tmp", "timeout=300", "nooptime=5",
                  "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1",
-                 "afterconnect=1", "editor="});
+                 "afterconnect=1", "editor=", "confirmdelete=1"});
     QTest::newRow("all keys present in another order")
         << Crlf({"[data]", "editor=x", "afterconnect=3", "email=old", "initdir=/old", "timeout=1", "nooptime=2",
                  "upresume=3", "upfilenamecase=3", "downresume=3", "downfilenamecase=3", "aftertransfer=3"})
         << Crlf({"[data]", "editor=", "afterconnect=1", "email=", "initdir=/tmp", "timeout=300", "nooptime=5",
-                 "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1"});
+                 "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1",
+                 "confirmdelete=1"});
     QTest::newRow("UTF-8 foreign text comes back as GB18030")
         << Crlf({"[site]", "name=\xe6\xb5\x8b\xe8\xaf\x95"})
         << Crlf({"[site]", "name=\xb2\xe2\xca\xd4", "", "[data]", "email=", "initdir=/tmp", "timeout=300",
                  "nooptime=5", "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1",
-                 "aftertransfer=1", "afterconnect=1", "editor="});
+                 "aftertransfer=1", "afterconnect=1", "editor=", "confirmdelete=1"});
 }
 
 void TestMainSettings::saveKeepsOtherLines()

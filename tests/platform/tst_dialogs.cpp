@@ -90,6 +90,8 @@ private slots:
     void cleanup() { InstallDialogs(nullptr); }
     void realMessageBox_data();
     void realMessageBox();
+    void realMessageBoxEnter_data();
+    void realMessageBoxEnter();
     void realAskText_data();
     void realAskText();
     void scriptedMessageBox_data();
@@ -173,6 +175,35 @@ void TestDialogs::realMessageBox()
     QCOMPARE(title, QStringLiteral("Tarvo"));
     QCOMPARE(text, QStringLiteral("文件已存在"));
     QCOMPARE(result, answer);
+}
+
+// Enter presses the default button: the first of the set unless the caller names another.
+void TestDialogs::realMessageBoxEnter_data()
+{
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("defaultButton");
+    QTest::addColumn<int>("answer");
+
+    QTest::newRow("yes/no, first") << int(Dialogs::YesNo) << 0 << int(Dialogs::Yes);
+    QTest::newRow("yes/no, no") << int(Dialogs::YesNo) << int(Dialogs::No) << int(Dialogs::No);
+    QTest::newRow("ok/cancel, not in the set") << int(Dialogs::OkCancel) << int(Dialogs::No) << int(Dialogs::Ok);
+}
+
+void TestDialogs::realMessageBoxEnter()
+{
+    QFETCH(int, buttons);
+    QFETCH(int, defaultButton);
+    QFETCH(int, answer);
+
+    WhenModalShows([](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            modal->close();
+    });
+    QCOMPARE(CurrentDialogs().MessageBox(nullptr, QStringLiteral("确实要删除 \"a.txt\" 吗?"), QStringLiteral("删除"),
+                                         Dialogs::Question, Dialogs::Buttons(buttons), defaultButton),
+             answer);
 }
 
 void TestDialogs::realAskText_data()

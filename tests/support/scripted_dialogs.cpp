@@ -47,11 +47,12 @@ ScriptedDialogs::Call &ScriptedDialogs::Record(Kind kind, const QString &caption
 }
 
 int ScriptedDialogs::MessageBox(QWidget *, const QString &text, const QString &caption, Icon icon,
-                                Buttons buttons)
+                                Buttons buttons, int defaultButton)
 {
     Call &call = Record(MessageBoxKind, caption, text, QString());
     call.icon = icon;
     call.buttons = buttons;
+    call.defaultButton = platform::DefaultButton(buttons, defaultButton);
     if (buttons_.isEmpty()) {
         call.expected = false;
         return platform::EscapeButton(buttons);

@@ -25,6 +25,7 @@ public:
         QString initial;    // the value handed in: text, directory, save file, first open file
         Icon icon = NoIcon;
         Buttons buttons = OkOnly;
+        int defaultButton = Ok;  // the button Enter would press
         bool expected = true;   // false when no answer was queued
     };
 
@@ -44,7 +45,7 @@ public:
     void ClearCalls() { calls_.clear(); }
 
     int MessageBox(QWidget *parent, const QString &text, const QString &caption, Icon icon,
-                   Buttons buttons) override;
+                   Buttons buttons, int defaultButton = 0) override;
     bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override;
     // Answered from the same queue as AskText.
     bool AskPassword(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override;
