@@ -175,7 +175,7 @@ void TForm1::AddRemoteEntriesToQueue()
     const QString localDirectory = LocalDirectory().isEmpty() ? QDir::currentPath() : LocalDirectory();
     QList<QueueEntry> entries;
     for (int row : SelectedRemoteRows()) {
-        const RemoteEntry &listed = ftpviewModel->entry(row);
+        const RemoteEntry listed = ftpviewModel->entry(row);
         if (!IsWalkableName(listed.name)) {
             AppendLog(UnsafeNameLogLine(listed.displayName), kSkipColor, false);
             continue;

@@ -225,9 +225,9 @@ void TForm1::ftpviewDblClick()
     if (UiBusy)
         return;
     const int row = ftpview->Selected();
-    if (row < 0 || !ftpviewModel->entry(row).isDirectory)
+    if (row < 0 || !ftpviewModel->isDirectory(row))
         return;
-    ftp1->ChangeDirectory(ftpviewModel->entry(row).name);
+    ftp1->ChangeDirectory(ftpviewModel->name(row));
 }
 
 void TForm1::ToolbarButton972Click()
@@ -297,7 +297,7 @@ void TForm1::ftpviewEdited(int row, const QString &text)
 {
     if (row < 0 || row >= ftpviewModel->count() || text.isEmpty())
         return;
-    const QByteArray oldName = ftpviewModel->entry(row).name;
+    const QByteArray oldName = ftpviewModel->name(row);
     const QByteArray newName = RemoteBytes(text);
     if (newName == oldName)
         return;
@@ -317,7 +317,7 @@ void TForm1::N35Click()
         return;
     if (!target.endsWith(u'/'))
         target += u'/';
-    const QByteArray name = ftpviewModel->entry(row).name;
+    const QByteArray name = ftpviewModel->name(row);
     ftp1->RenameFile(name, RemoteBytes(target) + name);
 }
 
