@@ -185,7 +185,7 @@ void TForm1::AddRemoteEntriesToQueue()
         e.isDirectory = listed.isDirectory;
         e.remotePath = JoinRemotePath(ftp1->CurrentDirectory(), listed.name);
         e.localPath = JoinLocal(localDirectory, platform::DecodeAnsi(listed.name));
-        e.sizeText = listed.isDirectory ? QString() : listed.sizeText;
+        e.sizeText = listed.isDirectory ? QString() : RemoteListModel::DisplayText(listed.size);
         entries << e;
     }
     spoolModel->Append(entries);

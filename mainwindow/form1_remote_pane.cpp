@@ -99,13 +99,14 @@ void TForm1::ftp1ListingDone()
     }
     AddRemotePathItem();
 
-    const QList<RemoteItem> listing = ftpviewModel->allItems();
+    // The rows as items only for a walk that reads them: a listing of millions
+    // would otherwise be copied once more after every directory change.
     if (DownloadTreeActive) {
-        RunTransferStep(TransferQueue.onDownloadListing(ftp1->CurrentDirectory(), listing));
+        RunTransferStep(TransferQueue.onDownloadListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
     } else if (CaseTreeActive && CaseWalk.running()) {
-        RunRemoteStep(CaseWalk.onListing(ftp1->CurrentDirectory(), listing));
+        RunRemoteStep(CaseWalk.onListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
     } else if (DeleteTreeActive && DeleteWalk.running()) {
-        RunRemoteStep(DeleteWalk.onListing(ftp1->CurrentDirectory(), listing));
+        RunRemoteStep(DeleteWalk.onListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
     } else {
         SetIdle();
     }
