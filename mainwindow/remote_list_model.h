@@ -1,8 +1,8 @@
 #pragma once
 // The rows of the remote list `ftpview`: one entry per listed directory or
 // file of the current remote directory, directories first. Names are kept as
-// the server's bytes (they go back to it unchanged) beside a decoded text that
-// is safe to show. One model serves every view style of the pane.
+// the server's bytes (they go back to it unchanged); the text that is safe to
+// show is made when a row is painted. One model serves every view style of the pane.
 
 #include "mainwindow/remote_tree_walks.h"
 
@@ -60,6 +60,8 @@ public:
     using IconProvider = std::function<QIcon(bool isDirectory)>;
     void setIconProvider(IconProvider provider);
 
+    // Rows inside the list only. entry() builds the whole row, name() and
+    // isDirectory() read without copying.
     RemoteEntry entry(int row) const;
     const QByteArray &name(int row) const { return m_rows[size_t(row)].name; }
     bool isDirectory(int row) const { return row < m_directoryCount; }
