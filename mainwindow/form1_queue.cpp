@@ -175,7 +175,7 @@ void TForm1::AddRemoteEntriesToQueue()
     const QString localDirectory = LocalDirectory().isEmpty() ? QDir::currentPath() : LocalDirectory();
     QList<QueueEntry> entries;
     for (int row : SelectedRemoteRows()) {
-        const RemoteEntry &listed = ftpviewModel->entry(row);
+        const RemoteEntry listed = ftpviewModel->entry(row);
         if (!IsWalkableName(listed.name)) {
             AppendLog(UnsafeNameLogLine(listed.displayName), kSkipColor, false);
             continue;
@@ -185,7 +185,7 @@ void TForm1::AddRemoteEntriesToQueue()
         e.isDirectory = listed.isDirectory;
         e.remotePath = JoinRemotePath(ftp1->CurrentDirectory(), listed.name);
         e.localPath = JoinLocal(localDirectory, platform::DecodeAnsi(listed.name));
-        e.sizeText = listed.isDirectory ? QString() : listed.sizeText;
+        e.sizeText = listed.isDirectory ? QString() : RemoteListModel::DisplayText(listed.size);
         entries << e;
     }
     spoolModel->Append(entries);

@@ -118,13 +118,14 @@ void TForm1::ftp1ListingDone()
     }
     AddRemotePathItem();
 
-    const QList<RemoteItem> listing = ftpviewModel->allItems();
+    // The rows as items only for a walk that reads them: a listing of millions
+    // would otherwise be copied once more after every directory change.
     if (DownloadTreeActive) {
-        RunTransferStep(TransferQueue.onDownloadListing(ftp1->CurrentDirectory(), listing));
+        RunTransferStep(TransferQueue.onDownloadListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
     } else if (CaseTreeActive && CaseWalk.running()) {
-        RunRemoteStep(CaseWalk.onListing(ftp1->CurrentDirectory(), listing));
+        RunRemoteStep(CaseWalk.onListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
     } else if (DeleteTreeActive && DeleteWalk.running()) {
-        RunRemoteStep(DeleteWalk.onListing(ftp1->CurrentDirectory(), listing));
+        RunRemoteStep(DeleteWalk.onListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
     } else {
         SetIdle();
     }
@@ -256,9 +257,9 @@ void TForm1::ftpviewDblClick()
     if (UiBusy)
         return;
     const int row = ftpview->Selected();
-    if (row < 0 || !ftpviewModel->entry(row).isDirectory)
+    if (row < 0 || !ftpviewModel->isDirectory(row))
         return;
-    ftp1->ChangeDirectory(ftpviewModel->entry(row).name);
+    ftp1->ChangeDirectory(ftpviewModel->name(row));
 }
 
 // The listing that follows adds the parent to the history. At "/" there is
@@ -383,7 +384,7 @@ void TForm1::ftpviewEdited(int row, const QString &text)
 {
     if (row < 0 || row >= ftpviewModel->count() || text.isEmpty())
         return;
-    const QByteArray oldName = ftpviewModel->entry(row).name;
+    const QByteArray oldName = ftpviewModel->name(row);
     const QByteArray newName = RemoteBytes(text);
     if (newName == oldName)
         return;
@@ -403,7 +404,7 @@ void TForm1::N35Click()
         return;
     if (!target.endsWith(u'/'))
         target += u'/';
-    const QByteArray name = ftpviewModel->entry(row).name;
+    const QByteArray name = ftpviewModel->name(row);
     ftp1->RenameFile(name, RemoteBytes(target) + name);
 }
 

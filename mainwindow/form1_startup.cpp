@@ -156,7 +156,7 @@ void TForm1::FormShow()
         const QList<int> rows = SelectedRemoteRows();
         if (rows.isEmpty())
             return std::nullopt;
-        return ftpviewModel->entry(rows.first()).name;
+        return ftpviewModel->name(rows.first());
     };
     search = new Tsearch(this);
     search->OpenFtpUrl = [this](const QString &url, const QString &localFolder) {

@@ -1,8 +1,8 @@
 #pragma once
 // The rows of the remote list `ftpview`: one entry per listed directory or
 // file of the current remote directory, directories first. Names are kept as
-// the server's bytes (they go back to it unchanged) beside a decoded text that
-// is safe to show. One model serves every view style of the pane.
+// the server's bytes (they go back to it unchanged); the text that is safe to
+// show is made when a row is painted. One model serves every view style of the pane.
 
 #include "mainwindow/remote_tree_walks.h"
 
@@ -19,6 +19,7 @@
 class TMFtp;
 class TMFtpFileInfoList;
 
+// One row as a value, built when asked: the model itself keeps far less.
 struct RemoteEntry {
     QByteArray name;         // the server's bytes
     bool isDirectory = false;
@@ -26,13 +27,6 @@ struct RemoteEntry {
     QByteArray size;         // info field 2, empty for directories
     QByteArray date;         // info field 1
     QString displayName;     // decoded, control characters made visible
-    QString permissionsText;
-    QString sizeText;
-    QString dateText;
-    // Sort keys, computed once at fill time.
-    QByteArray upperName;
-    QByteArray upperPermissions;
-    QByteArray upperDate;
     qint64 sizeValue = 0;
 };
 
@@ -66,8 +60,12 @@ public:
     using IconProvider = std::function<QIcon(bool isDirectory)>;
     void setIconProvider(IconProvider provider);
 
-    const RemoteEntry &entry(int row) const { return m_entries[size_t(row)]; }
-    int count() const { return int(m_entries.size()); }
+    // Rows inside the list only. entry() builds the whole row, name() and
+    // isDirectory() read without copying.
+    RemoteEntry entry(int row) const;
+    const QByteArray &name(int row) const { return m_rows[size_t(row)].name; }
+    bool isDirectory(int row) const { return row < m_directoryCount; }
+    int count() const { return int(m_rows.size()); }
     // Rows outside the list are skipped.
     QByteArrayList names(const QList<int> &rows) const;
     QList<RemoteItem> items(const QList<int> &rows) const;
@@ -99,12 +97,29 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    static RemoteEntry MakeEntry(const QByteArray &name, bool isDirectory, const QByteArray &permissions,
-                                 const QByteArray &size, const QByteArray &date);
+    // A listing can hold millions of rows, so a row keeps the name (shared with
+    // the engine's list), the attribute and date texts as indices into one list
+    // of distinct texts, and a plain decimal size as the number. Display texts
+    // are made in data() for the rows being painted, sort keys during a sort.
+    struct Row {
+        QByteArray name;
+        qint64 size = 0;          // the size itself, or ~index into m_texts when the text is no plain number
+        quint32 permissions = 0;  // index into m_texts
+        quint32 date = 0;         // index into m_texts
+    };
+    QByteArray sizeText(const Row &row) const;
+    RemoteItem item(int row) const;
+    qint64 sizeValue(const Row &row) const;
+    void sortRange(size_t first, size_t last, int column, bool descending, const std::vector<qint64> &textKeys,
+                   std::vector<quint32> &order) const;
     QIcon icon(bool isDirectory) const;
     int m_editableRow = -1;
 
-    std::vector<RemoteEntry> m_entries;
+    // Directories are rows [0, m_directoryCount): Fill files them first and
+    // every sort keeps them there.
+    std::vector<Row> m_rows;
+    int m_directoryCount = 0;
+    QList<QByteArray> m_texts;
     IconProvider m_iconProvider;
     mutable QIcon m_directoryIcon;
     mutable QIcon m_fileIcon;

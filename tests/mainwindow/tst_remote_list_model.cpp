@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -55,6 +56,10 @@ private slots:
     void clickingTwiceReverses();
     void strictWeakOrdering_data();
     void strictWeakOrdering();
+    void orderOfUpperCasedBytes_data();
+    void orderOfUpperCasedBytes();
+    void sizeTextsKeptAsListed_data();
+    void sizeTextsKeptAsListed();
     void selectionFollowsSort();
     void hostileNames_data();
     void hostileNames();
@@ -238,6 +243,90 @@ void TestRemoteListModel::strictWeakOrdering()
     for (int r = 0; r < n; ++r)
         actual << row(r);
     QCOMPARE(actual, expected);
+}
+
+void TestRemoteListModel::orderOfUpperCasedBytes_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("descending");
+    for (int column : {0, 1, 3}) {
+        QTest::addRow("column %d ascending", column) << column << false;
+        QTest::addRow("column %d descending", column) << column << true;
+    }
+}
+
+// Texts compare as ConvertNameCase(text, true) makes them, in and beyond the
+// first eight bytes: in a text that is no valid UTF-8 a GBK trail byte keeps
+// its case ("\x81" "a" stays, "\x81" "B" too, so it sorts first).
+void TestRemoteListModel::orderOfUpperCasedBytes()
+{
+    QFETCH(int, column);
+    QFETCH(bool, descending);
+
+    QRandomGenerator random(77);
+    const char alphabet[] = {'a', 'A', 'b', 'B', 'z', '_', '\x81', '\xd6', '\xc3', '\xa9', '\xe4', '\xb8', '\xad'};
+    const auto text = [&] {
+        QByteArray t;
+        const int length = random.bounded(12);
+        for (int i = 0; i < length; ++i)
+            t += alphabet[random.bounded(int(sizeof alphabet))];
+        return t;
+    };
+    QByteArrayList rows;
+    for (int i = 0; i < 300; ++i) {
+        const QByteArray prefix = i % 2 ? QByteArray("same.pre") : QByteArray();  // ties in the first eight bytes
+        rows << "f:" + prefix + text() + ':' + text() + "::" + text();
+    }
+    RemoteListModel model;
+    FillFrom(model, rows);
+    const auto key = [&](int row) {
+        const RemoteEntry e = model.entry(row);
+        const QByteArray primary = column == 1 ? e.permissions : column == 3 ? e.date : QByteArray();
+        return std::pair(ConvertNameCase(primary, true), ConvertNameCase(e.name, true));
+    };
+    QList<int> order(model.rowCount());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return descending ? key(b) < key(a) : key(a) < key(b);
+    });
+    QByteArrayList expected;
+    for (int row : order)
+        expected << model.name(row);
+    model.Sort(column, descending);
+    QCOMPARE(Names(model), expected);
+}
+
+void TestRemoteListModel::sizeTextsKeptAsListed_data()
+{
+    QTest::addColumn<QByteArray>("size");
+    QTest::addColumn<qint64>("value");
+    QTest::newRow("number") << QByteArray("1024") << qint64(1024);
+    QTest::newRow("zero") << QByteArray("0") << qint64(0);
+    QTest::newRow("leading zeros") << QByteArray("007") << qint64(7);
+    QTest::newRow("eighteen digits") << QByteArray("123456789012345678") << qint64(123456789012345678);
+    QTest::newRow("past 64 bits") << QByteArray("123456789012345678901") << std::numeric_limits<qint64>::max();
+    QTest::newRow("grouped") << QByteArray("1,024") << qint64(0);
+    QTest::newRow("dash") << QByteArray("-") << qint64(0);
+    QTest::newRow("empty") << QByteArray() << qint64(0);
+}
+
+// Whatever form the size is kept in, it comes back byte for byte: in the
+// column, in the row's details a later listing is compared by, and as a number.
+void TestRemoteListModel::sizeTextsKeptAsListed()
+{
+    QFETCH(QByteArray, size);
+    QFETCH(qint64, value);
+
+    RemoteListModel model;
+    FillFrom(model, {"d:dir:drwx:" + size + ":Jan 1", "f:file:-rw-:" + size + ":Jan 2"});
+    QCOMPARE(model.index(1, RemoteListModel::SizeColumn).data().toString(), QString::fromLatin1(size));
+    QCOMPARE(model.entry(1).size, size);
+    QCOMPARE(model.entry(1).sizeValue, value);
+    const QList<RemoteItem> items = model.allItems();
+    QCOMPARE(items.size(), 2);
+    QCOMPARE(items[0].details, QByteArray(" Jan 1"));  // a directory's size is not shown
+    QCOMPARE(items[1].details, size + " Jan 2");
+    QCOMPARE(items[1].attributes, QByteArray("-rw-"));
 }
 
 void TestRemoteListModel::selectionFollowsSort()
