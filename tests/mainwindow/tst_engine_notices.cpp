@@ -104,7 +104,7 @@ void TestEngineNotices::errorNotice_data()
                                 << QStringLiteral("  不能读文件 ") + file;
 
     const int silent = ErrorNotice::Silent;
-    for (int quiet : {int(ftpeNone), int(ftpeNoServer), int(ftpeReserved20), int(ftpeReserved25), -1, 30, 99999,
+    for (int quiet : {int(ftpeNone), int(ftpeNoServer), int(ftpeReserved20), int(ftpeReserved25), -1, 33, 99999,
                       std::numeric_limits<int>::max()})
         QTest::addRow("silent %d", quiet) << quiet << silent << QString() << QString();
 }
