@@ -53,6 +53,8 @@ void TForm1::WireEngine()
 void TForm1::ftp1LoggedIn()
 {
     ShowConnectionState(LinkState::Online);
+    // What failed in an earlier session is in the log; the status bar starts afresh.
+    FailureStatus.clear();
     // The engine forgets the login: the next connect sends the bar's values
     // again, or asks for what is missing.
     ftp1->Username.clear();

@@ -4,8 +4,6 @@
 #include "mainwindow/tform1.h"
 #include "platform/application.h"
 
-#include <QLocale>
-
 int main(int argc, char **argv)
 {
     platform::Application application(argc, argv);
@@ -15,8 +13,6 @@ int main(int argc, char **argv)
     // The secondary windows stay open when hidden; only the main window's
     // closing ends the run.
     application.setQuitOnLastWindowClosed(false);
-    // The interface is Chinese: dates and type names in the lists follow it, whatever the system's locale.
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
     TForm1 Form1;
     QObject::connect(&Form1, &TForm1::Closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);

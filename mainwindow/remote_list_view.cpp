@@ -1,4 +1,5 @@
 #include "mainwindow/remote_list_view.h"
+#include "widgets/name_column.h"
 
 #include "mainwindow/remote_list_model.h"
 
@@ -48,5 +49,5 @@ void TRemoteListView::ColumnsChanged()
     for (int column = 0; column < RemoteListModel::ColumnCount; ++column)
         ReportView()->header()->resizeSection(column, column == RemoteListModel::DateColumn ? std::max(100, dateWidth) : 100);
     // Names are what the user reads: their column takes the room the others leave.
-    ReportView()->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    FillWithNameColumn(ReportView());
 }

@@ -3,6 +3,7 @@
 #include "dialogs.h"
 #include "exceptions.h"
 
+#include <QLocale>
 #include <QWidget>
 
 namespace platform {
@@ -10,6 +11,9 @@ namespace platform {
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
+    // The program's interface is Chinese: dates and type names in its lists
+    // follow that, whatever the system's locale is.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 }
 
 bool Application::notify(QObject *receiver, QEvent *event)

@@ -93,6 +93,7 @@ int main(int argc, char **argv)
     (void)QFile(settings.filePath(QStringLiteral("list.ini"))).open(QIODevice::WriteOnly);
 
     TForm1 form;
+    form.resize(1100, 680);  // as on a desktop: the offscreen screen is small
     form.show();
     form.server->setEditText(QString::fromLocal8Bit(argv[1]));
     form.port->setValue(QString::fromLocal8Bit(argv[2]).toInt());

@@ -1,4 +1,5 @@
 #include "widgets/file_list.h"
+#include "widgets/name_column.h"
 
 #include "platform/shell.h"
 
@@ -6,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -338,10 +340,16 @@ void TFileList::ColumnsChanged()
         const TFileInfo info = FModel->InfoOfColumn(column);
         // Name and size always exist; without their information they take no room.
         report->setColumnHidden(column, !FModel->Shows(info));
-        report->header()->resizeSection(column, TFileListModel::Width(info));
+        int width = TFileListModel::Width(info);
+        if (info == fiModified || info == fiCreated || info == fiLastAccess) {
+            // Wide enough for the longest date and time of this locale's format.
+            const qint64 widest = QDateTime(QDate(2026, 12, 28), QTime(20, 58)).toMSecsSinceEpoch();
+            width = std::max(width, report->fontMetrics().horizontalAdvance(FModel->FormatTime(widest)) + 16);
+        }
+        report->header()->resizeSection(column, width);
     }
     // Names are what the user reads: their column takes the room the others leave.
-    report->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    FillWithNameColumn(report);
 }
 
 void TFileList::SetSortColumn(TFileInfo info)
