@@ -1,5 +1,7 @@
 #include "engine/ftp_mlsx.h"
 
+#include "engine/ftp_parse.h"
+
 namespace ftpmlsx {
 
 namespace {
@@ -12,19 +14,6 @@ bool IsDigit(char c)
 bool SameText(QByteArrayView a, QByteArrayView b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-std::optional<qint64> Decimal(QByteArrayView text)
-{
-    if (text.isEmpty() || text.size() > 18)
-        return std::nullopt;
-    qint64 value = 0;
-    for (char c : text) {
-        if (!IsDigit(c))
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
 }
 
 int Octal(QByteArrayView text)
@@ -108,9 +97,9 @@ Entry ParseLine(QByteArrayView line)
         if (SameText(name, "type"))
             read.type = TypeOf(value, &read.linkTarget);
         else if (SameText(name, "size"))
-            read.size = Decimal(value);
+            read.size = ftpparse::ParseSizeText(value);
         else if (SameText(name, "sizd"))
-            read.sizd = Decimal(value);
+            read.sizd = ftpparse::ParseSizeText(value);
         else if (SameText(name, "modify"))
             read.modified = ParseTime(value);
         else if (SameText(name, "unix.mode"))

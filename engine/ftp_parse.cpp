@@ -100,7 +100,7 @@ QByteArray RemoteFullPath(const QByteArray &directory, const QByteArray &name)
     return directory + '/' + name;
 }
 
-std::optional<qint64> ParseSizeText(const QByteArray &text)
+std::optional<qint64> ParseSizeText(QByteArrayView text)
 {
     if (text.isEmpty() || text.size() > 18)
         return std::nullopt;

@@ -46,6 +46,6 @@ QByteArray RemoteFullPath(const QByteArray &directory, const QByteArray &name);
 
 // A listing's size text as a byte count; nothing when it is not a plain
 // non-negative decimal number (VMS block counts such as "12/24", for example).
-std::optional<qint64> ParseSizeText(const QByteArray &text);
+std::optional<qint64> ParseSizeText(QByteArrayView text);
 
 }  // namespace ftpparse
