@@ -29,6 +29,16 @@ bool ConfirmLeavingConnection(QWidget *parent)
            == platform::Dialogs::Ok;
 }
 
+// "host:port" of the server the engine is set to.
+QString EngineTarget(const TMFtp &ftp)
+{
+    const QString host = ftp.Server();
+    if (host.isEmpty())
+        return QString();
+    // An IPv6 literal keeps its port apart in brackets.
+    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(ftp.Port);
+}
+
 } // namespace
 
 void TForm1::WireLoginBar()
@@ -176,13 +186,7 @@ void TForm1::stopClick()
 
 QString TForm1::ConnectionTarget() const
 {
-    if (!onlineTarget_.isEmpty())
-        return onlineTarget_;
-    const QString host = ftp1->Server();
-    if (host.isEmpty())
-        return QString();
-    // An IPv6 literal keeps its port apart in brackets.
-    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(ftp1->Port);
+    return onlineTarget_.isEmpty() ? EngineTarget(*ftp1) : onlineTarget_;
 }
 
 void TForm1::ShowConnectionState(LinkState state)
@@ -198,8 +202,7 @@ void TForm1::ShowConnectionState(LinkState state)
         ConnectionStatus->setText(QStringLiteral(" 正在连接 %1 ").arg(ConnectionTarget()));
         break;
     case LinkState::Online:
-        onlineTarget_.clear();
-        onlineTarget_ = ConnectionTarget();
+        onlineTarget_ = EngineTarget(*ftp1);
         setWindowTitle(QStringLiteral("Tarvo - ") + ftp1->Server());
         ConnectionStatus->setText(QStringLiteral(" 已连接 %1 ").arg(onlineTarget_));
         break;
