@@ -158,7 +158,9 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         const QString refusal = addinfo.trimmed().isEmpty() ? lastRefusal_ : addinfo.trimmed();
         NoteTransferFailure(QStringLiteral("主机应答:没有相应的操作权限")
                             + (refusal.isEmpty() ? QString() : QStringLiteral(" (") + refusal + u')'));
-        ShowOrHoldMessage(QStringLiteral(" 主机应答:没有相应的操作权限 "), QString(), false);
+        // A typed path the server refuses is reported in the log with the server's words.
+        if (remotePathAsked_.isEmpty())
+            ShowOrHoldMessage(QStringLiteral(" 主机应答:没有相应的操作权限 "), QString(), false);
         CaseTreeActive = false;
         CaseWalk.CaseTreeActive = false;
         break;
