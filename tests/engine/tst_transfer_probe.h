@@ -3,6 +3,7 @@
 // (progress only counted), need-info answers, actions hooked to an info, the
 // login, and files of known content.
 
+#include "support/byte_pattern.h"
 #include "engine/ftp.h"
 
 #include <QByteArray>
@@ -114,18 +115,6 @@ inline bool Login(TMFtp &ftp, Probe &probe, const QString &host, quint16 port, c
     ftp.Connect();
     const bool in = QTest::qWaitFor([&] { return probe.Count(QStringLiteral("LoggedIn")) == 1 || probe.Count(QStringLiteral("quit")) > 0; }, timeoutMs);
     return in && probe.Count(QStringLiteral("LoggedIn")) == 1 && ftp.Connected;
-}
-
-// Bytes that differ from block to block, so a lost, doubled or shifted block shows.
-inline QByteArray Pattern(qint64 size, quint32 seed = 1)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = seed * 2654435761u + 12345u;
-    for (qint64 i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = char(x >> 16);
-    }
-    return bytes;
 }
 
 inline bool WriteFile(const QString &path, const QByteArray &bytes)

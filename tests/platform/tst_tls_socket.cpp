@@ -4,6 +4,7 @@
 // OpenSSL, close_notify against a cut stream, an upload's orderly end, session
 // resumption — and the trust store.
 
+#include "support/byte_pattern.h"
 #include "peer_server.h"
 #include "port_block.h"
 #include "test_certificate.h"
@@ -27,17 +28,6 @@ using testsupport::PeerServer;
 using testsupport::TestCertificate;
 
 namespace {
-
-QByteArray Pattern(qint64 size, quint32 seed = 1)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = seed * 2654435761u + 12345u;
-    for (qint64 i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = char(x >> 16);
-    }
-    return bytes;
-}
 
 // An owner of an AsyncSocket the way the engine is one: one receive per read
 // notification, everything recorded.
