@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -129,6 +130,11 @@ void TForm2::BuildControls()
     localpathBrowse = named(new QToolButton(GroupBox1), u"localpathBrowse"_s);
     localpathBrowse->setText(u"..."_s);
     remotepath = named(new QLineEdit(GroupBox1), u"remotepath"_s);
+    encryption = named(new QComboBox(GroupBox1), u"encryption"_s);
+    for (int mode = 0; mode < SiteOptions::EncryptionCount; ++mode)
+        encryption->addItem(EncryptionText(mode));
+    passive = named(new QCheckBox(u"被动模式"_s, GroupBox1), u"passive"_s);
+    passive->setToolTip(u"由本机连接服务器传输数据 (PASV), 适合在路由器或防火墙之后使用"_s);
     Button1 = named(new QPushButton(u"连接"_s, GroupBox1), u"Button1"_s);
     Button8 = named(new QPushButton(u"修改/添加到列表"_s, GroupBox1), u"Button8"_s);
     Button3 = named(new QPushButton(u"保存"_s, GroupBox1), u"Button3"_s);
@@ -162,6 +168,9 @@ void TForm2::BuildControls()
     fields->addLayout(localRow, 3, 1, 1, 3);
     fields->addWidget(label(u"远程初始目录"_s, remotepath), 4, 0);
     fields->addWidget(remotepath, 4, 1, 1, 3);
+    fields->addWidget(label(u"加密"_s, encryption), 5, 0);
+    fields->addWidget(encryption, 5, 1);
+    fields->addWidget(passive, 5, 3);
     auto *buttons = new QHBoxLayout;
     for (QPushButton *button : {Button1, Button8, Button3, Button4, Button2})
         buttons->addWidget(button);
@@ -214,6 +223,8 @@ void TForm2::LoadList()
         return;
     }
     ListView1Model->SetSites(std::move(read.sites));
+    options_ = ReadSiteOptions(SiteOptionsFileName());
+    ShowOptions(OptionsOf(QString()));
     localpath->setText(host_.LocalDirectory ? host_.LocalDirectory() : QString());
     remotepath->setText(u"/"_s);
 }
@@ -260,6 +271,7 @@ void TForm2::FillFromRow(int row)
     username->setText(site.username);
     // Passwords are not in the list: one typed for another site must not go to this one.
     password->clear();
+    ShowOptions(OptionsOf(site.name));
     const std::optional<int> portNumber = IntegerText(site.port);
     if (!portNumber) {
         Message(NotAnIntegerMessage(site.port));
@@ -289,6 +301,27 @@ SiteEntry TForm2::EditedSite() const
     site.remotepath = remotepath->text();
     site.anonymous = anonymous->isChecked() ? kYes : kNo;
     return site;
+}
+
+SiteOptions TForm2::EditedOptions() const
+{
+    return SiteOptions{encryption->currentIndex(), passive->isChecked()};
+}
+
+SiteOptions TForm2::OptionsOf(const QString &siteName) const
+{
+    if (const auto found = options_.constFind(siteName); found != options_.cend())
+        return *found;
+    SiteOptions defaults;
+    if (host_.DefaultPassive)
+        defaults.passive = host_.DefaultPassive();
+    return defaults;
+}
+
+void TForm2::ShowOptions(const SiteOptions &options)
+{
+    encryption->setCurrentIndex(options.encryption);
+    passive->setChecked(options.passive);
 }
 
 void TForm2::Button8Click()
@@ -321,6 +354,7 @@ void TForm2::Button8Click()
     }
     if (!matched)
         ListView1Model->Append(site);
+    options_.insert(site.name, EditedOptions());
 }
 
 void TForm2::Button4Click()
@@ -334,8 +368,20 @@ void TForm2::Button4Click()
 void TForm2::Button3Click()
 {
     const QString path = SiteListFileName();
-    if (!WriteSiteList(path, ListView1Model->Sites()))
+    if (!WriteSiteList(path, ListView1Model->Sites())) {
         Message(CannotCreateFileMessage(path));
+        return;
+    }
+    // Only the listed sites keep options: a deleted site's go with it.
+    QHash<QString, SiteOptions> kept;
+    for (const SiteEntry &site : ListView1Model->Sites()) {
+        if (const auto found = options_.constFind(site.name); found != options_.cend())
+            kept.insert(site.name, *found);
+    }
+    options_ = kept;
+    const QString optionsPath = SiteOptionsFileName();
+    if (!WriteSiteOptions(optionsPath, options_))
+        Message(CannotCreateFileMessage(optionsPath));
 }
 
 void TForm2::Button1Click()
@@ -350,6 +396,8 @@ void TForm2::Button1Click()
         host_.SetServer(port->value(), server->text());
     if (host_.SetInitialDirectory)
         host_.SetInitialDirectory(remotepath->text());
+    if (host_.SetOptions)
+        host_.SetOptions(EditedOptions());
 
     const QString directory = localpath->text();
     if (directory.isEmpty() || !QFileInfo(directory).isDir()) {

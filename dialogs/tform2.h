@@ -5,12 +5,14 @@
 // there. Closing only hides it, so unsaved changes last for the run.
 
 #include "dialogs/site_list.h"
+#include "dialogs/site_options.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <functional>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -55,6 +57,10 @@ struct SiteManagerHost {
     std::function<void(const QString &directory)> SetDrivePath;
     // The text of the local path combo.
     std::function<void(const QString &text)> SetLocalPathText;
+    // The site's encryption and data connection mode for the connect that follows.
+    std::function<void(const SiteOptions &options)> SetOptions;
+    // The configuration's data connection mode, for sites that have none stored.
+    std::function<bool()> DefaultPassive;
     // The main window's connect command.
     std::function<void()> Connect;
 };
@@ -75,6 +81,8 @@ public:
     QLineEdit *localpath;
     QToolButton *localpathBrowse;
     QLineEdit *remotepath;
+    QComboBox *encryption;
+    QCheckBox *passive;
     QPushButton *Button1, *Button8, *Button3, *Button4, *Button2;
     QTreeView *ListView1;
     SiteListModel *ListView1Model;
@@ -98,7 +106,12 @@ private:
     void LoadList();
     void FillFromRow(int row);
     SiteEntry EditedSite() const;
+    SiteOptions EditedOptions() const;
+    SiteOptions OptionsOf(const QString &siteName) const;
+    void ShowOptions(const SiteOptions &options);
     void Message(const QString &text);
 
     SiteManagerHost host_;
+    // list-options.ini as last read or saved, with the edits of this run.
+    QHash<QString, SiteOptions> options_;
 };

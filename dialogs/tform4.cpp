@@ -195,6 +195,18 @@ QWidget *TForm4::BuildAdvancedPage()
                                  {QStringLiteral("列出目录"), QStringLiteral("执行批处理"),
                                   QStringLiteral("下载整个站点(mirror)")},
                                  18, &RadioButton18, &RadioButton19, &RadioButton20));
+    auto *connection = new QGroupBox(QStringLiteral("连接"), page);
+    auto *connectionLayout = new QVBoxLayout(connection);
+    passiveMode = new QCheckBox(QStringLiteral("被动模式 (由本机连接服务器传输数据, 适合在路由器或防火墙之后)"), connection);
+    passiveMode->setObjectName(QStringLiteral("passiveMode"));
+    passiveMode->setChecked(true);
+    keepUploadTime = new QCheckBox(QStringLiteral("上传后保持文件的修改时间 (服务器支持 MFMT 时)"), connection);
+    keepUploadTime->setObjectName(QStringLiteral("keepUploadTime"));
+    keepUploadTime->setChecked(true);
+    connectionLayout->addWidget(passiveMode);
+    connectionLayout->addWidget(keepUploadTime);
+    layout->addWidget(connection);
+    layout->addStretch(1);
     return page;
 }
 
@@ -236,6 +248,8 @@ void TForm4::FormShow()
     timeout->setText(QString::number(MainSettings.timeout));
     noop->setText(QString::number(MainSettings.nooptime));
     confirmDelete->setChecked(MainSettings.confirmdelete);
+    passiveMode->setChecked(MainSettings.passive);
+    keepUploadTime->setChecked(MainSettings.keepuploadtime);
     ShowGroup(UpResume, MainSettings.upresume, false);
     ShowGroup(UpCase, MainSettings.upfilenamecase, false);
     ShowGroup(DownResume, MainSettings.downresume, false);
@@ -280,6 +294,8 @@ bool TForm4::Button1Click()
     MainSettings.afterconnect = GroupValue(AfterConnect, MainSettings.afterconnect);
     MainSettings.editor = RadioButton13->isChecked() ? QString() : editor->text();
     MainSettings.confirmdelete = confirmDelete->isChecked();
+    MainSettings.passive = passiveMode->isChecked();
+    MainSettings.keepuploadtime = keepUploadTime->isChecked();
     SaveSettings();
     hide();
     return true;

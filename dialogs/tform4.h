@@ -30,6 +30,8 @@ public:
     QLineEdit *timeout;
     QLineEdit *noop;
     QCheckBox *confirmDelete;  // confirmdelete
+    QCheckBox *passiveMode;     // passive
+    QCheckBox *keepUploadTime;  // keepuploadtime
     // 上传
     QRadioButton *RadioButton1, *RadioButton2, *RadioButton3;  // 续传提示 -> upresume
     QRadioButton *RadioButton4, *RadioButton5, *RadioButton6;  // 文件名大小写 -> upfilenamecase

@@ -77,6 +77,7 @@ void TForm1::Button1Click()
         ftp1->SetPassword(password->text().toUtf8());
     const int portValue = PortValue();
     ftp1->Port = quint16(portValue < 1 ? 21 : portValue);
+    ApplyConnectionOptions();
 
     if (!ftp1->Connected) {
         ShowConnectionState(LinkState::Connecting);
@@ -193,11 +194,13 @@ void TForm1::ShowConnectionState(LinkState state)
 {
     switch (state) {
     case LinkState::Offline:
+        ShowEncryptionState(false);
         onlineTarget_.clear();
         setWindowTitle(QStringLiteral("Tarvo - FTP 客户端"));
         ConnectionStatus->setText(QStringLiteral(" 未连接 "));
         break;
     case LinkState::Connecting:
+        ShowEncryptionState(false);
         onlineTarget_.clear();
         ConnectionStatus->setText(QStringLiteral(" 正在连接 %1 ").arg(ConnectionTarget()));
         break;
@@ -205,6 +208,7 @@ void TForm1::ShowConnectionState(LinkState state)
         onlineTarget_ = EngineTarget(*ftp1);
         setWindowTitle(QStringLiteral("Tarvo - ") + ftp1->Server());
         ConnectionStatus->setText(QStringLiteral(" 已连接 %1 ").arg(onlineTarget_));
+        ShowEncryptionState(true);
         break;
     }
 }

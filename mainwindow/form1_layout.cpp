@@ -184,6 +184,7 @@ void TForm1::BuildLoginBar()
     password->setEchoMode(QLineEdit::Password);
     password->setMaximumWidth(130);
     Toolbar971->addWidget(password);
+    BuildEncryptionChoice();
     addToolBar(Qt::TopToolBarArea, Toolbar971);
 }
 
@@ -381,6 +382,7 @@ void TForm1::BuildStatusBar()
         statusBar()->addWidget(panel, i == StatusPanelCount - 1 ? 1 : 0);
         StatusPanels[i] = panel;
     }
+    BuildEncryptionStatus();
     ConnectionStatus = new QLabel(statusBar());
     ConnectionStatus->setObjectName(QStringLiteral("ConnectionStatus"));
     ConnectionStatus->setTextFormat(Qt::PlainText);

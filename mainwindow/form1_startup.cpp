@@ -53,6 +53,7 @@ TForm1::TForm1(QWidget *parent)
     BuildMenus();
     WireMenus();
     WireLoginBar();
+    WireSecurity();
     WireEngine();
     WireRemotePane();
     WireLocalPane();
@@ -84,6 +85,7 @@ TForm1::~TForm1()
     ftp1->OnFtpReady = nullptr;
     ftp1->OnLoggedIn = nullptr;
     ftp1->OnFtpQuit = nullptr;
+    ftp1->OnFtpCertificate = nullptr;
     engine_.reset();
     ftp1 = nullptr;
 }
@@ -149,6 +151,8 @@ void TForm1::FormShow()
     sites.SetInitialDirectory = [this](const QString &directory) { ftp1->InitialDirectory = RemoteBytes(directory); };
     sites.SetDrivePath = [this](const QString &directory) { SetDrivePath(directory); };
     sites.SetLocalPathText = [this](const QString &text) { ComboBox1->setEditText(text); };
+    sites.SetOptions = [this](const SiteOptions &options) { AdoptSiteOptions(options); };
+    sites.DefaultPassive = [] { return MainSettings.passive; };
     sites.Connect = [this] { Button1Click(); };
     Form2 = new TForm2(std::move(sites), this);
     Form3 = new TForm3(ftp1, this);

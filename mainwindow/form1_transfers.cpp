@@ -614,6 +614,7 @@ void TForm1::OpenUrlDownload(const QByteArray &url, const QString &localFolder)
     }
     FailureStatus.clear();
     urlDownloadRunning_ = true;
+    ApplyConnectionOptions();
     ftp1->OpenURL(url, localFolder);
 }
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <climits>
+#include <tuple>
 
 TMainSettings MainSettings;
 
@@ -119,6 +120,8 @@ TMainSettings ReadSettingsFile(const QString &path)
     if (s.walkdepth < 1)
         s.walkdepth = 64;
     s.confirmdelete = Integer(lines, QStringLiteral("confirmdelete"), 1) != 0;
+    s.passive = Integer(lines, QStringLiteral("passive"), 1) != 0;
+    s.keepuploadtime = Integer(lines, QStringLiteral("keepuploadtime"), 1) != 0;
     return s;
 }
 
@@ -153,10 +156,20 @@ bool WriteSettingsFile(const QString &path, const TMainSettings &settings)
         if (!platform::SetProfileValue(lines, kSection, key, value))
             return false;
     }
-    // Written only once it was changed: a file that never named it stays as it was.
-    if (settings.walkdepth != TMainSettings().walkdepth
-        && !platform::SetProfileValue(lines, kSection, QStringLiteral("walkdepth"), number(settings.walkdepth)))
-        return false;
+    // The newer keys are written once they differ from their defaults (or the
+    // file names them already): a file that never named them stays as it was.
+    const TMainSettings defaults;
+    const std::tuple<QString, int, int> newer[] = {
+        {QStringLiteral("walkdepth"), settings.walkdepth, defaults.walkdepth},
+        {QStringLiteral("passive"), settings.passive ? 1 : 0, defaults.passive ? 1 : 0},
+        {QStringLiteral("keepuploadtime"), settings.keepuploadtime ? 1 : 0, defaults.keepuploadtime ? 1 : 0},
+    };
+    for (const auto &[key, value, defaultValue] : newer) {
+        // No value read from a file holds a line break: the default tells a missing key.
+        const bool named = Text(lines, key, QStringLiteral("\n")) != QStringLiteral("\n");
+        if ((value != defaultValue || named) && !platform::SetProfileValue(lines, kSection, key, number(value)))
+            return false;
+    }
     return platform::WriteAnsiTextFile(path, lines);
 }
 

@@ -28,6 +28,10 @@ struct TMainSettings {
     int walkdepth = 64;
     // Deleting in either pane asks first (1, the default) or not (0).
     bool confirmdelete = true;
+    // Data connections: passive (1, the default: works behind routers) or active (0).
+    bool passive = true;
+    // Uploads keep the local file's modification time where the server can set it (MFMT).
+    bool keepuploadtime = true;
 
     bool operator==(const TMainSettings &) const = default;
 };

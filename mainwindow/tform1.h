@@ -23,6 +23,7 @@
 
 class QAction;
 class QComboBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -32,6 +33,7 @@ class QSpinBox;
 class QSplitter;
 class QStandardItemModel;
 class QueueModel;
+struct SiteOptions;
 struct QueueConditions;
 struct QueueStep;
 class QToolBar;
@@ -99,6 +101,8 @@ public:
     QSpinBox *port;
     QLineEdit *username;
     QLineEdit *password;
+    // The TLS mode of the next connect, in the engine's order.
+    QComboBox *encryption;
 
     // ---- management bar: tool buttons ----
     QToolBar *Toolbar972;
@@ -144,6 +148,8 @@ public:
     void SetPanelText(int panel, const QString &text);
     // Whether and where the window is connected, always in view at the right.
     QLabel *ConnectionStatus;
+    // "已加密 (TLSv1.3)" or "未加密" beside a lock while connected; empty otherwise.
+    QLabel *EncryptionStatus;
     // The remote list's context menu is offered (while logged in).
     bool RemoteMenuAttached() const { return remoteMenuAttached_; }
     // "host:port" of the server being connected to or connected.
@@ -490,6 +496,18 @@ private:
     // The title and the connection panel follow the session.
     void ShowConnectionState(LinkState state);
     QString onlineTarget_;  // the engine forgets the login's port once it is in
+    // Encryption and data connection mode (form1_security.cpp).
+    void BuildEncryptionChoice();
+    void BuildEncryptionStatus();
+    void WireSecurity();
+    void ApplyConnectionOptions();
+    void AdoptSiteOptions(const SiteOptions &options);
+    void ShowEncryptionState(bool online);
+    QFrame *encryptionPanel_ = nullptr;
+    QLabel *encryptionLock_ = nullptr;
+    // A site's data connection mode, for as long as its server is in the login bar.
+    std::optional<bool> sitePassive_;
+    QString sitePassiveServer_;
     QString localDirectory_;
     // The directory of the last remote listing: what the remote path box shows.
     QByteArray remoteFolder_;

@@ -1,5 +1,6 @@
 #include "dialogs.h"
 
+#include "certificate_dialog.h"
 #include "exceptions.h"
 #include "prompt_query.h"
 
@@ -109,6 +110,12 @@ public:
     {
         return PromptQuery(CaptionOrAppName(caption), prompt, value,
                            parent ? parent->font() : QApplication::font(), parent, true);
+    }
+
+    CertificateAnswer AskCertificate(QWidget *parent, const QString &endpoint,
+                                     const TlsCertificateInfo &certificate, bool changed) override
+    {
+        return AskCertificateInWindow(parent, endpoint, certificate, changed);
     }
 
     bool ChooseFont(QWidget *parent, QFont &font) override

@@ -15,12 +15,16 @@ class QWidget;
 
 namespace platform {
 
+struct TlsCertificateInfo;
+
 class Dialogs {
 public:
     enum Icon { NoIcon, Information, Warning, Critical, Question };
     // The classic button ids: callers compare the answer with these numbers.
     enum Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
     enum Buttons { OkOnly, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore, YesCancel };
+    // The answers to a server certificate that failed verification.
+    enum CertificateAnswer { RejectCertificate = 0, AcceptCertificateOnce = 1, TrustCertificateAlways = 2 };
 
     virtual ~Dialogs() = default;
 
@@ -33,6 +37,11 @@ public:
     virtual bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
     // The same question with the typed text masked.
     virtual bool AskPassword(QWidget *parent, const QString &caption, const QString &prompt, QString &value) = 0;
+    // A certificate that failed verification, shown for the user to judge; `endpoint` is
+    // "host:port". `changed`: another certificate is trusted for it, which calls for the
+    // stronger warning and no default that accepts. Closing the window rejects.
+    virtual CertificateAnswer AskCertificate(QWidget *parent, const QString &endpoint,
+                                             const TlsCertificateInfo &certificate, bool changed) = 0;
     virtual bool ChooseFont(QWidget *parent, QFont &font) = 0;
     virtual bool ChooseColor(QWidget *parent, QColor &color) = 0;
     virtual bool ChooseDirectory(QWidget *parent, const QString &caption, QString &directory) = 0;

@@ -1,5 +1,7 @@
 #include "scripted_dialogs.h"
 
+#include "platform/tls_session.h"
+
 #include <memory>
 
 void ScriptedDialogs::QueueButton(int button) { buttons_.enqueue(button); }
@@ -9,6 +11,7 @@ void ScriptedDialogs::QueueColor(bool ok, const QColor &color) { colors_.enqueue
 void ScriptedDialogs::QueueDirectory(bool ok, const QString &directory) { directories_.enqueue({ok, directory}); }
 void ScriptedDialogs::QueueFiles(bool ok, const QStringList &files) { files_.enqueue({ok, files}); }
 void ScriptedDialogs::QueueSaveFile(bool ok, const QString &file) { saveFiles_.enqueue({ok, file}); }
+void ScriptedDialogs::QueueCertificate(CertificateAnswer answer) { certificates_.enqueue(answer); }
 
 QList<ScriptedDialogs::Call> ScriptedDialogs::CallsOf(Kind kind) const
 {
@@ -31,7 +34,7 @@ int ScriptedDialogs::UnexpectedCount() const
 int ScriptedDialogs::PendingAnswers() const
 {
     return int(buttons_.size() + texts_.size() + fonts_.size() + colors_.size() + directories_.size()
-               + files_.size() + saveFiles_.size());
+               + files_.size() + saveFiles_.size() + certificates_.size());
 }
 
 ScriptedDialogs::Call &ScriptedDialogs::Record(Kind kind, const QString &caption, const QString &text,
@@ -86,6 +89,19 @@ bool ScriptedDialogs::AskPassword(QWidget *, const QString &caption, const QStri
 bool ScriptedDialogs::AskText(QWidget *, const QString &caption, const QString &prompt, QString &value)
 {
     return TakeAnswer(texts_, Record(AskTextKind, caption, prompt, value), value);
+}
+
+platform::Dialogs::CertificateAnswer ScriptedDialogs::AskCertificate(QWidget *, const QString &endpoint,
+                                                                    const platform::TlsCertificateInfo &certificate,
+                                                                    bool changed)
+{
+    Call &call = Record(AskCertificateKind, endpoint, certificate.Problems(), certificate.sha256);
+    call.certificateChanged = changed;
+    if (certificates_.isEmpty()) {
+        call.expected = false;
+        return RejectCertificate;
+    }
+    return certificates_.dequeue();
 }
 
 bool ScriptedDialogs::ChooseFont(QWidget *, QFont &font)

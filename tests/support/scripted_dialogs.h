@@ -16,7 +16,7 @@
 class ScriptedDialogs : public platform::Dialogs {
 public:
     enum Kind { MessageBoxKind, AskTextKind, ChooseFontKind, ChooseColorKind, ChooseDirectoryKind,
-                ChooseOpenFilesKind, ChooseSaveFileKind, AskPasswordKind };
+                ChooseOpenFilesKind, ChooseSaveFileKind, AskPasswordKind, AskCertificateKind };
 
     struct Call {
         Kind kind;
@@ -27,6 +27,7 @@ public:
         Buttons buttons = OkOnly;
         int defaultButton = Ok;  // the button Enter would press
         bool expected = true;   // false when no answer was queued
+        bool certificateChanged = false;  // AskCertificate: caption is "host:port", initial the fingerprint
     };
 
     void QueueButton(int button);
@@ -36,6 +37,7 @@ public:
     void QueueDirectory(bool ok, const QString &directory);
     void QueueFiles(bool ok, const QStringList &files);
     void QueueSaveFile(bool ok, const QString &file);
+    void QueueCertificate(CertificateAnswer answer);
 
     const QList<Call> &Calls() const { return calls_; }
     QList<Call> CallsOf(Kind kind) const;
@@ -49,6 +51,9 @@ public:
     bool AskText(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override;
     // Answered from the same queue as AskText.
     bool AskPassword(QWidget *parent, const QString &caption, const QString &prompt, QString &value) override;
+    // Unqueued: rejected, as closing the window does.
+    CertificateAnswer AskCertificate(QWidget *parent, const QString &endpoint,
+                                     const platform::TlsCertificateInfo &certificate, bool changed) override;
     bool ChooseFont(QWidget *parent, QFont &font) override;
     bool ChooseColor(QWidget *parent, QColor &color) override;
     bool ChooseDirectory(QWidget *parent, const QString &caption, QString &directory) override;
@@ -73,6 +78,7 @@ private:
     QQueue<Answer<QString>> directories_;
     QQueue<Answer<QStringList>> files_;
     QQueue<Answer<QString>> saveFiles_;
+    QQueue<CertificateAnswer> certificates_;
 };
 
 // Installs a ScriptedDialogs for the lifetime of the object and restores the real dialogs
