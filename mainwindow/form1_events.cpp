@@ -128,7 +128,8 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         AppendLog(ResumeSupportedText(), kResumeColor, true);
         break;
     case ftpiTlsEstablished:
-        AppendLog(QStringLiteral("已建立加密连接: ") + addinfo, kResumeColor, false);
+        AppendLog(QStringLiteral("已建立加密连接: %1, %2").arg(ftp1->TlsProtocol(), ftp1->TlsCipher()), kResumeColor,
+                  false);
         break;
     case ftpiNotEncrypted:
         // The user chose encryption where the server offers it: say plainly that it did not.

@@ -105,6 +105,7 @@ Dialogs::CertificateAnswer AskCertificateInWindow(QWidget *parent, const QString
     fingerprint->setFont(QFont(QStringLiteral("monospace")));
     form->addRow(QStringLiteral("SHA-256 指纹:"), fingerprint);
     layout->addLayout(form);
+    layout->addStretch(1);
 
     auto *buttons = new QDialogButtonBox(dialog);
     QPushButton *always = buttons->addButton(QStringLiteral("总是信任(&A)"), QDialogButtonBox::AcceptRole);

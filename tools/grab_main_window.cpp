@@ -15,12 +15,16 @@
 #include "mainwindow/remote_list_view.h"
 #include "mainwindow/tform1.h"
 #include "platform/prompt_query.h"
+#include "platform/certificate_dialog.h"
+#include "platform/tls_session.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
 #include "platform/folders.h"
 #include "widgets/combobox98.h"
 
+#include <QApplication>
 #include <QDeadlineTimer>
+#include <QTimer>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QTabWidget>
@@ -80,6 +84,27 @@ int main(int argc, char **argv)
             form.Form4->PageControl1->setCurrentIndex(page);
             WaitFor([] { return false; }, 100);
             saved = form.Form4->grab().save(folder + QStringLiteral("/config-%1.png").arg(page + 1));
+        }
+        // The certificate question, unknown and changed: grabbed while it waits for an answer.
+        platform::TlsCertificateInfo certificate;
+        certificate.subject = QStringLiteral("CN=ftp.example.org,O=Example");
+        certificate.issuer = certificate.subject;
+        certificate.notBefore = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+        certificate.notAfter = QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC);
+        certificate.sha256 = QStringLiteral("5f2a").repeated(16);
+        certificate.hostName = QStringLiteral("ftp.example.org");
+        certificate.hostMatches = true;
+        certificate.verifyCode = 18;
+        for (bool changed : {false, true}) {
+            QTimer::singleShot(300, [&, changed] {
+                QWidget *question = QApplication::activeModalWidget();
+                saved = saved && question
+                        && question->grab().save(folder + (changed ? QStringLiteral("/certificate-changed.png")
+                                                                   : QStringLiteral("/certificate.png")));
+                if (question)
+                    question->close();
+            });
+            platform::AskCertificateInWindow(&form, QStringLiteral("ftp.example.org:21"), certificate, changed);
         }
         return saved ? 0 : 1;
     }

@@ -3,6 +3,7 @@
 
 #include "dialogs/integer_text.h"
 #include "dialogs/site_list.h"
+#include "dialogs/site_options.h"
 #include "platform/codepage.h"
 
 #include <QDir>
@@ -56,6 +57,8 @@ private slots:
     void failedWriteKeepsTheOldFile();
     void portNumber_data();
     void portNumber();
+    void siteOptions_data();
+    void siteOptions();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -218,6 +221,41 @@ void TestSiteList::portNumber()
     QCOMPARE(number.has_value(), valid);
     if (valid)
         QCOMPARE(*number, value);
+}
+
+void TestSiteList::siteOptions_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("names");  // the sites read, with options "encryption passive"
+    QTest::addColumn<QStringList>("values");
+
+    QTest::newRow("two sites, CR LF") << QByteArray("a|0|1\r\nb|3|0\r\n") << QStringList{u"a"_s, u"b"_s}
+                                      << QStringList{u"0 1"_s, u"3 0"_s};
+    QTest::newRow("LF only, no last line end") << QByteArray("a|2|0\nb|1|1") << QStringList{u"a"_s, u"b"_s}
+                                               << QStringList{u"2 0"_s, u"1 1"_s};
+    QTest::newRow("Chinese name") << QByteArray("\xe5\xb7\xa5\xe4\xbd\x9c|1|1\r\n") << QStringList{u"工作"_s}
+                                  << QStringList{u"1 1"_s};
+    QTest::newRow("no site's options")
+        << QByteArray("a|4|1\r\nb|-1|1\r\nc|1|2\r\nd|x|1\r\n|1|1\r\ne|1\r\nf|1|1|9\r\n\r\n")
+        << QStringList() << QStringList();
+}
+
+void TestSiteList::siteOptions()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, values);
+    const QString path = dir_->filePath(u"list-options.ini"_s);
+    WriteBytes(path, file);
+    const QHash<QString, SiteOptions> read = ReadSiteOptions(path);
+    QCOMPARE(read.size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const SiteOptions options = read.value(names[i], SiteOptions{-1, false});
+        QCOMPARE(u"%1 %2"_s.arg(options.encryption).arg(int(options.passive)), values[i]);
+    }
+    // What is written reads back the same.
+    QVERIFY(WriteSiteOptions(path, read));
+    QCOMPARE(ReadSiteOptions(path), read);
 }
 
 QTEST_GUILESS_MAIN(TestSiteList)

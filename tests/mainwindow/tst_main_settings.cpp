@@ -58,6 +58,8 @@ QString Field(const TMainSettings &s, const QString &key)
         {QStringLiteral("afterconnect"), QString::number(s.afterconnect)},
         {QStringLiteral("editor"), s.editor},
         {QStringLiteral("confirmdelete"), QString::number(s.confirmdelete)},
+        {QStringLiteral("passive"), QString::number(s.passive)},
+        {QStringLiteral("keepuploadtime"), QString::number(s.keepuploadtime)},
     };
     return fields.value(key, QStringLiteral("<no such key>"));
 }
@@ -201,6 +203,10 @@ void TestMainSettings::readsFields_data()
     QTest::newRow("empty initdir stays empty") << data("initdir=") << QStringLiteral("initdir") << QString();
     QTest::newRow("confirmdelete off") << data("confirmdelete=0") << QStringLiteral("confirmdelete")
                                        << QStringLiteral("0");
+    QTest::newRow("active data connections") << data("passive=0") << QStringLiteral("passive") << QStringLiteral("0");
+    QTest::newRow("passive by default") << data("email=a") << QStringLiteral("passive") << QStringLiteral("1");
+    QTest::newRow("upload times not kept") << data("keepuploadtime=0") << QStringLiteral("keepuploadtime")
+                                           << QStringLiteral("0");
     QTest::newRow("value with equals") << data("editor=env A=1 vi") << QStringLiteral("editor")
                                        << QStringLiteral("env A=1 vi");
     QTest::newRow("first of twin keys") << Crlf({"[data]", "timeout=10", "timeout=20"}) << QStringLiteral("timeout")
@@ -302,6 +308,12 @@ void TestMainSettings::saveKeepsOtherLines_data()
         << Crlf({"[data]", "editor=", "afterconnect=1", "email=", "initdir=/tmp", "timeout=300", "nooptime=5",
                  "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1",
                  "confirmdelete=1"});
+    // A choice turned back to its default must reach the file, or the old value would stay.
+    QTest::newRow("newer keys back at their defaults")
+        << Crlf({"[data]", "passive=0", "keepuploadtime=0"})
+        << Crlf({"[data]", "passive=1", "keepuploadtime=1", "email=", "initdir=/tmp", "timeout=300", "nooptime=5",
+                 "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1",
+                 "afterconnect=1", "editor=", "confirmdelete=1"});
     QTest::newRow("UTF-8 foreign text comes back as GB18030")
         << Crlf({"[site]", "name=\xe6\xb5\x8b\xe8\xaf\x95"})
         << Crlf({"[site]", "name=\xb2\xe2\xca\xd4", "", "[data]", "email=", "initdir=/tmp", "timeout=300",
