@@ -414,7 +414,7 @@ void Tmailform::Button4Click()
 void Tmailform::LoadHelp(const QString &fileName)
 {
     Memo1->clear();
-    const QString path = platform::ProgramFolder() + u'/' + fileName;
+    const QString path = platform::ProgramDataFile(fileName);
     QStringList lines;
     if (!platform::ReadAnsiTextFile(path, &lines))
         throw platform::Exception(QStringLiteral("Cannot open file %1").arg(path));

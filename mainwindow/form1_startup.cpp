@@ -237,10 +237,10 @@ void TForm1::N68Click() { ChooseColorFor(FileList1); }
 void TForm1::N69Click() { ChooseColorFor(ftpview); }
 void TForm1::N85Click() { ChooseColorFor(spool); }
 
-// The help document ships beside the program and opens at its start.
+// The help document ships with the program and opens at its start.
 void TForm1::N58Click()
 {
-    const QString path = platform::ProgramFolder() + QStringLiteral("/Tarvo.html");
+    const QString path = platform::ProgramDataFile(QStringLiteral("Tarvo.html"));
     if (!QFileInfo(path).isFile() || !OpenDocument(path))
         platform::CurrentDialogs().MessageBox(this, QStringLiteral("不能打开帮助文件 ") + path,
                                               QStringLiteral("帮助主题"), platform::Dialogs::Warning,

@@ -213,6 +213,10 @@ public:
     void driveChange();
 
     void Button1Click();
+    // An ftp:// or ftps:// address from the command line or another start:
+    // connects and lists its folder, or downloads its file. False (and said
+    // so) when it is no usable address or the window is busy.
+    bool OpenAddress(const QString &text);
     bool passwordKeyDown(int key);
     void serverChange();
     void serverComplete(int key, QString &completeWith, bool &doComplete);

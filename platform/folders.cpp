@@ -24,6 +24,16 @@ QString ProgramFolder()
     return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
 }
 
+QString ProgramDataFile(const QString &fileName)
+{
+    const QString beside = ProgramFolder() + u'/' + fileName;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed =
+        QDir::cleanPath(ProgramFolder() + QStringLiteral("/../share/tarvo/") + fileName);
+    return QFileInfo::exists(installed) ? installed : beside;
+}
+
 QString UserSettingsFolder()
 {
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");

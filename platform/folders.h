@@ -12,6 +12,11 @@ namespace platform {
 // Folder of the running executable (help texts shipped with the program).
 QString ProgramFolder();
 
+// A file the program ships (help texts): beside the program in a build folder,
+// in <prefix>/share/tarvo once installed. The path beside the program when
+// neither exists, for the message that says so.
+QString ProgramDataFile(const QString &fileName);
+
 // The settings folder: the override when one is set, else SettingsFolderFor(ProgramFolder()).
 QString SettingsFolder();
 

@@ -1,0 +1,58 @@
+// An ftp:// or ftps:// address handed to the window (the command line, a link
+// from the desktop, a second start): the login bar is filled with it and the
+// window connects, lists the folder it names or downloads the file it names.
+
+#include "mainwindow/tform1.h"
+
+#include "dialogs/site_options.h"
+#include "engine/ftp.h"
+#include "engine/ftp_url.h"
+#include "mainwindow/command_line.h"
+#include "platform/dialogs.h"
+#include "widgets/combobox98.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+
+using namespace Qt::StringLiterals;
+
+bool TForm1::OpenAddress(const QString &text)
+{
+    QString error;
+    FtpAddress address = ParseFtpAddress(text, &error);
+    if (!error.isEmpty()) {
+        // Only the start of a hostile argument is worth showing.
+        platform::CurrentDialogs().MessageBox(this, u"不能打开地址 %1\n%2"_s.arg(text.left(200).simplified(), error),
+                                              u"地址无效"_s, platform::Dialogs::Warning, platform::Dialogs::OkOnly);
+        return false;
+    }
+    if (TransferWalkRunning() || (ftp1->Connected && ftp1->Busy())) {
+        SetPanelText(0, u"  正在执行其它操作, 请等它结束后再打开地址 "_s);
+        return false;
+    }
+    const bool anonymous = address.user.isEmpty();
+    if (!anonymous && !address.hasPassword
+        && !platform::CurrentDialogs().AskPassword(this, u"密码"_s, u"请输入 %1 的登陆密码"_s.arg(address.user),
+                                                   address.password))
+        return false;
+    encryption->setCurrentIndex(address.implicitTls ? SiteOptions::TlsImplicitRequired : SiteOptions::TlsIfSupported);
+    server->setEditText(address.host);
+    port->setValue(address.port);
+    username->setText(anonymous ? QString::fromLatin1(FtpAnonymousUser) : address.user);
+    password->setText(anonymous ? QString::fromLatin1(FtpAnonymousPassword) : address.password);
+    if (!address.NamesFolder()) {
+        if (anonymous)
+            address.user.clear();
+        OpenUrlDownload(address.EngineUrl(), LocalDirectory());
+        return true;
+    }
+    ftp1->InitialDirectory = address.path;
+    if (ftp1->Connected) {
+        // Another server, or the same one anew: the old session ends without the usual question.
+        ftp1->Disconnect();
+        CancelAllWalks();
+    }
+    Button1Click();
+    return true;
+}
