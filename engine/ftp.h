@@ -14,7 +14,8 @@
 // ftp_commands.cpp (single commands, SITE CHMOD, ftp:// addresses),
 // ftp_names.cpp (the encoding of typed names),
 // ftp_features_session.cpp (FEAT at login, OPTS, MLSD listings),
-// ftp_tls.cpp (FTPS: AUTH TLS, PBSZ, PROT, certificates, TLS data connections).
+// ftp_tls.cpp (FTPS: AUTH TLS, PBSZ, PROT, certificates, TLS data connections),
+// ftp_file_facts.cpp (SIZE and MDTM before the resume question, MFMT after uploads).
 
 #include "engine/ftp_features.h"
 #include "engine/ftp_fileinfo.h"
@@ -27,6 +28,7 @@
 #include "platform/tls_session.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
@@ -35,6 +37,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <vector>
 
 // Reply states: the number of the state that interprets the next reply line.
@@ -79,6 +82,11 @@ constexpr int ResumeDownloadRest = 122;
 constexpr int ResumeUploadType = 130;
 constexpr int ResumeUploadPort = 131;
 constexpr int ResumeUploadRest = 132;
+// The remote file's facts before the resume question, and its time after STOR.
+constexpr int FactsType = 140;
+constexpr int Size = 141;
+constexpr int Mdtm = 142;
+constexpr int Mfmt = 143;
 constexpr int UrlStart = 200;
 constexpr int UrlCwd = 201;
 constexpr int UrlParent = 202;
@@ -204,6 +212,14 @@ public:
     platform::TlsCertificateInfo ServerCertificate() const { return serverCertificate_; }
     // Whether the last TLS data connection resumed the control connection's session.
     bool DataSessionReused() const { return dataSessionReused_; }
+    // After an upload, MFMT gives the remote copy the local file's modification
+    // time, where the server lists MFMT. A refusal is only logged.
+    bool KeepUploadTime = true;
+    // While a resume-or-overwrite question is asked: the remote file's size in
+    // bytes (SIZE's answer, else the listing's; -1 when neither gives it) and
+    // its modification time in UTC (MDTM's answer; invalid without one).
+    qint64 QuestionRemoteSize() const { return questionRemoteSize_; }
+    QDateTime QuestionRemoteTime() const { return questionRemoteTime_; }
 
     // ---- public fields ----
     bool Connected = false;
@@ -308,6 +324,7 @@ private:
     void AnswerRestZero(const QByteArray &line);
     void AnswerRestProbeBinary(const QByteArray &line);
     void ContinueAfterResumeProbe();
+    void SendLoginDirectory();
     void AnswerLoginDirectory(const QByteArray &line);
     void AnswerQuit(const QByteArray &line);
     void SendSyst();
@@ -377,8 +394,11 @@ private:
     void FinishListingEnd(int closeError);
     void BeginTransferOperation(int kind);
     qint64 ListedRemoteSize(bool *found) const;
+    void ContinueDownload();
+    void ContinueUpload();
     bool OpenDownloadTarget(int &typeState);
-    bool OpenUploadSource(int &typeState);
+    bool OpenUploadSource();
+    bool DecideUploadStart(int &typeState);
     void SendTransferCommand(const QByteArray &command, int expectState);
     void ControlSideDone();
     void Saw426();
@@ -453,6 +473,31 @@ private:
     QTimer watchdog_;
     QElapsedTimer lastTraffic_;
     bool readyPending_ = false;    // a ready notice is posted and not yet handled
+
+    // ---- SIZE, MDTM and MFMT (ftp_file_facts.cpp) ----
+    // Listings can be stale or round their sizes: where the server offers SIZE
+    // or MDTM, the question is asked with what they answer.
+    void ForgetRemoteFacts();
+    bool WantRemoteFacts(bool upload) const;
+    void AskRemoteFacts(bool upload);
+    void AnswerFactsType(const QByteArray &line);  // 140
+    void AnswerSize(const QByteArray &line);       // 141
+    void AnswerMdtm(const QByteArray &line);       // 142
+    void SendMdtmOrDecide();
+    void DecideTransferStart();
+    // The size the question compares: SIZE's, else the listing's; kept for
+    // QuestionRemoteSize().
+    qint64 RemoteSizeForQuestion(bool *known);
+    // After the 2xx to STOR; false when no MFMT goes out.
+    bool SendMfmtAfterStor();
+    void AnswerMfmt(const QByteArray &line);       // 143
+    bool factsForUpload_ = false;
+    std::optional<qint64> sizeAnswer_;   // SIZE's answer for this transfer
+    qint64 questionRemoteSize_ = -1;
+    QDateTime questionRemoteTime_;
+    QDateTime uploadLocalTime_;          // the uploaded file's modification time, UTC
+    // A question is with the owner: the engine waits for no server meanwhile.
+    bool askingQuestion_ = false;
 
     // ---- the length of a download (ftp_download_length.cpp) ----
     // A binary download that ends short or long of the size the listing or

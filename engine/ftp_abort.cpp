@@ -160,7 +160,7 @@ bool TMFtp::AwaitingServer() const
 void TMFtp::WatchdogTick()
 {
     const int limit = TimeoutMs();
-    if (limit <= 0 || !AwaitingServer() || askingCertificate_) {
+    if (limit <= 0 || !AwaitingServer() || askingCertificate_ || askingQuestion_) {
         NoteTraffic();
         return;
     }

@@ -355,7 +355,7 @@ void TMFtp::AnswerUrlStart(const QByteArray &)
         // Straight from the login's "REST 100" probe: an accepted probe leaves
         // that offset in force and the next RETR would lose the first 100
         // bytes. Its reply comes back here with the flag cleared.
-        if (resumeSupported_) {
+        if (resumeSupported_ && !features_.restStream) {
             SendCommand("REST 0", ReplyState::UrlStart);
             return;
         }

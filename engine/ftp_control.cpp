@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <utility>
 
 namespace ReplyState {
 const char *Name(int state)
@@ -54,6 +55,10 @@ const char *Name(int state)
     case ResumeUploadType: return "ResumeUploadType";
     case ResumeUploadPort: return "ResumeUploadPort";
     case ResumeUploadRest: return "ResumeUploadRest";
+    case FactsType: return "FactsType";
+    case Size: return "Size";
+    case Mdtm: return "Mdtm";
+    case Mfmt: return "Mfmt";
     case UrlStart: return "UrlStart";
     case UrlCwd: return "UrlCwd";
     case UrlParent: return "UrlParent";
@@ -450,6 +455,10 @@ void TMFtp::InterpretReply(const QByteArray &line)
     case RS::RestProbe: AnswerRestProbe(line); break;
     case RS::RestZero: AnswerRestZero(line); break;
     case RS::RestProbeBinary: AnswerRestProbeBinary(line); break;
+    case RS::FactsType: AnswerFactsType(line); break;
+    case RS::Size: AnswerSize(line); break;
+    case RS::Mdtm: AnswerMdtm(line); break;
+    case RS::Mfmt: AnswerMfmt(line); break;
     case RS::UrlStart: AnswerUrlStart(line); break;
     case RS::UrlCwd: AnswerUrlCwd(line); break;
     case RS::UrlParent: AnswerUrlParent(line); break;
@@ -607,10 +616,20 @@ void TMFtp::ContinueAfterResumeProbe()
         DispatchReply("299");
         return;
     }
+    // Without a probe (REST STREAM listed) there is no offset to clear.
+    if (features_.restStream) {
+        SendLoginDirectory();
+        return;
+    }
     SendCommand("REST 0", ReplyState::RestZero);
 }
 
 void TMFtp::AnswerRestZero(const QByteArray &)
+{
+    SendLoginDirectory();
+}
+
+void TMFtp::SendLoginDirectory()
 {
     if (!InitialDirectory.isEmpty())
         SendCommand("CWD " + InitialDirectory, ReplyState::LoginDirectory);
@@ -791,8 +810,12 @@ void TMFtp::FatalError(FtpError error)
 void TMFtp::AskNeedInfo(TMFtpInfoNeeded need, QString &value)
 {
     if (OnFtpNeedInfo) {
+        // The owner may think it over for long: that is no silence of the server.
+        const bool wasAsking = std::exchange(askingQuestion_, true);
         TMFtpInfoNeededEvent handler = OnFtpNeedInfo;
         handler(this, need, value);
+        askingQuestion_ = wasAsking;
+        NoteTraffic();
     }
 }
 

@@ -113,6 +113,13 @@ void TMFtp::AnswerOptsMlst(const QByteArray &line)
 
 void TMFtp::StartResumeProbe()
 {
+    // REST STREAM in FEAT says it all; the probe stays for servers without FEAT.
+    if (features_.restStream) {
+        resumeSupported_ = true;
+        RaiseInfo(ftpiResumeSupported, QStringLiteral("This site can resume broken downloads/uploads"));
+        ContinueAfterResumeProbe();
+        return;
+    }
     SendCommand("REST 100", ReplyState::RestProbe);
 }
 

@@ -64,6 +64,15 @@ void TMFtp::StartDownload(int kind)
     success_ = true;
     if (!TransferNamesUsable())
         return;
+    if (WantRemoteFacts(false)) {
+        AskRemoteFacts(false);
+        return;
+    }
+    ContinueDownload();
+}
+
+void TMFtp::ContinueDownload()
+{
     int typeState = ReplyState::DownloadType;
     if (!OpenDownloadTarget(typeState))
         return;
@@ -89,8 +98,19 @@ void TMFtp::StartUpload(int kind)
     success_ = true;
     if (!TransferNamesUsable())
         return;
+    if (!OpenUploadSource())
+        return;
+    if (WantRemoteFacts(true)) {
+        AskRemoteFacts(true);
+        return;
+    }
+    ContinueUpload();
+}
+
+void TMFtp::ContinueUpload()
+{
     int typeState = ReplyState::UploadType;
-    if (!OpenUploadSource(typeState))
+    if (!DecideUploadStart(typeState))
         return;
     SendTransferType(typeState);
 }
@@ -156,6 +176,7 @@ void TMFtp::BeginTransferOperation(int kind)
     ++abortDrainSerial_;
     listingEndPending_ = false;
     dataTlsPending_ = false;
+    ForgetRemoteFacts();
     CloseLocalFile();
 }
 
@@ -187,7 +208,7 @@ bool TMFtp::OpenDownloadTarget(int &typeState)
 {
     localFile_.setFileName(LocalFile);
     bool listed = false;
-    const qint64 remoteSize = ListedRemoteSize(&listed);
+    const qint64 remoteSize = RemoteSizeForQuestion(&listed);
     // Byte counts mean nothing once ASCII mode has converted line ends.
     checkDownloadLength_ = TransferMode != AsciiTransfer;
     downloadListedSize_ = listed ? remoteSize : -1;
@@ -226,21 +247,27 @@ bool TMFtp::OpenDownloadTarget(int &typeState)
     return true;
 }
 
-bool TMFtp::OpenUploadSource(int &typeState)
+bool TMFtp::OpenUploadSource()
 {
     localFile_.setFileName(LocalFile);
-    bool found = false;
-    const qint64 remoteSize = ListedRemoteSize(&found);
     // Only a resumed upload starts past the beginning: a listed copy alone must
     // never make the sender skip the head of the file.
     ResumePosition = 0;
-    typeState = ReplyState::UploadType;
     // Read-only: a write-protected local file can still be uploaded.
     if (!localFile_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         PlainError(ftpeOpenLocalFile);
         EndOperation();
         return false;
     }
+    uploadLocalTime_ = QFileInfo(LocalFile).lastModified().toUTC();
+    return true;
+}
+
+bool TMFtp::DecideUploadStart(int &typeState)
+{
+    bool found = false;
+    const qint64 remoteSize = RemoteSizeForQuestion(&found);
+    typeState = ReplyState::UploadType;
     if (!found || !resumeSupported_ || !OnFtpNeedInfo)
         return true;
     QString answer;
@@ -478,6 +505,8 @@ void TMFtp::AnswerRetr(const QByteArray &line)
 
 void TMFtp::AnswerStor(const QByteArray &line)
 {
+    if (ReplyClass(line) == '2' && SendMfmtAfterStor())
+        return;
     if (AnswerTransferEnd(line) || ReplyClass(line) == '1')
         return;
     RefuseTransfer(ftpiAccessDenied, QString());

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <QStringList>
 
 namespace {
 
@@ -79,6 +80,32 @@ QString AnswerOverwrite(QWidget *parent, int policy, const QString &text)
         return kOverwriteAnswer;
     }
     return QString();
+}
+
+// Thousands grouped by ",", whatever the locale.
+QString GroupedNumber(qint64 value)
+{
+    QString digits = QString::number(value < 0 ? -value : value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, u',');
+    return value < 0 ? u'-' + digits : digits;
+}
+
+QString SideFacts(const QString &side, qint64 size, const QDateTime &time)
+{
+    QStringList parts;
+    if (size >= 0)
+        parts << GroupedNumber(size) + QStringLiteral(" 字节");
+    if (time.isValid())
+        parts << time.toLocalTime().toString(u"yyyy-MM-dd HH:mm");
+    return parts.isEmpty() ? QString() : side + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+}
+
+// The question's own line, then the facts of both files when there are any.
+QString WithFacts(const QString &question, const QuestionContext &context)
+{
+    const QString facts = FileFactsLine(context);
+    return facts.isEmpty() ? question : question + u'\n' + facts;
 }
 
 QString AskTyped(QWidget *parent, const QString &caption, const QString &prompt)
@@ -236,6 +263,16 @@ TransferStatistics ComputeTransferStatistics(qint64 bytesTransferred, qint64 ela
     return stats;
 }
 
+QString FileFactsLine(const QuestionContext &context)
+{
+    QStringList sides;
+    for (const QString &side : {SideFacts(QStringLiteral("本地"), context.localSize, context.localTime),
+                                SideFacts(QStringLiteral("远程"), context.remoteSize, context.remoteTime)})
+        if (!side.isEmpty())
+            sides << side;
+    return sides.join(QStringLiteral("; "));
+}
+
 QString AnswerEngineQuestion(QWidget *parent, TMFtpInfoNeeded need, const QuestionContext &context)
 {
     switch (need) {
@@ -245,20 +282,24 @@ QString AnswerEngineQuestion(QWidget *parent, TMFtpInfoNeeded need, const Questi
         return AskTyped(parent, QStringLiteral("用户名"), QStringLiteral("请输入登陆用户名"));
     case needResumeDownload:
         return AnswerResume(parent, context.downresume,
-                            QStringLiteral("文件 ") + context.localFile
-                                + QStringLiteral(" 已经存在,且长度小于远程文件,要续传吗?"));
+                            WithFacts(QStringLiteral("文件 ") + context.localFile
+                                          + QStringLiteral(" 已经存在,且长度小于远程文件,要续传吗?"),
+                                      context));
     case needOverwriteLocal:
         return AnswerOverwrite(parent, context.downresume,
-                               QStringLiteral("文件 ") + context.localFile
-                                   + QStringLiteral(" 已经存在，且长度不小于远程文件，要覆盖原来文件吗?"));
+                               WithFacts(QStringLiteral("文件 ") + context.localFile
+                                             + QStringLiteral(" 已经存在，且长度不小于远程文件，要覆盖原来文件吗?"),
+                                         context));
     case needResumeUpload:
         return AnswerResume(parent, context.upresume,
-                            QStringLiteral("远程文件 ") + context.remoteFile
-                                + QStringLiteral(" 已经存在,且长度小于本地文件,要续传吗?"));
+                            WithFacts(QStringLiteral("远程文件 ") + context.remoteFile
+                                          + QStringLiteral(" 已经存在,且长度小于本地文件,要续传吗?"),
+                                      context));
     case needOverwriteRemote:
         return AnswerOverwrite(parent, context.upresume,
-                               QStringLiteral("远程文件 ") + context.remoteFile
-                                   + QStringLiteral(" 已经存在，且长度不小于本地文件，要覆盖原来文件吗?"));
+                               WithFacts(QStringLiteral("远程文件 ") + context.remoteFile
+                                             + QStringLiteral(" 已经存在，且长度不小于本地文件，要覆盖原来文件吗?"),
+                                         context));
     case needPassword: {
         // A site without a stored password: ask rather than send an empty one.
         QString value;

@@ -6,6 +6,7 @@
 
 #include "engine/ftp_types.h"
 
+#include <QDateTime>
 #include <QString>
 
 class QWidget;
@@ -48,5 +49,15 @@ struct QuestionContext {
     int upresume = 1;
     QString localFile;   // engine LocalFile
     QString remoteFile;  // engine RemoteFile, decoded for display
+    // For the question's second line, each shown when known: sizes in bytes
+    // (-1: unknown) and modification times (invalid: unknown).
+    qint64 localSize = -1;
+    QDateTime localTime;
+    qint64 remoteSize = -1;  // engine QuestionRemoteSize()
+    QDateTime remoteTime;    // engine QuestionRemoteTime()
 };
+// "本地: 1,234 字节, 2026-12-08 10:15; 远程: 5,678 字节, 2026-12-08 10:20", times
+// in this machine's local time, each part only when known; empty when
+// nothing is known.
+QString FileFactsLine(const QuestionContext &context);
 QString AnswerEngineQuestion(QWidget *parent, TMFtpInfoNeeded need, const QuestionContext &context);

@@ -198,6 +198,13 @@ void TForm1::ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value)
     context.upresume = MainSettings.upresume;
     context.localFile = ftp1->LocalFile;
     context.remoteFile = platform::DecodeAnsi(ftp1->RemoteFile);
+    const QFileInfo local(ftp1->LocalFile);
+    if (local.exists()) {
+        context.localSize = local.size();
+        context.localTime = local.lastModified();
+    }
+    context.remoteSize = ftp1->QuestionRemoteSize();
+    context.remoteTime = ftp1->QuestionRemoteTime();
     value = AnswerEngineQuestion(this, need, context);
     // The download goes on from the end of what the local file holds.
     if (need == needResumeDownload && value == u"Resume")

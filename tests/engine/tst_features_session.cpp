@@ -49,6 +49,9 @@ void TestFeaturesSession::loginWithFeat_data()
         << Reply::Raw("211-Features:\n\tutf8\n   MLST  type*;size*;modify*;UNIX.mode;\n211 End\n")
         << QByteArrayList{"FEAT", "OPTS UTF8 ON", "OPTS MLST type;size;modify;UNIX.mode;", "REST 100", "REST 0", "PWD"}
         << true;
+    // REST STREAM says resume works: no probe, and no offset to clear.
+    QTest::newRow("REST STREAM skips the probe") << Reply::Raw("211-Features:\r\n REST STREAM\r\n211 End\r\n")
+                                                 << QByteArrayList{"FEAT", "PWD"} << false;
     QTest::newRow("split across reads") << Reply::Split({"211-Feat", "ures:\r\n UT", "F8\r\n21", "1 End\r\n"}, 60)
                                         << utf8 << true;
 }

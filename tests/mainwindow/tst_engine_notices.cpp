@@ -24,6 +24,8 @@ private slots:
     void transferStatistics();
     void questions_data();
     void questions();
+    void questionFacts_data();
+    void questionFacts();
     void fixedTexts();
 };
 
@@ -350,6 +352,70 @@ void TestEngineNotices::questions()
         QTEST(int(call.icon), "icon");
         QTEST(int(call.buttons), "buttons");
     }
+}
+
+void TestEngineNotices::questionFacts_data()
+{
+    QTest::addColumn<int>("need");
+    QTest::addColumn<qint64>("localSize");
+    QTest::addColumn<bool>("localTime");
+    QTest::addColumn<qint64>("remoteSize");
+    QTest::addColumn<bool>("remoteTime");
+    QTest::addColumn<QString>("facts");  // the second line; empty: none
+
+    const QString both = QStringLiteral("本地: 1,234 字节, 2026-12-08 10:15; 远程: 5,678,901,234 字节, 2026-12-08 10:20");
+    QTest::newRow("download, all known") << int(needResumeDownload) << qint64(1234) << true << qint64(5678901234)
+                                         << true << both;
+    QTest::newRow("upload, all known") << int(needOverwriteRemote) << qint64(1234) << true << qint64(5678901234)
+                                       << true << both;
+    QTest::newRow("no remote time, small sizes")
+        << int(needOverwriteLocal) << qint64(999) << true << qint64(0) << false
+        << QStringLiteral("本地: 999 字节, 2026-12-08 10:15; 远程: 0 字节");
+    QTest::newRow("remote time only") << int(needResumeUpload) << qint64(-1) << false << qint64(-1) << true
+                                      << QStringLiteral("远程: 2026-12-08 10:20");
+    QTest::newRow("nothing known") << int(needResumeDownload) << qint64(-1) << false << qint64(-1) << false
+                                   << QString();
+}
+
+void TestEngineNotices::questionFacts()
+{
+    QFETCH(int, need);
+    QFETCH(qint64, localSize);
+    QFETCH(bool, localTime);
+    QFETCH(qint64, remoteSize);
+    QFETCH(bool, remoteTime);
+    QFETCH(QString, facts);
+
+    QuestionContext context;
+    context.downresume = 1;
+    context.upresume = 1;
+    context.localFile = QStringLiteral("/home/me/a.zip");
+    context.remoteFile = QStringLiteral("/pub/a.zip");
+    context.localSize = localSize;
+    context.remoteSize = remoteSize;
+    // Shown in this machine's time: the remote time comes in UTC.
+    if (localTime)
+        context.localTime = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30));
+    if (remoteTime)
+        context.remoteTime = QDateTime(QDate(2026, 12, 8), QTime(10, 20)).toUTC();
+
+    ScriptedDialogs::Call call;
+    {
+        ScopedScriptedDialogs dialogs;
+        dialogs->QueueButton(Dialogs::Cancel);
+        QWidget parent;
+        QCOMPARE(AnswerEngineQuestion(&parent, TMFtpInfoNeeded(need), context), QString());
+        QCOMPARE(dialogs->Calls().size(), 1);
+        call = dialogs->Calls().first();
+    }
+    // The first line stays the question it always was.
+    const QStringList lines = call.text.split(u'\n');
+    QCOMPARE(lines.size(), facts.isEmpty() ? 1 : 2);
+    QVERIFY(lines.first().endsWith(u'?'));
+    QVERIFY(lines.first().contains(need == needResumeUpload || need == needOverwriteRemote ? context.remoteFile
+                                                                                         : context.localFile));
+    if (!facts.isEmpty())
+        QCOMPARE(lines.last(), facts);
 }
 
 void TestEngineNotices::fixedTexts()
