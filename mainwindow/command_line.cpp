@@ -102,5 +102,9 @@ CommandLine ParseCommandLine(const QStringList &arguments, const QString &versio
         return result;
     }
     result.address = positional.value(0);
+    // A bad address is said here, where the one who typed it looks.
+    QString error;
+    if (!result.address.isEmpty() && (ParseFtpAddress(result.address, &error), !error.isEmpty()))
+        result = {true, 2, u"不能打开地址: %1\n"_s.arg(error), QString()};
     return result;
 }

@@ -115,6 +115,7 @@ void TForm1::ApplyConnectionOptions()
     // A site's mode holds while its server is the one in the login bar.
     const bool siteInBar = sitePassive_ && sitePassiveServer_ == server->currentText();
     ftp1->Passive = siteInBar ? *sitePassive_ : MainSettings.passive;
+    ftp1->KeepUploadTime = MainSettings.keepuploadtime;
 }
 
 void TForm1::ShowEncryptionState(bool online)

@@ -21,6 +21,10 @@ InstanceChannel::~InstanceChannel() = default;
 
 QString InstanceChannel::DefaultName()
 {
+    // Tests run programs side by side: each set of them names its own channel.
+    const QString forced = qEnvironmentVariable("TARVO_INSTANCE");
+    if (!forced.isEmpty())
+        return forced;
     return QStringLiteral("tarvo-%1").arg(::getuid());
 }
 

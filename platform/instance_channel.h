@@ -17,7 +17,7 @@ public:
     explicit InstanceChannel(QObject *parent = nullptr);
     ~InstanceChannel() override;
 
-    // The socket's name for this user (or the name the tests give).
+    // The socket's name for this user, or $TARVO_INSTANCE when set.
     static QString DefaultName();
 
     // Hands the text to the running program; false when none answers.
