@@ -148,6 +148,9 @@ bool TMFtp::AwaitingServer() const
 {
     if (!Connected || !HasSocket())
         return false;
+    // A passive connect has a countdown of its own (and its fallback).
+    if (dataConnectPending_)
+        return false;
     // An operation whose ready notice is out waits for nothing any more.
     if (busy_ && !readyPending_)
         return true;
