@@ -1,0 +1,143 @@
+// The data connection's way round a server that refuses one mode: EPSV after
+// a refused PASV, active after a failed passive connect, passive after a
+// refused PORT, and the mode kept for the session — against the scripted
+// peer, checked on the exact commands sent and the bytes that arrived.
+
+#include "tst_transfer_probe.h"
+
+#include "scripted_ftp_peer.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace testsupport;
+using namespace transfertest;
+using namespace Qt::StringLiterals;
+
+class TestDataFallback : public QObject {
+    Q_OBJECT
+private slots:
+    void modeFallback_data();
+    void modeFallback();
+    void activeNeverConnectedGoesPassiveNextTime();
+};
+
+void TestDataFallback::modeFallback_data()
+{
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<QString>("server");
+    // The data-setup commands of the first and of a second download ("PORT"
+    // stands for any PORT line).
+    QTest::addColumn<QByteArrayList>("first");
+    QTest::addColumn<QByteArrayList>("second");
+    QTest::addColumn<bool>("passiveAfter");
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("PASV refused: EPSV")
+        << true << u"PASV 500"_s << QByteArrayList{"PASV", "EPSV"} << QByteArrayList{"EPSV"} << true
+        << u"trying EPSV"_s;
+    QTest::newRow("PASV and EPSV refused: active")
+        << true << u"PASV 500, EPSV 500"_s << QByteArrayList{"PASV", "EPSV", "PORT"} << QByteArrayList{"PORT"}
+        << false << u"trying active mode"_s;
+    QTest::newRow("passive connect refused: active")
+        << true << u"closed passive port"_s << QByteArrayList{"PASV", "PORT"} << QByteArrayList{"PORT"} << false
+        << u"The passive data connection failed"_s;
+    QTest::newRow("PORT refused: passive")
+        << false << u"PORT 500"_s << QByteArrayList{"PORT", "PASV"} << QByteArrayList{"PASV"} << true
+        << u"trying passive mode"_s;
+}
+
+void TestDataFallback::modeFallback()
+{
+    QFETCH(bool, passive);
+    QFETCH(QString, server);
+    QFETCH(QByteArrayList, first);
+    QFETCH(QByteArrayList, second);
+    QFETCH(bool, passiveAfter);
+    QFETCH(QString, logged);
+
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    if (server.contains(u"PASV 500"))
+        peer.On("PASV", Reply::Line(500, "PASV not understood."));
+    if (server.contains(u"EPSV 500"))
+        peer.On("EPSV", Reply::Line(500, "EPSV not understood."));
+    if (server.contains(u"PORT 500"))
+        peer.On("PORT", Reply::Line(500, "PORT refused."));
+    if (server == u"closed passive port")
+        QVERIFY(peer.SetPassiveAnnounce("127.0.0.1", ScriptedFtpPeer::ClosedPort()));
+    const QByteArray payload = Pattern(100000, 5);
+    peer.SetTransfer("RETR", Transfer::Data(payload));
+
+    TMFtp ftp;
+    Probe probe(ftp);
+    probe.answers[needOverwriteLocal] = u"overwrite"_s;
+    QTemporaryDir dir;
+    QVERIFY(Login(ftp, probe, peer.Host(), peer.Port(), "u", "p"));
+    ftp.Passive = passive;
+    ftp.TimeOutConnect = 5;
+    ftp.RemoteFile = "f.bin";
+    const auto setupCommands = [&](qsizetype from) {
+        QByteArrayList setup;
+        for (const QByteArray &command : peer.Commands().mid(from)) {
+            const QByteArray verb = command.left(4);
+            if (verb == "PASV" || verb == "EPSV" || verb == "PORT" || verb == "EPRT")
+                setup << verb;
+        }
+        return setup;
+    };
+
+    for (int round = 0; round < 2; ++round) {
+        const qsizetype before = peer.Commands().size();
+        probe.Forget();
+        ftp.LocalFile = dir.filePath(u"f%1.bin"_s.arg(round));
+        ftp.Download();
+        QTRY_VERIFY_WITH_TIMEOUT(probe.Count(u"FileReceived"_s) == 1, 10000);
+        QVERIFY2(ftp.Success(), qPrintable(probe.sequence.join(u' ') + u'\n' + peer.TranscriptText()));
+        QCOMPARE(ReadFile(ftp.LocalFile), payload);
+        QCOMPARE(setupCommands(before), round == 0 ? first : second);
+        QCOMPARE(ftp.PassiveInEffect(), passiveAfter);
+        QCOMPARE(ftp.Passive, passive);  // the owner's choice is left alone
+        bool told = false;
+        for (const QString &text : probe.InfoTexts(ftpiReply))
+            told = told || text.contains(logged);
+        QCOMPARE(told, round == 0);
+    }
+    // A new session starts from the owner's choice again.
+    ftp.Disconnect();
+    probe.Forget();
+    QVERIFY(Login(ftp, probe, peer.Host(), peer.Port(), "u", "p"));
+    QCOMPARE(ftp.PassiveInEffect(), passive);
+}
+
+// The server takes PORT but never connects: that operation fails once the
+// time-out has passed, and the session goes passive from the next one on.
+void TestDataFallback::activeNeverConnectedGoesPassiveNextTime()
+{
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.QueueTransfer(Transfer::Never());
+    peer.SetTransfer("LIST", Transfer::Data("-rw-r--r-- 1 u g 1 Jan 1 2000 x\r\n"));
+    TMFtp ftp;
+    Probe probe(ftp);
+    QVERIFY(Login(ftp, probe, peer.Host(), peer.Port(), "u", "p"));
+    ftp.Passive = false;
+    ftp.TimeOutConnect = 1;
+    ftp.List();
+    QTRY_VERIFY_WITH_TIMEOUT(probe.Count(u"ListingDone"_s) == 1, 10000);
+    QVERIFY(!ftp.Success());
+    QVERIFY(probe.errors.contains(ftpeDataError));
+    QVERIFY(ftp.PassiveInEffect());
+    QTRY_VERIFY_WITH_TIMEOUT(!ftp.Busy(), 5000);
+
+    probe.Forget();
+    const int pasvBefore = peer.CommandCount("PASV");
+    ftp.List();
+    QTRY_VERIFY_WITH_TIMEOUT(probe.Count(u"ListingDone"_s) == 1, 10000);
+    QVERIFY2(ftp.Success(), qPrintable(peer.TranscriptText()));
+    QCOMPARE(ftp.FileNames, QList<QByteArray>{"x"});
+    QCOMPARE(peer.CommandCount("PASV"), pasvBefore + 1);
+}
+
+QTEST_GUILESS_MAIN(TestDataFallback)
+#include "tst_data_fallback.moc"
