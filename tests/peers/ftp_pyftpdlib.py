@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """pyftpdlib FTP server for the tests: one user, one root, a passive range of its own.
 
-Usage: ftp_pyftpdlib.py --port N --root DIR --user NAME --password PASS --passive LO-HI
+Usage: ftp_pyftpdlib.py --port N --root DIR --user NAME --password PASS --passive LO-HI [--host ::1]
                         [--throttle BYTES] [--tls-cert CRT --tls-key KEY [--tls-required]]
 --throttle limits each data connection to that many bytes a second.
 With a certificate it is an FTPS server (AUTH TLS); --tls-required refuses a
@@ -20,6 +20,7 @@ from pyftpdlib.servers import FTPServer
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--root", required=True)
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
@@ -68,7 +69,7 @@ def main():
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO,
                         format="%(asctime)s %(message)s")
-    server = FTPServer(("127.0.0.1", args.port), handler)
+    server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64
     print("ready %d" % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
