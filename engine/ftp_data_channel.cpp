@@ -94,7 +94,8 @@ void TMFtp::AnswerPasv(const QByteArray &line)
             SendCommand("EPSV", ReplyState::Epsv);
             return;
         }
-        if (FallBackToActive(QStringLiteral("The server refused passive mode")))
+        // A 4xx is for now only: this operation fails and the mode stays.
+        if (ReplyClass(line) == '5' && FallBackToActive(QStringLiteral("The server refused passive mode")))
             return;
         FailCommandStep(line);
         return;
