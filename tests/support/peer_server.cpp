@@ -315,6 +315,7 @@ bool PeerServer::Launch(const Options &options, QString *whyNot)
     ::chmod(QFile::encodeName(root_).constData(), 0755);
 
     ipv6_ = options.ipv6;
+    refusedCommands_ = options.refusedCommands;
     if (ipv6_ && kind_ != Kind::Vsftpd && kind_ != Kind::Pyftpdlib) {
         *whyNot = QStringLiteral("%1 is not started on ::1 by the tests").arg(KindName(kind_));
         return false;

@@ -93,6 +93,8 @@ public:
         // Vsftpd and Pyftpdlib: listen on ::1 instead of 127.0.0.1 (Host() says
         // which). Ipv6Loopback() tells whether this machine has it.
         bool ipv6 = false;
+        // Pyftpdlib: commands answered "500" ("PASV", "EPRT", ...).
+        QStringList refusedCommands;
     };
     static bool Ipv6Loopback();
 
@@ -195,6 +197,7 @@ private:
 
     Kind kind_;
     bool ipv6_ = false;
+    QStringList refusedCommands_;
     std::unique_ptr<PortBlock> ports_;
     std::unique_ptr<QProcess> process_;
     QString program_;

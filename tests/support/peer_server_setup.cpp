@@ -295,6 +295,8 @@ bool PeerServer::PreparePyftpdlib(QString *whyNot)
         arguments_ << QStringLiteral("--tls-required");
     if (tlsCutData_)
         arguments_ << QStringLiteral("--tls-cut-data");
+    if (!refusedCommands_.isEmpty())
+        arguments_ << QStringLiteral("--refuse") << refusedCommands_.join(u',');
     environment_ << QStringLiteral("PYTHONUNBUFFERED=1");
     return true;
 }
