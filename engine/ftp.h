@@ -380,6 +380,9 @@ private:
     void PassiveConnected();
     void PassiveConnectFailed(int socketError);
     void ActiveConnectionNeverCame();
+    bool RetryPassiveAfter425(const QByteArray &line);
+    void RetryDataStep();
+    bool retryDataStep_ = false;     // the abort exchange under way ends in RetryDataStep
     // Tries the other mode once per operation and keeps it for the session;
     // false when it was tried already.
     bool FallBackToActive(const QString &why);

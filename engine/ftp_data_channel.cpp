@@ -180,15 +180,69 @@ void TMFtp::PassiveConnectFailed(int socketError)
 
 void TMFtp::ActiveConnectionNeverCame()
 {
-    // The transfer command is out by now and the server has its own idea of
-    // the failure: this operation ends, the next ones go passive.
-    if (!dataFallbackTried_ && Connected && !operationEnded_) {
+    // The transfer command is out and the server may still be trying: ABOR
+    // brings the dialogue back in step, then the step is done again passive.
+    if (transferCommandSent_ && !abortRequested_ && !dataFallbackTried_ && Connected && !operationEnded_) {
         dataFallbackTried_ = true;
         UseDataModeForSession(true);
         RaiseInfo(ftpiReply, QStringLiteral("The server never opened the active data connection: "
-                                            "passive mode for the rest of the session\r\n"));
+                                            "trying passive mode, kept for the rest of the session\r\n"));
+        DropDataSide();
+        retryDataStep_ = true;
+        BeginAbortExchange();
+        return;
     }
     DataConnectionFailed(platform::WSAETIMEDOUT, true);
+}
+
+bool TMFtp::RetryPassiveAfter425(const QByteArray &line)
+{
+    // 425 to the transfer command in active mode: the server could not reach us.
+    if (!line.startsWith("425") || dataPassive_ || dataFallbackTried_ || dataSocket_.SocketConnected
+        || abortRequested_ || !Connected || operationEnded_)
+        return false;
+    dataFallbackTried_ = true;
+    UseDataModeForSession(true);
+    RaiseInfo(ftpiReply, QStringLiteral("The server could not open the active data connection: "
+                                        "trying passive mode, kept for the rest of the session\r\n"));
+    DropDataSide();
+    RetryDataStep();
+    return true;
+}
+
+void TMFtp::RetryDataStep()
+{
+    // Nothing has moved on the data connection: the local file starts over
+    // where it started, and the data connection is set up anew.
+    retryDataStep_ = false;
+    abortRequested_ = false;
+    abortDeferred_ = false;
+    dataDone_ = false;
+    controlDone_ = false;
+    dataFailed_ = false;
+    transferCommandSent_ = false;
+    senderPending_ = false;
+    senderRunning_ = false;
+    success_ = true;
+    const int kind = operationKind_;
+    if (kind != OperationKind::List) {
+        const bool upload = kind == OperationKind::Upload || kind == OperationKind::Uploadii;
+        const bool resumed = dataTarget_ == ReplyState::ResumeDownloadPort;
+        const QIODevice::OpenMode mode = upload ? QIODevice::ReadOnly | QIODevice::Unbuffered
+                                         : resumed ? QIODevice::ReadWrite | QIODevice::Unbuffered
+                                                   : QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered;
+        const bool placed = localFile_.open(mode)
+                            && (upload ? localFile_.seek(ResumePosition) : !resumed || localFile_.seek(localFile_.size()));
+        if (!placed) {
+            CloseLocalFile();
+            PlainError(ftpeOpenLocalFile);
+            SetReplyState(ReplyState::Idle);
+            EndOperation();
+            return;
+        }
+        localFileOpen_ = true;
+    }
+    OpenDataConnection(dataTarget_);
 }
 
 bool TMFtp::FallBackToActive(const QString &why)

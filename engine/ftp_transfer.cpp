@@ -157,6 +157,7 @@ void TMFtp::BeginTransferOperation(int kind)
     listingEndPending_ = false;
     dataTlsPending_ = false;
     dataFallbackTried_ = false;
+    retryDataStep_ = false;
     epsvTried_ = false;
     dataConnectPending_ = false;
     CloseLocalFile();
@@ -386,7 +387,7 @@ bool TMFtp::AnswerTransferEnd(const QByteArray &line)
 
 void TMFtp::AnswerList(const QByteArray &line)
 {
-    if (AnswerTransferEnd(line) || ReplyClass(line) == '1')
+    if (AnswerTransferEnd(line) || ReplyClass(line) == '1' || RetryPassiveAfter425(line))
         return;
     // "550 No files found" for a mask, or any refusal: a failed listing, not
     // a broken dialogue. The server's text says why.
@@ -404,12 +405,14 @@ void TMFtp::AnswerRetr(const QByteArray &line)
         downloadAnnouncedSize_ = ftpparse::AnnouncedByteCount(line).value_or(-1);
         return;
     }
+    if (RetryPassiveAfter425(line))
+        return;
     RefuseTransfer(ftpiAccessDenied, QString());
 }
 
 void TMFtp::AnswerStor(const QByteArray &line)
 {
-    if (AnswerTransferEnd(line) || ReplyClass(line) == '1')
+    if (AnswerTransferEnd(line) || ReplyClass(line) == '1' || RetryPassiveAfter425(line))
         return;
     RefuseTransfer(ftpiAccessDenied, QString());
 }

@@ -1,6 +1,7 @@
 // The data connection's way round a server that refuses one mode: EPSV after
 // a refused PASV, active after a failed passive connect, passive after a
-// refused PORT, and the mode kept for the session — against the scripted
+// refused PORT or an active connection that never came, and the mode kept
+// for the session — against the scripted
 // peer, checked on the exact commands sent and the bytes that arrived.
 
 #include "tst_transfer_probe.h"
@@ -20,7 +21,6 @@ class TestDataFallback : public QObject {
 private slots:
     void modeFallback_data();
     void modeFallback();
-    void activeNeverConnectedGoesPassiveNextTime();
     void realServerOneModeOnly_data();
     void realServerOneModeOnly();
 };
@@ -35,19 +35,32 @@ void TestDataFallback::modeFallback_data()
     QTest::addColumn<QByteArrayList>("second");
     QTest::addColumn<bool>("passiveAfter");
     QTest::addColumn<QString>("logged");
+    QTest::addColumn<bool>("upload");  // else a download
 
     QTest::newRow("PASV refused: EPSV")
         << true << u"PASV 500"_s << QByteArrayList{"PASV", "EPSV"} << QByteArrayList{"EPSV"} << true
-        << u"trying EPSV"_s;
+        << u"trying EPSV"_s << false;
     QTest::newRow("PASV and EPSV refused: active")
         << true << u"PASV 500, EPSV 500"_s << QByteArrayList{"PASV", "EPSV", "PORT"} << QByteArrayList{"PORT"}
-        << false << u"trying active mode"_s;
+        << false << u"trying active mode"_s << false;
     QTest::newRow("passive connect refused: active")
         << true << u"closed passive port"_s << QByteArrayList{"PASV", "PORT"} << QByteArrayList{"PORT"} << false
-        << u"The passive data connection failed"_s;
+        << u"The passive data connection failed"_s << false;
+    QTest::newRow("server never connects: passive")
+        << false << u"never connects"_s << QByteArrayList{"PORT", "PASV"} << QByteArrayList{"PASV"} << true
+        << u"never opened the active data connection"_s << false;
+    QTest::newRow("server cannot connect (425): passive")
+        << false << u"425"_s << QByteArrayList{"PORT", "PASV"} << QByteArrayList{"PASV"} << true
+        << u"could not open the active data connection"_s << false;
+    QTest::newRow("server never connects, upload: passive")
+        << false << u"never connects"_s << QByteArrayList{"PORT", "PASV"} << QByteArrayList{"PASV"} << true
+        << u"never opened the active data connection"_s << true;
+    QTest::newRow("server cannot connect (425), upload: passive")
+        << false << u"425"_s << QByteArrayList{"PORT", "PASV"} << QByteArrayList{"PASV"} << true
+        << u"could not open the active data connection"_s << true;
     QTest::newRow("PORT refused: passive")
         << false << u"PORT 500"_s << QByteArrayList{"PORT", "PASV"} << QByteArrayList{"PASV"} << true
-        << u"trying passive mode"_s;
+        << u"trying passive mode"_s << false;
 }
 
 void TestDataFallback::modeFallback()
@@ -58,6 +71,7 @@ void TestDataFallback::modeFallback()
     QFETCH(QByteArrayList, second);
     QFETCH(bool, passiveAfter);
     QFETCH(QString, logged);
+    QFETCH(bool, upload);
 
     ScriptedFtpPeer peer;
     QVERIFY(peer.Listen());
@@ -69,6 +83,10 @@ void TestDataFallback::modeFallback()
         peer.On("PORT", Reply::Line(500, "PORT refused."));
     if (server == u"closed passive port")
         QVERIFY(peer.SetPassiveAnnounce("127.0.0.1", ScriptedFtpPeer::ClosedPort()));
+    if (server == u"never connects")
+        peer.QueueTransfer(Transfer::Never());
+    if (server == u"425")
+        peer.QueueTransfer(Transfer::Refused());
     const QByteArray payload = Pattern(100000, 5);
     peer.SetTransfer("RETR", Transfer::Data(payload));
 
@@ -78,7 +96,7 @@ void TestDataFallback::modeFallback()
     QTemporaryDir dir;
     QVERIFY(Login(ftp, probe, peer.Host(), peer.Port(), "u", "p"));
     ftp.Passive = passive;
-    ftp.TimeOutConnect = 5;
+    ftp.TimeOutConnect = 2;
     ftp.RemoteFile = "f.bin";
     const auto setupCommands = [&](qsizetype from) {
         QByteArrayList setup;
@@ -94,10 +112,18 @@ void TestDataFallback::modeFallback()
         const qsizetype before = peer.Commands().size();
         probe.Forget();
         ftp.LocalFile = dir.filePath(u"f%1.bin"_s.arg(round));
-        ftp.Download();
-        QTRY_VERIFY_WITH_TIMEOUT(probe.Count(u"FileReceived"_s) == 1, 10000);
+        if (upload) {
+            QVERIFY(WriteFile(ftp.LocalFile, payload));
+            ftp.Upload();
+        } else {
+            ftp.Download();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(probe.Count(upload ? u"FileStored"_s : u"FileReceived"_s) == 1, 10000);
         QVERIFY2(ftp.Success(), qPrintable(probe.sequence.join(u' ') + u'\n' + peer.TranscriptText()));
-        QCOMPARE(ReadFile(ftp.LocalFile), payload);
+        if (upload)
+            QTRY_COMPARE_WITH_TIMEOUT(peer.Transfers().last().received, payload, 5000);
+        else
+            QCOMPARE(ReadFile(ftp.LocalFile), payload);
         QCOMPARE(setupCommands(before), round == 0 ? first : second);
         QCOMPARE(ftp.PassiveInEffect(), passiveAfter);
         QCOMPARE(ftp.Passive, passive);  // the owner's choice is left alone
@@ -111,35 +137,6 @@ void TestDataFallback::modeFallback()
     probe.Forget();
     QVERIFY(Login(ftp, probe, peer.Host(), peer.Port(), "u", "p"));
     QCOMPARE(ftp.PassiveInEffect(), passive);
-}
-
-// The server takes PORT but never connects: that operation fails once the
-// time-out has passed, and the session goes passive from the next one on.
-void TestDataFallback::activeNeverConnectedGoesPassiveNextTime()
-{
-    ScriptedFtpPeer peer;
-    QVERIFY(peer.Listen());
-    peer.QueueTransfer(Transfer::Never());
-    peer.SetTransfer("LIST", Transfer::Data("-rw-r--r-- 1 u g 1 Jan 1 2000 x\r\n"));
-    TMFtp ftp;
-    Probe probe(ftp);
-    QVERIFY(Login(ftp, probe, peer.Host(), peer.Port(), "u", "p"));
-    ftp.Passive = false;
-    ftp.TimeOutConnect = 1;
-    ftp.List();
-    QTRY_VERIFY_WITH_TIMEOUT(probe.Count(u"ListingDone"_s) == 1, 10000);
-    QVERIFY(!ftp.Success());
-    QVERIFY(probe.errors.contains(ftpeDataError));
-    QVERIFY(ftp.PassiveInEffect());
-    QTRY_VERIFY_WITH_TIMEOUT(!ftp.Busy(), 5000);
-
-    probe.Forget();
-    const int pasvBefore = peer.CommandCount("PASV");
-    ftp.List();
-    QTRY_VERIFY_WITH_TIMEOUT(probe.Count(u"ListingDone"_s) == 1, 10000);
-    QVERIFY2(ftp.Success(), qPrintable(peer.TranscriptText()));
-    QCOMPARE(ftp.FileNames, QList<QByteArray>{"x"});
-    QCOMPARE(peer.CommandCount("PASV"), pasvBefore + 1);
 }
 
 void TestDataFallback::realServerOneModeOnly_data()
