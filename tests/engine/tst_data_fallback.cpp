@@ -1,12 +1,12 @@
 // The data connection's way round a server that refuses one mode: EPSV after
 // a refused PASV, active after a failed passive connect, passive after a
 // refused PORT or an active connection that never came, and the mode kept
-// for the session — against the scripted
-// peer, checked on the exact commands sent and the bytes that arrived.
+// for the session — against the scripted peer, checked on the exact
+// commands sent and the bytes that arrived. Real servers taking one mode
+// only are in tst_data_mode_servers.
 
 #include "tst_transfer_probe.h"
 
-#include "peer_server.h"
 #include "scripted_ftp_peer.h"
 
 #include <QTemporaryDir>
@@ -21,8 +21,6 @@ class TestDataFallback : public QObject {
 private slots:
     void modeFallback_data();
     void modeFallback();
-    void realServerOneModeOnly_data();
-    void realServerOneModeOnly();
 };
 
 void TestDataFallback::modeFallback_data()
@@ -137,79 +135,6 @@ void TestDataFallback::modeFallback()
     probe.Forget();
     QVERIFY(Login(ftp, probe, peer.Host(), peer.Port(), "u", "p"));
     QCOMPARE(ftp.PassiveInEffect(), passive);
-}
-
-void TestDataFallback::realServerOneModeOnly_data()
-{
-    QTest::addColumn<bool>("ipv6");
-    QTest::addColumn<bool>("tls");
-    QTest::addColumn<bool>("passive");
-    QTest::addColumn<QStringList>("refused");
-    QTest::addColumn<QString>("used");  // the command that set up the data connections in the end
-
-    QTest::newRow("IPv4 TLS, PASV and EPSV refused") << false << true << true << QStringList{u"PASV"_s, u"EPSV"_s} << u"PORT"_s;
-    QTest::newRow("IPv4 TLS, PORT refused") << false << true << false << QStringList{u"PORT"_s} << u"PASV"_s;
-    QTest::newRow("IPv6, EPSV refused") << true << false << true << QStringList{u"EPSV"_s} << u"EPRT"_s;
-    QTest::newRow("IPv6 TLS, EPRT refused") << true << true << false << QStringList{u"EPRT"_s} << u"EPSV"_s;
-}
-
-// pyftpdlib taking one data mode only: the session finds the other one and
-// moves files both ways with it, TLS on the data connections included.
-void TestDataFallback::realServerOneModeOnly()
-{
-    QFETCH(bool, ipv6);
-    QFETCH(bool, tls);
-    QFETCH(bool, passive);
-    QFETCH(QStringList, refused);
-    QFETCH(QString, used);
-    using Kind = PeerServer::Kind;
-    QString why;
-    if (ipv6 && !PeerServer::Ipv6Loopback())
-        QSKIP("this machine has no ::1");
-    if (!PeerServer::Available(Kind::Pyftpdlib, &why)
-        || (tls && !PeerServer::TlsAvailable(Kind::Pyftpdlib, PeerServer::Options::Tls::ExplicitRequired, &why)))
-        QSKIP(qPrintable(why));
-    PeerServer::Options options;
-    options.ipv6 = ipv6;
-    options.tls = tls ? PeerServer::Options::Tls::ExplicitRequired : PeerServer::Options::Tls::None;
-    options.refusedCommands = refused;
-    auto server = PeerServer::Start(Kind::Pyftpdlib, options, &why);
-    QVERIFY2(server, qPrintable(why));
-    const QByteArray payload = Pattern(2 * 1024 * 1024 + 3, 17);
-    QVERIFY(server->PutFile(u"down.bin"_s, payload));
-
-    TMFtp ftp;
-    Probe probe(ftp);
-    probe.answers[needOverwriteLocal] = u"overwrite"_s;
-    ftp.OnFtpCertificate = [](QObject *, const platform::TlsCertificateInfo &, bool, TMFtpCertificateAnswer &answer) {
-        answer = certAcceptOnce;
-    };
-    ftp.TlsMode = tls ? tlsExplicitRequired : tlsPlainOnly;
-    ftp.Passive = passive;
-    QVERIFY2(Login(ftp, probe, server->Host(), server->Port(), server->User().toUtf8(), server->Password().toUtf8()),
-             qPrintable(probe.Dialogue() + server->LogTail()));
-    QTemporaryDir local;
-    ftp.RemoteFile = "/down.bin";
-    ftp.LocalFile = local.filePath(u"down.bin"_s);
-    ftp.Download();
-    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(u"FileReceived"_s), 1, 20000);
-    QVERIFY2(ftp.Success(), qPrintable(probe.Dialogue() + server->LogTail()));
-    QCOMPARE(Sha256OfFile(ftp.LocalFile), Sha256(payload));
-    QCOMPARE(ftp.PassiveInEffect(), !passive);
-
-    probe.Forget();
-    ftp.RemoteFile = "/up.bin";
-    ftp.Upload();
-    QTRY_COMPARE_WITH_TIMEOUT(probe.Count(u"FileStored"_s), 1, 20000);
-    QVERIFY2(ftp.Success(), qPrintable(probe.Dialogue() + server->LogTail()));
-    QCOMPARE(Sha256(server->ReadFile(u"up.bin"_s)), Sha256(payload));
-    QCOMPARE(ftp.DataEncrypted(), tls);
-    // The upload went straight to the mode that worked.
-    QStringList setup;
-    for (const QString &command : probe.InfoTexts(ftpiCommand))
-        if (QStringList{u"PASV"_s, u"EPSV"_s, u"PORT"_s, u"EPRT"_s}.contains(command.left(4)))
-            setup << command.left(4);
-    QCOMPARE(setup, QStringList{used});
 }
 
 QTEST_GUILESS_MAIN(TestDataFallback)
