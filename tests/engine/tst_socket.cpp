@@ -350,7 +350,6 @@ void TestSocket::connectsToEitherFamily_data()
     QTest::addColumn<QStringList>("addresses");
     QTest::addColumn<QString>("listening");
     QTest::addColumn<QString>("connected");
-    QTest::newRow("IPv6 only") << QStringList{u"::1"_s} << u"::1"_s << u"::1"_s;
     QTest::newRow("IPv6 refused, then IPv4") << QStringList{u"::1"_s, u"127.0.0.1"_s} << u"127.0.0.1"_s << u"127.0.0.1"_s;
     QTest::newRow("IPv4 refused, then IPv6") << QStringList{u"127.0.0.1"_s, u"::1"_s} << u"::1"_s << u"::1"_s;
     QTest::newRow("IPv6 first when offered first") << QStringList{u"::1"_s, u"127.0.0.1"_s} << u"both"_s << u"::1"_s;
@@ -358,8 +357,7 @@ void TestSocket::connectsToEitherFamily_data()
 }
 
 // A host that offers both families is reached on whichever answers, in the
-// order offered, with one connect event; an accepted peer and the local end
-// read back in their own family.
+// order offered, with one connect event; the local end reads back in its family.
 void TestSocket::connectsToEitherFamily()
 {
     QFETCH(QStringList, addresses);
@@ -380,8 +378,6 @@ void TestSocket::connectsToEitherFamily()
         port = candidate;
     }
     QVERIFY(port != 0);
-    bool announced = false;
-    listener.OnAccept = [&](QObject *) { announced = true; };
     if (!listening.isEmpty()) {
         listener.CreateSocket();
         listener.SetAddressText(listening == u"both" ? QStringLiteral("::1") : listening);
@@ -416,14 +412,6 @@ void TestSocket::connectsToEitherFamily()
     QCOMPARE(socket.LastError, quint16(0));
     QCOMPARE(socket.DottedAddress(), connected);
     QCOMPARE(socket.LocalAddressText(), connected);
-    if (listening == u"both" || listening == connected) {
-        Tmsocket accepted;
-        QTRY_VERIFY_WITH_TIMEOUT(announced, 5000);
-        accepted.Accept(listener);
-        QCOMPARE(accepted.LastError, quint16(0));
-        QCOMPARE(accepted.DottedAddress(), connected);
-        QCOMPARE(accepted.AddressIsIpv6(), connected.contains(u':'));
-    }
 }
 
 QTEST_MAIN(TestSocket)

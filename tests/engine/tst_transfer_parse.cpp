@@ -18,8 +18,6 @@ private slots:
     void sizeFromReply();
     void portArgument_data();
     void portArgument();
-    void eprtArgument_data();
-    void eprtArgument();
     void fullPath_data();
     void fullPath();
     void sizeText_data();
@@ -77,17 +75,13 @@ void TestTransferParse::epsvReply_data()
     QTest::newRow("blanks around") << QByteArray("229 ( ||| 6446 | )") << 6446;
     QTest::newRow("address fields ignored") << QByteArray("229 (|2|::1|6446|)") << 6446;
     QTest::newRow("no parentheses") << QByteArray("229 Entering Extended Passive Mode |||6446|") << 6446;
-    QTest::newRow("highest port") << QByteArray("229 (|||65535|)") << 65535;
     QTest::newRow("port zero") << QByteArray("229 (|||0|)") << 0;
     QTest::newRow("port too large") << QByteArray("229 (|||65536|)") << 0;
-    QTest::newRow("huge port") << QByteArray("229 (|||99999999999999999999|)") << 0;
     QTest::newRow("letters") << QByteArray("229 (|||64a6|)") << 0;
-    QTest::newRow("unclosed port") << QByteArray("229 (|||6446") << 0;
     QTest::newRow("two delimiters") << QByteArray("229 (||6446|)") << 0;
     QTest::newRow("digit as delimiter") << QByteArray("229 (11162441)") << 0;
     QTest::newRow("blank as delimiter") << QByteArray("229 (   6446 )") << 0;
     QTest::newRow("PASV reply") << QByteArray("227 Entering Passive Mode (127,0,0,1,4,1)") << 0;
-    QTest::newRow("only the code") << QByteArray("229") << 0;
     QTest::newRow("empty") << QByteArray() << 0;
 }
 
@@ -136,22 +130,6 @@ void TestTransferParse::portArgument()
     QVERIFY(back);
     QCOMPARE(back->host, address);
     QCOMPARE(int(back->port), port);
-}
-
-void TestTransferParse::eprtArgument_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QByteArray>("argument");
-    QTest::newRow("IPv6") << QStringLiteral("::1") << 40001 << QByteArray("|2|::1|40001|");
-    QTest::newRow("IPv4") << QStringLiteral("127.0.0.1") << 21 << QByteArray("|1|127.0.0.1|21|");
-}
-
-void TestTransferParse::eprtArgument()
-{
-    QFETCH(QString, address);
-    QFETCH(int, port);
-    QTEST(ftpparse::EprtArgument(address, quint16(port)), "argument");
 }
 
 void TestTransferParse::fullPath_data()
