@@ -54,6 +54,8 @@ constexpr int ListPort = 10;
 constexpr int List = 12;
 constexpr int Pasv = 13;
 constexpr int AbortReplies = 14;
+// EPSV (RFC 2428): on IPv6, or after a refused PASV.
+constexpr int Epsv = 15;
 constexpr int DownloadType = 20;
 constexpr int DownloadPort = 21;
 constexpr int Retr = 22;
@@ -188,6 +190,10 @@ public:
     TMFtpProxyType ProxyType = proxyNone;
     QString ProxyServer;
     bool Passive = false;
+    // The data connection mode the session uses now: Passive, unless a
+    // passive (or active) data connection could not be made in this session
+    // and the other mode worked instead.
+    bool PassiveInEffect() const { return modeSwitched_ && Passive == switchedFrom_ ? !Passive : Passive; }
     // Active mode takes the data connection only from the control connection's
     // peer; servers behind a balancer may connect from another address.
     bool AcceptDataFromAnyAddress = false;
@@ -382,7 +388,32 @@ private:
     // TYPE for a listing ('A') or a transfer; skipped when the server has
     // acknowledged that type in this session already.
     void SendType(char type, int typeState);
+    // ---- setting up the data connection (ftp_data_channel.cpp) ----
     void OpenDataConnection(int targetState);
+    void OpenPassiveDataConnection();
+    void OpenActiveDataConnection();
+    void AnswerEpsv(const QByteArray &line);           // 15
+    void ConnectPassive(const QString &host, quint16 port);
+    void PassiveConnected();
+    void PassiveConnectFailed(int socketError);
+    void ActiveConnectionNeverCame();
+    bool RetryPassiveAfter425(const QByteArray &line);
+    void RetryDataStep();
+    bool retryDataStep_ = false;     // the abort exchange under way ends in RetryDataStep
+    // Tries the other mode once per operation and keeps it for the session;
+    // false when it was tried already.
+    bool FallBackToActive(const QString &why);
+    bool FallBackToPassive(const QString &why);
+    void UseDataModeForSession(bool passive);
+    void ResetDataModes();
+    bool modeSwitched_ = false;      // PassiveInEffect() differs from Passive...
+    bool switchedFrom_ = false;      // ...while Passive still holds this value
+    bool dataPassive_ = false;       // the mode of this operation's data connection
+    bool dataFallbackTried_ = false; // this operation tried the other mode already
+    bool epsvTried_ = false;         // this operation asked EPSV after a refused PASV
+    bool epsvForSession_ = false;    // PASV was refused and EPSV worked: EPSV from now on
+    bool dataConnectPending_ = false;  // a passive connect is on its way; no reply is awaited
+    int dataTarget_ = 0;             // the state that goes on once the data connection is set up
     void ListingReceiver();
     void ListingEnd();
     void FileReceiver();

@@ -44,6 +44,12 @@ bool IsTransferKind(int kind)
 
 void TMFtp::Abort()
 {
+    if (retryDataStep_) {
+        // The exchange under way was to try passive mode: it ends the operation now.
+        retryDataStep_ = false;
+        success_ = false;
+        return;
+    }
     if (abortRequested_ || abortDeferred_)
         return;
     // Only a running listing or transfer has anything to abort; an ABOR at any
@@ -137,6 +143,10 @@ void TMFtp::FinishAbortExchange()
     ++abortDrainSerial_;
     SetReplyState(ReplyState::Idle);
     DropDataSide();
+    if (retryDataStep_) {
+        RetryDataStep();  // the active connection never came: passive now
+        return;
+    }
     dataDone_ = true;
     controlDone_ = true;
     EndOperation();
@@ -147,6 +157,9 @@ void TMFtp::FinishAbortExchange()
 bool TMFtp::AwaitingServer() const
 {
     if (!Connected || !HasSocket())
+        return false;
+    // A passive connect has a countdown of its own (and its fallback).
+    if (dataConnectPending_)
         return false;
     // An operation whose ready notice is out waits for nothing any more.
     if (busy_ && !readyPending_)

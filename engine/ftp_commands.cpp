@@ -424,7 +424,10 @@ void TMFtp::AnswerUrlParent(const QByteArray &line)
 
 QByteArray TMFtp::CurrentURL() const
 {
-    QByteArray url = "ftp://" + Server().toUtf8();
+    QByteArray host = Server().toUtf8();
+    if (platform::SocketAddress::IsIpv6Literal(Server()) && !host.startsWith('['))
+        host = '[' + host + ']';
+    QByteArray url = "ftp://" + host;
     if (currentDirectory_ == "/")
         return url;
     url += currentDirectory_;

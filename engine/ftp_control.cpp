@@ -27,6 +27,7 @@ const char *Name(int state)
     case ListPort: return "ListPort";
     case List: return "List";
     case Pasv: return "Pasv";
+    case Epsv: return "Epsv";
     case AbortReplies: return "AbortReplies";
     case DownloadType: return "DownloadType";
     case DownloadPort: return "DownloadPort";
@@ -252,6 +253,7 @@ void TMFtp::OnControlConnected()
     // A new session starts in the server's default type, whatever that is.
     sessionType_ = 0;
     ResetSessionFeatures();
+    ResetDataModes();
     noopIgnored_ = false;
     quitAccepted_ = false;
     quitByOwner_ = false;
@@ -437,6 +439,7 @@ void TMFtp::InterpretReply(const QByteArray &line)
         break;
     case RS::List: AnswerList(line); break;
     case RS::Pasv: AnswerPasv(line); break;
+    case RS::Epsv: AnswerEpsv(line); break;
     case RS::AbortReplies: AnswerAbortReplies(line); break;
     case RS::Retr: AnswerRetr(line); break;
     case RS::Stor: AnswerStor(line); break;
@@ -822,6 +825,7 @@ void TMFtp::AskNeedInfo(TMFtpInfoNeeded need, QString &value)
 void TMFtp::CloseDataSockets()
 {
     CollectDataSessions();
+    dataConnectPending_ = false;
     dataSocket_.CloseSocket();
     listenSocket_.CloseSocket();
 }

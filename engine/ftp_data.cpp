@@ -19,8 +19,9 @@ void TMFtp::AttachReceiver(void (TMFtp::*receiver)(), void (TMFtp::*end)())
     dataSocket_.OnClose = [this, end](QObject *) { (this->*end)(); };
     dataSocket_.OnWrite = nullptr;
     sendAfterDataTls_ = false;
-    if (Passive) {
-        dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
+    if (dataPassive_) {
+        // Connected already (ftp_data_channel.cpp): the transfer starts from here.
+        DataConnected();
     } else {
         listenSocket_.OnAccept = [this](QObject *) { DataConnected(); };
         TakeEarlyConnection();
@@ -34,11 +35,12 @@ void TMFtp::AttachSender()
     dataSocket_.OnWrite = nullptr;
     // PROT P: a passive sender starts when the handshake is done, not at the
     // write notice that follows the connect.
-    sendAfterDataTls_ = Passive && dataProtected_;
-    if (Passive) {
-        dataSocket_.OnConnect = [this](QObject *) { DataConnected(); };
-        if (!sendAfterDataTls_)
-            dataSocket_.OnWrite = [this](QObject *) { UploadSender(); };
+    sendAfterDataTls_ = dataPassive_ && dataProtected_;
+    if (dataPassive_) {
+        // Connected already: the sender waits only for STOR (or the handshake).
+        DataConnected();
+        if (!sendAfterDataTls_ && !operationEnded_)
+            UploadSender();
     } else {
         listenSocket_.OnAccept = [this](QObject *) { UploadSender(); };
         TakeEarlyConnection();
@@ -87,13 +89,8 @@ bool TMFtp::AcceptDataConnection()
 
 void TMFtp::DataConnected()
 {
-    if (!Passive) {
-        if (!AcceptDataConnection())
-            return;
-    } else if (dataSocket_.LastError != 0) {
-        DataConnectionFailed(dataSocket_.LastError, true);
+    if (!dataPassive_ && !AcceptDataConnection())
         return;
-    }
     dataSocket_.OnConnect = nullptr;
     BytesTransferred = 0;
     success_ = true;
@@ -325,7 +322,7 @@ void TMFtp::CloseLocalFile()
 
 void TMFtp::UploadSender()
 {
-    if (Passive) {
+    if (dataPassive_) {
         dataSocket_.OnWrite = nullptr;  // the sender runs once
     } else {
         if (!AcceptDataConnection())
@@ -340,8 +337,8 @@ void TMFtp::UploadSender()
 void TMFtp::StartSenderWhenCommandSent()
 {
     if (!transferCommandSent_) {
-        // Passive connects can complete while STOR is still being sent: data
-        // before STOR would fill the socket and wait for ever.
+        // The passive connection is there before STOR goes out: data before
+        // STOR would fill the socket and wait for ever.
         senderPending_ = true;
         return;
     }

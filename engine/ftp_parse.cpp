@@ -67,6 +67,43 @@ std::optional<PasvAddress> ParsePasvReply(const QByteArray &reply)
     return address;
 }
 
+std::optional<quint16> ParseEpsvReply(const QByteArray &reply)
+{
+    // Where the fields start: after "(", else after the reply code.
+    const qsizetype open = reply.indexOf('(');
+    qsizetype i = open >= 0 ? open + 1 : qMin<qsizetype>(reply.size(), 4);
+    while (i < reply.size() && reply.at(i) == ' ')
+        ++i;
+    if (open < 0) {
+        // "229 Entering Extended Passive Mode |||6446|": the first character
+        // that can be a delimiter and is repeated three times.
+        while (i + 2 < reply.size()
+               && !(reply.at(i) == reply.at(i + 1) && reply.at(i) == reply.at(i + 2)
+                    && reply.at(i) >= 33 && reply.at(i) <= 126 && !IsDigit(reply.at(i))))
+            ++i;
+    }
+    if (i >= reply.size())
+        return std::nullopt;
+    const char delimiter = reply.at(i);
+    if (delimiter < 33 || delimiter > 126 || IsDigit(delimiter))
+        return std::nullopt;
+    // d proto d address d port d: the port is the fourth field.
+    qsizetype start = i;
+    for (int field = 0; field < 3; ++field) {
+        start = reply.indexOf(delimiter, start + (field == 0 ? 0 : 1));
+        if (start < 0)
+            return std::nullopt;
+    }
+    const qsizetype end = reply.indexOf(delimiter, start + 1);
+    if (end < 0)
+        return std::nullopt;
+    const QByteArray text = reply.mid(start + 1, end - start - 1).trimmed();
+    const std::optional<qint64> port = ParseSizeText(text);
+    if (!port || *port < 1 || *port > 65535)
+        return std::nullopt;
+    return quint16(*port);
+}
+
 QByteArray FileSizeFromReply(const QByteArray &reply)
 {
     qsizetype open = reply.indexOf('(');
@@ -91,6 +128,12 @@ QByteArray PortArgument(const QString &dottedAddress, quint16 port)
     argument.replace('.', ',');
     argument += ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
     return argument;
+}
+
+QByteArray EprtArgument(const QString &address, quint16 port)
+{
+    const char family = address.contains(u':') ? '2' : '1';
+    return QByteArray("|") + family + '|' + address.toLatin1() + '|' + QByteArray::number(port) + '|';
 }
 
 QByteArray RemoteFullPath(const QByteArray &directory, const QByteArray &name)

@@ -1,6 +1,7 @@
 #pragma once
-// Pure readers and writers of the transfer dialogue's texts: the PASV reply,
-// the size named in a RETR's 150 reply, the PORT argument, and the full path
+// Pure readers and writers of the transfer dialogue's texts: the PASV and EPSV
+// replies,
+// the size named in a RETR's 150 reply, the PORT and EPRT arguments, the full path
 // of a listed file. No state, no sockets, so they can be fuzzed and tested by
 // table.
 
@@ -29,6 +30,13 @@ struct PasvAddress {
 // number in 0..255 (blanks around it allowed): nothing.
 std::optional<PasvAddress> ParsePasvReply(const QByteArray &reply);
 
+// The port of a 229 reply (RFC 2428): "(|||6446|)", with any character in
+// 33..126 but a digit as the delimiter, blanks around the port allowed, the
+// address fields ignored (the data connection goes to the control
+// connection's peer). Without parentheses the first delimiter run after the
+// code is read. A port that is not a decimal 1..65535: nothing.
+std::optional<quint16> ParseEpsvReply(const QByteArray &reply);
+
 // The size a 1xx reply to RETR names, as in "150 ... (12345 bytes).": the
 // text after the first "(" up to the next blank (or the end). Empty when the
 // reply holds no "(".
@@ -40,6 +48,9 @@ std::optional<qint64> AnnouncedByteCount(const QByteArray &reply);
 
 // "h1,h2,h3,h4,p1,p2" for PORT, from a dotted address and a port.
 QByteArray PortArgument(const QString &dottedAddress, quint16 port);
+
+// "|1|h.h.h.h|port|" or "|2|v6|port|" for EPRT (RFC 2428).
+QByteArray EprtArgument(const QString &address, quint16 port);
 
 // Directory + "/" + name, without doubling a "/" the directory ends with.
 QByteArray RemoteFullPath(const QByteArray &directory, const QByteArray &name);

@@ -177,6 +177,10 @@ void TMFtp::BeginTransferOperation(int kind)
     listingEndPending_ = false;
     dataTlsPending_ = false;
     ForgetRemoteFacts();
+    dataFallbackTried_ = false;
+    retryDataStep_ = false;
+    epsvTried_ = false;
+    dataConnectPending_ = false;
     CloseLocalFile();
 }
 
@@ -328,88 +332,16 @@ void TMFtp::AnswerTransferType(const QByteArray &line)
     OpenDataConnection(target);
 }
 
-void TMFtp::OpenDataConnection(int targetState)
-{
-    ++transferSerial_;
-    listingFramer_.Clear();
-    CloseDataSockets();
-    if (Passive) {
-        stateAfterPasv_ = targetState;
-        SendCommand("PASV", ReplyState::Pasv);
-        return;
-    }
-    // Active: the server connects back to a port of ours on the address the
-    // control connection leaves from.
-    const QString localAddress = LocalAddressText();
-    WatchForEarlyConnection();
-    listenSocket_.OnTimeout = [this](QObject *) { DataConnectionFailed(platform::WSAETIMEDOUT, true); };
-    listenSocket_.AddressText = localAddress;
-    listenSocket_.Port = 0;
-    listenSocket_.SetAddressText(localAddress);
-    listenSocket_.SetPortNumber(0);
-    listenSocket_.CreateSocket();
-    if (listenSocket_.LastError == 0)
-        listenSocket_.Listen();
-    QString address;
-    quint16 port = 0;
-    if (listenSocket_.LastError == 0)
-        address = listenSocket_.LocalAddressText();
-    if (listenSocket_.LastError == 0)
-        port = listenSocket_.LocalPort();
-    if (listenSocket_.LastError != 0) {
-        DataConnectionFailed(listenSocket_.LastError, false);
-        return;
-    }
-    // A server that never connects must not leave the transfer hanging.
-    listenSocket_.StartCountdown(TimeOutConnect);
-    SendCommand("PORT " + ftpparse::PortArgument(address, port), targetState);
-}
-
-void TMFtp::AnswerPasv(const QByteArray &line)
-{
-    if (ReplyClass(line) != '2') {
-        FailCommandStep(line);
-        return;
-    }
-    const std::optional<ftpparse::PasvAddress> address = ftpparse::ParsePasvReply(line);
-    if (!address) {
-        FailTransfer(ftpeProtocol);
-        return;
-    }
-    QString host = address->host;
-    const QString peer = DottedAddress();
-    if (host != peer) {
-        // Never let the server aim us at a third host; NATed servers that name
-        // their private address are served by the same rule.
-        RaiseInfo(ftpiReply, QStringLiteral("PASV named %1, connecting to the server's address %2 instead\r\n")
-                                 .arg(host, peer));
-        host = peer;
-    }
-    listingFramer_.Clear();
-    dataSocket_.AddressText = host;
-    dataSocket_.Port = address->port;
-    dataSocket_.TimeOutConnect = TimeOutConnect;
-    dataSocket_.OnConnect = nullptr;
-    dataSocket_.OnTimeout = [this](QObject *) { DataConnectionFailed(platform::WSAETIMEDOUT, true); };
-    dataSocket_.SetAddressText(host);
-    dataSocket_.SetPortNumber(address->port);
-    dataSocket_.CreateSocket();
-    if (dataSocket_.LastError == 0)
-        dataSocket_.ConnectSocket();
-    if (dataSocket_.LastError != 0) {
-        DataConnectionFailed(dataSocket_.LastError, false);
-        return;
-    }
-    // Go straight on in the state that was waiting for the data connection.
-    SetReplyState(stateAfterPasv_);
-    DispatchReply("299");
-}
-
 void TMFtp::AnswerDataPort(const QByteArray &line)
 {
     namespace RS = ReplyState;
     const int state = replyState_;
     if (ReplyClass(line) != '2') {
+        // PORT or EPRT refused outright: the server may still take PASV.
+        if (ReplyClass(line) == '5' && !dataPassive_
+            && FallBackToPassive(QStringLiteral("The server refused the active data connection (%1)")
+                                     .arg(platform::DecodeAnsi(line.left(3)))))
+            return;
         FailCommandStep(line);
         return;
     }
@@ -482,7 +414,7 @@ bool TMFtp::AnswerTransferEnd(const QByteArray &line)
 
 void TMFtp::AnswerList(const QByteArray &line)
 {
-    if (AnswerTransferEnd(line) || ReplyClass(line) == '1')
+    if (AnswerTransferEnd(line) || ReplyClass(line) == '1' || RetryPassiveAfter425(line))
         return;
     // "550 No files found" for a mask, or any refusal: a failed listing, not
     // a broken dialogue. The server's text says why.
@@ -500,6 +432,8 @@ void TMFtp::AnswerRetr(const QByteArray &line)
         downloadAnnouncedSize_ = ftpparse::AnnouncedByteCount(line).value_or(-1);
         return;
     }
+    if (RetryPassiveAfter425(line))
+        return;
     RefuseTransfer(ftpiAccessDenied, QString());
 }
 
@@ -507,7 +441,7 @@ void TMFtp::AnswerStor(const QByteArray &line)
 {
     if (ReplyClass(line) == '2' && SendMfmtAfterStor())
         return;
-    if (AnswerTransferEnd(line) || ReplyClass(line) == '1')
+    if (AnswerTransferEnd(line) || ReplyClass(line) == '1' || RetryPassiveAfter425(line))
         return;
     RefuseTransfer(ftpiAccessDenied, QString());
 }

@@ -1,5 +1,7 @@
 #include "ftp_url.h"
 
+#include <arpa/inet.h>
+
 namespace {
 
 constexpr char Prefix[] = "ftp://";
@@ -66,11 +68,31 @@ QByteArray PercentDecoded(QByteArrayView text)
     return decoded;
 }
 
+bool AllDigits(QByteArrayView text)
+{
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// "[v6]" or "[v6]:port" (any digits as the port here; ParsePort judges them).
+bool IsBracketedHostAndPort(QByteArrayView text)
+{
+    const qsizetype close = text.indexOf(']');
+    if (!text.startsWith('[') || close < 0)
+        return false;
+    const QByteArrayView after = text.sliced(close + 1);
+    return after.isEmpty() || (after.startsWith(':') && AllDigits(after.sliced(1)));
+}
+
 // The text before the first "/" cannot be "host" or "host:port" when a ":" in
 // it is followed by something other than digits: it is a login whose password
-// goes on past the "/".
+// goes on past the "/". A bracketed IPv6 host is a host.
 bool PasswordHoldsSlash(QByteArrayView head)
 {
+    if (IsBracketedHostAndPort(head))
+        return false;
     const qsizetype colon = head.indexOf(':');
     if (colon < 0)
         return false;
@@ -157,6 +179,22 @@ FtpUrl SplitFtpUrl(const QByteArray &address)
         url.password = QByteArray(FtpAnonymousPassword);
     }
 
+    if (rest.startsWith('[')) {
+        // "[v6]" or "[v6]:port": the brackets hold an IPv6 literal and nothing else.
+        const qsizetype close = rest.indexOf(']');
+        if (close < 0)
+            return Invalid(FtpUrl::InvalidSyntax);
+        url.host = rest.mid(1, close - 1);
+        in6_addr parsed{};
+        if (!url.host.contains(':') || ::inet_pton(AF_INET6, url.host.constData(), &parsed) != 1)
+            return Invalid(FtpUrl::InvalidSyntax);
+        const QByteArray after = rest.mid(close + 1);
+        if (!after.isEmpty() && (!after.startsWith(':') || !ParsePort(after.mid(1), &url.port)))
+            return Invalid(FtpUrl::InvalidSyntax);
+        url.fileName = url.path.mid(url.path.lastIndexOf('/') + 1);
+        url.status = FtpUrl::Ok;
+        return url;
+    }
     const qsizetype colon = rest.indexOf(':');
     if (colon >= 0) {
         url.host = rest.left(colon);

@@ -19,13 +19,15 @@ struct FtpUrl {
     bool hasUserPart = false;
     QByteArray user;      // "anonymous" without a user part
     QByteArray password;  // FtpAnonymousPassword without a user part
-    QByteArray host;
+    QByteArray host;      // an IPv6 host without its brackets
     quint16 port = 21;
     QByteArray path;      // keeps its leading "/"; "/" when the address names none
     QByteArray fileName;  // text after the path's last "/"; empty when it ends with "/"
 };
 
-// Blanks (and control bytes) around the address are ignored.
+// Blanks (and control bytes) around the address are ignored. An IPv6 host is
+// written in brackets ("ftp://u:p@[::1]:2121/pub"); anything in them but an
+// IPv6 literal, or after them but ":port", is invalid.
 //
 // The login "user:password@" ends at the last "@" of the part before the host's
 // "/". That part normally ends at the first "/", so an "@" in a file name is

@@ -8,6 +8,10 @@ void Tmsocket::SetServer(const QString &server)
     HostName.clear();
     if (server.isEmpty())
         return;
+    if (platform::SocketAddress::IsIpv6Literal(server)) {
+        AddressText = platform::SocketAddress::WithoutBrackets(server);
+        return;
+    }
     for (QChar c : server) {
         if (c < u'0' || c > u'9') {
             AddressText.clear();

@@ -8,8 +8,9 @@ class Tmsocket : public platform::LineSocket {
 public:
     explicit Tmsocket(QObject *parent = nullptr);
 
-    // Only an all-digit text is a numeric address; everything else (a dotted
-    // address included) is handed to the name lookup.
+    // An all-digit text is a numeric address and an IPv6 literal ("::1" or
+    // "[::1]") is connected to as it is; everything else (a dotted address
+    // included) is handed to the name lookup.
     void SetServer(const QString &server);
     QString Server() const { return server_; }
 

@@ -19,15 +19,32 @@ AsyncSocket::~AsyncSocket()
     close();
 }
 
-int AsyncSocket::create()
+int AsyncSocket::create(int family)
 {
     if (fd_ >= 0)
         return WSANOERROR;
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return winsockErrorFromErrno(errno);
+    family_ = family;
     adopt(fd);
     return WSANOERROR;
+}
+
+int AsyncSocket::matchFamily(int family)
+{
+    if (fd_ < 0)
+        return WSAENOTSOCK;
+    if (family == family_)
+        return WSANOERROR;
+    // Owners create the descriptor before they know the address; a fresh one
+    // of the other family takes its place and keeps the interest registered.
+    const int mask = mask_;
+    close();
+    const int error = create(family);
+    if (error == WSANOERROR)
+        select(mask);
+    return error;
 }
 
 void AsyncSocket::adopt(int fd)
@@ -49,11 +66,11 @@ void AsyncSocket::adopt(int fd)
     updateNotifiers();
 }
 
-int AsyncSocket::connectTo(const sockaddr_in &address)
+int AsyncSocket::connectTo(const SocketAddress &address)
 {
-    if (fd_ < 0)
-        return WSAENOTSOCK;
-    if (::connect(fd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+    if (const int error = matchFamily(address.Family()); error != WSANOERROR)
+        return error;
+    if (::connect(fd_, address.Raw(), address.Length()) == 0) {
         connecting_ = true;
         post(FdConnect, 0);
         return WSANOERROR;
@@ -73,11 +90,11 @@ int AsyncSocket::connectTo(const sockaddr_in &address)
     return winsockErrorFromErrno(err);
 }
 
-int AsyncSocket::bindTo(const sockaddr_in &address)
+int AsyncSocket::bindTo(const SocketAddress &address)
 {
-    if (fd_ < 0)
-        return WSAENOTSOCK;
-    if (::bind(fd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+    if (const int error = matchFamily(address.Family()); error != WSANOERROR)
+        return error;
+    if (::bind(fd_, address.Raw(), address.Length()) != 0)
         return winsockErrorFromErrno(errno);
     return WSANOERROR;
 }
@@ -94,41 +111,48 @@ int AsyncSocket::listenFor(int backlog)
     return WSANOERROR;
 }
 
-int AsyncSocket::acceptFrom(AsyncSocket &listener, sockaddr_in &peer)
+int AsyncSocket::acceptFrom(AsyncSocket &listener, SocketAddress &peer)
 {
     if (listener.fd_ < 0)
         return WSAENOTSOCK;
-    socklen_t length = sizeof peer;
-    int fd = ::accept4(listener.fd_, reinterpret_cast<sockaddr *>(&peer), &length,
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    int fd = ::accept4(listener.fd_, reinterpret_cast<sockaddr *>(&storage), &length,
                        SOCK_NONBLOCK | SOCK_CLOEXEC);
     int err = errno;
     listener.readWanted_ = true;
     listener.updateNotifiers();
     if (fd < 0)
         return winsockErrorFromErrno(err);
+    peer = SocketAddress::FromStorage(storage, length);
     close();
+    family_ = listener.family_;
     adopt(fd);
     connected_ = true;
     return WSANOERROR;
 }
 
-int AsyncSocket::localAddress(sockaddr_in &address) const
+int AsyncSocket::localAddress(SocketAddress &address) const
 {
     if (fd_ < 0)
         return WSAENOTSOCK;
-    socklen_t length = sizeof address;
-    if (::getsockname(fd_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (::getsockname(fd_, reinterpret_cast<sockaddr *>(&storage), &length) != 0)
         return winsockErrorFromErrno(errno);
+    address = SocketAddress::FromStorage(storage, length);
     return WSANOERROR;
 }
 
-int AsyncSocket::peerAddress(sockaddr_in &address) const
+int AsyncSocket::peerAddress(SocketAddress &address) const
 {
     if (fd_ < 0)
         return WSAENOTSOCK;
-    socklen_t length = sizeof address;
-    if (::getpeername(fd_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (::getpeername(fd_, reinterpret_cast<sockaddr *>(&storage), &length) != 0)
         return winsockErrorFromErrno(errno);
+    address = SocketAddress::FromStorage(storage, length);
     return WSANOERROR;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// One non-blocking IPv4 TCP descriptor that reports readiness the way the
+// One non-blocking TCP descriptor (IPv4 or IPv6) that reports readiness the way the
 // classic asynchronous socket API did: edge-like notifications with an error
 // number, delivered from the event loop.
 //
@@ -17,6 +17,7 @@
 // without it). close() sends close_notify first when it can; shutdownTls()
 // does it and tells when it is out (an upload's end).
 
+#include "socket_address.h"
 #include "tls_session.h"
 
 #include <QObject>
@@ -44,14 +45,17 @@ public:
     // Changes whenever the descriptor is opened, adopted or closed.
     quint64 generation() const { return generation_; }
 
-    // Each call returns 0 or a Winsock error number.
-    int create();
-    int connectTo(const sockaddr_in &address);  // 0 also while the connect is in progress
-    int bindTo(const sockaddr_in &address);
+    // Each call returns 0 or a Winsock error number. create() makes an IPv4
+    // descriptor; connectTo and bindTo make it anew in the address's family
+    // when that differs (nothing has happened on it yet then).
+    int create(int family = AF_INET);
+    int connectTo(const SocketAddress &address);  // 0 also while the connect is in progress
+    int bindTo(const SocketAddress &address);
     int listenFor(int backlog);
-    int acceptFrom(AsyncSocket &listener, sockaddr_in &peer);
-    int localAddress(sockaddr_in &address) const;
-    int peerAddress(sockaddr_in &address) const;
+    int acceptFrom(AsyncSocket &listener, SocketAddress &peer);
+    int localAddress(SocketAddress &address) const;
+    int peerAddress(SocketAddress &address) const;
+    int family() const { return family_; }
     int close();
 
     // Which notifications to deliver (a mask of Event values).
@@ -84,6 +88,7 @@ public:
 
 private:
     void adopt(int fd);
+    int matchFamily(int family);
     void updateNotifiers();
     void onReadable();
     void onWritable();
@@ -109,6 +114,7 @@ private:
     TlsSession::Result tlsEnd_ = TlsSession::Result::Done;
 
     int fd_ = -1;
+    int family_ = AF_INET;
     int mask_ = 0;
     quint64 generation_ = 0;  // guards posted notifications against a reused object
     bool listening_ = false;

@@ -7,12 +7,12 @@
 #include <QPointer>
 
 #include <arpa/inet.h>
+#include <cstring>
 
 namespace platform {
 
 LineSocket::LineSocket(QObject *parent) : QObject(parent)
 {
-    address_.sin_family = AF_INET;
     countdown_.setInterval(1000);
     connect(&countdown_, &QTimer::timeout, this, &LineSocket::onCountdownTick);
     socket_.onEvent = [this](int event, int error) { dispatch(SocketNotice, event, error); };
@@ -62,23 +62,35 @@ void LineSocket::CreateSocket()
 
 void LineSocket::SetAddressText(const QString &text)
 {
+    candidates_.clear();
     // inet_addr: an unparsable text gives INADDR_NONE, as the classic call did.
-    address_.sin_addr.s_addr = ::inet_addr(text.toLatin1().constData());
+    if (!address_.SetText(text))
+        address_.SetIpv4(INADDR_NONE);
 }
 
 void LineSocket::SetPortNumber(quint16 port)
 {
-    address_.sin_port = htons(port);
+    address_.SetPort(port);
 }
 
 void LineSocket::UseResolvedAddress()
 {
-    address_.sin_addr.s_addr = resolvedAddress_;
+    UseAddresses(resolved_);
+}
+
+void LineSocket::UseAddresses(const QList<SocketAddress> &addresses)
+{
+    if (addresses.isEmpty())
+        return;
+    const quint16 port = address_.Port();
+    address_ = addresses.first();
+    address_.SetPort(port);
+    candidates_ = addresses.mid(1);
 }
 
 QString LineSocket::DottedAddress() const
 {
-    return QString::fromLatin1(::inet_ntoa(address_.sin_addr));
+    return address_.Text();
 }
 
 void LineSocket::LookupHost(const QString &name)
@@ -87,7 +99,7 @@ void LineSocket::LookupHost(const QString &name)
         return;
     HostName = name;
     QPointer<LineSocket> self(this);
-    lookupId_ = QHostInfo::lookupHost(name, this, [self](const QHostInfo &info) {
+    lookupId_ = QHostInfo::lookupHost(SocketAddress::WithoutBrackets(name), this, [self](const QHostInfo &info) {
         if (self)
             self->onLookupResult(info);
     });
@@ -100,23 +112,33 @@ void LineSocket::onLookupResult(const QHostInfo &info)
     if (info.lookupId() != lookupId_)
         return;  // a cancelled lookup that still reported
     int error = winsockErrorFromLookup(info.error());
-    quint32 first = 0;
+    QList<SocketAddress> found;
     if (error == 0) {
-        error = WSANO_DATA;
         for (const QHostAddress &address : info.addresses()) {
             bool isIPv4 = false;
-            quint32 v4 = address.toIPv4Address(&isIPv4);
+            const quint32 v4 = address.toIPv4Address(&isIPv4);
             if (isIPv4) {
-                first = htonl(v4);
-                error = 0;
-                break;
+                sockaddr_in record{};
+                record.sin_family = AF_INET;
+                record.sin_addr.s_addr = htonl(v4);
+                found << SocketAddress(record);
+            } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+                sockaddr_in6 record{};
+                record.sin6_family = AF_INET6;
+                const Q_IPV6ADDR bytes = address.toIPv6Address();
+                std::memcpy(&record.sin6_addr, bytes.c, sizeof bytes.c);
+                record.sin6_scope_id = address.scopeId().toUInt();
+                found << SocketAddress(record);
             }
         }
+        if (found.isEmpty())
+            error = WSANO_DATA;
     }
     StartCountdown(0);
     LastError = quint16(error);
+    // A failed lookup keeps the addresses of the last one that worked.
     if (error == 0)
-        resolvedAddress_ = first;
+        resolved_ = found;
     lookupId_ = 0;
     LookupDone();
 }
@@ -132,8 +154,29 @@ void LineSocket::ConnectSocket()
                    | AsyncSocket::FdClose | AsyncSocket::FdTls);
     int error = socket_.connectTo(address_);
     LastError = quint16(error == WSAEWOULDBLOCK ? 0 : error);
+    connectPending_ = LastError == 0;
     if (LastError == 0)
         StartCountdown(TimeOutConnect);
+    else if (!candidates_.isEmpty())
+        ConnectNextCandidate();  // this family may be missing here altogether
+}
+
+bool LineSocket::ConnectNextCandidate()
+{
+    // One address of a host that offers several failed: the next one, with a
+    // descriptor of its family, before the owner hears of anything.
+    while (!candidates_.isEmpty()) {
+        const quint16 port = address_.Port();
+        address_ = candidates_.takeFirst();
+        address_.SetPort(port);
+        socket_.close();
+        LastError = quint16(socket_.create(address_.Family()));
+        if (LastError == 0)
+            ConnectSocket();
+        if (LastError == 0)
+            return true;
+    }
+    return false;
 }
 
 void LineSocket::Listen()
@@ -147,7 +190,7 @@ void LineSocket::Listen()
 
 void LineSocket::Accept(LineSocket &listener)
 {
-    sockaddr_in peer{};
+    SocketAddress peer;
     int error = socket_.acceptFrom(listener.socket_, peer);
     if (error != 0) {
         socket_.close();
@@ -196,18 +239,18 @@ QString LineSocket::LocalAddressText()
 {
     if (!socket_.isOpen())
         return QString();
-    sockaddr_in local{};
+    SocketAddress local;
     LastError = quint16(socket_.localAddress(local));
-    return QString::fromLatin1(::inet_ntoa(local.sin_addr));
+    return local.Text();
 }
 
 quint16 LineSocket::LocalPort()
 {
     if (!socket_.isOpen())
         return 0;
-    sockaddr_in local{};
+    SocketAddress local;
     LastError = quint16(socket_.localAddress(local));
-    return ntohs(local.sin_port);
+    return local.Port();
 }
 
 int LineSocket::CloseSocket()
@@ -217,6 +260,7 @@ int LineSocket::CloseSocket()
         lookupId_ = 0;
     }
     StartCountdown(0);
+    connectPending_ = false;
     if (!socket_.isOpen())
         return -1;
     LastError = quint16(socket_.close());
@@ -258,6 +302,8 @@ void LineSocket::onCountdownTick()
 {
     if (--countdownCounter_ > 0)
         return;
+    if (connectPending_ && lookupId_ == 0 && ConnectNextCandidate())
+        return;
     CloseSocket();
     fire(OnTimeout);
 }
@@ -280,6 +326,12 @@ void LineSocket::onSocketEvent(int event, int error)
         fire(OnTlsDone);
         break;
     case AsyncSocket::FdConnect:
+        connectPending_ = false;
+        if ((error == WSAECONNREFUSED || error == WSAEHOSTUNREACH || error == WSAENETUNREACH
+             || error == WSAETIMEDOUT || error == WSAEADDRNOTAVAIL || error == WSAEAFNOSUPPORT)
+            && ConnectNextCandidate())
+            break;
+        candidates_.clear();
         SocketConnected = (error == 0);
         fire(OnConnect);
         break;

@@ -6,6 +6,7 @@
 #include "async_socket.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -44,10 +45,20 @@ public:
     bool WinsockStarted() const { return libraryStarted_; }
 
     void CreateSocket();
+    // An IPv4 or IPv6 literal ("[::1]" too); other text gives INADDR_NONE, as
+    // the classic inet_addr did.
     void SetAddressText(const QString &text);
     void SetPortNumber(quint16 port);
+    // The lookup's addresses, both families, in the order the lookup gave
+    // them: ConnectSocket tries the first, and a connect that is refused,
+    // unreachable or timed out goes on to the next before OnConnect (or
+    // OnTimeout) reports the last one's failure.
     void UseResolvedAddress();
+    void UseAddresses(const QList<SocketAddress> &addresses);
+    QList<SocketAddress> ResolvedAddresses() const { return resolved_; }
+    // The address connected to or bound (either family, no brackets).
     QString DottedAddress() const;
+    bool AddressIsIpv6() const { return address_.IsIpv6(); }
     void LookupHost(const QString &name);
     void ConnectSocket();
     void Listen();
@@ -87,8 +98,8 @@ public:
     bool CountdownRunning() const { return countdown_.isActive(); }
     int CountdownLeft() const { return countdownCounter_; }
     int Descriptor() const { return socket_.descriptor(); }
-    // The address record (network byte order), target of connect and bind.
-    const sockaddr_in &AddressRecord() const { return address_; }
+    // The address record, target of connect and bind.
+    const SocketAddress &AddressRecord() const { return address_; }
 
     bool SocketConnected = false;
     int TimeOutConnect = 30;
@@ -108,10 +119,13 @@ private:
     void onCountdownTick();
     void fire(const Notify &event);
     int recordResult(qint64 result, int error);
+    bool ConnectNextCandidate();
 
     AsyncSocket socket_;
-    sockaddr_in address_{};
-    quint32 resolvedAddress_ = 0;  // network byte order
+    SocketAddress address_;
+    QList<SocketAddress> resolved_;
+    QList<SocketAddress> candidates_;  // still to try if the current connect fails
+    bool connectPending_ = false;
     int lookupId_ = 0;
     int countdownCounter_ = 0;
     QTimer countdown_;

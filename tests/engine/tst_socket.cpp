@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct EventLog {
@@ -61,6 +63,8 @@ private slots:
     void listenAcceptAndLocalAddress();
     void urgentDataArrivesOutOfBand();
     void privateNoticesGoToOnMessage();
+    void connectsToEitherFamily_data();
+    void connectsToEitherFamily();
 };
 
 void TestSocket::serverClassification_data()
@@ -72,6 +76,10 @@ void TestSocket::serverClassification_data()
     QTest::newRow("dotted address is looked up") << "10.0.0.1" << "" << "10.0.0.1";
     QTest::newRow("host name") << "ftp.example.org" << "" << "ftp.example.org";
     QTest::newRow("digits then letters") << "123abc" << "" << "123abc";
+    QTest::newRow("IPv6 literal is connected to") << "::1" << "::1" << "";
+    QTest::newRow("bracketed IPv6 literal") << "[2001:db8::5]" << "2001:db8::5" << "";
+    QTest::newRow("brackets round a name are looked up") << "[host]" << "" << "[host]";
+    QTest::newRow("broken IPv6 literal is looked up") << "1::2::3" << "" << "1::2::3";
 }
 
 void TestSocket::serverClassification()
@@ -81,8 +89,8 @@ void TestSocket::serverClassification()
     socket.AddressText = QStringLiteral("stale");
     socket.SetServer(server);
     QCOMPARE(socket.Server(), server);
-    QCOMPARE(socket.AddressText, QTest::currentDataTag() == QByteArray("all digits is numeric")
-                                     ? server : QString());
+    QFETCH(QString, addressText);
+    QCOMPARE(socket.AddressText, addressText);
     QFETCH(QString, hostName);
     QCOMPARE(socket.HostName, hostName);
 
@@ -333,6 +341,77 @@ void TestSocket::privateNoticesGoToOnMessage()
     socket.PostNotice(1026);
     QVERIFY(codes.isEmpty());  // posted, not called
     QTRY_COMPARE_WITH_TIMEOUT(codes, (QList<int>{1028, 1026}), 2000);
+}
+
+void TestSocket::connectsToEitherFamily_data()
+{
+    // The addresses offered in order; the loopback listener's family ("" for
+    // none); the address connected to in the end ("" when every one failed).
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<QString>("listening");
+    QTest::addColumn<QString>("connected");
+    QTest::newRow("IPv6 refused, then IPv4") << QStringList{u"::1"_s, u"127.0.0.1"_s} << u"127.0.0.1"_s << u"127.0.0.1"_s;
+    QTest::newRow("IPv4 refused, then IPv6") << QStringList{u"127.0.0.1"_s, u"::1"_s} << u"::1"_s << u"::1"_s;
+    QTest::newRow("IPv6 first when offered first") << QStringList{u"::1"_s, u"127.0.0.1"_s} << u"both"_s << u"::1"_s;
+    QTest::newRow("all refused") << QStringList{u"::1"_s, u"127.0.0.1"_s} << u""_s << u""_s;
+}
+
+// A host that offers both families is reached on whichever answers, in the
+// order offered, with one connect event; the local end reads back in its family.
+void TestSocket::connectsToEitherFamily()
+{
+    QFETCH(QStringList, addresses);
+    QFETCH(QString, listening);
+    QFETCH(QString, connected);
+    if (!QTcpServer().listen(QHostAddress::LocalHostIPv6))
+        QSKIP("this machine has no ::1");
+    // One port number, free in both families, open in the one(s) listening.
+    Tmsocket listener;
+    quint16 port = 0;
+    QTcpServer other;
+    for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
+        const quint16 candidate = FreePort();
+        QTcpServer v6;
+        if (!v6.listen(QHostAddress::LocalHostIPv6, candidate))
+            continue;
+        v6.close();
+        port = candidate;
+    }
+    QVERIFY(port != 0);
+    if (!listening.isEmpty()) {
+        listener.CreateSocket();
+        listener.SetAddressText(listening == u"both" ? QStringLiteral("::1") : listening);
+        listener.SetPortNumber(port);
+        listener.Listen();
+        QCOMPARE(listener.LastError, quint16(0));
+        QCOMPARE(listener.LocalPort(), port);
+        if (listening == u"both")
+            QVERIFY(other.listen(QHostAddress::LocalHost, port));
+    }
+
+    Tmsocket socket;
+    EventLog log;
+    log.attach(socket);
+    QList<platform::SocketAddress> offered;
+    for (const QString &text : addresses) {
+        platform::SocketAddress address;
+        QVERIFY(address.SetText(text));
+        offered << address;
+    }
+    socket.CreateSocket();
+    socket.SetPortNumber(port);
+    socket.UseAddresses(offered);
+    socket.ConnectSocket();
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.value(0), QStringLiteral("connect"), 5000);
+    QTest::qWait(50);
+    QCOMPARE(log.events.count(QStringLiteral("connect")), 1);
+    if (connected.isEmpty()) {
+        QCOMPARE(socket.LastError, quint16(platform::WSAECONNREFUSED));
+        return;
+    }
+    QCOMPARE(socket.LastError, quint16(0));
+    QCOMPARE(socket.DottedAddress(), connected);
+    QCOMPARE(socket.LocalAddressText(), connected);
 }
 
 QTEST_MAIN(TestSocket)

@@ -12,6 +12,8 @@ class TestTransferParse : public QObject {
 private slots:
     void pasvReply_data();
     void pasvReply();
+    void epsvReply_data();
+    void epsvReply();
     void sizeFromReply_data();
     void sizeFromReply();
     void portArgument_data();
@@ -60,6 +62,34 @@ void TestTransferParse::pasvReply()
         QCOMPARE(address->host, host);
         QCOMPARE(int(address->port), port);
     }
+}
+
+void TestTransferParse::epsvReply_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("port");  // 0: nothing
+
+    QTest::newRow("RFC 2428") << QByteArray("229 Entering Extended Passive Mode (|||6446|)") << 6446;
+    QTest::newRow("pyftpdlib") << QByteArray("229 Entering extended passive mode (|||40001|).") << 40001;
+    QTest::newRow("other delimiter") << QByteArray("229 Entering Extended Passive Mode (!!!2121!)") << 2121;
+    QTest::newRow("blanks around") << QByteArray("229 ( ||| 6446 | )") << 6446;
+    QTest::newRow("address fields ignored") << QByteArray("229 (|2|::1|6446|)") << 6446;
+    QTest::newRow("no parentheses") << QByteArray("229 Entering Extended Passive Mode |||6446|") << 6446;
+    QTest::newRow("port zero") << QByteArray("229 (|||0|)") << 0;
+    QTest::newRow("port too large") << QByteArray("229 (|||65536|)") << 0;
+    QTest::newRow("letters") << QByteArray("229 (|||64a6|)") << 0;
+    QTest::newRow("two delimiters") << QByteArray("229 (||6446|)") << 0;
+    QTest::newRow("digit as delimiter") << QByteArray("229 (11162441)") << 0;
+    QTest::newRow("blank as delimiter") << QByteArray("229 (   6446 )") << 0;
+    QTest::newRow("PASV reply") << QByteArray("227 Entering Passive Mode (127,0,0,1,4,1)") << 0;
+    QTest::newRow("empty") << QByteArray() << 0;
+}
+
+void TestTransferParse::epsvReply()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, port);
+    QCOMPARE(int(ftpparse::ParseEpsvReply(reply).value_or(0)), port);
 }
 
 void TestTransferParse::sizeFromReply_data()

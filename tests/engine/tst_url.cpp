@@ -102,6 +102,17 @@ void TestUrl::split_data()
         << QByteArray("ftp://h/\xd6\xd0\xce\xc4/\xce\xc4.txt") << QByteArray("anonymous") << anon
         << QByteArray("h") << 21 << QByteArray("/\xd6\xd0\xce\xc4/\xce\xc4.txt") << QByteArray("\xce\xc4.txt")
         << false;
+    QTest::newRow("IPv6 host with login and port")
+        << QByteArray("ftp://user:pw@[::1]:2121/path") << QByteArray("user") << QByteArray("pw")
+        << QByteArray("::1") << 2121 << QByteArray("/path") << QByteArray("path") << true;
+    QTest::newRow("IPv6 host, default port")
+        << QByteArray("ftp://[2001:db8::7]/pub/") << QByteArray("anonymous") << anon << QByteArray("2001:db8::7")
+        << 21 << QByteArray("/pub/") << QByteArray() << false;
+    QTest::newRow("IPv6 host, no path, empty port") << QByteArray("ftp://[::ffff:127.0.0.1]:") << QByteArray("anonymous")
+        << anon << QByteArray("::ffff:127.0.0.1") << 21 << QByteArray("/") << QByteArray() << false;
+    QTest::newRow("IPv6 host, a:b@c in the path is no login")
+        << QByteArray("ftp://[::1]:2121/x:y@z/f") << QByteArray("anonymous") << anon << QByteArray("::1") << 2121
+        << QByteArray("/x:y@z/f") << QByteArray("f") << false;
     QTest::newRow("percent escapes not decoded")
         << QByteArray("ftp://h/a%20b") << QByteArray("anonymous") << anon << QByteArray("h") << 21
         << QByteArray("/a%20b") << QByteArray("a%20b") << false;
@@ -152,6 +163,14 @@ void TestUrl::rejected_data()
     QTest::newRow("escaped CR LF in the password") << QByteArray("ftp://u:p%0D%0ASITE x@h/") << FtpUrl::InvalidSyntax;
     QTest::newRow("escaped LF in the user") << QByteArray("ftp://u%0a:p@h/") << FtpUrl::InvalidSyntax;
     QTest::newRow("escaped NUL in the password") << QByteArray("ftp://u:p%00@h/") << FtpUrl::InvalidSyntax;
+    QTest::newRow("IPv6 brackets unclosed") << QByteArray("ftp://u:p@[::1:21/x") << FtpUrl::InvalidSyntax;
+    QTest::newRow("IPv6 brackets with a name") << QByteArray("ftp://[host]/") << FtpUrl::InvalidSyntax;
+    QTest::newRow("IPv6 brackets with IPv4") << QByteArray("ftp://[127.0.0.1]/") << FtpUrl::InvalidSyntax;
+    QTest::newRow("IPv6 brackets empty") << QByteArray("ftp://[]:21/") << FtpUrl::InvalidSyntax;
+    QTest::newRow("IPv6 garbage after brackets") << QByteArray("ftp://[::1]x/") << FtpUrl::InvalidSyntax;
+    QTest::newRow("IPv6 bad port") << QByteArray("ftp://[::1]:70000/") << FtpUrl::InvalidSyntax;
+    QTest::newRow("IPv6 unbracketed") << QByteArray("ftp://::1/") << FtpUrl::InvalidSyntax;
+    QTest::newRow("IPv6 literal with garbage") << QByteArray("ftp://[::1::2]/") << FtpUrl::InvalidSyntax;
     QTest::newRow("slash in the password, no host") << QByteArray("ftp://u:p/w@/x") << FtpUrl::InvalidSyntax;
 }
 

@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """pyftpdlib FTP server for the tests: one user, one root, a passive range of its own.
 
-Usage: ftp_pyftpdlib.py --port N --root DIR --user NAME --password PASS --passive LO-HI
+Usage: ftp_pyftpdlib.py --port N --root DIR --user NAME --password PASS --passive LO-HI [--host ::1]
+                        [--refuse PASV,EPSV,...]
                         [--throttle BYTES] [--tls-cert CRT --tls-key KEY [--tls-required]]
 --throttle limits each data connection to that many bytes a second.
+--refuse answers the named commands "500" (a server that takes only one data mode).
 With a certificate it is an FTPS server (AUTH TLS); --tls-required refuses a
 plain login and plain data connections.
 Prints "ready PORT" on stdout once it listens.
@@ -20,6 +22,7 @@ from pyftpdlib.servers import FTPServer
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--root", required=True)
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
@@ -29,6 +32,7 @@ def main():
     parser.add_argument("--tls-key")
     parser.add_argument("--tls-required", action="store_true")
     parser.add_argument("--tls-cut-data", action="store_true")
+    parser.add_argument("--refuse", default="")
     args = parser.parse_args()
 
     low, high = (int(p) for p in args.passive.split("-"))
@@ -55,6 +59,12 @@ def main():
                     super().close()
 
             handler.dtp_handler = CutDTPHandler
+    refused = [verb.strip().upper() for verb in args.refuse.split(",") if verb.strip()]
+    if refused:
+        handler = type("RefusingHandler", (handler,), {})
+        for verb in refused:
+            setattr(handler, "ftp_" + verb,
+                    lambda self, line, verb=verb: self.respond("500 %s refused here." % verb))
     handler.authorizer = authorizer
     handler.passive_ports = range(low, high + 1)
     handler.permit_foreign_addresses = False
@@ -68,7 +78,7 @@ def main():
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO,
                         format="%(asctime)s %(message)s")
-    server = FTPServer(("127.0.0.1", args.port), handler)
+    server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64
     print("ready %d" % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)

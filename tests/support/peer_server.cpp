@@ -13,6 +13,9 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -266,6 +269,19 @@ std::unique_ptr<PeerServer> PeerServer::Start(Kind kind, const Options &options,
     return server;
 }
 
+bool PeerServer::Ipv6Loopback()
+{
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
 bool PeerServer::Launch(const Options &options, QString *whyNot)
 {
     SweepStaleFolders();
@@ -298,6 +314,12 @@ bool PeerServer::Launch(const Options &options, QString *whyNot)
     }
     ::chmod(QFile::encodeName(root_).constData(), 0755);
 
+    ipv6_ = options.ipv6;
+    refusedCommands_ = options.refusedCommands;
+    if (ipv6_ && kind_ != Kind::Vsftpd && kind_ != Kind::Pyftpdlib) {
+        *whyNot = QStringLiteral("%1 is not started on ::1 by the tests").arg(KindName(kind_));
+        return false;
+    }
     if (!Prepare(options, whyNot))
         return false;
     HandOver(root_);

@@ -90,7 +90,13 @@ public:
         QString keyFile;
         // pyftpdlib: TLS data connections end without close_notify.
         bool tlsCutData = false;
+        // Vsftpd and Pyftpdlib: listen on ::1 instead of 127.0.0.1 (Host() says
+        // which). Ipv6Loopback() tells whether this machine has it.
+        bool ipv6 = false;
+        // Pyftpdlib: commands answered "500" ("PASV", "EPRT", ...).
+        QStringList refusedCommands;
     };
+    static bool Ipv6Loopback();
 
     // Whether the kind can serve this TLS variant at all.
     static bool TlsAvailable(Kind kind, Options::Tls tls, QString *whyNot = nullptr);
@@ -112,7 +118,7 @@ public:
     PeerServer &operator=(const PeerServer &) = delete;
 
     Kind ServerKind() const { return kind_; }
-    QString Host() const { return QStringLiteral("127.0.0.1"); }
+    QString Host() const { return ipv6_ ? QStringLiteral("::1") : QStringLiteral("127.0.0.1"); }
     quint16 Port() const { return port_; }
     QString User() const { return user_; }
     QString Password() const { return password_; }
@@ -190,6 +196,8 @@ private:
     void HandOver(const QString &path) const;
 
     Kind kind_;
+    bool ipv6_ = false;
+    QStringList refusedCommands_;
     std::unique_ptr<PortBlock> ports_;
     std::unique_ptr<QProcess> process_;
     QString program_;

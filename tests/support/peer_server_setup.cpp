@@ -146,9 +146,8 @@ bool PeerServer::PrepareVsftpd(QString *whyNot)
     const QString log = runFolder_ + QStringLiteral("/vsftpd.log");
     logFiles_ << log;
     const QByteArray config =
-        "listen=YES\n"
-        "listen_ipv6=NO\n"
-        "listen_address=127.0.0.1\n"
+        (ipv6_ ? QByteArray("listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n")
+                 : QByteArray("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n")) +
         "listen_port=" + QByteArray::number(port_) + "\n"
         "background=NO\n"
         // With the seccomp sandbox every login dies on this kernel.
@@ -288,13 +287,16 @@ bool PeerServer::PreparePyftpdlib(QString *whyNot)
                   QStringLiteral("--root"), root_,
                   QStringLiteral("--user"), user_,
                   QStringLiteral("--password"), password_,
-                  QStringLiteral("--passive"), QStringLiteral("%1-%2").arg(passiveFirst_).arg(passiveLast_)};
+                  QStringLiteral("--passive"), QStringLiteral("%1-%2").arg(passiveFirst_).arg(passiveLast_),
+                  QStringLiteral("--host"), Host()};
     if (tls_ != Options::Tls::None)
         arguments_ << QStringLiteral("--tls-cert") << certificateFile_ << QStringLiteral("--tls-key") << keyFile_;
     if (tls_ == Options::Tls::ExplicitRequired)
         arguments_ << QStringLiteral("--tls-required");
     if (tlsCutData_)
         arguments_ << QStringLiteral("--tls-cut-data");
+    if (!refusedCommands_.isEmpty())
+        arguments_ << QStringLiteral("--refuse") << refusedCommands_.join(u',');
     environment_ << QStringLiteral("PYTHONUNBUFFERED=1");
     return true;
 }

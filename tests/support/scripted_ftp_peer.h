@@ -30,7 +30,8 @@
 //   RNTO 250, SITE 200, HELP 214, REST "350 Restarting at N.", QUIT 221 and close,
 //   anything else "502 Command not implemented.".
 //   PASV opens a data listener on 127.0.0.1 and answers 227 (see
-//   SetPassiveAnnounce); PORT notes the address and answers 200.
+//   SetPassiveAnnounce); EPSV does the same with a 229 naming the port alone;
+//   PORT notes the address and answers 200.
 //   LIST, NLST, MLSD, RETR, STOR, APPE and STOU run a data transfer (see
 //   Transfer). Each PASV or PORT serves one transfer, as on real servers; a
 //   transfer command without one is answered "425 Use PORT or PASV first.".

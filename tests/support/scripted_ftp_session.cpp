@@ -185,7 +185,7 @@ void ControlSession::Dispatch(const QByteArray &line, const QByteArray &verb, co
         AnswerBuiltIn(line, verb, argument);
         return;
     }
-    if (verb == "PASV") {
+    if (verb == "PASV" || verb == "EPSV") {
         DropDataSockets();
         dataMode_ = DataMode::None;
     }
@@ -216,8 +216,8 @@ void ControlSession::AnswerBuiltIn(const QByteArray &line, const QByteArray &ver
         {"SITE", "200 SITE command successful.\r\n"},
         {"HELP", "214 Help OK.\r\n"},
     };
-    if (verb == "PASV")
-        AnswerPassive();
+    if (verb == "PASV" || verb == "EPSV")
+        AnswerPassive(verb == "EPSV");
     else if (verb == "PORT")
         Write(portValid_ ? QByteArray("200 PORT command successful.\r\n") : QByteArray("501 Bad PORT argument.\r\n"));
     else if (verb == "REST")
@@ -232,7 +232,7 @@ void ControlSession::AnswerBuiltIn(const QByteArray &line, const QByteArray &ver
         Write(plain.value(verb, "502 Command not implemented.\r\n"));
 }
 
-void ControlSession::AnswerPassive()
+void ControlSession::AnswerPassive(bool extended)
 {
     DropDataSockets();
     passiveListener_ = std::make_unique<QTcpServer>();
@@ -246,6 +246,10 @@ void ControlSession::AnswerPassive()
     connect(passiveListener_.get(), &QTcpServer::newConnection, this, &ControlSession::OnPassiveConnection);
     QByteArray host = peer_->announceHost_.isEmpty() ? QByteArray("127.0.0.1") : peer_->announceHost_;
     const quint16 port = peer_->announcePort_ ? peer_->announcePort_ : passiveListener_->serverPort();
+    if (extended) {
+        Write("229 Entering Extended Passive Mode (|||" + QByteArray::number(port) + "|)\r\n");
+        return;
+    }
     const QByteArray address = host.replace('.', ',') + ',' + QByteArray::number(port / 256) + ',' +
                                QByteArray::number(port % 256);
     QByteArray text = peer_->passiveTemplate_;

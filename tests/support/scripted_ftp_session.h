@@ -47,7 +47,7 @@ private:
     void HandleLine(const QByteArray &raw);
     void Dispatch(const QByteArray &line, const QByteArray &verb, const QByteArray &argument);
     void AnswerBuiltIn(const QByteArray &line, const QByteArray &verb, const QByteArray &argument);
-    void AnswerPassive();
+    void AnswerPassive(bool extended);  // PASV (227) or EPSV (229)
     void NotePort(const QByteArray &argument);
     void AnswerAbort(const std::optional<Reply> &scripted);
     void Write(const QByteArray &bytes);
