@@ -393,20 +393,26 @@ void Tmailform::Button12Click()
 bool Tmailform::TakeSmtpServer()
 {
     // "host:port" picks another port (465: TLS from the first byte, 587:
-    // submission); a bare host is port 25.
+    // submission); a bare host goes to the dialog's own port (25).
     QString server = smtp->text().trimmed();
-    quint16 port = 25;
     const qsizetype colon = server.lastIndexOf(u':');
+    bool portGiven = false;
     if (colon > 0 && server.indexOf(u':') == colon) {
-        bool ok = false;
-        const uint number = server.mid(colon + 1).toUInt(&ok);
-        if (ok && number > 0 && number < 65536) {
-            port = quint16(number);
+        const uint number = server.mid(colon + 1).toUInt(&portGiven);
+        portGiven = portGiven && number > 0 && number < 65536;
+        if (portGiven) {
+            if (!portFromField_)
+                plainPort_ = mail.SMTP_Port;
+            portFromField_ = true;
+            mail.SMTP_Port = int(number);
             server.truncate(colon);
         }
     }
+    if (!portGiven && portFromField_) {
+        mail.SMTP_Port = plainPort_;
+        portFromField_ = false;
+    }
     mail.SMTP_Server = server;
-    mail.SMTP_Port = port;
     mail.Security = TSmtpSecurity(smtptls->currentIndex());
     mail.UserName = smtpuser->text();
     if (!mail.UserName.isEmpty() && smtppass->text().isEmpty()) {

@@ -66,4 +66,6 @@ private:
                            TSendMailCertificateAnswer &answer);
 
     int currentPage_ = 0;
+    bool portFromField_ = false;  // SMTP_Port came from "host:port"
+    int plainPort_ = 25;          // the port before that
 };

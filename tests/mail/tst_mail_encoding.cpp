@@ -134,7 +134,11 @@ void TestMailEncoding::quotedPrintable_data()
     QTest::addColumn<int>("endColumn");
     QTest::newRow("printable copied") << QByteArray("abc!~") << 0 << QByteArray("abc!~") << 5;
     QTest::newRow("line break, tab, space, equals") << QByteArray("a\tb =\r\n") << 0
-                                                    << QByteArray("a=09b=20=3D=0D=0A") << 17;
+                                                    << QByteArray("a=09b=20=3D\r\n") << 0;
+    QTest::newRow("lone CR and LF stay encoded") << QByteArray("a\rb\nc") << 0 << QByteArray("a=0Db=0Ac") << 9;
+    QTest::newRow("no soft break right before a line break") << (QByteArray(71, 'x') + "\r\ny") << 0
+                                                             << (QByteArray(71, 'x') + "\r\ny") << 1;
+    QTest::newRow("blank before a line break encoded") << QByteArray("a \r\n") << 0 << QByteArray("a=20\r\n") << 0;
     QTest::newRow("high bytes") << QByteArray("\xe4\xb8\xad") << 0 << QByteArray("=E4=B8=AD") << 9;
     QTest::newRow("soft break after 70") << QByteArray(71, 'x') << 0 << (QByteArray(71, 'x') + "=\r\n") << 0;
     QTest::newRow("column carried in") << QByteArray("ab") << 69 << QByteArray("ab=\r\n") << 0;

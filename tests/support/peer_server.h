@@ -90,6 +90,10 @@ public:
         QString keyFile;
         // pyftpdlib: TLS data connections end without close_notify.
         bool tlsCutData = false;
+        // Smtp: tls Explicit offers STARTTLS, ExplicitRequired refuses mail
+        // before it, Implicit speaks TLS from the first byte. smtpLogin
+        // requires AUTH (PLAIN or LOGIN) with User() and Password().
+        bool smtpLogin = false;
     };
 
     // Whether the kind can serve this TLS variant at all.
@@ -176,7 +180,7 @@ private:
     bool PrepareProftpd(QString *whyNot);
     bool PreparePureFtpd(QString *whyNot);
     bool PreparePyftpdlib(QString *whyNot);
-    bool PrepareSmtp(QString *whyNot);
+    bool PrepareSmtp(const Options &options, QString *whyNot);
     bool PrepareScript(const Options &options, QString *whyNot);
     bool PrepareCertificate(const Options &options, QString *whyNot);
     QByteArray VsftpdTlsLines() const;
