@@ -486,6 +486,10 @@ void TestSendMail::body_data()
     QTest::newRow("dot after a soft break") << QStringList{QString(71, u'x') + u".\t"_qs} << QByteArray("us-ascii") << true;
     QTest::newRow("over one chunk") << QStringList(300, u"line of the body text, éh"_qs) << QByteArray("UTF-8") << true;
     QTest::newRow("empty lines") << QStringList{QString(), QString()} << QByteArray("us-ascii") << false;
+    QTest::newRow("ascii line over 998") << QStringList{QString(2000, u'x'), u"quit"_qs} << QByteArray("us-ascii") << true;
+    // CR as the last byte of the first 2048-byte chunk, its LF in the next.
+    QTest::newRow("line break across chunks") << QStringList{QString(2047, u'y'), u"z"_qs} << QByteArray("us-ascii")
+                                              << true;
 }
 
 void TestSendMail::body()
@@ -519,6 +523,8 @@ void TestSendMail::body()
     if (quotedPrintable) {
         for (const QByteArray &line : body.split('\n'))
             QVERIFY2(line.size() <= 76, line.constData());
+        // The text's own line breaks stay line breaks.
+        QVERIFY(!body.contains("=0D") && !body.contains("=0A"));
         body = decodeQuotedPrintable(body);
     }
     QCOMPARE(body, expected);
