@@ -33,6 +33,8 @@ private slots:
     void editsLostWhenLeavingThePage();
     void sendChecks_data();
     void sendChecks();
+    void secureSend_data();
+    void secureSend();
     void serverList();
     void settingsRoundTrip();
     void help();
@@ -225,6 +227,69 @@ void TestFtpMail::sendChecks()
     QVERIFY(form.mail.MailText.isEmpty());
 }
 
+void TestFtpMail::secureSend_data()
+{
+    QTest::addColumn<QByteArray>("ehlo");
+    QTest::addColumn<QByteArray>("authReply");
+    QTest::addColumn<int>("security");
+    QTest::addColumn<QString>("typedPassword");  // empty: asked at send time
+    QTest::addColumn<QString>("message");         // the start of the box shown; empty: none
+    QTest::addColumn<QByteArrayList>("verbs");
+
+    const QByteArray auth = "250-scripted.test\r\n250 AUTH PLAIN LOGIN\r\n";
+    QTest::newRow("password asked at send time")
+        << auth << QByteArray("235 2.7.0 ok\r\n") << int(smtpTlsIfOffered) << QString() << QString()
+        << QByteArrayList{"EHLO", "AUTH", "MAIL", "RCPT", "DATA", "QUIT"};
+    QTest::newRow("login refused") << auth << QByteArray("535 5.7.8 no\r\n") << int(smtpTlsOff) << u"typed"_qs
+                                   << u"邮件服务器拒绝了用户名或密码"_qs << QByteArrayList{"EHLO", "AUTH"};
+    QTest::newRow("encryption required, none offered")
+        << auth << QByteArray() << int(smtpTlsRequired) << u"typed"_qs << u"邮件服务器不提供加密连接"_qs
+        << QByteArrayList{"EHLO"};
+}
+
+void TestFtpMail::secureSend()
+{
+    QFETCH(QByteArray, ehlo);
+    QFETCH(QByteArray, authReply);
+    QFETCH(int, security);
+    QFETCH(QString, typedPassword);
+    QFETCH(QString, message);
+    QFETCH(QByteArrayList, verbs);
+
+    ScriptedSmtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.SetReply("HELO", ehlo, 0);
+    peer.SetReply("AUTH", authReply);
+    Tmailform form(nullptr);
+    form.email->setText(u"me@client.test"_qs);
+    form.smtp->setText(u"127.0.0.1:"_qs + QString::number(peer.Port()));
+    form.AddServer(u"ftpmail@server.test"_qs);
+    form.smtpuser->setText(u"zhangsan"_qs);
+    form.smtppass->setText(typedPassword);
+    form.smtptls->setCurrentIndex(security);
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    if (typedPassword.isEmpty())
+        (*dialogs_)->QueueText(true, u"asked-pw"_qs);
+    if (!message.isEmpty())
+        (*dialogs_)->QueueButton(platform::Dialogs::Ok);
+    form.Button12Click();
+
+    QByteArrayList sent;
+    for (const QByteArray &command : peer.Commands)
+        sent.append(command.left(4));
+    QCOMPARE(sent, verbs);
+    const QList<ScriptedDialogs::Call> boxes = (*dialogs_)->CallsOf(ScriptedDialogs::MessageBoxKind);
+    QCOMPARE(boxes.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(boxes.first().text.startsWith(message), qPrintable(boxes.first().text));
+    QCOMPARE(peer.RawMessages.size(), message.isEmpty() ? 1 : 0);
+    // An asked password is kept for the run and is the one that went out.
+    const QString password = typedPassword.isEmpty() ? u"asked-pw"_qs : typedPassword;
+    QCOMPARE(form.smtppass->text(), password);
+    if (verbs.contains("AUTH"))
+        QCOMPARE(peer.Commands.at(1), "AUTH PLAIN " + ("\0zhangsan\0"_qba + password.toUtf8()).toBase64());
+}
+
 void TestFtpMail::serverList()
 {
     const QStringList unsorted{u"zeta@ftpmail.test"_qs, u"Alpha@ftpmail.test"_qs, u"beta@ftpmail.test"_qs};
@@ -276,7 +341,16 @@ void TestFtpMail::settingsRoundTrip()
         form.email->setText(u"张三@client.test"_qs);
         form.smtp->setText(u"smtp.client.test"_qs);
         form.AddServer(u"ftpmail@server.test"_qs);
+        form.smtpuser->setText(u"zhangsan"_qs);
+        form.smtppass->setText(u"pass-word-9"_qs);
+        form.smtptls->setCurrentIndex(smtpTlsRequired);
         form.Button1Click();
+    }
+    // The password stays in memory: no file of the settings folder holds it.
+    for (const QString &name : QDir(settings_->path()).entryList(QDir::Files)) {
+        QFile saved(file(name));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY2(!saved.readAll().contains("pass-word-9"), qPrintable(name));
     }
     QCOMPARE(platform::GetProfileString(file(u"ftp-mail.ini"_qs), u"data"_qs, u"email"_qs), u"张三@client.test"_qs);
     QCOMPARE(platform::GetProfileString(file(u"ftp-mail.ini"_qs), u"data"_qs, u"smtp"_qs), u"smtp.client.test"_qs);
@@ -284,6 +358,9 @@ void TestFtpMail::settingsRoundTrip()
     QCOMPARE(again.email->text(), u"张三@client.test"_qs);
     QCOMPARE(again.smtp->text(), u"smtp.client.test"_qs);
     QCOMPARE(again.server3->currentText(), u"ftpmail@server.test"_qs);
+    QCOMPARE(again.smtpuser->text(), u"zhangsan"_qs);
+    QCOMPARE(again.smtppass->text(), QString());
+    QCOMPARE(again.smtptls->currentIndex(), int(smtpTlsRequired));
 
     // 取消 writes nothing.
     again.email->setText(u"other@client.test"_qs);
