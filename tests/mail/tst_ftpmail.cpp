@@ -8,6 +8,8 @@
 #include "platform/exceptions.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
+#include "peer_server.h"
+#include "platform/tls_trust_store.h"
 #include "scripted_dialogs.h"
 
 #include <QCheckBox>
@@ -35,6 +37,8 @@ private slots:
     void sendChecks();
     void secureSend_data();
     void secureSend();
+    void certificateQuestion_data();
+    void certificateQuestion();
     void serverList();
     void settingsRoundTrip();
     void help();
@@ -288,6 +292,64 @@ void TestFtpMail::secureSend()
     QCOMPARE(form.smtppass->text(), password);
     if (verbs.contains("AUTH"))
         QCOMPARE(peer.Commands.at(1), "AUTH PLAIN " + ("\0zhangsan\0"_qba + password.toUtf8()).toBase64());
+}
+
+void TestFtpMail::certificateQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questionsOnSecondSend");
+    QTest::newRow("reject") << int(platform::Dialogs::RejectCertificate) << -1;
+    QTest::newRow("accept once") << int(platform::Dialogs::AcceptCertificateOnce) << 1;
+    QTest::newRow("always trust") << int(platform::Dialogs::TrustCertificateAlways) << 0;
+}
+
+void TestFtpMail::certificateQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(int, questionsOnSecondSend);
+    using testsupport::PeerServer;
+    QString why;
+    if (!PeerServer::Available(PeerServer::Kind::Smtp, &why))
+        QSKIP(qPrintable(why));
+    PeerServer::Options options;
+    options.tls = PeerServer::Options::Tls::ExplicitRequired;
+    const auto server = PeerServer::Start(PeerServer::Kind::Smtp, options, &why);
+    QVERIFY2(server, qPrintable(why));
+
+    Tmailform form(nullptr);
+    form.email->setText(u"me@client.test"_qs);
+    form.smtp->setText(u"127.0.0.1:"_qs + QString::number(server->Port()));
+    form.AddServer(u"ftpmail@server.test"_qs);
+    form.smtptls->setCurrentIndex(smtpTlsRequired);
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    const QString endpoint = u"127.0.0.1:"_qs + QString::number(server->Port());
+    const bool rejected = answer == platform::Dialogs::RejectCertificate;
+    (*dialogs_)->QueueCertificate(platform::Dialogs::CertificateAnswer(answer));
+    if (rejected)
+        (*dialogs_)->QueueButton(platform::Dialogs::Ok);
+    form.Button12Click();
+
+    QList<ScriptedDialogs::Call> asked = (*dialogs_)->CallsOf(ScriptedDialogs::AskCertificateKind);
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.first().caption, endpoint);
+    QCOMPARE(asked.first().initial, server->CertificateSha256());
+    const QList<ScriptedDialogs::Call> boxes = (*dialogs_)->CallsOf(ScriptedDialogs::MessageBoxKind);
+    QCOMPARE(boxes.size(), rejected ? 1 : 0);
+    QTest::qWait(200);
+    QCOMPARE(server->Mails().size(), rejected ? 0 : 1);
+    platform::TlsTrustStore store;
+    QCOMPARE(store.IsTrusted(platform::TlsTrustStore::Key(u"127.0.0.1"_qs, server->Port()), server->CertificateSha256()),
+             answer == platform::Dialogs::TrustCertificateAlways);
+    if (rejected)
+        return;
+
+    // A second send asks again unless the certificate is trusted for good.
+    if (questionsOnSecondSend > 0)
+        (*dialogs_)->QueueCertificate(platform::Dialogs::AcceptCertificateOnce);
+    form.Button12Click();
+    asked = (*dialogs_)->CallsOf(ScriptedDialogs::AskCertificateKind);
+    QCOMPARE(asked.size(), 1 + questionsOnSecondSend);
+    QTRY_COMPARE_WITH_TIMEOUT(server->Mails().size(), 2, 5000);
 }
 
 void TestFtpMail::serverList()
