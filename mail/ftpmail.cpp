@@ -5,9 +5,12 @@
 #include "platform/exceptions.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
+#include "platform/tls_session.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -137,8 +140,25 @@ void Tmailform::BuildPages()
         auto *innerLayout = new QHBoxLayout(inner);
         innerLayout->addWidget(server3, 1);
         innerLayout->addWidget(Button6);
+        auto *login = new QGroupBox(QStringLiteral("发送邮件服务器(SMTP)登录"));
+        smtpuser = new QLineEdit;
+        smtppass = new QLineEdit;
+        smtppass->setEchoMode(QLineEdit::Password);
+        smtppass->setToolTip(QStringLiteral("密码只在本次运行中保留，不写入文件"));
+        smtptls = new QComboBox;
+        smtptls->addItems({QStringLiteral("尽量加密"), QStringLiteral("必须加密"), QStringLiteral("不加密")});
+        smtptls->setToolTip(QStringLiteral("服务器地址写成 主机:465 时从头加密连接"));
+        smtpuser->setAccessibleName(QStringLiteral("SMTP 用户名"));
+        smtppass->setAccessibleName(QStringLiteral("SMTP 密码"));
+        smtptls->setAccessibleName(QStringLiteral("SMTP 加密"));
+        auto *loginLayout = new QFormLayout(login);
+        loginLayout->setContentsMargins(8, 2, 8, 6);
+        loginLayout->addRow(QStringLiteral("用户名"), smtpuser);
+        loginLayout->addRow(QStringLiteral("密码"), smtppass);
+        loginLayout->addRow(QStringLiteral("加密"), smtptls);
         auto *outerLayout = new QVBoxLayout(outer);
         outerLayout->addWidget(inner);
+        outerLayout->addWidget(login);
         outerLayout->addStretch();
         auto *page = new QVBoxLayout(TabSheet3);
         page->addWidget(outer);
@@ -266,6 +286,12 @@ void Tmailform::FormCreate()
 {
     email->setText(platform::GetProfileString(iniPath(), QStringLiteral("data"), QStringLiteral("email")));
     smtp->setText(platform::GetProfileString(iniPath(), QStringLiteral("data"), QStringLiteral("smtp")));
+    smtpuser->setText(platform::GetProfileString(iniPath(), QStringLiteral("data"), QStringLiteral("smtpuser")));
+    // Missing or not a known value: the default, encrypt when offered.
+    bool known = false;
+    const int security = platform::GetProfileString(iniPath(), QStringLiteral("data"), QStringLiteral("smtptls")).toInt(&known);
+    smtptls->setCurrentIndex(known && security >= smtpTlsIfOffered && security <= smtpTlsOff ? security
+                                                                                               : smtpTlsIfOffered);
     // A missing or empty server list leaves an empty choice.
     QStringList servers;
     platform::ReadAnsiTextFile(serverListPath(), &servers);
@@ -347,12 +373,69 @@ void Tmailform::Button12Click()
         Message(QStringLiteral("没有填SMTP服务器"));
         return;
     }
-    mail.SMTP_Server = smtp->text();
+    if (!TakeSmtpServer())
+        return;
     mail.MailText.clear();
     mail.MailText += ScriptLines();
-    // A failed send shows nothing: the progress window simply closes.
+    mail.OnSendMailCertificate = [this](QObject *, const platform::TlsCertificateInfo &certificate, bool changed,
+                                        TSendMailCertificateAnswer &answer) {
+        AnswerCertificate(certificate, changed, answer);
+    };
+    // Network failures show nothing: the progress window simply closes.
+    // Refused encryption or login is told, or the user would not know why.
     mail.Execute();
     mail.MailText.clear();
+    const QString why = SendMailDialog::ErrorMessage(mail.LastError, mail.LastErrorText);
+    if (!why.isEmpty())
+        Message(why);
+}
+
+bool Tmailform::TakeSmtpServer()
+{
+    // "host:port" picks another port (465: TLS from the first byte, 587:
+    // submission); a bare host goes to the dialog's own port (25).
+    QString server = smtp->text().trimmed();
+    const qsizetype colon = server.lastIndexOf(u':');
+    bool portGiven = false;
+    if (colon > 0 && server.indexOf(u':') == colon) {
+        const uint number = server.mid(colon + 1).toUInt(&portGiven);
+        portGiven = portGiven && number > 0 && number < 65536;
+        if (portGiven) {
+            if (!portFromField_)
+                plainPort_ = mail.SMTP_Port;
+            portFromField_ = true;
+            mail.SMTP_Port = int(number);
+            server.truncate(colon);
+        }
+    }
+    if (!portGiven && portFromField_) {
+        mail.SMTP_Port = plainPort_;
+        portFromField_ = false;
+    }
+    mail.SMTP_Server = server;
+    mail.Security = TSmtpSecurity(smtptls->currentIndex());
+    mail.UserName = smtpuser->text();
+    if (!mail.UserName.isEmpty() && smtppass->text().isEmpty()) {
+        QString password;
+        if (!platform::CurrentDialogs().AskPassword(this, QStringLiteral("SMTP 密码"),
+                                                    QStringLiteral("请输入 %1 在 %2 的密码").arg(mail.UserName, server),
+                                                    password))
+            return false;
+        smtppass->setText(password);  // kept for this run only
+    }
+    mail.Password = smtppass->text();
+    return true;
+}
+
+void Tmailform::AnswerCertificate(const platform::TlsCertificateInfo &certificate, bool changed,
+                                  TSendMailCertificateAnswer &answer)
+{
+    const QString endpoint = mail.SMTP_Server + u':' + QString::number(mail.SMTP_Port);
+    switch (platform::CurrentDialogs().AskCertificate(this, endpoint, certificate, changed)) {
+    case platform::Dialogs::TrustCertificateAlways: answer = smCertAlwaysTrust; break;
+    case platform::Dialogs::AcceptCertificateOnce: answer = smCertAcceptOnce; break;
+    case platform::Dialogs::RejectCertificate: answer = smCertReject; break;
+    }
 }
 
 void Tmailform::Button6Click()
@@ -384,7 +467,10 @@ void Tmailform::Button1Click()
 {
     const QString ini = iniPath();
     if (!platform::WriteProfileString(ini, QStringLiteral("data"), QStringLiteral("email"), email->text())
-        || !platform::WriteProfileString(ini, QStringLiteral("data"), QStringLiteral("smtp"), smtp->text()))
+        || !platform::WriteProfileString(ini, QStringLiteral("data"), QStringLiteral("smtp"), smtp->text())
+        || !platform::WriteProfileString(ini, QStringLiteral("data"), QStringLiteral("smtpuser"), smtpuser->text())
+        || !platform::WriteProfileString(ini, QStringLiteral("data"), QStringLiteral("smtptls"),
+                                         QString::number(smtptls->currentIndex())))
         throw platform::Exception(QStringLiteral("Cannot create file %1").arg(ini));
     if (!platform::WriteAnsiTextFile(serverListPath(), Servers()))
         throw platform::Exception(QStringLiteral("Cannot create file %1").arg(serverListPath()));

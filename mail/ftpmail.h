@@ -9,6 +9,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -26,6 +27,11 @@ public:
     QLineEdit *email, *smtp, *url;
     TComboBox98 *server3;
     QPushButton *Button6;
+    // Login and encryption at the SMTP server. The password is kept for the
+    // run only, never written to a file; with a user name and no password the
+    // send asks for it.
+    QLineEdit *smtpuser, *smtppass;
+    QComboBox *smtptls;  // 尽量加密 / 必须加密 / 不加密, in TSmtpSecurity order
     QRadioButton *uuencode, *btoa, *mime, *binary, *text;
     QCheckBox *split;
     QLineEdit *splitsize;
@@ -55,6 +61,11 @@ private:
     void PageChanged(int index);
     void LoadHelp(const QString &fileName);
     void Message(const QString &text);
+    bool TakeSmtpServer();
+    void AnswerCertificate(const platform::TlsCertificateInfo &certificate, bool changed,
+                           TSendMailCertificateAnswer &answer);
 
     int currentPage_ = 0;
+    bool portFromField_ = false;  // SMTP_Port came from "host:port"
+    int plainPort_ = 25;          // the port before that
 };

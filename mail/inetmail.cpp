@@ -1,5 +1,6 @@
 #include "inetmail.h"
 
+#include "platform/tls_session.h"
 #include "platform/winsock_errors.h"
 
 #include <QLoggingCategory>
@@ -22,6 +23,12 @@ const char *stageName(int stage)
     case SendMail::StageData: return "Data";
     case SendMail::StageMessageEnd: return "MessageEnd";
     case SendMail::StageQuit: return "Quit";
+    case SendMail::StageStartTls: return "StartTls";
+    case SendMail::StageTlsHandshake: return "TlsHandshake";
+    case SendMail::StageAuthPlain: return "AuthPlain";
+    case SendMail::StageAuthLogin: return "AuthLogin";
+    case SendMail::StageAuthUser: return "AuthUser";
+    case SendMail::StageAuthPassword: return "AuthPassword";
     default: return "Closing";
     }
 }
@@ -123,6 +130,11 @@ QString SendMail::ErrorText(SendMailError error)
     case smePrematureDisconnect: return QStringLiteral("Prematurely Disconnected");
     case smeNoDestination: return QStringLiteral("Mail Destination Error");
     case smeHostUnreachable: return QStringLiteral("Host Unreachable");
+    case smeTlsRequired: return QStringLiteral("Encryption required, but the server offers no STARTTLS");
+    case smeTlsHandshake: return QStringLiteral("TLS handshake failed");
+    case smeCertificateRejected: return QStringLiteral("The server's certificate was not accepted");
+    case smeAuthFailed: return QStringLiteral("Authentication failed: ");
+    case smeAuthUnsupported: return QStringLiteral("The server offers no supported login method (PLAIN, LOGIN)");
     }
     return QString();
 }
@@ -151,6 +163,8 @@ SendMailError mapSocketError(int code)
     case WSAHOST_NOT_FOUND: case WSATRY_AGAIN: case WSANO_RECOVERY: case WSANO_DATA:
         return smeResolve;
     case WSAEHOSTUNREACH: return smeHostUnreachable;
+    case TlsErrorHandshake: case TlsErrorUnavailable: return smeTlsHandshake;
+    case TlsErrorTruncated: case TlsErrorProtocol: return smeConnectionReset;
     default: return smeUnknown;
     }
 }
@@ -184,7 +198,11 @@ bool SendMail::CheckSocketError()
     }
     const SendMailError error = mapSocketError(LastError);
     // The "not started" text of a socket error differs from the start-up failure's.
-    RaiseError(error, ErrorText(error));
+    QString text = ErrorText(error);
+    const QString tls = platform::TlsErrorText(LastError);
+    if (!tls.isEmpty())
+        text = TlsErrorText().isEmpty() ? tls : tls + QStringLiteral(": ") + TlsErrorText();
+    RaiseError(error, text);
     Abort();
     return true;
 }
@@ -311,6 +329,11 @@ void SendMail::ConnectedNotice(QObject *)
     Info(smServerConnected, serverAddressText_);
     replies_.Clear();
     accepted_ = false;
+    heloSent_ = false;
+    capabilities_ = SmtpCapabilities();
+    implicitTls_ = SMTP_Port == ImplicitTlsPort && Security != smtpTlsOff;
+    if (implicitTls_)
+        StartHandshake();  // the greeting comes through TLS
 }
 
 void SendMail::ReadableNotice(QObject *)
@@ -364,31 +387,55 @@ void SendMail::ReplyLine(const QByteArray &line)
     // is negative: a broken server must not have a message counted as accepted.
     const char first = line.at(0);
     const bool positive = first == '1' || first == '2' || first == '3' || line == " ";
+    const bool continuation = line.size() >= 4 && line.at(3) == '-';
     if (!positive) {
         if (stage_ == StageRecipients) {
             Info(smBadAddress, currentRecipient_);
-        } else {
+        } else if (!RefusalHandledByState(stage_)) {
             RaiseError(smeUnexpectedResponse, ErrorText(smeUnexpectedResponse) + text);
             Abort();
             return;
         }
     }
-    if (line.size() >= 4 && line.at(3) == '-')
-        return;  // continuation line: the reply is not complete yet
+    if (stage_ == StageHelo)
+        ehloLines_.append(line);
+    if (continuation)
+        return;  // the reply is not complete yet
 
     bool goOn = true;
     switch (stage_) {
     case StageGreeting: goOn = AnswerGreeting(); break;
-    case StageHelo: goOn = AnswerHelo(); break;
+    case StageHelo: goOn = AnswerEhlo(line, positive); break;
     case StageMailFrom: goOn = AnswerMailFrom(); break;
     case StageRecipients: goOn = AnswerRecipient(); break;
     case StageDataSent: break;
     case StageData: goOn = AnswerData(); break;
     case StageMessageEnd: goOn = AnswerMessageEnd(); break;
-    default: break;  // the reply to QUIT and anything after it
+    case StageStartTls: goOn = AnswerStartTls(line, positive); break;
+    case StageTlsHandshake: goOn = false; break;  // nothing is read in clear meanwhile
+    case StageAuthPlain: goOn = AnswerAuthPlain(line, positive); break;
+    case StageAuthLogin: goOn = AnswerAuthLogin(line, positive); break;
+    case StageAuthUser: goOn = AnswerAuthUser(line, positive); break;
+    case StageAuthPassword: goOn = AnswerAuthPassword(line, positive); break;
+    default: goOn = false; break;  // the reply to QUIT and anything after it
     }
-    if (goOn && stage_ != StageRecipients)
+    if (stage_ == StageQuit)
+        goOn = true;
+    if (goOn && stage_ < StageClosing && stage_ != StageRecipients)
         SetStage(stage_ + 1);
+}
+
+bool SendMail::RefusalHandledByState(int stage)
+{
+    // A refused EHLO falls back to HELO, a refused STARTTLS may go on in
+    // clear text, a refused login has its own error.
+    switch (stage) {
+    case StageHelo: case StageStartTls: case StageAuthPlain: case StageAuthLogin: case StageAuthUser:
+    case StageAuthPassword:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void SendMail::SetStage(int stage)
@@ -400,14 +447,35 @@ void SendMail::SetStage(int stage)
 
 bool SendMail::AnswerGreeting()
 {
-    SendLine("HELO " + LocalHostName().toUtf8());
+    // EHLO: the server's answer says whether it offers STARTTLS and AUTH.
+    ehloLines_.clear();
+    SendLine("EHLO " + LocalHostName().toUtf8());
     return !Halted();
 }
 
-bool SendMail::AnswerHelo()
+bool SendMail::AnswerEhlo(const QByteArray &line, bool positive)
 {
-    SendLine("MAIL FROM:<" + FROM_Address.toUtf8() + '>');
-    return !Halted();
+    const QByteArrayList reply = ehloLines_;
+    ehloLines_.clear();
+    if (line == " ") {
+        // A connection kept from the last message is ready for MAIL FROM.
+        SendMailFrom();
+        return false;
+    }
+    if (!positive) {
+        if (heloSent_) {
+            RaiseError(smeUnexpectedResponse, ErrorText(smeUnexpectedResponse) + QString::fromLatin1(line));
+            Abort();
+            return false;
+        }
+        // A server from before ESMTP: it offers nothing beyond the plain dialogue.
+        heloSent_ = true;
+        SendLine("HELO " + LocalHostName().toUtf8());
+        return false;
+    }
+    capabilities_ = heloSent_ ? SmtpCapabilities() : SmtpCapabilities::Parse(reply);
+    AfterEhlo();
+    return false;
 }
 
 bool SendMail::AnswerMailFrom()
@@ -496,6 +564,9 @@ bool SendMail::AnswerMessageEnd()
 
 void SendMail::ClosedNotice(QObject *)
 {
+    // After QUIT many servers close without TLS's close_notify: nothing is lost.
+    if (accepted_ && LastError == platform::TlsErrorTruncated)
+        LastError = 0;
     if (KeptConnectionIdle()) {
         // The kept connection went away between two sends: no send to end.
         Info(smServerDisconnected, QString());

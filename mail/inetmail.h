@@ -7,6 +7,7 @@
 
 #include "mail_types.h"
 #include "reply_lines.h"
+#include "smtp_capabilities.h"
 #include "starsock.h"
 
 #include <QStringList>
@@ -29,7 +30,14 @@ public:
         StageData = 5,
         StageMessageEnd = 6,
         StageQuit = 7,
-        StageClosing = 8,
+        StageClosing = 8,  // stray lines after QUIT stay here
+        // Encryption and login between EHLO and MAIL FROM.
+        StageStartTls = 20,       // reply to STARTTLS
+        StageTlsHandshake = 21,   // TLS handshake running (after STARTTLS, or first on the TLS port)
+        StageAuthPlain = 22,      // reply to AUTH PLAIN with the credentials
+        StageAuthLogin = 23,      // reply to AUTH LOGIN (asks for the user name)
+        StageAuthUser = 24,       // reply to the user name (asks for the password)
+        StageAuthPassword = 25,   // reply to the password
     };
 
     static constexpr int DoneNotice = 1026;
@@ -50,6 +58,14 @@ public:
     QStringList Attachments;
     QStringList Headers;
     bool KeepConnectionOpen = false;
+    // Encryption and login. The password is never traced: AUTH lines are
+    // reported masked through smTraceOut.
+    TSmtpSecurity Security = smtpTlsIfOffered;
+    quint16 ImplicitTlsPort = 465;  // this port speaks TLS from the first byte
+    QString UserName;               // empty: no login
+    QString Password;
+    // Fingerprints the user chose to trust; empty: the settings folder's file.
+    QString TrustStoreFile;
 
     TMailAction Action() const { return TMailAction::None; }
     void SetAction(TMailAction action);
@@ -64,6 +80,8 @@ public:
     TSendMailErrorEvent OnMailError;
     TSendMailEvent OnFeedData;
     TNotifyEvent OnDone;
+    // Unassigned: a certificate that fails verification is rejected.
+    TSendMailCertificateEvent OnMailCertificate;
 
     // State that owners read.
     bool MailBusy() const { return mailBusy_; }
@@ -73,6 +91,9 @@ public:
     int Stage() const { return stage_; }
     QString ServerAddressText() const { return serverAddressText_; }
     QString ServerHostName() const { return serverHostName_; }
+    // The server's EHLO offer, as last received.
+    const SmtpCapabilities &Capabilities() const { return capabilities_; }
+    bool Encrypted() const { return TlsActive(); }
     // The body text as it goes out (each MailText item and CR LF), in bytes.
     QByteArray BodyText() const;
 
@@ -106,11 +127,30 @@ private:
     void ReplyLine(const QByteArray &line);
     void SetStage(int stage);
     bool AnswerGreeting();
-    bool AnswerHelo();
+    bool AnswerEhlo(const QByteArray &line, bool positive);
     bool AnswerMailFrom();
     bool AnswerRecipient();
     bool AnswerData();
     bool AnswerMessageEnd();
+    static bool RefusalHandledByState(int stage);
+
+    // Encryption and login (inetmail_secure.cpp).
+    void AfterEhlo();
+    void GoOnInClear(const QString &why);
+    void StartHandshake();
+    void TlsHandshakeDone();
+    bool AcceptCertificate(const platform::TlsCertificateInfo &certificate);
+    QString TlsHostName() const;
+    void Login();
+    bool AnswerStartTls(const QByteArray &line, bool positive);
+    bool AnswerAuthPlain(const QByteArray &line, bool positive);
+    bool AnswerAuthLogin(const QByteArray &line, bool positive);
+    bool AnswerAuthUser(const QByteArray &line, bool positive);
+    bool AnswerAuthPassword(const QByteArray &line, bool positive);
+    void LoginRefused(const QByteArray &line);
+    void SendMailFrom();
+    void SendSecret(const QByteArray &line, const QByteArray &shown);
+    void Fail(SendMailError error, const QString &text);
     void AdvancePastEmptyLists();
     const QStringList &RecipientListItems(int list) const;
     int SkipOf(int list) const;
@@ -123,7 +163,7 @@ private:
     bool WriteBase64(QFile &file, const QString &path);
     QByteArray TextTypeLine(const QByteArray &body) const;
     void SendLine(const QByteArray &line);
-    void SendText(const QByteArray &text);
+    void SendText(const QByteArray &text, const QByteArray *shown = nullptr);
     void DataText(const QByteArray &text);
     void DataLine(const QByteArray &line);
     void DataHeader(const QByteArray &line);
@@ -152,4 +192,8 @@ private:
     bool dataAfterCR_ = false;
     SendMailError lastMailError_ = smeNone;
     QByteArray messageBoundary_;
+    QByteArrayList ehloLines_;     // the EHLO reply being received
+    SmtpCapabilities capabilities_;
+    bool heloSent_ = false;        // EHLO was refused: the old greeting was tried
+    bool implicitTls_ = false;     // this connection began with the handshake
 };

@@ -89,40 +89,31 @@ QByteArray SendMail::TextTypeLine(const QByteArray &body) const
 
 void SendMail::WriteHeader(const QByteArray &body)
 {
-    DataHeader("From: " + EncodeHeaderWord(FROM_Name, 6) + " <" + OneLine(FROM_Address.toUtf8()) + '>');
-    for (const QString &item : std::as_const(ListTo)) {
-        if (Halted())
-            return;
-        QString address, name;
-        SplitRecipient(item, address, name);
-        if (!name.isEmpty())
-            DataHeader("To: " + EncodeHeaderWord(name, 4) + " <" + OneLine(address.toUtf8()) + '>');
-        else
-            DataHeader("To: " + OneLine(address.toUtf8()) + ';');
-    }
-    for (const QString &item : std::as_const(Listcc)) {
-        if (Halted())
-            return;
-        QString address, name;
-        SplitRecipient(item, address, name);
-        if (!name.isEmpty())
-            DataHeader("cc: " + EncodeHeaderWord(name, 4) + " <" + OneLine(address.toUtf8()) + '>');
-        else
-            DataHeader("cc: " + OneLine(address.toUtf8()));
+    DataHeader("From: " + MailboxText(FROM_Name, FROM_Address, 6));
+    // One To and one cc field, the addresses separated by commas (RFC 5322
+    // allows each field once); folded at the blanks after the commas.
+    for (const auto &[field, items] : {std::pair<QByteArray, const QStringList *>{"To: ", &ListTo},
+                                       std::pair<QByteArray, const QStringList *>{"cc: ", &Listcc}}) {
+        QByteArray line = field;
+        for (const QString &item : *items) {
+            if (Halted())
+                return;
+            QString address, name;
+            SplitRecipient(item, address, name);
+            if (line.size() > field.size())
+                line += ", ";
+            line += MailboxText(name, address, int(line.size() - line.lastIndexOf('\n') - 1));
+        }
+        if (line.size() > field.size())
+            DataHeader(line);
     }
     if (!Subject.isEmpty())
         DataHeader(EncodeHeaderLine(QStringLiteral("Subject: ") + Subject));
     DataHeader("Mime-Version: 1.0");
 
-    // Anything but CR, LF and printable ASCII needs quoted-printable.
-    bodyQuotedPrintable_ = false;
-    for (char c : body) {
-        const uchar byte = uchar(c);
-        if (byte != '\r' && byte != '\n' && (byte < 32 || byte > 126)) {
-            bodyQuotedPrintable_ = true;
-            break;
-        }
-    }
+    // Anything but CR, LF and printable ASCII, or an overlong line, needs
+    // quoted-printable.
+    bodyQuotedPrintable_ = NeedsQuotedPrintable(body);
     if (Attachments.isEmpty()) {
         DataHeader(TextTypeLine(body));
         if (bodyQuotedPrintable_)
@@ -147,7 +138,10 @@ void SendMail::WriteBody(const QByteArray &body)
     while (sent < length) {
         if (Halted())
             return;
-        const QByteArray chunk = body.mid(sent, BodyChunk);
+        QByteArray chunk = body.mid(sent, BodyChunk);
+        // A line break stays whole within one chunk, so that it goes out as one.
+        if (chunk.endsWith('\r') && sent + chunk.size() < length)
+            chunk = body.mid(sent, BodyChunk + 1);
         DataText(bodyQuotedPrintable_ ? EncodeQuotedPrintable(chunk, qpColumn_) : chunk);
         if (Halted())
             return;
@@ -165,14 +159,21 @@ void SendMail::WriteAttachment(const QString &path)
         return;
     }
     const QString fileName = QFileInfo(path).fileName();
-    // A name beyond ASCII goes as encoded words, which mail readers decode in
-    // these two parameters; raw bytes there would show as garbage.
-    const QByteArray name = IsAscii(fileName.toUtf8()) ? QuoteParameter(OneLine(fileName.toUtf8()))
-                                                       : EncodeHeaderWord(fileName, 200).replace("\r\n ", " ");
     DataLine("--" + messageBoundary_);
-    DataHeader("Content-Type: application/octet-stream; name=" + dq(name));
-    DataLine("Content-Transfer-Encoding: base64");
-    DataHeader("Content-Disposition: attachment; filename=" + dq(name));
+    if (IsAscii(fileName.toUtf8())) {
+        const QByteArray name = dq(QuoteParameter(OneLine(fileName.toUtf8())));
+        DataHeader("Content-Type: application/octet-stream; name=" + name);
+        DataLine("Content-Transfer-Encoding: base64");
+        DataHeader("Content-Disposition: attachment; filename=" + name);
+    } else {
+        // RFC 2231 in both fields. Encoded words inside the quotes, which some
+        // old readers decode, are forbidden there (RFC 2047 section 5) and
+        // strict parsers reject them, so they are not sent.
+        const QByteArray name = ExtendedParameterValue(fileName);
+        DataHeader("Content-Type: application/octet-stream; name*=" + name);
+        DataLine("Content-Transfer-Encoding: base64");
+        DataHeader("Content-Disposition: attachment; filename*=" + name);
+    }
     DataLine(QByteArray());
     Info(smAttachmentSize, QString::number(file.size()));
     if (!WriteBase64(file, path))
@@ -237,12 +238,12 @@ void SendMail::DataText(const QByteArray &text)
     SendText(StuffDots(text, dataLineStart_, dataAfterCR_));
 }
 
-void SendMail::SendText(const QByteArray &text)
+void SendMail::SendText(const QByteArray &text, const QByteArray *shown)
 {
     if (Halted())
         return;
     if (OnMailInfo)
-        Info(smTraceOut, QString::fromUtf8(text));
+        Info(smTraceOut, shown ? QString::fromUtf8(*shown + "\r\n") : QString::fromUtf8(text));
     qsizetype offset = 0;
     bool blocked = false;
     while (offset < text.size()) {

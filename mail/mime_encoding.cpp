@@ -1,5 +1,7 @@
 #include "mime_encoding.h"
 
+#include <cctype>
+
 namespace mailenc {
 
 namespace {
@@ -108,18 +110,83 @@ QByteArray EncodeQuotedPrintable(const QByteArray &chunk, int &column)
 {
     QByteArray out;
     out.reserve(chunk.size() * 5);
-    for (char c : chunk) {
-        uchar byte = uchar(c);
+    const qsizetype size = chunk.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const uchar byte = uchar(chunk.at(i));
+        if (byte == '\r' && i + 1 < size && chunk.at(i + 1) == '\n') {
+            out.append("\r\n");
+            column = 0;
+            ++i;
+            continue;
+        }
         if (byte >= '!' && byte <= '~' && byte != '=') {
-            out.append(c);
+            out.append(char(byte));
             column += 1;
         } else {
+            // Spaces too: a blank at the end of a line would be dropped in transit.
             appendHex(out, byte);
             column += 3;
         }
-        if (column > 70) {
+        const bool breakFollows = i + 2 < size && chunk.at(i + 1) == '\r' && chunk.at(i + 2) == '\n';
+        if (column > 70 && !breakFollows) {
             out.append("=\r\n");
             column = 0;
+        }
+    }
+    return out;
+}
+
+bool NeedsQuotedPrintable(const QByteArray &body)
+{
+    qsizetype lineLength = 0;
+    for (char c : body) {
+        const uchar byte = uchar(c);
+        if (byte == '\n') {
+            lineLength = 0;
+            continue;
+        }
+        if (byte == '\r')
+            continue;
+        if (byte < 32 || byte > 126 || ++lineLength > MaxLineLength)
+            return true;
+    }
+    return false;
+}
+
+QByteArray DisplayName(const QString &name, int startColumn)
+{
+    const QByteArray utf8 = OneLine(name.toUtf8());
+    if (!IsAscii(utf8))
+        return EncodeHeaderWord(name, startColumn);
+    // atext (RFC 5322 3.2.3) and blanks between atoms need no quotes.
+    static const QByteArray atextSymbols = "!#$%&'*+-/=?^_`{|}~ ";
+    bool plain = !utf8.trimmed().isEmpty() && utf8.trimmed() == utf8 && !utf8.contains("  ");
+    for (char c : utf8)
+        if (!std::isalnum(uchar(c)) && !atextSymbols.contains(c))
+            plain = false;
+    return plain ? utf8 : '"' + QuoteParameter(utf8) + '"';
+}
+
+QByteArray MailboxText(const QString &name, const QString &address, int startColumn)
+{
+    const QByteArray bare = OneLine(address.toUtf8());
+    if (name.isEmpty() || name == address)
+        return bare;
+    return DisplayName(name, startColumn) + " <" + bare + '>';
+}
+
+QByteArray ExtendedParameterValue(const QString &value)
+{
+    static const QByteArray tokenSymbols = "!#$&+-.^_`|~";
+    QByteArray out = "UTF-8''";
+    for (char c : OneLine(value.toUtf8())) {
+        const uchar byte = uchar(c);
+        if (byte < 128 && (std::isalnum(byte) || tokenSymbols.contains(c))) {
+            out.append(c);
+        } else {
+            out.append('%');
+            out.append(HexDigits[byte >> 4]);
+            out.append(HexDigits[byte & 15]);
         }
     }
     return out;

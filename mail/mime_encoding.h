@@ -32,9 +32,31 @@ QByteArray EncodeHeaderWord(const QString &text, int startColumn = 0);
 QByteArray EncodeHeaderLine(const QString &line);
 
 // Quoted-printable of one chunk; column carries the output column from chunk
-// to chunk. Every byte outside "!".."~" and "=" itself is written as =XX,
-// a soft break follows once a line exceeds 70 characters.
+// to chunk. A CR LF pair is the text's own line break and goes out as CR LF;
+// every other byte outside "!".."~" and "=" itself is written as =XX, and a
+// soft break follows once a line exceeds 70 characters (not right before a
+// line break, which ends the line anyway).
 QByteArray EncodeQuotedPrintable(const QByteArray &chunk, int &column);
+
+// The longest line a message may carry, without its CR LF (RFC 5322).
+inline constexpr qsizetype MaxLineLength = 998;
+
+// Whether a body text (CR LF line ends) cannot go out as it is: a byte other
+// than CR, LF and printable ASCII, or a line longer than MaxLineLength.
+bool NeedsQuotedPrintable(const QByteArray &body);
+
+// A display name as a header phrase (RFC 5322): as it is when it is made of
+// atoms, a quoted string when it holds specials such as "," or "." or a
+// quote, RFC 2047 encoded words when it is not ASCII.
+QByteArray DisplayName(const QString &name, int startColumn = 0);
+
+// "name <address>"; the bare address when there is no name or the name is
+// the address itself.
+QByteArray MailboxText(const QString &name, const QString &address, int startColumn = 0);
+
+// An RFC 2231 extended parameter value: "UTF-8''" and the UTF-8 bytes, each
+// byte outside the plain token characters written as %XX.
+QByteArray ExtendedParameterValue(const QString &value);
 
 // Splits a header line that contains folding (CR LF + white space) into its
 // physical lines, and folds any physical line longer than limit at white

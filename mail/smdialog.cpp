@@ -155,6 +155,10 @@ bool SendMailDialog::Execute()
     SendMail &sender = *window->SendMail_;
     sender.SMTP_Port = quint16(SMTP_Port);
     sender.SetSMTP_Server(SMTP_Server);
+    sender.Security = Security;
+    sender.UserName = UserName;
+    sender.Password = Password;
+    window->onCertificate_ = OnSendMailCertificate;
     CopyMessageTo(sender);
     window->onSendMailInfo_ = OnSendMailInfo;
     window->onSetupNextMessage_ = OnSetupNextMessage;
@@ -169,7 +173,29 @@ bool SendMailDialog::Execute()
     window->Timer.setInterval(InactivityLimitMs);
 
     window->exec();
+    LastError = window->lastError_;
+    LastErrorText = window->lastErrorText_;
     return sender.Accepted();
+}
+
+QString SendMailDialog::ErrorMessage(SendMailError error, const QString &detail)
+{
+    const QString notSent = QStringLiteral("邮件没有发送。");
+    switch (error) {
+    case smeTlsRequired:
+        return QStringLiteral("邮件服务器不提供加密连接 (STARTTLS)，设置为“必须加密”时不以明文发送，") + notSent
+               + u'\n' + detail;
+    case smeTlsHandshake:
+        return QStringLiteral("与邮件服务器建立加密连接失败，") + notSent + u'\n' + detail;
+    case smeCertificateRejected:
+        return QStringLiteral("邮件服务器的证书没有被接受，") + notSent + u'\n' + detail;
+    case smeAuthFailed:
+        return QStringLiteral("邮件服务器拒绝了用户名或密码，") + notSent + u'\n' + detail;
+    case smeAuthUnsupported:
+        return QStringLiteral("邮件服务器不支持本程序的登录方式 (PLAIN、LOGIN)，") + notSent + u'\n' + detail;
+    default:
+        return QString();
+    }
 }
 
 Tsmdlg::Tsmdlg(QWidget *parent)
@@ -202,6 +228,8 @@ Tsmdlg::~Tsmdlg()
     // The sender goes with the window; no notice may reach a half-destroyed window.
     SendMail_->OnMailInfo = nullptr;
     SendMail_->OnDone = nullptr;
+    SendMail_->OnMailError = nullptr;
+    SendMail_->OnMailCertificate = nullptr;
 }
 
 QString Tsmdlg::StatusLine() const
@@ -245,6 +273,21 @@ void Tsmdlg::FormShow()
         SendMailMailInfo(sender, info, text);
     };
     SendMail_->OnDone = [this](QObject *sender) { SendMailDone(sender); };
+    SendMail_->OnMailError = [this](QObject *sender, SendMailError error, const QString &text) {
+        SendMailError_(sender, error, text);
+    };
+    if (onCertificate_) {
+        SendMail_->OnMailCertificate = [this](QObject *sender, const platform::TlsCertificateInfo &certificate,
+                                              bool changed, TSendMailCertificateAnswer &answer) {
+            // The user may take a while: that is no silent server.
+            Timer.stop();
+            QPointer<Tsmdlg> self(this);
+            TSendMailCertificateEvent handler = onCertificate_;
+            handler(sender, certificate, changed, answer);
+            if (self && !closing_)
+                Timer.start();
+        };
+    }
     Status->setText(SendMail_->SMTP_Server() + u' ' + texts_.value(0));
     // The send starts once the window is on the screen.
     QPointer<Tsmdlg> self(this);
@@ -323,6 +366,12 @@ void Tsmdlg::SendMailDone(QObject *)
         return;
     }
     done(QDialog::Accepted);
+}
+
+void Tsmdlg::SendMailError_(QObject *, SendMailError error, const QString &text)
+{
+    lastError_ = error;
+    lastErrorText_ = text;
 }
 
 void Tsmdlg::TimerTimer()

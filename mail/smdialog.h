@@ -37,6 +37,13 @@ public:
     QString FROM_Name, FROM_Address, TO_Name, TO_Address, Subject;
     QStringList MailText, Attachments, Headers, ListTo, Listcc, ListBcc;
     bool KeepConnectionOpen = false;
+    // Encryption and login, handed to the sender.
+    TSmtpSecurity Security = smtpTlsIfOffered;
+    QString UserName;
+    QString Password;
+    // A certificate that failed verification; the progress window's time
+    // limit stands still while it is asked.
+    TSendMailCertificateEvent OnSendMailCertificate;
     TSendMailEvent OnSendMailFeedData;
     TSendMailInfoEvent OnSendMailInfo;
     // Called with the progress window as sender when a message was accepted
@@ -68,6 +75,14 @@ public:
 
     // Sends the message; true when the server accepted it (the last one).
     bool Execute();
+
+    // The failure of the last Execute as the sender reported it (smeNone:
+    // none), and what the server or the TLS layer said.
+    SendMailError LastError = smeNone;
+    QString LastErrorText;
+    // The user's wording of a failure, in Chinese; empty for the failures
+    // that only close the progress window.
+    static QString ErrorMessage(SendMailError error, const QString &detail);
 
     // The message copy handed to the sender for each message.
     void CopyMessageTo(SendMail &sender) const;
@@ -105,6 +120,7 @@ private:
     void StartMessage();
     void SendMailMailInfo(QObject *sender, SendMailInfo info, const QString &text);
     void SendMailDone(QObject *sender);
+    void SendMailError_(QObject *sender, SendMailError error, const QString &text);
     void TimerTimer();
     void cancelClick();
     void RepaintBar();
@@ -119,7 +135,10 @@ private:
     QColor barColor_ = Qt::blue;
     TSendMailInfoEvent onSendMailInfo_;
     TNotifyEvent onSetupNextMessage_;
+    TSendMailCertificateEvent onCertificate_;
     QPointer<const SendMailDialog> owner_;
+    SendMailError lastError_ = smeNone;
+    QString lastErrorText_;
     bool shown_ = false;
     bool closing_ = false;  // cancelled or timed out: the window is on its way out
 };

@@ -1,6 +1,7 @@
 """Reads one stored mail message and prints what a mail reader would show, as JSON:
 the decoded header fields, the decoded text, each attachment's name, size and SHA-256,
-and the parser's complaints. Used by the mail tests to check the sender's output with
+and the parser's complaints (of the message, its parts and every header field, read
+with the strict policy). Used by the mail tests to check the sender's output with
 Python's own email package rather than with our own decoding."""
 import email
 import hashlib
@@ -12,7 +13,7 @@ from email import policy
 def main():
     with open(sys.argv[1], "rb") as source:
         data = source.read()
-    message = email.message_from_bytes(data, policy=policy.default)
+    message = email.message_from_bytes(data, policy=policy.strict)
     out = {
         "from": str(message["From"]),
         "to": [str(value) for value in message.get_all("To", [])],
@@ -29,6 +30,8 @@ def main():
     }
     for part in message.walk():
         out["defects"] += [type(defect).__name__ for defect in part.defects]
+        for name, value in part.items():
+            out["defects"] += [name + ": " + type(defect).__name__ for defect in getattr(value, "defects", ())]
         if part.is_multipart():
             continue
         name = part.get_filename()

@@ -112,7 +112,10 @@ void ScriptedSmtpPeer::Write(const QByteArray &bytes)
 {
     if (!client_ || bytes == Silent)
         return;
-    if (bytes == Close) {
+    if (bytes.endsWith(Close)) {
+        // A reply and then the end: "220 go ahead" and no TLS after it.
+        client_->write(bytes.chopped(Close.size()));
+        client_->flush();
         client_->disconnectFromHost();
         return;
     }

@@ -16,7 +16,7 @@ class ScriptedSmtpPeer : public QObject {
     Q_OBJECT
 public:
     // Special replies.
-    static inline const QByteArray Close = QByteArrayLiteral("<close>");    // close, no reply
+    static inline const QByteArray Close = QByteArrayLiteral("<close>");    // close, no reply (or after the reply it ends)
     static inline const QByteArray Silent = QByteArrayLiteral("<silent>");  // no reply at all
 
     explicit ScriptedSmtpPeer(QObject *parent = nullptr);

@@ -8,6 +8,8 @@
 #include "platform/exceptions.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
+#include "peer_server.h"
+#include "platform/tls_trust_store.h"
 #include "scripted_dialogs.h"
 
 #include <QCheckBox>
@@ -33,6 +35,10 @@ private slots:
     void editsLostWhenLeavingThePage();
     void sendChecks_data();
     void sendChecks();
+    void secureSend_data();
+    void secureSend();
+    void certificateQuestion_data();
+    void certificateQuestion();
     void serverList();
     void settingsRoundTrip();
     void help();
@@ -217,11 +223,133 @@ void TestFtpMail::sendChecks()
     QCOMPARE(peer.Commands.value(2), QByteArray("RCPT TO:<ftpmail@server.test>"));
     const QByteArray data = ScriptedSmtpPeer::Unstuff(peer.RawMessages.first());
     const QByteArrayList header = ScriptedSmtpPeer::HeaderLines(data);
-    QVERIFY(header.contains("From: me@client.test <me@client.test>"));
-    QVERIFY(header.contains("To: ftpmail@server.test <ftpmail@server.test>"));
+    // The window gives each address as its own name: it goes out bare.
+    QVERIFY(header.contains("From: me@client.test"));
+    QVERIFY(header.contains("To: ftpmail@server.test"));
     QVERIFY(!data.contains("Subject:"));
     QCOMPARE(ScriptedSmtpPeer::Body(data), (script.join(u"\r\n"_qs) + u"\r\n\r\n"_qs).toUtf8());
     QVERIFY(form.mail.MailText.isEmpty());
+}
+
+void TestFtpMail::secureSend_data()
+{
+    QTest::addColumn<QByteArray>("ehlo");
+    QTest::addColumn<QByteArray>("authReply");
+    QTest::addColumn<int>("security");
+    QTest::addColumn<QString>("typedPassword");  // empty: asked at send time
+    QTest::addColumn<QString>("message");         // the start of the box shown; empty: none
+    QTest::addColumn<QByteArrayList>("verbs");
+
+    const QByteArray auth = "250-scripted.test\r\n250 AUTH PLAIN LOGIN\r\n";
+    QTest::newRow("password asked at send time")
+        << auth << QByteArray("235 2.7.0 ok\r\n") << int(smtpTlsIfOffered) << QString() << QString()
+        << QByteArrayList{"EHLO", "AUTH", "MAIL", "RCPT", "DATA", "QUIT"};
+    QTest::newRow("login refused") << auth << QByteArray("535 5.7.8 no\r\n") << int(smtpTlsOff) << u"typed"_qs
+                                   << u"邮件服务器拒绝了用户名或密码"_qs << QByteArrayList{"EHLO", "AUTH"};
+    QTest::newRow("encryption required, none offered")
+        << auth << QByteArray() << int(smtpTlsRequired) << u"typed"_qs << u"邮件服务器不提供加密连接"_qs
+        << QByteArrayList{"EHLO"};
+}
+
+void TestFtpMail::secureSend()
+{
+    QFETCH(QByteArray, ehlo);
+    QFETCH(QByteArray, authReply);
+    QFETCH(int, security);
+    QFETCH(QString, typedPassword);
+    QFETCH(QString, message);
+    QFETCH(QByteArrayList, verbs);
+
+    ScriptedSmtpPeer peer;
+    QVERIFY(peer.Listen());
+    peer.SetReply("HELO", ehlo, 0);
+    peer.SetReply("AUTH", authReply);
+    Tmailform form(nullptr);
+    form.email->setText(u"me@client.test"_qs);
+    form.smtp->setText(u"127.0.0.1:"_qs + QString::number(peer.Port()));
+    form.AddServer(u"ftpmail@server.test"_qs);
+    form.smtpuser->setText(u"zhangsan"_qs);
+    form.smtppass->setText(typedPassword);
+    form.smtptls->setCurrentIndex(security);
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    if (typedPassword.isEmpty())
+        (*dialogs_)->QueueText(true, u"asked-pw"_qs);
+    if (!message.isEmpty())
+        (*dialogs_)->QueueButton(platform::Dialogs::Ok);
+    form.Button12Click();
+
+    QByteArrayList sent;
+    for (const QByteArray &command : peer.Commands)
+        sent.append(command.left(4));
+    QCOMPARE(sent, verbs);
+    const QList<ScriptedDialogs::Call> boxes = (*dialogs_)->CallsOf(ScriptedDialogs::MessageBoxKind);
+    QCOMPARE(boxes.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(boxes.first().text.startsWith(message), qPrintable(boxes.first().text));
+    QCOMPARE(peer.RawMessages.size(), message.isEmpty() ? 1 : 0);
+    // An asked password is kept for the run and is the one that went out.
+    const QString password = typedPassword.isEmpty() ? u"asked-pw"_qs : typedPassword;
+    QCOMPARE(form.smtppass->text(), password);
+    if (verbs.contains("AUTH"))
+        QCOMPARE(peer.Commands.at(1), "AUTH PLAIN " + ("\0zhangsan\0"_qba + password.toUtf8()).toBase64());
+}
+
+void TestFtpMail::certificateQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questionsOnSecondSend");
+    QTest::newRow("reject") << int(platform::Dialogs::RejectCertificate) << -1;
+    QTest::newRow("accept once") << int(platform::Dialogs::AcceptCertificateOnce) << 1;
+    QTest::newRow("always trust") << int(platform::Dialogs::TrustCertificateAlways) << 0;
+}
+
+void TestFtpMail::certificateQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(int, questionsOnSecondSend);
+    using testsupport::PeerServer;
+    QString why;
+    if (!PeerServer::Available(PeerServer::Kind::Smtp, &why))
+        QSKIP(qPrintable(why));
+    PeerServer::Options options;
+    options.tls = PeerServer::Options::Tls::ExplicitRequired;
+    const auto server = PeerServer::Start(PeerServer::Kind::Smtp, options, &why);
+    QVERIFY2(server, qPrintable(why));
+
+    Tmailform form(nullptr);
+    form.email->setText(u"me@client.test"_qs);
+    form.smtp->setText(u"127.0.0.1:"_qs + QString::number(server->Port()));
+    form.AddServer(u"ftpmail@server.test"_qs);
+    form.smtptls->setCurrentIndex(smtpTlsRequired);
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    const QString endpoint = u"127.0.0.1:"_qs + QString::number(server->Port());
+    const bool rejected = answer == platform::Dialogs::RejectCertificate;
+    (*dialogs_)->QueueCertificate(platform::Dialogs::CertificateAnswer(answer));
+    if (rejected)
+        (*dialogs_)->QueueButton(platform::Dialogs::Ok);
+    form.Button12Click();
+
+    QList<ScriptedDialogs::Call> asked = (*dialogs_)->CallsOf(ScriptedDialogs::AskCertificateKind);
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.first().caption, endpoint);
+    QCOMPARE(asked.first().initial, server->CertificateSha256());
+    const QList<ScriptedDialogs::Call> boxes = (*dialogs_)->CallsOf(ScriptedDialogs::MessageBoxKind);
+    QCOMPARE(boxes.size(), rejected ? 1 : 0);
+    QTest::qWait(200);
+    QCOMPARE(server->Mails().size(), rejected ? 0 : 1);
+    platform::TlsTrustStore store;
+    QCOMPARE(store.IsTrusted(platform::TlsTrustStore::Key(u"127.0.0.1"_qs, server->Port()), server->CertificateSha256()),
+             answer == platform::Dialogs::TrustCertificateAlways);
+    if (rejected)
+        return;
+
+    // A second send asks again unless the certificate is trusted for good.
+    if (questionsOnSecondSend > 0)
+        (*dialogs_)->QueueCertificate(platform::Dialogs::AcceptCertificateOnce);
+    form.Button12Click();
+    asked = (*dialogs_)->CallsOf(ScriptedDialogs::AskCertificateKind);
+    QCOMPARE(asked.size(), 1 + questionsOnSecondSend);
+    QTRY_COMPARE_WITH_TIMEOUT(server->Mails().size(), 2, 5000);
 }
 
 void TestFtpMail::serverList()
@@ -275,7 +403,16 @@ void TestFtpMail::settingsRoundTrip()
         form.email->setText(u"张三@client.test"_qs);
         form.smtp->setText(u"smtp.client.test"_qs);
         form.AddServer(u"ftpmail@server.test"_qs);
+        form.smtpuser->setText(u"zhangsan"_qs);
+        form.smtppass->setText(u"pass-word-9"_qs);
+        form.smtptls->setCurrentIndex(smtpTlsRequired);
         form.Button1Click();
+    }
+    // The password stays in memory: no file of the settings folder holds it.
+    for (const QString &name : QDir(settings_->path()).entryList(QDir::Files)) {
+        QFile saved(file(name));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY2(!saved.readAll().contains("pass-word-9"), qPrintable(name));
     }
     QCOMPARE(platform::GetProfileString(file(u"ftp-mail.ini"_qs), u"data"_qs, u"email"_qs), u"张三@client.test"_qs);
     QCOMPARE(platform::GetProfileString(file(u"ftp-mail.ini"_qs), u"data"_qs, u"smtp"_qs), u"smtp.client.test"_qs);
@@ -283,6 +420,9 @@ void TestFtpMail::settingsRoundTrip()
     QCOMPARE(again.email->text(), u"张三@client.test"_qs);
     QCOMPARE(again.smtp->text(), u"smtp.client.test"_qs);
     QCOMPARE(again.server3->currentText(), u"ftpmail@server.test"_qs);
+    QCOMPARE(again.smtpuser->text(), u"zhangsan"_qs);
+    QCOMPARE(again.smtppass->text(), QString());
+    QCOMPARE(again.smtptls->currentIndex(), int(smtpTlsRequired));
 
     // 取消 writes nothing.
     again.email->setText(u"other@client.test"_qs);

@@ -5,6 +5,7 @@
 
 #include "mail/inetmail.h"
 #include "peer_server.h"
+#include "platform/tls_session.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -62,6 +63,8 @@ private slots:
     void initTestCase();
     void fullMessage_data();
     void fullMessage();
+    void submission_data();
+    void submission();
 
 private:
     std::unique_ptr<PeerServer> server_;
@@ -169,6 +172,111 @@ void TestMailAiosmtpd::fullMessage()
         QCOMPARE(part.value(u"size"_qs).toInteger(), contents.at(i).size());
         QCOMPARE(part.value(u"sha256"_qs).toString(), sha256(contents.at(i)));
     }
+}
+
+void TestMailAiosmtpd::submission_data()
+{
+    QTest::addColumn<int>("serverTls");  // PeerServer::Options::Tls
+    QTest::addColumn<bool>("serverLogin");
+    QTest::addColumn<int>("security");
+    QTest::addColumn<bool>("rightPassword");
+    QTest::addColumn<int>("error");
+
+    using Tls = PeerServer::Options::Tls;
+    QTest::newRow("STARTTLS required by both, login") << int(Tls::ExplicitRequired) << true << int(smtpTlsRequired)
+                                                      << true << int(smeNone);
+    QTest::newRow("TLS from the first byte, login") << int(Tls::Implicit) << true << int(smtpTlsIfOffered) << true
+                                                    << int(smeNone);
+    QTest::newRow("wrong password") << int(Tls::Explicit) << true << int(smtpTlsIfOffered) << false
+                                    << int(smeAuthFailed);
+    QTest::newRow("no STARTTLS, encryption required") << int(Tls::None) << false << int(smtpTlsRequired) << true
+                                                      << int(smeTlsRequired);
+}
+
+void TestMailAiosmtpd::submission()
+{
+    QFETCH(int, serverTls);
+    QFETCH(bool, serverLogin);
+    QFETCH(int, security);
+    QFETCH(bool, rightPassword);
+    QFETCH(int, error);
+
+    PeerServer::Options options;
+    options.tls = PeerServer::Options::Tls(serverTls);
+    options.smtpLogin = serverLogin;
+    QString why;
+    const auto server = PeerServer::Start(PeerServer::Kind::Smtp, options, &why);
+    QVERIFY2(server, qPrintable(why));
+
+    // A 3 MiB attachment with a Chinese name, a line far over the 998 limit,
+    // a display name that must be quoted and an FTP-by-mail script.
+    QTemporaryDir dir;
+    const QByteArray content = patterned(3 * 1024 * 1024, 7);
+    const QString path = dir.filePath(u"请求 结果.zip"_qs);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+    file.close();
+    const QStringList text{u"open ftp.example.org anonymous"_qs, u"mode binary"_qs, u"get /pub/文件.zip"_qs,
+                           QString(2000, u'x'), u"quit"_qs};
+
+    SendMail mail;
+    MailRecorder recorder;
+    recorder.Attach(mail);
+    QStringList fingerprints;
+    mail.OnMailCertificate = [&](QObject *, const platform::TlsCertificateInfo &certificate, bool,
+                                 TSendMailCertificateAnswer &answer) {
+        fingerprints.append(certificate.sha256);
+        answer = smCertAcceptOnce;
+    };
+    mail.TrustStoreFile = dir.filePath(u"trusted-certificates.txt"_qs);
+    mail.SetSMTP_Server(server->Host());
+    mail.SMTP_Port = server->Port();
+    if (options.tls == PeerServer::Options::Tls::Implicit)
+        mail.ImplicitTlsPort = server->Port();
+    mail.Security = TSmtpSecurity(security);
+    mail.UserName = server->User();
+    mail.Password = rightPassword ? server->Password() : u"wrong"_qs;
+    mail.FROM_Name = u"王五"_qs;
+    mail.FROM_Address = u"wangwu@client.test"_qs;
+    mail.TO_Name = u"Smith, John"_qs;
+    mail.TO_Address = u"john@server.test"_qs;
+    mail.ListTo = QStringList{u"plain@server.test"_qs};
+    mail.Subject = u"文件请求：请求 结果.zip"_qs;
+    mail.MailText = text;
+    mail.Attachments = QStringList{path};
+    mail.SetAction(TMailAction::Send_Mail);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.done, 1, 60000);
+
+    if (error != smeNone) {
+        QCOMPARE(recorder.errors.size(), 1);
+        QCOMPARE(int(recorder.errors.first().first), error);
+        QVERIFY(!mail.Accepted());
+        QVERIFY(!recorder.Has(smSendingMessage));
+        QTest::qWait(200);
+        QVERIFY(server->Mails().isEmpty());
+        return;
+    }
+    QVERIFY2(recorder.errors.isEmpty(), qPrintable(recorder.errors.value(0).second));
+    QVERIFY(mail.Accepted());
+    QVERIFY(recorder.Has(smTlsEstablished));
+    QCOMPARE(fingerprints, QStringList{server->CertificateSha256()});
+
+    QTRY_COMPARE_WITH_TIMEOUT(server->Mails().size(), 1, 5000);
+    const testsupport::ReceivedMail received = server->Mails().first();
+    const QJsonObject parsed = parseWithPython(received.data, &why);
+    QVERIFY2(!parsed.isEmpty(), qPrintable(why));
+    QCOMPARE(parsed.value(u"defects"_qs).toArray().toVariantList(), QVariantList());
+    QVERIFY(parsed.value(u"longest_line"_qs).toInt() <= 998);
+    QCOMPARE(parsed.value(u"from"_qs).toString(), u"王五 <wangwu@client.test>"_qs);
+    QCOMPARE(parsed.value(u"to"_qs).toArray().toVariantList(),
+             QVariantList{u"\"Smith, John\" <john@server.test>, plain@server.test"_qs});
+    QCOMPARE(parsed.value(u"subject"_qs).toString(), mail.Subject + u"  "_qs);
+    QCOMPARE(parsed.value(u"text"_qs).toString(), text.join(u'\n') + u'\n');
+    const QJsonArray attachments = parsed.value(u"attachments"_qs).toArray();
+    QCOMPARE(attachments.size(), 1);
+    QCOMPARE(attachments.at(0).toObject().value(u"name"_qs).toString(), QFileInfo(path).fileName());
+    QCOMPARE(attachments.at(0).toObject().value(u"sha256"_qs).toString(), sha256(content));
 }
 
 QTEST_GUILESS_MAIN(TestMailAiosmtpd)

@@ -2,6 +2,7 @@
 
 #include "mail/mime_encoding.h"
 #include "mail/reply_lines.h"
+#include "mail/smtp_capabilities.h"
 
 #include <QStringDecoder>
 #include <QTest>
@@ -55,6 +56,14 @@ private slots:
     void dotStuffing();
     void replyFraming_data();
     void replyFraming();
+    void mailbox_data();
+    void mailbox();
+    void bodyNeedsEncoding_data();
+    void bodyNeedsEncoding();
+    void extendedParameter_data();
+    void extendedParameter();
+    void capabilities_data();
+    void capabilities();
 };
 
 void TestMailEncoding::headerWord_data()
@@ -134,7 +143,11 @@ void TestMailEncoding::quotedPrintable_data()
     QTest::addColumn<int>("endColumn");
     QTest::newRow("printable copied") << QByteArray("abc!~") << 0 << QByteArray("abc!~") << 5;
     QTest::newRow("line break, tab, space, equals") << QByteArray("a\tb =\r\n") << 0
-                                                    << QByteArray("a=09b=20=3D=0D=0A") << 17;
+                                                    << QByteArray("a=09b=20=3D\r\n") << 0;
+    QTest::newRow("lone CR and LF stay encoded") << QByteArray("a\rb\nc") << 0 << QByteArray("a=0Db=0Ac") << 9;
+    QTest::newRow("no soft break right before a line break") << (QByteArray(71, 'x') + "\r\ny") << 0
+                                                             << (QByteArray(71, 'x') + "\r\ny") << 1;
+    QTest::newRow("blank before a line break encoded") << QByteArray("a \r\n") << 0 << QByteArray("a=20\r\n") << 0;
     QTest::newRow("high bytes") << QByteArray("\xe4\xb8\xad") << 0 << QByteArray("=E4=B8=AD") << 9;
     QTest::newRow("soft break after 70") << QByteArray(71, 'x') << 0 << (QByteArray(71, 'x') + "=\r\n") << 0;
     QTest::newRow("column carried in") << QByteArray("ab") << 69 << QByteArray("ab=\r\n") << 0;
@@ -265,4 +278,97 @@ void TestMailEncoding::replyFraming()
 }
 
 QTEST_GUILESS_MAIN(TestMailEncoding)
+void TestMailEncoding::mailbox_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("no name: bare") << QString() << u"u@x.test"_qs << QByteArray("u@x.test");
+    QTest::newRow("name is the address: bare") << u"u@x.test"_qs << u"u@x.test"_qs << QByteArray("u@x.test");
+    QTest::newRow("atoms stay") << u"Ftp Mail"_qs << u"f@x.test"_qs << QByteArray("Ftp Mail <f@x.test>");
+    QTest::newRow("comma quoted") << u"Smith, John"_qs << u"j@x.test"_qs << QByteArray("\"Smith, John\" <j@x.test>");
+    QTest::newRow("dot quoted") << u"J. Smith"_qs << u"j@x.test"_qs << QByteArray("\"J. Smith\" <j@x.test>");
+    QTest::newRow("quote and backslash escaped")
+        << u"a \"b\" \\c"_qs << u"a@x.test"_qs << QByteArray("\"a \\\"b\\\" \\\\c\" <a@x.test>");
+    QTest::newRow("angle brackets and @ quoted") << u"<x@y>"_qs << u"a@x.test"_qs << QByteArray("\"<x@y>\" <a@x.test>");
+    QTest::newRow("chinese with comma: one encoded word")
+        << u"张, 三"_qs << u"z@x.test"_qs << QByteArray("=?UTF-8?Q?=E5=BC=A0=2C_=E4=B8=89?= <z@x.test>");
+}
+
+void TestMailEncoding::mailbox()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, address);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(MailboxText(name, address), expected);
+}
+
+void TestMailEncoding::bodyNeedsEncoding_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("needed");
+    QTest::newRow("plain lines") << QByteArray("open x anonymous\r\nquit\r\n") << false;
+    QTest::newRow("998 characters") << QByteArray(998, 'x') + "\r\n" << false;
+    QTest::newRow("999 characters") << QByteArray(999, 'x') + "\r\n" << true;
+    QTest::newRow("long text of short lines") << QByteArray("abc\r\n").repeated(1000) << false;
+    QTest::newRow("tab") << QByteArray("a\tb\r\n") << true;
+    QTest::newRow("high byte") << QByteArray("\xe4\xb8\xad\r\n") << true;
+}
+
+void TestMailEncoding::bodyNeedsEncoding()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, needed);
+    QCOMPARE(NeedsQuotedPrintable(body), needed);
+}
+
+void TestMailEncoding::extendedParameter_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("chinese and a blank") << u"附件 一.bin"_qs << QByteArray("UTF-8''%E9%99%84%E4%BB%B6%20%E4%B8%80.bin");
+    QTest::newRow("tspecials and percent")
+        << u"a;b=c\"d%(e).txt"_qs << QByteArray("UTF-8''a%3Bb%3Dc%22d%25%28e%29.txt");
+    QTest::newRow("quote and star") << u"it's*"_qs << QByteArray("UTF-8''it%27s%2A");
+}
+
+void TestMailEncoding::extendedParameter()
+{
+    QFETCH(QString, value);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(ExtendedParameterValue(value), expected);
+}
+
+void TestMailEncoding::capabilities_data()
+{
+    QTest::addColumn<QByteArrayList>("reply");
+    QTest::addColumn<bool>("startTls");
+    QTest::addColumn<QByteArrayList>("mechanisms");
+    QTest::addColumn<QByteArray>("chosen");
+    QTest::newRow("typical") << QByteArrayList{"250-smtp.x.test Hello", "250-SIZE 1000", "250-STARTTLS",
+                                               "250 AUTH LOGIN PLAIN XOAUTH2"}
+                             << true << QByteArrayList{"LOGIN", "PLAIN", "XOAUTH2"} << QByteArray("PLAIN");
+    QTest::newRow("old AUTH= form, lower case, repeats")
+        << QByteArrayList{"250-x", "250-auth=login", "250 AUTH LOGIN"} << false << QByteArrayList{"LOGIN"}
+        << QByteArray("LOGIN");
+    QTest::newRow("first line is the server's name, not a keyword")
+        << QByteArrayList{"250-STARTTLS", "250 HELP"} << false << QByteArrayList() << QByteArray();
+    QTest::newRow("garbage dropped")
+        << QByteArrayList{"250-x", "250-AUTH \x01\xff lo*gin (PLAIN) " + QByteArray(40, 'A'), "250-STARTTLS now",
+                          "2", "250-", "garbage line", "250 AUTH CRAM-MD5"}
+        << false << QByteArrayList{"CRAM-MD5"} << QByteArray();
+}
+
+void TestMailEncoding::capabilities()
+{
+    QFETCH(QByteArrayList, reply);
+    QFETCH(bool, startTls);
+    QFETCH(QByteArrayList, mechanisms);
+    QFETCH(QByteArray, chosen);
+    const SmtpCapabilities parsed = SmtpCapabilities::Parse(reply);
+    QCOMPARE(parsed.startTls, startTls);
+    QCOMPARE(parsed.authMechanisms, mechanisms);
+    QCOMPARE(parsed.ChooseAuth(), chosen);
+}
+
 #include "tst_mail_encoding.moc"

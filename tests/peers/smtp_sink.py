@@ -40,3 +40,61 @@ class SaveToFolder:
                 out.write(value)
         os.rename(temp, os.path.join(self.folder, name))
         return "250 Message accepted for delivery"
+
+
+def main():
+    """With TLS or a login the server is started through aiosmtpd's controller:
+    smtp_sink.py --port N --folder DIR [--cert C --key K --tls offered|required|implicit]
+                 [--login "USER<LF>PASSWORD"]"""
+    import argparse
+    import signal
+    import ssl
+    import threading
+
+    from aiosmtpd.controller import Controller
+    from aiosmtpd.smtp import AuthResult, LoginPassword
+
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--folder", required=True)
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--tls", choices=["offered", "required", "implicit"])
+    parser.add_argument("--login")
+    options = parser.parse_args()
+
+    context = None
+    if options.tls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(options.cert, options.key)
+    parameters = {}
+    if options.login:
+        user, password = options.login.split("\n", 1)
+
+        def authenticator(server, session, envelope, mechanism, data):
+            ok = isinstance(data, LoginPassword) and data.login == user.encode() \
+                and data.password == password.encode()
+            return AuthResult(success=ok, handled=False)
+
+        # aiosmtpd counts only STARTTLS as TLS: on the implicit port it would
+        # hide AUTH.
+        parameters.update(authenticator=authenticator, auth_required=True,
+                          auth_require_tls=options.tls in ("offered", "required"))
+    if options.tls == "implicit":
+        controller = Controller(SaveToFolder(options.folder), hostname="127.0.0.1", port=options.port,
+                                ssl_context=context, **parameters)
+    else:
+        if context:
+            parameters.update(tls_context=context, require_starttls=options.tls == "required")
+        controller = Controller(SaveToFolder(options.folder), hostname="127.0.0.1", port=options.port,
+                                **parameters)
+    controller.start()
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    stop.wait()
+    controller.stop()
+
+
+if __name__ == "__main__":
+    main()

@@ -242,6 +242,8 @@ bool PeerServer::TlsAvailable(Kind kind, Options::Tls tls, QString *whyNot)
     }
     case Kind::Proftpd:
         return no(QStringLiteral("proftpd's mod_tls is not in the unpacked proftpd-core package"));
+    case Kind::Smtp:
+        return true;
     default:
         return no(QStringLiteral("not an FTP server"));
     }

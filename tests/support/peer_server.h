@@ -95,6 +95,10 @@ public:
         bool ipv6 = false;
         // Pyftpdlib: commands answered "500" ("PASV", "EPRT", ...).
         QStringList refusedCommands;
+        // Smtp: tls Explicit offers STARTTLS, ExplicitRequired refuses mail
+        // before it, Implicit speaks TLS from the first byte. smtpLogin
+        // requires AUTH (PLAIN or LOGIN) with User() and Password().
+        bool smtpLogin = false;
     };
     static bool Ipv6Loopback();
 
@@ -182,7 +186,7 @@ private:
     bool PrepareProftpd(QString *whyNot);
     bool PreparePureFtpd(QString *whyNot);
     bool PreparePyftpdlib(QString *whyNot);
-    bool PrepareSmtp(QString *whyNot);
+    bool PrepareSmtp(const Options &options, QString *whyNot);
     bool PrepareScript(const Options &options, QString *whyNot);
     bool PrepareCertificate(const Options &options, QString *whyNot);
     QByteArray VsftpdTlsLines() const;

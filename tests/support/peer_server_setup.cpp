@@ -70,14 +70,18 @@ bool PeerServer::Prepare(const Options &options, QString *whyNot)
             }
         }
     }
-    if (ftp && !PrepareCertificate(options, whyNot))
+    if (kind_ == Kind::Smtp && options.smtpLogin) {
+        user_ = QStringLiteral("mailer");
+        password_ = QStringLiteral("s3cret:pass word");
+    }
+    if ((ftp || kind_ == Kind::Smtp) && !PrepareCertificate(options, whyNot))
         return false;
     switch (kind_) {
     case Kind::Vsftpd: return PrepareVsftpd(whyNot);
     case Kind::Proftpd: return PrepareProftpd(whyNot);
     case Kind::PureFtpd: return PreparePureFtpd(whyNot);
     case Kind::Pyftpdlib: return PreparePyftpdlib(whyNot);
-    case Kind::Smtp: return PrepareSmtp(whyNot);
+    case Kind::Smtp: return PrepareSmtp(options, whyNot);
     case Kind::Script: return PrepareScript(options, whyNot);
     }
     return false;
@@ -301,7 +305,7 @@ bool PeerServer::PreparePyftpdlib(QString *whyNot)
     return true;
 }
 
-bool PeerServer::PrepareSmtp(QString *whyNot)
+bool PeerServer::PrepareSmtp(const Options &options, QString *whyNot)
 {
     const QString handler = PeerScriptsFolder() + QStringLiteral("/smtp_sink.py");
     if (!QFileInfo::exists(handler)) {
@@ -315,6 +319,18 @@ bool PeerServer::PrepareSmtp(QString *whyNot)
     arguments_ = {QStringLiteral("-m"), QStringLiteral("aiosmtpd"), QStringLiteral("-n"),
                   QStringLiteral("-l"), QStringLiteral("127.0.0.1:%1").arg(port_),
                   QStringLiteral("-c"), QStringLiteral("smtp_sink.SaveToFolder"), mailFolder_};
+    if (tls_ != Options::Tls::None || options.smtpLogin) {
+        // TLS and login need aiosmtpd's controller: the sink's own main.
+        arguments_ = {handler, QStringLiteral("--port"), QString::number(port_), QStringLiteral("--folder"), mailFolder_};
+        if (tls_ != Options::Tls::None)
+            arguments_ << QStringLiteral("--cert") << certificateFile_ << QStringLiteral("--key") << keyFile_
+                       << QStringLiteral("--tls")
+                       << (tls_ == Options::Tls::Implicit           ? QStringLiteral("implicit")
+                           : tls_ == Options::Tls::ExplicitRequired ? QStringLiteral("required")
+                                                                    : QStringLiteral("offered"));
+        if (options.smtpLogin)
+            arguments_ << QStringLiteral("--login") << user_ + u'\n' + password_;
+    }
     environment_ << QStringLiteral("PYTHONPATH=") + PeerScriptsFolder() << QStringLiteral("PYTHONUNBUFFERED=1");
     return true;
 }
