@@ -407,17 +407,20 @@ void Tsearch::runServerSearch(const QString &keyword)
     DisplayMemo.clear();
     Results->Clear();
     rememberKeyword(keyword);
-    const QString why = StartServerSearch ? StartServerSearch(keyword, hits->value())
-                                          : QStringLiteral("没有可以搜索的 FTP 服务器");
-    if (!why.isEmpty()) {
-        showStatus(why);
-        platform::CurrentDialogs().MessageBox(this, why, windowTitle(), platform::Dialogs::Information,
-                                              platform::Dialogs::OkOnly);
-        return;
-    }
+    // Running before the walk starts: its first hits (and even its end) come
+    // from inside the call.
     serverSearching_ = true;
     sendbutton->setText(StopCaption);
     showStatus(QStringLiteral("正在搜索 FTP 服务器....."));
+    const QString why = StartServerSearch ? StartServerSearch(keyword, hits->value())
+                                          : QStringLiteral("没有可以搜索的 FTP 服务器");
+    if (!why.isEmpty()) {
+        serverSearching_ = false;
+        sendbutton->setText(QueryCaption);
+        showStatus(why);
+        platform::CurrentDialogs().MessageBox(this, why, windowTitle(), platform::Dialogs::Information,
+                                              platform::Dialogs::OkOnly);
+    }
 }
 
 void Tsearch::ServerSearchHits(const std::vector<SearchHit> &found)
