@@ -4,17 +4,6 @@
 #include <QCryptographicHash>
 #include <algorithm>
 
-namespace {
-
-bool IsAncestor(const QByteArray &ancestor, const QByteArray &path)
-{
-    if (ancestor == "/")
-        return path.size() > 1 && path.startsWith('/');
-    return path.size() > ancestor.size() && path.startsWith(ancestor) && path.at(ancestor.size()) == '/';
-}
-
-} // namespace
-
 QByteArray ListingSignature(const QList<RemoteItem> &listing)
 {
     QByteArrayList lines;
@@ -41,8 +30,13 @@ bool RemoteLoopGuard::enter(const QByteArray &path, const QList<RemoteItem> &lis
     if (m_signatures.contains(here))
         return false;
     const QByteArray signature = ListingSignature(listing);
-    for (auto it = m_signatures.cbegin(); it != m_signatures.cend(); ++it) {
-        if (it.value() == signature && IsAncestor(it.key(), here))
+    // Only the ancestors count, looked up one by one: a walk of many folders
+    // stays linear.
+    qsizetype slash = here.size();
+    while (slash > 0 && (slash = here.lastIndexOf('/', slash - 1)) >= 0) {
+        const QByteArray ancestor = slash == 0 ? QByteArray("/") : here.left(slash);
+        const auto it = m_signatures.constFind(ancestor);
+        if (ancestor != here && it != m_signatures.cend() && it.value() == signature)
             return false;
     }
     m_signatures.insert(here, signature);

@@ -27,6 +27,7 @@ private slots:
     void rowsAreExactlyTheMatches_data();
     void rowsAreExactlyTheMatches();
     void openingHits();
+    void stopButtonEndsTheSearch();
 
 private:
     void runSearch(const QString &mask, int limit);
@@ -200,6 +201,29 @@ void TestServerSearch::openingHits()
     QVERIFY(users.size() >= 2);
     QCOMPARE(users, QStringList(users.size(), server_->User()));
     QCOMPARE((*dialogs_)->UnexpectedCount(), 0);
+}
+
+void TestServerSearch::stopButtonEndsTheSearch()
+{
+    TForm1 &form = *ui_->form;
+    Tsearch &window = *form.search;
+    window.source->setCurrentIndex(Tsearch::ServerSource);
+    window.key->setCurrentText(u"*"_s);
+    // The first listing stays unanswered while the user presses 停止.
+    server_->Pause();
+    window.sendbutton->click();
+    QVERIFY(window.ServerSearchRunning());
+    QCOMPARE(window.sendbutton->text(), u"停止"_s);
+    window.sendbutton->click();
+    QCOMPARE(window.sendbutton->text(), u"查询"_s);
+    server_->Resume();
+    QVERIFY(QTest::qWaitFor([&] { return !window.ServerSearchRunning() && Idle(form); }, 20000));
+    QVERIFY2(window.StatusBar1->currentMessage().contains(u"已停止"_s), qPrintable(window.StatusBar1->currentMessage()));
+    QCOMPARE(window.ListView1->model()->rowCount(), 0);
+    QCOMPARE(form.ftp1->CurrentDirectory(), QByteArray("/"));
+    // The window is free for the next search.
+    runSearch(u"readme.*"_s, 10);
+    QCOMPARE(links(), QStringList{site_ + u"/readme.txt"_s});
 }
 
 QTEST_MAIN(TestServerSearch)
