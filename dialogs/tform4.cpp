@@ -206,6 +206,16 @@ QWidget *TForm4::BuildAdvancedPage()
     connectionLayout->addWidget(passiveMode);
     connectionLayout->addWidget(keepUploadTime);
     layout->addWidget(connection);
+    auto *search = new QGroupBox(QStringLiteral("FTP 搜索"), page);
+    auto *searchLayout = new QHBoxLayout(search);
+    auto *searchLabel = new QLabel(QStringLiteral("FTP 搜索引擎地址"), search);
+    searchEngine = NamedField(QStringLiteral("searchEngine"), search);
+    searchEngine->setPlaceholderText(QStringLiteral("例如 search.example.org 或 https://search.example.org:8443"));
+    searchEngine->setToolTip(QStringLiteral("FTP 搜索窗口查询的搜索引擎 (空: 未设置)"));
+    searchLabel->setBuddy(searchEngine);
+    searchLayout->addWidget(searchLabel);
+    searchLayout->addWidget(searchEngine, 1);
+    layout->addWidget(search);
     layout->addStretch(1);
     return page;
 }
@@ -250,6 +260,7 @@ void TForm4::FormShow()
     confirmDelete->setChecked(MainSettings.confirmdelete);
     passiveMode->setChecked(MainSettings.passive);
     keepUploadTime->setChecked(MainSettings.keepuploadtime);
+    searchEngine->setText(MainSettings.searchengine);
     ShowGroup(UpResume, MainSettings.upresume, false);
     ShowGroup(UpCase, MainSettings.upfilenamecase, false);
     ShowGroup(DownResume, MainSettings.downresume, false);
@@ -296,6 +307,7 @@ bool TForm4::Button1Click()
     MainSettings.confirmdelete = confirmDelete->isChecked();
     MainSettings.passive = passiveMode->isChecked();
     MainSettings.keepuploadtime = keepUploadTime->isChecked();
+    MainSettings.searchengine = searchEngine->text().trimmed();
     SaveSettings();
     hide();
     return true;

@@ -45,6 +45,7 @@ public:
     // 高级选项
     QRadioButton *RadioButton15, *RadioButton16, *RadioButton17;  // aftertransfer
     QRadioButton *RadioButton18, *RadioButton19, *RadioButton20;  // afterconnect
+    QLineEdit *searchEngine;  // searchengine
 
     QPushButton *Button1;  // 确定
     QPushButton *Button2;  // 取消

@@ -110,6 +110,8 @@ void TForm1::AddRemotePathItem()
 
 void TForm1::ftp1ListingDone()
 {
+    if (SearchTookListing())
+        return;
     ftpviewModel->Fill(*ftp1);
     remoteNamesUtf8_ = platform::IsValidUtf8(ftp1->CurrentDirectory());
     for (const QList<QByteArray> *names : {&ftp1->DirectoryNames, &ftp1->FileNames}) {
@@ -181,6 +183,7 @@ void TForm1::CancelRemoteWalks()
 {
     DeleteWalk.cancel();
     CaseWalk.cancel();
+    CancelServerSearch();
     DeleteTreeActive = false;
     CaseTreeActive = false;
     remotePathAsked_.clear();
@@ -188,6 +191,8 @@ void TForm1::CancelRemoteWalks()
 
 void TForm1::ftp1DirectoryChanged()
 {
+    if (SearchTookDirectoryChange())
+        return;
     if (!remotePathAsked_.isEmpty()) {
         const QByteArray asked = std::exchange(remotePathAsked_, QByteArray());
         if (!ftp1->Success()) {

@@ -167,6 +167,7 @@ void TForm1::FormShow()
         OpenUrlDownload(url.toUtf8(), localFolder);
     };
     search->LocalFolder = [this] { return LocalDirectory(); };
+    WireSearchWindow();
     mailform = new Tmailform(this);
     Form4 = new TForm4(this);
     AboutBox = new TAboutBox(this);

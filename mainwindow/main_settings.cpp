@@ -122,6 +122,7 @@ TMainSettings ReadSettingsFile(const QString &path)
     s.confirmdelete = Integer(lines, QStringLiteral("confirmdelete"), 1) != 0;
     s.passive = Integer(lines, QStringLiteral("passive"), 1) != 0;
     s.keepuploadtime = Integer(lines, QStringLiteral("keepuploadtime"), 1) != 0;
+    s.searchengine = Text(lines, QStringLiteral("searchengine")).trimmed();
     return s;
 }
 
@@ -170,6 +171,10 @@ bool WriteSettingsFile(const QString &path, const TMainSettings &settings)
         if ((value != defaultValue || named) && !platform::SetProfileValue(lines, kSection, key, number(value)))
             return false;
     }
+    const bool engineNamed = Text(lines, QStringLiteral("searchengine"), QStringLiteral("\n")) != QStringLiteral("\n");
+    if ((!settings.searchengine.isEmpty() || engineNamed)
+        && !platform::SetProfileValue(lines, kSection, QStringLiteral("searchengine"), settings.searchengine))
+        return false;
     return platform::WriteAnsiTextFile(path, lines);
 }
 

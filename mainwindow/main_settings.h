@@ -32,6 +32,10 @@ struct TMainSettings {
     bool passive = true;
     // Uploads keep the local file's modification time where the server can set it (MFMT).
     bool keepuploadtime = true;
+    // The FTP search engine's address ("host[:port]", or with http:// or
+    // https:// in front); empty: the built-in reserved address, which the
+    // search window explains instead of querying.
+    QString searchengine;
 
     bool operator==(const TMainSettings &) const = default;
 };

@@ -79,6 +79,19 @@ bool IsWalkableName(const QByteArray &name)
     return true;
 }
 
+namespace {
+
+// "size date", as the remote list model gives an item's details.
+QByteArray InfoDetails(const TMFtpFileInfoList &infos, int index)
+{
+    QByteArray size, date;
+    infos.GetInfo(index, 2, size);
+    infos.GetInfo(index, 1, date);
+    return size + ' ' + date;
+}
+
+} // namespace
+
 QList<RemoteItem> RemoteItemsFromListing(const QByteArrayList &dirNames, const TMFtpFileInfoList &dirInfos,
                                          const QByteArrayList &fileNames, const TMFtpFileInfoList &fileInfos)
 {
@@ -92,11 +105,13 @@ QList<RemoteItem> RemoteItemsFromListing(const QByteArrayList &dirNames, const T
             continue;
         RemoteItem item{name, true, {}};
         dirInfos.GetInfo(int(i), 0, item.attributes);
+        item.details = InfoDetails(dirInfos, int(i));
         items.append(item);
     }
     for (qsizetype i = 0; i < fileNames.size(); ++i) {
         RemoteItem item{fileNames.at(i), false, {}};
         fileInfos.GetInfo(int(i), 0, item.attributes);
+        item.details = InfoDetails(fileInfos, int(i));
         items.append(item);
     }
     return items;

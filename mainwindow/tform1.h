@@ -10,6 +10,7 @@
 //   form1_events.cpp    the engine's events, the log and the status bar
 
 #include "engine/ftp_types.h"
+#include "mainwindow/remote_search_walk.h"
 #include "mainwindow/remote_tree_walks.h"
 #include "mainwindow/server_history.h"
 #include "mainwindow/transfer_walk.h"
@@ -523,4 +524,22 @@ private:
     bool shownOnce_ = false;
     // The last 4xx or 5xx reply: what a refusal without its own text was.
     QString lastRefusal_;
+
+public:
+    // ---- the search window and the connected server's search (form1_search.cpp) ----
+    RemoteSearchWalk SearchWalk;
+    bool SearchTreeActive = false;  // the next directory change or listing belongs to SearchWalk
+
+private:
+    void WireSearchWindow();
+    // Empty when the search started, otherwise why not.
+    QString StartServerSearch(const QString &mask, int limit);
+    void StopServerSearch();
+    void RunSearchStep(const RemoteSearchStep &step);
+    // The engine's completions that belong to the search: true when taken.
+    bool SearchTookDirectoryChange();
+    bool SearchTookListing();
+    // The search ends without its walk back (connection lost, stopped from the main window).
+    void CancelServerSearch();
+    void OpenServerSearchHit(const QByteArray &remotePath, bool isDirectory, const QString &localFolder);
 };

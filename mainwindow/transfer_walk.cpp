@@ -2,7 +2,6 @@
 
 #include "platform/codepage.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -27,25 +26,6 @@ QString Printable(const QString &text)
             c = u'?';
     }
     return shown;
-}
-
-// What a directory holds, to recognise the same directory reached again
-// under another name through a symbolic link.
-QByteArray ListingSignature(const QList<RemoteItem> &listing)
-{
-    QByteArrayList lines;
-    lines.reserve(listing.size());
-    for (const RemoteItem &item : listing)
-        lines << (item.isDirectory ? "d " : "f ") + item.attributes + ' ' + item.details + ' ' + item.name;
-    std::sort(lines.begin(), lines.end());
-    return QCryptographicHash::hash(lines.join('\n'), QCryptographicHash::Sha1);
-}
-
-bool IsAncestor(const QByteArray &ancestor, const QByteArray &path)
-{
-    if (ancestor == "/")
-        return path.size() > 1 && path.startsWith('/');
-    return path.size() > ancestor.size() && path.startsWith(ancestor) && path.at(ancestor.size()) == '/';
 }
 
 const QString kLoop = u"跳过已经进入过的目录(循环链接): "_s;
@@ -116,8 +96,7 @@ void TransferWalk::cancel()
     m_enteringRemote.clear();
     m_enteringLocal.clear();
     m_changeFailed = false;
-    m_enteredRemote.clear();
-    m_listingSignatures.clear();
+    m_remoteGuard.clear();
     m_enteredLocal.clear();
     m_pendingLog.clear();
     m_rootLocal.clear();
@@ -178,8 +157,7 @@ TransferStep TransferWalk::startDownload(const QList<RemoteItem> &selection, con
     // A link among the selection that leads back here is a loop as well:
     // by its path where the server names the link's target, by what it holds
     // where the server keeps the link's name.
-    m_enteredRemote.insert(WithoutTrailingSlash(remoteDirectory));
-    m_listingSignatures.insert(WithoutTrailingSlash(remoteDirectory), ListingSignature(wholeListing));
+    m_remoteGuard.record(remoteDirectory, wholeListing);
     for (const RemoteItem &item : selection)
         addRemoteEntry(item, remoteDirectory, localDirectory, &m_pendingLog);
     if (PendingRemoteFiles.isEmpty() && PendingRemoteDirs.isEmpty()) {
@@ -241,21 +219,9 @@ TransferStep TransferWalk::onDownloadListing(const QByteArray &currentDirectory,
         // The listing is of the directory the server stayed in.
         m_pendingLog << kNotEntered + shown;
         skip = true;
-    } else if (m_enteredRemote.contains(here)) {
+    } else if (!m_remoteGuard.enter(here, listing)) {
         m_pendingLog << kLoop + shown;
         skip = true;
-    } else {
-        // A directory that holds exactly what one of its ancestors in this
-        // walk holds, down to sizes and times, is that ancestor again, reached
-        // through a link. Not every listing says which entries are links
-        // (MLSD often types them by their target).
-        const QByteArray signature = ListingSignature(listing);
-        for (auto it = m_listingSignatures.cbegin(); it != m_listingSignatures.cend() && !skip; ++it) {
-            if (it.value() == signature && IsAncestor(it.key(), here)) {
-                m_pendingLog << kLoop + shown;
-                skip = true;
-            }
-        }
     }
     if (skip) {
         const QString emptyDirectory = m_enteringLocal;
@@ -263,8 +229,6 @@ TransferStep TransferWalk::onDownloadListing(const QByteArray &currentDirectory,
         step.removeEmptyLocalDirectory = emptyDirectory;
         return step;
     }
-    m_enteredRemote.insert(here);
-    m_listingSignatures.insert(here, ListingSignature(listing));
     for (const RemoteItem &item : listing)
         addRemoteEntry(item, currentDirectory, m_enteringLocal, &m_pendingLog);
     return nextDownload();

@@ -5,6 +5,7 @@
 // operations and the refusal of hostile names and loops are tested here
 // without a server.
 
+#include "mainwindow/remote_loop_guard.h"
 #include "mainwindow/remote_tree_walks.h"
 
 #include <QByteArray>
@@ -136,8 +137,7 @@ private:
     QByteArray m_enteringRemote;
     QString m_enteringLocal;
     bool m_changeFailed = false;
-    QSet<QByteArray> m_enteredRemote;          // server paths already listed in this walk
-    QHash<QByteArray, QByteArray> m_listingSignatures;  // entered path -> what it held
+    RemoteLoopGuard m_remoteGuard;             // server directories already listed in this walk
     QSet<std::pair<quint64, quint64>> m_enteredLocal;   // device, inode
     QStringList m_pendingLog;
 };

@@ -11,6 +11,7 @@
 #include "platform/folders.h"
 #include "platform/shell.h"
 
+#include <QComboBox>
 #include <QFileInfo>
 #include <QBuffer>
 #include <QGridLayout>
@@ -99,6 +100,17 @@ void Tsearch::buildControls()
     hits->setValue(50);
     Label1->setBuddy(hits);
 
+    // Where the keyword goes: the search engine, or the connected server's
+    // folders below the remote pane's one (the keyword as a name mask with
+    // * and ?, the hit count as the most hits).
+    Label8 = new QLabel(QStringLiteral("搜索来源"), this);
+    source = new QComboBox(this);
+    source->addItem(QStringLiteral("搜索引擎"));
+    source->addItem(QStringLiteral("当前 FTP 服务器"));
+    source->setToolTip(QStringLiteral("在搜索引擎中查询, 或按文件名(可用 * 和 ?)搜索当前连接的 FTP 服务器"));
+    source->setAccessibleName(QStringLiteral("搜索来源"));
+    Label8->setBuddy(source);
+
     sendbutton = new QPushButton(QueryCaption, this);
     sendbutton->setDefault(true);
     BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
@@ -158,6 +170,9 @@ void Tsearch::buildControls()
     query->addWidget(Label1, 1, 0);
     auto *hitsRow = new QHBoxLayout;
     hitsRow->addWidget(hits);
+    hitsRow->addSpacing(16);
+    hitsRow->addWidget(Label8);
+    hitsRow->addWidget(source);
     hitsRow->addStretch();
     query->addLayout(hitsRow, 1, 1);
     query->addWidget(BitBtn2, 1, 2);
@@ -201,6 +216,16 @@ void Tsearch::wireClient()
     HttpCli1->OnDocEnd = finished;
     HttpCli1->OnSendEnd = finished;
     HttpCli1->OnRequestDone = [finished](QObject *sender, int, int) { finished(sender); };
+    // An https engine (or a redirect there) whose certificate fails
+    // verification: the user decides, as for an FTPS server.
+    HttpCli1->OnCertificate = [this](QObject *, const QString &endpoint, const platform::TlsCertificateInfo &certificate,
+                                     bool changed, THttpCertificateAnswer &answer) {
+        switch (platform::CurrentDialogs().AskCertificate(this, endpoint, certificate, changed)) {
+        case platform::Dialogs::TrustCertificateAlways: answer = httpCertAlwaysTrust; break;
+        case platform::Dialogs::AcceptCertificateOnce: answer = httpCertAcceptOnce; break;
+        case platform::Dialogs::RejectCertificate: answer = httpCertReject; break;
+        }
+    };
 }
 
 bool Tsearch::eventFilter(QObject *watched, QEvent *event)
@@ -226,13 +251,51 @@ void Tsearch::sendbuttonClick()
     if (keyword.isEmpty())
         return;
     if (sendbutton->text() == StopCaption) {
-        HttpCli1->Abort();
+        if (serverSearching_) {
+            if (StopServerSearch)
+                StopServerSearch();
+        } else {
+            HttpCli1->Abort();
+        }
         sendbutton->setText(QueryCaption);
         return;
     }
     // The stopped query is still winding down: its page is not in yet.
-    if (HttpCli1->HttpState() != THttpState::Ready)
+    if (HttpCli1->HttpState() != THttpState::Ready || serverSearching_)
         return;
+    if (source->currentIndex() == ServerSource)
+        runServerSearch(keyword);
+    else
+        runEngineQuery(keyword);
+}
+
+SearchEngine Tsearch::currentEngine() const
+{
+    const QString address = EngineAddress ? EngineAddress() : QString();
+    return address.trimmed().isEmpty() ? engine_ : SearchEngineFromAddress(address);
+}
+
+void Tsearch::rememberKeyword(const QString &keyword)
+{
+    if (key->findText(keyword, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+        addKeyword(keyword);
+}
+
+void Tsearch::runEngineQuery(const QString &keyword)
+{
+    const SearchEngine engine = currentEngine();
+    if (IsReservedEngine(engine)) {
+        // Its lookup can only fail: say what to set instead.
+        showStatus(QStringLiteral("没有设置搜索引擎地址"));
+        platform::CurrentDialogs().MessageBox(
+            this,
+            QStringLiteral("还没有设置 FTP 搜索引擎的地址 (%1 只是占位的保留地址)。\n\n"
+                           "请在“设置选项”的“高级选项”页填写“FTP 搜索引擎地址”, "
+                           "或者把“搜索来源”改为“当前 FTP 服务器”, 在已连接的服务器上按文件名搜索。")
+                .arg(engine.Address),
+            windowTitle(), platform::Dialogs::Information, platform::Dialogs::OkOnly);
+        return;
+    }
 
     const quint64 query = ++queries_;
     DisplayMemo.clear();
@@ -243,10 +306,9 @@ void Tsearch::sendbuttonClick()
     sendStream.open(QIODevice::ReadWrite);
     HttpCli1->ReceiveStream = &body;
     HttpCli1->SendStream = &sendStream;
-    HttpCli1->URL = SearchQueryURL(engine_.Address, keyword, hits->cleanText());
+    HttpCli1->URL = SearchQueryURL(engine.Address, keyword, hits->cleanText());
     sendbutton->setText(StopCaption);
-    if (key->findText(keyword, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-        addKeyword(keyword);
+    rememberKeyword(keyword);
     showStatus(QStringLiteral("正在发送查询请求....."));
 
     QPointer<Tsearch> self(this);
@@ -271,7 +333,7 @@ void Tsearch::sendbuttonClick()
     std::vector<SearchHit> rows;
     for (const QString &line : std::as_const(DisplayMemo)) {
         if (line.contains(u"<B>"))
-            rows.push_back(CutResultRow(line, engine_.Host));
+            rows.push_back(CutResultRow(line, engine.Host));
     }
     Results->Append(rows);
 }
@@ -291,13 +353,14 @@ void Tsearch::ListView1Click()
     Label4->setText(hit.Size);
     Label6->setText(hit.Time);
     url->setText(hit.Link);
+    shownHit_ = hit;
 }
 
 void Tsearch::ListView1DblClick()
 {
     int row = selectedRow();
     if (row >= 0)
-        openHit(Results->Hit(row).Link);
+        openHit(Results->Hit(row));
 }
 
 void Tsearch::N1Click()
@@ -321,7 +384,64 @@ void Tsearch::PopupMenu1Popup()
 
 void Tsearch::urlDblClick()
 {
-    openHit(url->text());
+    if (shownHit_ && shownHit_->Link == url->text())
+        openHit(*shownHit_);
+    else
+        openHit(url->text());
+}
+
+void Tsearch::openHit(const SearchHit &hit)
+{
+    if (!hit.ServerHit) {
+        openHit(hit.Link);
+        return;
+    }
+    if (OpenServerHit)
+        OpenServerHit(hit.RemotePath, hit.Directory, LocalFolder ? LocalFolder() : QString());
+    close();
+}
+
+void Tsearch::runServerSearch(const QString &keyword)
+{
+    ++queries_;  // a stopped engine query still winding down keeps its rows to itself
+    DisplayMemo.clear();
+    Results->Clear();
+    rememberKeyword(keyword);
+    // Running before the walk starts: its first hits (and even its end) come
+    // from inside the call.
+    serverSearching_ = true;
+    sendbutton->setText(StopCaption);
+    showStatus(QStringLiteral("正在搜索 FTP 服务器....."));
+    const QString why = StartServerSearch ? StartServerSearch(keyword, hits->value())
+                                          : QStringLiteral("没有可以搜索的 FTP 服务器");
+    if (!why.isEmpty()) {
+        serverSearching_ = false;
+        sendbutton->setText(QueryCaption);
+        showStatus(why);
+        platform::CurrentDialogs().MessageBox(this, why, windowTitle(), platform::Dialogs::Information,
+                                              platform::Dialogs::OkOnly);
+    }
+}
+
+void Tsearch::ServerSearchHits(const std::vector<SearchHit> &found)
+{
+    if (serverSearching_)
+        Results->Append(found);
+}
+
+void Tsearch::ServerSearchProgress(const QString &text)
+{
+    if (serverSearching_)
+        showStatus(text);
+}
+
+void Tsearch::ServerSearchEnded(const QString &summary)
+{
+    if (!serverSearching_)
+        return;
+    serverSearching_ = false;
+    sendbutton->setText(QueryCaption);
+    showStatus(summary);
 }
 
 void Tsearch::openHit(const QString &link)

@@ -4,6 +4,7 @@
 #include "socket_error_text.h"
 
 #include "platform/codepage.h"
+#include "platform/tls_trust_store.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -18,7 +19,8 @@ THttpCli::THttpCli(QObject *parent) : QObject(parent), socket_(this)
     socket_.OnSessionConnected = [this](QObject *, int error) { socketSessionConnected(error); };
     socket_.OnDataAvailable = [this](QObject *, int) { socketDataAvailable(); };
     socket_.OnDataSent = [this](QObject *, int) { socketDataSent(); };
-    socket_.OnSessionClosed = [this](QObject *, int) { socketSessionClosed(); };
+    socket_.OnSessionClosed = [this](QObject *, int error) { socketSessionClosed(error); };
+    socket_.OnTlsDone = [this](QObject *, int error) { socketTlsDone(error); };
     reader_.OnLine = [this](const QByteArray &line) { return headerLine(line); };
     reader_.OnBody = [this](const char *data, int length) { bodyChunk(data, length); };
 }
@@ -30,6 +32,7 @@ THttpCli::~THttpCli()
     socket_.OnDataAvailable = nullptr;
     socket_.OnDataSent = nullptr;
     socket_.OnSessionClosed = nullptr;
+    socket_.OnTlsDone = nullptr;
 }
 
 bool THttpCli::fire(const Notify &event)
@@ -108,6 +111,7 @@ void THttpCli::startRequest(int requestType)
     redirecting_ = false;
     redirects_ = 0;
     closingDone_ = false;
+    ServerCertificate = {};
 
     HttpUrlParts url = ParseURL(URL);
     targetProto_ = url.Proto.isEmpty() ? QStringLiteral("http") : url.Proto;
@@ -118,7 +122,7 @@ void THttpCli::startRequest(int requestType)
     requestPassword_ = url.User.isEmpty() ? Password : url.Pass;
     if (Proxy.isEmpty()) {
         connectHost_ = targetHost_;
-        connectPort_ = targetPort_.isEmpty() ? QStringLiteral("80") : targetPort_;
+        connectPort_ = targetPort_.isEmpty() ? defaultPort() : targetPort_;
     } else {
         HttpUrlParts proxy = ParseURL(Proxy);
         connectHost_ = proxy.Host;
@@ -127,11 +131,30 @@ void THttpCli::startRequest(int requestType)
     startLookup();
 }
 
+bool THttpCli::secure() const
+{
+    return targetProto_.compare(u"https", Qt::CaseInsensitive) == 0;
+}
+
+QString THttpCli::defaultPort() const
+{
+    return secure() ? QStringLiteral("443") : QStringLiteral("80");
+}
+
 void THttpCli::startLookup()
 {
     reader_.Reset();
+    // Each response of a redirect chain frames its own body.
+    ContentLength = -1;
+    chunkedBody_ = false;
+    chunked_.Reset();
     if (!setState(THttpState::Resolving))
         return;
+    if (!secure() && targetProto_.compare(u"http", Qt::CaseInsensitive) != 0) {
+        RequestDoneError = httperrUnsupported;
+        failRequest(QStringLiteral("Unsupported protocol \"%1\"").arg(targetProto_));
+        return;
+    }
     try {
         socket_.DnsLookup(connectHost_);
     } catch (const ESocketException &) {
@@ -177,9 +200,76 @@ void THttpCli::socketSessionConnected(int error)
         closingStep();
         return;
     }
+    if (secure()) {
+        // A proxy would need CONNECT, which this client does not speak.
+        if (!Proxy.isEmpty()) {
+            RequestDoneError = httperrUnsupported;
+            failRequest(QStringLiteral("https:// addresses cannot go through the proxy"));
+            return;
+        }
+        int tlsError = socket_.StartTls(targetHost_);
+        if (tlsError != 0) {
+            RequestDoneError = tlsError;
+            failRequest(QStringLiteral("TLS with %1 could not start: %2").arg(targetHost_, platform::TlsErrorText(tlsError)));
+        }
+        return;  // the request goes out once the handshake and the certificate are through
+    }
     if (!setState(THttpState::WaitingHeader))
         return;
     sendRequest();
+}
+
+void THttpCli::socketTlsDone(int error)
+{
+    if (state_ != THttpState::Connecting)
+        return;
+    if (error != 0) {
+        RequestDoneError = error;
+        QString text = platform::TlsErrorText(error);
+        if (!socket_.TlsErrorText().isEmpty())
+            text += QStringLiteral(": ") + socket_.TlsErrorText();
+        failRequest(QStringLiteral("TLS with %1 failed: %2").arg(targetHost_, text));
+        return;
+    }
+    ServerCertificate = socket_.TlsCertificate();
+    QPointer<THttpCli> self(this);
+    const quint64 request = request_;
+    const bool accepted = acceptCertificate(ServerCertificate);
+    // The question may have run the event loop: the request may be gone.
+    if (!self || request != request_ || state_ != THttpState::Connecting || socket_.State() != wsConnected)
+        return;
+    if (!accepted) {
+        RequestDoneError = httperrCertificate;
+        failRequest(QStringLiteral("The certificate of %1 was not accepted: %2").arg(targetHost_, ServerCertificate.Problems()));
+        return;
+    }
+    if (!setState(THttpState::WaitingHeader))
+        return;
+    sendRequest();
+}
+
+bool THttpCli::acceptCertificate(const platform::TlsCertificateInfo &certificate)
+{
+    if (certificate.IsNull())
+        return false;
+    if (certificate.Verified())
+        return true;
+    platform::TlsTrustStore store(TrustStoreFile);
+    const QString key = platform::TlsTrustStore::Key(targetHost_, quint16(connectPort_.toUInt()));
+    if (store.IsTrusted(key, certificate.sha256))
+        return true;
+    if (!OnCertificate)
+        return false;
+    const bool changed = store.HasOther(key, certificate.sha256);
+    THttpCertificateAnswer answer = httpCertReject;
+    QPointer<THttpCli> self(this);
+    auto handler = OnCertificate;
+    handler(this, key, certificate, changed, answer);
+    if (!self)
+        return false;
+    if (answer == httpCertAlwaysTrust)
+        store.Trust(key, certificate.sha256);
+    return answer == httpCertAcceptOnce || answer == httpCertAlwaysTrust;
 }
 
 QByteArray THttpCli::requestTarget() const
@@ -390,6 +480,8 @@ LineVerdict THttpCli::headerLine(const QByteArray &line)
             qint64 length = value.trimmed().toLongLong(&ok);
             if (ok)
                 ContentLength = length;
+        } else if (name == "transfer-encoding") {
+            chunkedBody_ = value.toLower().contains("chunked");
         } else if (name == "content-type") {
             ContentType = QString::fromLatin1(value);
         } else if (name == "www-authenticate") {
@@ -439,7 +531,7 @@ void THttpCli::applyLocation(const QByteArray &location)
         targetProto_ = url.Proto;
     if (Proxy.isEmpty()) {
         connectHost_ = targetHost_;
-        connectPort_ = targetPort_.isEmpty() ? QStringLiteral("80") : targetPort_;
+        connectPort_ = targetPort_.isEmpty() ? defaultPort() : targetPort_;
     }
 }
 
@@ -467,6 +559,27 @@ void THttpCli::bodyChunk(const char *data, int length)
 {
     if (state_ != THttpState::WaitingBody && state_ != THttpState::Aborting)
         return;
+    if (!chunkedBody_) {
+        deliverBody(data, length);
+        return;
+    }
+    QByteArray decoded;
+    const HttpChunkedDecoder::Result result = chunked_.Feed(data, length, &decoded);
+    QPointer<THttpCli> self(this);
+    if (!decoded.isEmpty())
+        deliverBody(decoded.constData(), int(decoded.size()));
+    if (!self || state_ != THttpState::WaitingBody)
+        return;
+    if (result == HttpChunkedDecoder::Result::Invalid) {
+        RequestDoneError = httperrIncomplete;
+        failRequest(QStringLiteral("Invalid chunked body in the response"));
+    } else if (result == HttpChunkedDecoder::Result::Done && socket_.State() != wsClosed) {
+        socket_.Close();  // the document is complete, whatever the server does next
+    }
+}
+
+void THttpCli::deliverBody(const char *data, int length)
+{
     if (bodyChunks_ == 0 && !fire(OnDocBegin))
         return;
     QPointer<THttpCli> self(this);
@@ -489,10 +602,46 @@ void THttpCli::failRequest(const QString &reason)
         closingStep();
 }
 
-void THttpCli::socketSessionClosed()
+QString THttpCli::incompleteResponse(int closeError) const
+{
+    if (state_ == THttpState::WaitingHeader)
+        return QStringLiteral("Connection closed before the end of the response header");
+    if (state_ != THttpState::WaitingBody || RequestType == httpHEAD)
+        return {};
+    if (chunkedBody_) {
+        return chunked_.Complete() ? QString()
+                                   : QStringLiteral("Document truncated: the connection closed before the last chunk");
+    }
+    if (ContentLength >= 0) {
+        return RcvdCount >= ContentLength
+                   ? QString()
+                   : QStringLiteral("Document truncated: %1 of %2 bytes received").arg(RcvdCount).arg(ContentLength);
+    }
+    // Without a length only a clean close ends the document; a reset or a TLS
+    // stream cut without close_notify may have cut it.
+    if (closeError != 0) {
+        const QString why = platform::TlsErrorText(closeError);
+        return QStringLiteral("Document truncated: the connection ended with %1 (Error #%2)")
+            .arg(why.isEmpty() ? SocketErrorText(closeError) : why)
+            .arg(closeError);
+    }
+    return {};
+}
+
+void THttpCli::socketSessionClosed(int error)
 {
     if (closingDone_)
         return;
+    // A failure already told (or a server error, closed on purpose) keeps its words.
+    if (!redirecting_ && StatusCode < 400) {
+        const QString why = incompleteResponse(error);
+        if (!why.isEmpty()) {
+            StatusCode = 404;
+            ReasonPhrase = why;
+            if (RequestDoneError == 0)
+                RequestDoneError = httperrIncomplete;
+        }
+    }
     if (redirecting_) {
         redirecting_ = false;
         if (!fire(OnLocationChange))

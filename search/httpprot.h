@@ -5,6 +5,7 @@
 // OnRequestDone. Get, Post and Head wait for the end while keeping the event
 // loop running, so the user can still press "stop" (Abort).
 
+#include "http_chunked.h"
 #include "http_response.h"
 #include "wsocket.h"
 
@@ -29,6 +30,18 @@ enum class THttpState {
 };
 
 enum THttpRequest { httpGET = 1, httpPOST = 2, httpHEAD = 3 };
+
+// RequestDoneError beside 0, 3 (aborted), the socket's numbers and the TLS
+// layer's (platform::TlsErrorNumber): the client's own reasons.
+enum THttpRequestError : int {
+    httperrAborted = 3,
+    httperrIncomplete = 12101,   // the body ended before its length or last chunk, or its coding is broken
+    httperrCertificate = 12102,  // the server's certificate was not accepted
+    httperrUnsupported = 12103,  // a scheme other than http and https, or https through a proxy
+};
+
+// What the owner answers about a certificate that failed verification.
+enum THttpCertificateAnswer { httpCertReject, httpCertAcceptOnce, httpCertAlwaysTrust };
 
 class EHttpException : public platform::Exception {
 public:
@@ -87,6 +100,14 @@ public:
     std::function<void(QObject *sender, int requestType, int error)> OnRequestDone;
     Notify OnLocationChange;
     std::function<void(QObject *sender, const QString &text)> OnTrace;
+    // An https server's certificate failed verification and is not in the
+    // trust store: the owner decides (no handler: rejected). endpoint is
+    // "host:port". The event loop may run inside (a question to the user).
+    std::function<void(QObject *sender, const QString &endpoint, const platform::TlsCertificateInfo &certificate,
+                       bool changed, THttpCertificateAnswer &answer)>
+        OnCertificate;
+    // The file of always-trusted certificates; empty: the settings folder's.
+    QString TrustStoreFile;
 
     // Run-time state. The streams belong to the caller and must outlive the request.
     QIODevice *ReceiveStream = nullptr;
@@ -99,6 +120,8 @@ public:
     QList<QByteArray> AuthChallenges;
     int RequestType = httpGET;
     int RequestDoneError = 0;
+    // The https server's certificate of the last request (null over http).
+    platform::TlsCertificateInfo ServerCertificate;
     qint64 RcvdCount = 0;
     qint64 SentCount = 0;
     THttpState HttpState() const { return state_; }
@@ -124,7 +147,13 @@ private:
     void socketSessionConnected(int error);
     void socketDataAvailable();
     void socketDataSent();
-    void socketSessionClosed();
+    void socketSessionClosed(int error);
+    void socketTlsDone(int error);
+    bool acceptCertificate(const platform::TlsCertificateInfo &certificate);
+    bool secure() const;
+    QString defaultPort() const;
+    QString incompleteResponse(int closeError) const;
+    void deliverBody(const char *data, int length);
 
     void sendRequest();
     void sendNextBodyChunk();
@@ -140,6 +169,8 @@ private:
 
     TWSocket socket_;
     HttpResponseReader reader_;
+    HttpChunkedDecoder chunked_;
+    bool chunkedBody_ = false;
     THttpState state_ = THttpState::Ready;
 
     // Where the request goes: the target (URL or redirect) and the connection

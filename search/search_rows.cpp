@@ -80,7 +80,9 @@ SearchHit CutResultRow(const QString &line, const QString &engineHost)
     }
     QString link = Copy(L, a + 9, q - a - 9);
     hit.Ftp = IsFtpLink(link);
-    hit.Link = hit.Ftp ? link : QStringLiteral("http://") + engineHost + link;
+    // An engine host that names its scheme (https) keeps it.
+    const QString web = engineHost.contains(u"://") ? engineHost : QStringLiteral("http://") + engineHost;
+    hit.Link = hit.Ftp ? link : web + link;
     return hit;
 }
 

@@ -12,6 +12,11 @@ struct SearchHit {
     QString Time;   // between "</B>" and the link
     QString Link;   // the link's target; web links get the engine's host in front
     bool Ftp = false;  // icon 0 for FTP links, icon 1 for the rest
+    // A hit of the connected FTP server's own search: opened by its path (the
+    // server's bytes), not by the link, which is only shown.
+    bool ServerHit = false;
+    bool Directory = false;
+    QByteArray RemotePath;
 };
 
 // The line with every "amp;" removed, over and over until none is left

@@ -202,6 +202,10 @@ void TWSocket::onSocketEvent(int event, int error)
     case platform::AsyncSocket::FdClose:
         sessionClosed(error);
         break;
+    case platform::AsyncSocket::FdTls:
+        lastError_ = error;
+        fire(OnTlsDone, error);
+        break;
     default:
         break;
     }
@@ -290,6 +294,13 @@ int TWSocket::Receive(char *buffer, int maximum)
         return -1;
     }
     return int(got);
+}
+
+int TWSocket::StartTls(const QString &hostName)
+{
+    if (state_ != wsConnected)
+        return lastError_ = platform::WSAENOTCONN;
+    return lastError_ = socket_.startTls(hostName);
 }
 
 void TWSocket::Close()

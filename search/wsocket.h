@@ -56,6 +56,8 @@ public:
     Event OnDataAvailable;
     Event OnDataSent;
     Event OnSessionClosed;
+    // The TLS handshake StartTls began has ended: 0 or a platform::TlsErrorNumber.
+    Event OnTlsDone;
 
     // A dotted address completes at once (inside the call); a name is looked up
     // asynchronously. An empty name completes with 10022 and raises.
@@ -74,6 +76,13 @@ public:
     void Close();
 
     qsizetype BufferedByteCount() const { return sendQueue_.size(); }
+
+    // TLS on the connected socket: the name is checked in the certificate and
+    // OnTlsDone tells the end of the handshake. 0 or an error number.
+    int StartTls(const QString &hostName);
+    bool TlsStarted() const { return socket_.tlsStarted(); }
+    platform::TlsCertificateInfo TlsCertificate() const { return socket_.tlsCertificate(); }
+    QString TlsErrorText() const { return socket_.tlsErrorText(); }
 
 private:
     void onSocketEvent(int event, int error);

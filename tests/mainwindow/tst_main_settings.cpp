@@ -314,6 +314,11 @@ void TestMainSettings::saveKeepsOtherLines_data()
         << Crlf({"[data]", "passive=1", "keepuploadtime=1", "email=", "initdir=/tmp", "timeout=300", "nooptime=5",
                  "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1",
                  "afterconnect=1", "editor=", "confirmdelete=1"});
+    QTest::newRow("search engine named: kept in place, emptied with the record")
+        << Crlf({"[data]", "searchengine=old.example.org", "email=x"})
+        << Crlf({"[data]", "searchengine=", "email=", "initdir=/tmp", "timeout=300", "nooptime=5", "upresume=1",
+                 "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1", "afterconnect=1",
+                 "editor=", "confirmdelete=1"});
     QTest::newRow("UTF-8 foreign text comes back as GB18030")
         << Crlf({"[site]", "name=\xe6\xb5\x8b\xe8\xaf\x95"})
         << Crlf({"[site]", "name=\xb2\xe2\xca\xd4", "", "[data]", "email=", "initdir=/tmp", "timeout=300",
@@ -350,6 +355,10 @@ void TestMainSettings::roundTrip_data()
     s.editor = QStringLiteral("  ");  // blanks around a value are not kept by the file
     s.initdir = QStringLiteral("/");
     QTest::newRow("punctuation") << s;
+    s = TMainSettings();
+    s.initdir = QStringLiteral("/");
+    s.searchengine = QStringLiteral("https://search.example.org:8443");
+    QTest::newRow("search engine set") << s;
 }
 
 void TestMainSettings::roundTrip()

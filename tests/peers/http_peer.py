@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Scripted HTTP peer for the HTTP client and search window tests.
 
-Usage: http_peer.py --root DIR [--port N]
+Usage: http_peer.py --root DIR [--port N] [--cert CRT --key KEY]
+
+With --cert and --key it speaks HTTPS (TLS from the first byte) and ends each
+answer with close_notify.
 
 On every request it reads DIR/routes.json (so a test may change the routes
 while the peer runs) and plays the steps listed for the request's path (the
@@ -25,6 +28,7 @@ import json
 import os
 import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -69,8 +73,10 @@ class Handler(socketserver.BaseRequestHandler):
         sock = self.request
         root = self.server.root
         try:
+            if self.server.tls:
+                sock = self.server.tls.wrap_socket(sock, server_side=True)
             head, body = read_request(sock)
-        except OSError:
+        except (OSError, ssl.SSLError):
             return
         if not head.strip():
             return  # a readiness probe: connected and went away
@@ -111,6 +117,11 @@ class Handler(socketserver.BaseRequestHandler):
                     time.sleep(step["hold"] / 1000.0)
         except OSError:
             pass  # the client went away: that is what some tests want
+        if self.server.tls:
+            try:
+                sock = sock.unwrap()  # close_notify: the answer ends here
+            except (OSError, ssl.SSLError, ValueError):
+                pass
         try:
             sock.shutdown(socket.SHUT_RDWR)
         except OSError:
@@ -126,9 +137,15 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
     args = parser.parse_args()
     server = Server(("127.0.0.1", args.port), Handler)
     server.root = args.root
+    server.tls = None
+    if args.cert:
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(args.cert, args.key)
     print("PORT %d" % server.server_address[1], flush=True)
     server.serve_forever()
 

@@ -19,6 +19,17 @@ bool HttpPeer::Start(QString *whyNot)
     return server_ != nullptr;
 }
 
+bool HttpPeer::StartTls(const QString &certificateFile, const QString &keyFile, QString *whyNot)
+{
+    tls_ = true;
+    server_ = testsupport::PeerServer::StartScript(
+        testsupport::PeerScriptsFolder() + QStringLiteral("/http_peer.py"),
+        {QStringLiteral("--root"), QStringLiteral("{root}"), QStringLiteral("--port"), QStringLiteral("{port}"),
+         QStringLiteral("--cert"), certificateFile, QStringLiteral("--key"), keyFile},
+        whyNot);
+    return server_ != nullptr;
+}
+
 quint16 HttpPeer::Port() const
 {
     return server_->Port();
@@ -31,7 +42,7 @@ QString HttpPeer::root() const
 
 QString HttpPeer::BaseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(Port());
+    return QStringLiteral("%1://127.0.0.1:%2").arg(tls_ ? QStringLiteral("https") : QStringLiteral("http")).arg(Port());
 }
 
 void HttpPeer::SetRoutes(const QJsonObject &routes)

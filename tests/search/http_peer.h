@@ -27,8 +27,10 @@ public:
 
     // False (with the reason) when the script could not be started.
     bool Start(QString *whyNot);
+    // HTTPS with the certificate and key (PEM files).
+    bool StartTls(const QString &certificateFile, const QString &keyFile, QString *whyNot);
     quint16 Port() const;
-    QString BaseUrl() const;  // "http://127.0.0.1:port"
+    QString BaseUrl() const;  // "http://127.0.0.1:port", "https://..." with TLS
 
     // Replaces all routes: path -> list of steps (see the script).
     void SetRoutes(const QJsonObject &routes);
@@ -43,4 +45,5 @@ public:
 private:
     QString root() const;
     std::unique_ptr<testsupport::PeerServer> server_;
+    bool tls_ = false;
 };

@@ -11,7 +11,9 @@
 
 #include "platform/codepage.h"
 #include "platform/folders.h"
+#include "platform/tls_trust_store.h"
 #include "scripted_dialogs.h"
+#include "support/test_certificate.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -80,6 +82,8 @@ private slots:
     void secondPressStopsSlowQuery();
     void httpFailures_data();
     void httpFailures();
+    void httpsEngine_data();
+    void httpsEngine();
     void openingHits();
     void contextMenu();
     void detailsShowTextAsCut();
@@ -90,6 +94,9 @@ private:
     void runQuery(Tsearch &window, const QString &keyword);
 
     HttpPeer peer_;
+    std::unique_ptr<HttpPeer> tlsPeer_;  // https, with tlsCertificate_
+    testsupport::TestCertificate tlsCertificate_;
+    QTemporaryDir certificateFolder_;
     std::unique_ptr<QTemporaryDir> settings_;
     std::unique_ptr<ScopedScriptedDialogs> dialogs_;
 };
@@ -98,6 +105,13 @@ void TestFtpSearch::initTestCase()
 {
     QString why;
     QVERIFY2(peer_.Start(&why), qPrintable(why));
+    if (!testsupport::CanMakeCertificates(&why))
+        return;
+    QVERIFY2(testsupport::MakeSelfSignedCertificate(certificateFolder_.path(), u"engine"_s, u"127.0.0.1"_s,
+                                                    {u"subjectAltName=IP:127.0.0.1"_s}, &tlsCertificate_, &why),
+             qPrintable(why));
+    tlsPeer_ = std::make_unique<HttpPeer>();
+    QVERIFY2(tlsPeer_->StartTls(tlsCertificate_.certificateFile, tlsCertificate_.keyFile, &why), qPrintable(why));
 }
 
 void TestFtpSearch::init()
@@ -283,29 +297,100 @@ void TestFtpSearch::httpFailures_data()
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         closedPort = probe.serverPort();
     }
-    QTest::addColumn<bool>("closed");
-    QTest::addColumn<quint16>("port");
+    const QByteArray row = "<B>1</B>x<A HREF=\"ftp://h/x\">x</A>\r\n";
+    QTest::addColumn<QString>("address");  // the engine address set; empty: the peer
+    QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QString>("message");
-    QTest::newRow("server says 404") << false << quint16(0) << u"Not Found"_s;
-    QTest::newRow("nobody listening") << true << closedPort << u"Connection refused (Error #10061)"_s;
+    QTest::addColumn<QString>("status");
+    QTest::newRow("server says 404") << QString() << "HTTP/1.0 404 Not Found\r\n\r\n" + row << u"Not Found"_s
+                                     << u"查询结束"_s;
+    QTest::newRow("nobody listening") << u"127.0.0.1:%1"_s.arg(closedPort) << QByteArray()
+                                      << u"Connection refused (Error #10061)"_s << u"查询结束"_s;
+    QTest::newRow("page cut before its length")
+        << QString() << "HTTP/1.0 200 OK\r\nContent-Length: 500\r\n\r\n" + row
+        << u"Document truncated: %1 of 500 bytes received"_s.arg(row.size()) << u"查询结束"_s;
+    QTest::newRow("reserved default engine") << u"ftpsearch.tarvo.example"_s << QByteArray()
+                                             << u"还没有设置 FTP 搜索引擎的地址"_s << u"没有设置搜索引擎地址"_s;
 }
 
 void TestFtpSearch::httpFailures()
 {
-    QFETCH(bool, closed);
-    QFETCH(quint16, port);
+    QFETCH(QString, address);
+    QFETCH(QByteArray, answer);
     QFETCH(QString, message);
-    peer_.SetRoutes({{u"/cgi-bin/search"_s,
-                      QJsonArray{HttpPeer::Send("HTTP/1.0 404 Not Found\r\n\r\n<B>1</B>x<A HREF=\"ftp://h/x\">x</A>")}}});
-    auto window = makeWindow(closed ? port : peer_.Port());
+    QFETCH(QString, status);
+    peer_.SetRoutes({{u"/cgi-bin/search"_s, QJsonArray{HttpPeer::Send(answer)}}});
+    const qsizetype before = peer_.Requests().size();
+    auto window = makeWindow(peer_.Port());
+    if (!address.isEmpty())
+        window->EngineAddress = [address] { return address; };
     runQuery(*window, u"anything"_s);
     const QList<ScriptedDialogs::Call> calls = (*dialogs_)->Calls();
     QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls.first().text, message);
+    QVERIFY2(calls.first().text.startsWith(message), qPrintable(calls.first().text));
     QCOMPARE(calls.first().buttons, platform::Dialogs::OkOnly);
     QVERIFY(RowsOf(*window).isEmpty());
     QCOMPARE(window->sendbutton->text(), u"查询"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(window->StatusBar1->currentMessage(), u"查询结束"_s, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->StatusBar1->currentMessage(), status, 5000);
+    if (address.endsWith(u".example"_s))
+        QCOMPARE(peer_.Requests().size(), before);  // explained, not looked up
+}
+
+void TestFtpSearch::httpsEngine_data()
+{
+    QTest::addColumn<bool>("redirected");  // through the plain peer, or the https address set directly
+    QTest::addColumn<int>("answer");       // to the certificate question
+    QTest::addColumn<int>("rows");
+    QTest::newRow("redirect, accepted once") << true << int(platform::Dialogs::AcceptCertificateOnce) << 1;
+    QTest::newRow("redirect, always trusted") << true << int(platform::Dialogs::TrustCertificateAlways) << 1;
+    QTest::newRow("redirect, rejected") << true << int(platform::Dialogs::RejectCertificate) << 0;
+    QTest::newRow("https address, accepted once") << false << int(platform::Dialogs::AcceptCertificateOnce) << 1;
+    QTest::newRow("https address, rejected") << false << int(platform::Dialogs::RejectCertificate) << 0;
+}
+
+void TestFtpSearch::httpsEngine()
+{
+    QFETCH(bool, redirected);
+    QFETCH(int, answer);
+    QFETCH(int, rows);
+    if (!tlsPeer_)
+        QSKIP("openssl cannot make the test certificate here");
+    const QString secureEngine = u"https://127.0.0.1:%1"_s.arg(tlsPeer_->Port());
+    peer_.SetRoutes({{u"/cgi-bin/search"_s,
+                      QJsonArray{HttpPeer::Send("HTTP/1.0 302 Found\r\nLocation: " + secureEngine.toLatin1()
+                                                + "/cgi-bin/search?moved=1\r\n\r\n")}}});
+    tlsPeer_->SetRoutes({{u"/cgi-bin/search"_s, Page("<B>42</B>t<A HREF=\"/file/a.zip\">a</A>\r\n")}});
+    const qsizetype served = tlsPeer_->Requests().size();
+    auto window = makeWindow(peer_.Port());
+    if (!redirected)
+        window->EngineAddress = [secureEngine] { return secureEngine; };
+    (*dialogs_)->QueueCertificate(platform::Dialogs::CertificateAnswer(answer));
+    runQuery(*window, u"anything"_s);
+
+    const QList<ScriptedDialogs::Call> asked = (*dialogs_)->CallsOf(ScriptedDialogs::AskCertificateKind);
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.first().caption, u"127.0.0.1:%1"_s.arg(tlsPeer_->Port()));
+    QCOMPARE(asked.first().initial, tlsCertificate_.sha256);
+    QCOMPARE(RowsOf(*window).size(), rows);
+    QCOMPARE(tlsPeer_->Requests().size(), served + rows);  // a rejected server never sees the request
+    const QList<ScriptedDialogs::Call> boxes = (*dialogs_)->CallsOf(ScriptedDialogs::MessageBoxKind);
+    if (rows == 0) {
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().text.startsWith(u"The certificate of 127.0.0.1 was not accepted"_s),
+                 qPrintable(boxes.first().text));
+    } else {
+        QVERIFY(boxes.isEmpty());
+        // Relative links of an https engine keep the scheme.
+        QCOMPARE(RowsOf(*window).first().link,
+                 (redirected ? u"http://engine.example"_s : secureEngine) + u"/file/a.zip"_s);
+    }
+
+    // Always trusted: stored, and the next query asks nothing.
+    (*dialogs_)->ClearCalls();
+    const bool trusted = answer == platform::Dialogs::TrustCertificateAlways;
+    QCOMPARE(platform::TlsTrustStore().IsTrusted(asked.first().caption, tlsCertificate_.sha256), trusted);
+    runQuery(*window, u"again"_s);
+    QCOMPARE((*dialogs_)->CallsOf(ScriptedDialogs::AskCertificateKind).size(), trusted ? 0 : 1);
 }
 
 void TestFtpSearch::openingHits()

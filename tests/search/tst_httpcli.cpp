@@ -102,6 +102,8 @@ private slots:
     void connectFailures();
     void hostileAnswers_data();
     void hostileAnswers();
+    void bodyFraming_data();
+    void bodyFraming();
     void deletedInsideItsEvent_data();
     void deletedInsideItsEvent();
 
@@ -126,7 +128,8 @@ void TestHttpCli::responseFields_data()
     QTest::newRow("1.0 200 OK") << "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 5\r\n\r\nhello"_ba
                                 << 200 << u"OK"_s << qint64(5) << u"text/html"_s << "hello"_ba;
     QTest::newRow("no blank after the colon")
-        << "HTTP/1.1 200 OK\r\nContent-Length:123\r\n\r\nx"_ba << 200 << u"OK"_s << qint64(123) << u""_s << "x"_ba;
+        << "HTTP/1.1 200 OK\r\nContent-Length:123\r\n\r\n" + QByteArray(123, 'x') << 200 << u"OK"_s << qint64(123)
+        << u""_s << QByteArray(123, 'x');
     QTest::newRow("LF only, tab after the colon")
         << "HTTP/1.0 201 Created\nContent-Length:\t 7\nContent-Type:text/plain\n\nabcdefg"_ba << 201
         << u"Created"_s << qint64(7) << u"text/plain"_s << "abcdefg"_ba;
@@ -567,6 +570,53 @@ void TestHttpCli::hostileAnswers()
     QCOMPARE(outcome.message, message);
     QCOMPARE(outcome.code, 404);
     QVERIFY(stream.data().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.requestDone.size(), 1, 5000);
+}
+
+void TestHttpCli::bodyFraming_data()
+{
+    QTest::addColumn<QJsonArray>("steps");
+    QTest::addColumn<QString>("failure");  // empty: a normal return
+    QTest::addColumn<QByteArray>("body");
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    QTest::newRow("cut before the length") << Answer("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc")
+                                           << u"Document truncated: 3 of 10 bytes received"_s << "abc"_ba;
+    QTest::newRow("chunked, complete") << Answer(chunked + "5\r\nhello\r\n3\r\nabc\r\n0\r\n\r\n") << QString()
+                                       << "helloabc"_ba;
+    QTest::newRow("chunked, split across reads, extension and trailer")
+        << Steps({HttpPeer::Send(chunked + "4;x=y\r\nwi"), HttpPeer::Sleep(100),
+                  HttpPeer::Send("ki\r\n1A\r\n" + QByteArray(26, 'z') + "\r\n0\r\nX-Sum: 1\r\n\r\n")})
+        << QString() << "wiki" + QByteArray(26, 'z');
+    QTest::newRow("chunked, no last chunk") << Answer(chunked + "5\r\nhello\r\n3\r\nabc")
+                                            << u"Document truncated: the connection closed before the last chunk"_s
+                                            << "helloabc"_ba;
+    QTest::newRow("chunked, size not hexadecimal") << Answer(chunked + "5\r\nhello\r\nzz\r\n")
+                                                   << u"Invalid chunked body in the response"_s << "hello"_ba;
+    QTest::newRow("chunked, data longer than its size") << Answer(chunked + "2\r\nhello\r\n0\r\n\r\n")
+                                                        << u"Invalid chunked body in the response"_s << "he"_ba;
+    QTest::newRow("closed inside the header") << Answer("HTTP/1.0 200 OK\r\nContent-Le")
+                                              << u"Connection closed before the end of the response header"_s
+                                              << ""_ba;
+}
+
+void TestHttpCli::bodyFraming()
+{
+    QFETCH(QJsonArray, steps);
+    QFETCH(QString, failure);
+    QFETCH(QByteArray, body);
+    peer_.SetRoutes({{u"/framed"_s, steps}});
+    THttpCli http;
+    Recorder recorder(http);
+    QBuffer stream;
+    stream.open(QIODevice::ReadWrite);
+    http.ReceiveStream = &stream;
+    http.URL = peer_.BaseUrl() + u"/framed"_s;
+    Outcome outcome = RunGet(http);
+    QCOMPARE(outcome.raised, !failure.isEmpty());
+    QCOMPARE(outcome.message, failure);
+    QCOMPARE(http.RequestDoneError, failure.isEmpty() ? 0 : int(httperrIncomplete));
+    // What did arrive is kept, as for an abort.
+    QCOMPARE(stream.data(), body);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.requestDone.size(), 1, 5000);
 }
 

@@ -1,0 +1,165 @@
+// The search window's ties to the main window: the engine address from the
+// settings, FTP hits opened through the engine, and the connected server's
+// own search, whose walk (RemoteSearchWalk) runs over ftp1 like the tree
+// download: change to a folder, list it, hand the listing to the walk. Its
+// listings are not shown in the remote pane; at the end the walk goes back
+// to the folder it started from, whose listing the pane shows as usual.
+
+#include "mainwindow/tform1.h"
+
+#include "engine/ftp.h"
+#include "mainwindow/main_settings.h"
+#include "mainwindow/remote_list_model.h"
+#include "platform/codepage.h"
+#include "search/ftpsearch.h"
+
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QColor kSkipColor(255, 0, 0);
+
+} // namespace
+
+void TForm1::WireSearchWindow()
+{
+    search->EngineAddress = [] { return MainSettings.searchengine; };
+    search->StartServerSearch = [this](const QString &mask, int limit) { return StartServerSearch(mask, limit); };
+    search->StopServerSearch = [this] { StopServerSearch(); };
+    search->OpenServerHit = [this](const QByteArray &path, bool isDirectory, const QString &localFolder) {
+        OpenServerSearchHit(path, isDirectory, localFolder);
+    };
+}
+
+QString TForm1::StartServerSearch(const QString &mask, int limit)
+{
+    if (!ftp1->Connected || !ftp1->LoggedIn())
+        return u"没有连接到 FTP 服务器。请先连接, 再按文件名搜索当前服务器。"_s;
+    if (UiBusy || ftp1->Busy() || TransferWalkRunning() || DeleteWalk.running() || CaseWalk.running())
+        return u"正在执行其它操作, 请等它结束后再搜索。"_s;
+    SearchWalk.MaxHits = limit;
+    SearchWalk.MaxDepth = MainSettings.walkdepth;
+    SearchWalk.DecodeRemote = [](const QByteArray &bytes) { return platform::DecodeAnsi(bytes); };
+    const RemoteSearchStep step = SearchWalk.start(mask, ftp1->CurrentDirectory());
+    SetBusy();
+    RunSearchStep(step);
+    return {};
+}
+
+void TForm1::StopServerSearch()
+{
+    if (!SearchWalk.running())
+        return;
+    // The folder change or listing in flight ends it, and the walk goes back.
+    SearchWalk.stop();
+    if (!SearchTreeActive || !ftp1->Busy()) {
+        CancelServerSearch();
+        SetIdle();
+    }
+}
+
+void TForm1::RunSearchStep(const RemoteSearchStep &step)
+{
+    for (const QString &line : step.log)
+        AppendLog(line, kSkipColor, false);
+    if (!step.hits.isEmpty()) {
+        std::vector<SearchHit> rows;
+        rows.reserve(size_t(step.hits.size()));
+        // The engine forgets the login once in: the session's target is the window's.
+        const QString site = u"ftp://"_s + ConnectionTarget();
+        for (const RemoteSearchHit &hit : step.hits) {
+            SearchHit row;
+            row.Size = hit.isDirectory ? u"<目录>"_s : platform::DecodeAnsi(hit.size);
+            row.Time = platform::DecodeAnsi(hit.date);
+            // Shown only; opening uses the path's bytes.
+            row.Link = site + platform::DecodeAnsi(hit.path) + (hit.isDirectory ? u"/"_s : QString());
+            row.Ftp = true;
+            row.ServerHit = true;
+            row.Directory = hit.isDirectory;
+            row.RemotePath = hit.path;
+            rows.push_back(std::move(row));
+        }
+        search->ServerSearchHits(rows);
+    }
+    SearchTreeActive = step.kind == RemoteSearchStep::ChangeDirectory || step.kind == RemoteSearchStep::List;
+    switch (step.kind) {
+    case RemoteSearchStep::ChangeDirectory:
+        search->ServerSearchProgress(u"正在搜索 %1 (已找到 %2 个)"_s.arg(platform::DecodeAnsi(step.path))
+                                         .arg(SearchWalk.hitCount()));
+        ftp1->ChangeDirectory(step.path);
+        break;
+    case RemoteSearchStep::List:
+        ftp1->List();
+        break;
+    case RemoteSearchStep::Finished: {
+        QString summary = u"搜索结束: 找到 %1 个, 搜索了 %2 个目录"_s.arg(SearchWalk.hitCount())
+                              .arg(SearchWalk.directoriesListed());
+        if (SearchWalk.directoriesSkipped() > 0)
+            summary += u", 跳过 %1 个目录"_s.arg(SearchWalk.directoriesSkipped());
+        if (SearchWalk.limitReached())
+            summary += u" (已达到返回结果条数)"_s;
+        if (SearchWalk.stopped())
+            summary += u" (已停止)"_s;
+        search->ServerSearchEnded(summary);
+        // Back where it started: its listing fills the pane and ends the busy state.
+        if (!step.path.isEmpty())
+            ftp1->ChangeDirectory(step.path);
+        else
+            SetIdle();
+        break;
+    }
+    case RemoteSearchStep::None:
+        break;
+    }
+}
+
+bool TForm1::SearchTookDirectoryChange()
+{
+    if (!SearchTreeActive || !SearchWalk.running())
+        return false;
+    RunSearchStep(SearchWalk.onDirectoryChanged(ftp1->Success()));
+    return true;
+}
+
+bool TForm1::SearchTookListing()
+{
+    if (!SearchTreeActive || !SearchWalk.running())
+        return false;
+    RunSearchStep(SearchWalk.onListing(
+        ftp1->CurrentDirectory(),
+        RemoteItemsFromListing(ftp1->DirectoryNames, ftp1->DirectoryInfos, ftp1->FileNames, ftp1->FileInfos),
+        ftp1->Success()));
+    return true;
+}
+
+void TForm1::CancelServerSearch()
+{
+    if (!SearchWalk.running() && !SearchTreeActive)
+        return;
+    // Stopped from the main window while a folder change or listing of the
+    // search is in flight: the server may be in one of the searched folders.
+    const QByteArray start = ftp1->Connected && ftp1->Busy() ? SearchWalk.startDirectory() : QByteArray();
+    SearchWalk.cancel();
+    SearchTreeActive = false;
+    if (search)
+        search->ServerSearchEnded(u"搜索已中断"_s);
+    // The pane's folder again once the engine is free.
+    if (!start.isEmpty() && !returnHomeWhenReady_)
+        returnHomeWhenReady_ = {start, LocalDirectory()};
+}
+
+void TForm1::OpenServerSearchHit(const QByteArray &remotePath, bool isDirectory, const QString &localFolder)
+{
+    // The session's login as the login bar holds it: the engine opens the
+    // address as it opens the engine's hits, logging in to the same server.
+    const QByteArray login = username->text().isEmpty()
+                                 ? QByteArray()
+                                 : username->text().toUtf8().toPercentEncoding() + ':'
+                                       + password->text().toUtf8().toPercentEncoding() + '@';
+    QByteArray url = "ftp://" + login + ConnectionTarget().toUtf8() + remotePath;
+    if (isDirectory && !url.endsWith('/'))
+        url += '/';
+    OpenUrlDownload(url, localFolder);
+}
