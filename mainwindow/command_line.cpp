@@ -1,6 +1,7 @@
 #include "mainwindow/command_line.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -75,8 +76,11 @@ CommandLine ParseCommandLine(const QStringList &arguments, const QString &versio
 {
     CommandLine result;
     QCommandLineParser parser;
-    // Without an application object the parser cannot name the program itself.
-    const auto usage = [&parser] { return parser.helpText().replace(u"<executable_name>"_s, u"tarvo"_s); };
+    // The parser names the program after the running file (or not at all
+    // before the application object exists): the user types "tarvo".
+    const auto usage = [&parser] {
+        return parser.helpText().replace(QRegularExpression(u"^Usage: \\S+"_s), u"Usage: tarvo"_s);
+    };
     parser.setApplicationDescription(u"Tarvo: FTP 客户端, 本地磁盘和 FTP 服务器并排显示"_s);
     const QCommandLineOption help({u"h"_s, u"help"_s}, u"显示这个帮助并退出"_s);
     const QCommandLineOption versionOption({u"v"_s, u"version"_s}, u"显示版本并退出"_s);

@@ -73,6 +73,7 @@ TForm1::TForm1(QWidget *parent)
         move(frame.topLeft());
     }
     FormCreate();
+    RestoreLayoutState();
 }
 
 TForm1::~TForm1()
@@ -175,7 +176,8 @@ void TForm1::FormShow()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    // Closing ends the program at once: no question, no QUIT, nothing saved.
+    // Closing ends the program at once: no question, no QUIT; only the layout is kept.
+    SaveLayoutState();
     event->accept();
     emit Closed();
 }

@@ -508,6 +508,9 @@ private:
     void ApplyConnectionOptions();
     void AdoptSiteOptions(const SiteOptions &options);
     void ShowEncryptionState(bool online);
+    // The layout across runs (form1_layout_state.cpp).
+    void RestoreLayoutState();
+    void SaveLayoutState() const;
     QFrame *encryptionPanel_ = nullptr;
     QLabel *encryptionLock_ = nullptr;
     // A site's data connection mode, for as long as its server is in the login bar.

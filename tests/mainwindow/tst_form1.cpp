@@ -19,6 +19,8 @@
 #include <QToolBar>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSplitter>
+#include <QHeaderView>
 #include <QTreeView>
 #include <QtTest>
 
@@ -44,6 +46,8 @@ private slots:
     void transferStatistics();
     void unexpectedEventsAreHarmless();
     void nameColumnsTakeTheRoom();
+    void layoutKeptAcrossRuns_data();
+    void layoutKeptAcrossRuns();
 
 private:
     QString startDirectory_;
@@ -423,4 +427,52 @@ void TestForm1::nameColumnsTakeTheRoom()
 }
 
 QTEST_MAIN(TestForm1)
+void TestForm1::layoutKeptAcrossRuns_data()
+{
+    QTest::addColumn<QByteArray>("damage");  // written over layout.ini between the runs; empty: none
+    QTest::newRow("kept") << QByteArray();
+    QTest::newRow("damaged file") << QByteArray("\xff\x00[General]\nversion=1\ngeometry=@ByteArray(garbage)\n"
+                                                 "paneSplitter=@ByteArray(\x01\x02)\nlocalSort=99\n",
+                                                 70);
+}
+
+void TestForm1::layoutKeptAcrossRuns()
+{
+    QFETCH(QByteArray, damage);
+    SettingsFolder settings;
+    QList<int> panes;
+    int remoteSizeWidth = 0;
+    QSize size;
+    {
+        FormUnderTest t;
+        TForm1 &form = *t.form;
+        form.show();
+        form.resize(900, 640);
+        form.PaneSplitter->setSizes({200, 600});
+        form.ftpview->ReportView()->header()->resizeSection(2, 133);
+        form.N83Click();  // hides the batch bar
+        form.FileList1->SetSortColumn(fiSize);
+        QCoreApplication::processEvents();
+        panes = form.PaneSplitter->sizes();
+        remoteSizeWidth = form.ftpview->ReportView()->header()->sectionSize(2);
+        size = form.size();
+        form.close();
+    }
+    if (!damage.isEmpty()) {
+        QFile file(settings.File(u"layout.ini"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(damage);
+    }
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    form.show();
+    QCoreApplication::processEvents();
+    const bool kept = damage.isEmpty();
+    QCOMPARE(form.size() == size, kept);
+    QCOMPARE(form.PaneSplitter->sizes() == panes, kept);
+    QCOMPARE(form.ftpview->ReportView()->header()->sectionSize(2) == remoteSizeWidth, kept);
+    QCOMPARE(form.Toolbar973->isVisible(), !kept);
+    QCOMPARE(form.FileList1->SortColumn(), kept ? fiSize : fiName);
+}
+
 #include "tst_form1.moc"
