@@ -2,6 +2,7 @@
 #include "dialogs/integer_text.h"
 
 #include "platform/dialogs.h"
+#include "platform/password_store.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -97,6 +98,7 @@ void SiteListModel::Remove(QList<int> rows)
 TForm2::TForm2(SiteManagerHost host, QWidget *parent)
     : QDialog(parent)
     , host_(std::move(host))
+    , passwords_(new platform::PasswordStore(this))
 {
     setObjectName(u"Form2"_s);
     setWindowTitle(u"站点管理"_s);
@@ -122,6 +124,8 @@ void TForm2::BuildControls()
     username = named(new QLineEdit(GroupBox1), u"username"_s);
     password = named(new QLineEdit(GroupBox1), u"password"_s);
     password->setEchoMode(QLineEdit::Password);
+    savePassword = named(new QCheckBox(u"保存密码"_s, GroupBox1), u"savePassword"_s);
+    savePassword->setToolTip(u"把密码保存在系统密钥环中, 不写入任何文件"_s);
     port = named(new QSpinBox(GroupBox1), u"port"_s);
     port->setRange(INT_MIN, INT_MAX);
     port->setValue(21);
@@ -158,6 +162,7 @@ void TForm2::BuildControls()
     fields->addWidget(username, 1, 1);
     fields->addWidget(label(u"密码"_s, password), 1, 2);
     fields->addWidget(password, 1, 3);
+    fields->addWidget(savePassword, 1, 4);
     fields->addWidget(label(u"端口"_s, port), 2, 0);
     fields->addWidget(port, 2, 1);
     fields->addWidget(anonymous, 2, 3);
@@ -271,6 +276,8 @@ void TForm2::FillFromRow(int row)
     username->setText(site.username);
     // Passwords are not in the list: one typed for another site must not go to this one.
     password->clear();
+    savePassword->setChecked(false);
+    ReadPassword(site.name);
     ShowOptions(OptionsOf(site.name));
     const std::optional<int> portNumber = IntegerText(site.port);
     if (!portNumber) {
@@ -288,6 +295,7 @@ void TForm2::anonymousClick()
     const bool enabled = !anonymous->isChecked();
     username->setEnabled(enabled);
     password->setEnabled(enabled);
+    savePassword->setEnabled(enabled);
 }
 
 SiteEntry TForm2::EditedSite() const
@@ -355,14 +363,71 @@ void TForm2::Button8Click()
     if (!matched)
         ListView1Model->Append(site);
     options_.insert(site.name, EditedOptions());
+    KeepPassword(site.name);
 }
 
 void TForm2::Button4Click()
 {
     QList<int> rows;
-    for (const QModelIndex &index : ListView1->selectionModel()->selectedRows())
+    QStringList names;
+    for (const QModelIndex &index : ListView1->selectionModel()->selectedRows()) {
         rows << index.row();
+        names << ListView1Model->Site(index.row()).name;
+    }
     ListView1Model->Remove(rows);
+    // A name the list still holds in another row keeps its password.
+    const QList<SiteEntry> &left = ListView1Model->Sites();
+    for (const QString &siteName : names) {
+        if (std::none_of(left.begin(), left.end(), [&](const SiteEntry &s) { return s.name == siteName; }))
+            ForgetPassword(siteName);
+    }
+}
+
+void TForm2::ReadPassword(const QString &siteName)
+{
+    const int read = ++passwordRead_;
+    passwordReadPending_ = true;
+    passwords_->Read(platform::PasswordStore::SiteKey(siteName),
+                     [this, read, siteName](const platform::PasswordStore::Result &result) {
+        if (read != passwordRead_)
+            return;
+        passwordReadPending_ = false;
+        // A keyring that fails here says nothing: connect asks for the password as
+        // it did before, and storing is where a missing keyring is reported.
+        // What the user typed meanwhile, or another site in the fields, wins.
+        if (result.outcome == platform::PasswordStore::Done && name->text() == siteName
+            && password->text().isEmpty()) {
+            password->setText(result.password);
+            savePassword->setChecked(true);
+        }
+        if (connectAfterRead_) {
+            connectAfterRead_ = false;
+            ConnectNow();
+        }
+    });
+}
+
+void TForm2::KeepPassword(const QString &siteName)
+{
+    const QString key = platform::PasswordStore::SiteKey(siteName);
+    const bool keep = savePassword->isChecked() && !anonymous->isChecked() && !password->text().isEmpty();
+    if (!keep) {
+        // The selected site's own password is still on its way: the cleared box
+        // says nothing about it yet.
+        if (passwordReadPending_ && password->text().isEmpty())
+            return;
+        passwords_->Remove(key, {});
+        return;
+    }
+    passwords_->Write(key, password->text(), [this](const platform::PasswordStore::Result &result) {
+        if (result.outcome == platform::PasswordStore::Failed)
+            Message(u"无法把密码保存到系统密钥环: "_s + result.error);
+    });
+}
+
+void TForm2::ForgetPassword(const QString &siteName)
+{
+    passwords_->Remove(platform::PasswordStore::SiteKey(siteName), {});
 }
 
 void TForm2::Button3Click()
@@ -385,6 +450,17 @@ void TForm2::Button3Click()
 }
 
 void TForm2::Button1Click()
+{
+    // A double click selects and connects at once: let the keyring answer first,
+    // or the login would go out without the stored password.
+    if (passwordReadPending_ && !anonymous->isChecked() && password->text().isEmpty()) {
+        connectAfterRead_ = true;
+        return;
+    }
+    ConnectNow();
+}
+
+void TForm2::ConnectNow()
 {
     if (anonymous->isChecked()) {
         if (host_.SetLogin)

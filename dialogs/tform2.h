@@ -20,6 +20,10 @@ class QSpinBox;
 class QToolButton;
 class QTreeView;
 
+namespace platform {
+class PasswordStore;
+}
+
 // The site list as ListView1 shows it: the caption column, then the six others.
 class SiteListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -76,6 +80,9 @@ public:
 
     QGroupBox *GroupBox1;
     QLineEdit *name, *server, *username, *password;
+    // Store keeps the password in the desktop's keyring when checked, and
+    // removes any kept one when not; selecting a site checks it when one is kept.
+    QCheckBox *savePassword;
     QSpinBox *port;
     QCheckBox *anonymous;
     QLineEdit *localpath;
@@ -110,8 +117,19 @@ private:
     SiteOptions OptionsOf(const QString &siteName) const;
     void ShowOptions(const SiteOptions &options);
     void Message(const QString &text);
+    void ConnectNow();
+    // The keyring side of selecting, storing and deleting a site.
+    void ReadPassword(const QString &siteName);
+    void KeepPassword(const QString &siteName);
+    void ForgetPassword(const QString &siteName);
 
     SiteManagerHost host_;
+    platform::PasswordStore *passwords_;
+    // The keyring answers later: an answer for an earlier selection is dropped,
+    // and a connect asked for meanwhile waits for the current one.
+    int passwordRead_ = 0;
+    bool passwordReadPending_ = false;
+    bool connectAfterRead_ = false;
     // list-options.ini as last read or saved, with the edits of this run.
     QHash<QString, SiteOptions> options_;
 };
