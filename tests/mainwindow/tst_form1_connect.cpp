@@ -402,7 +402,10 @@ void TestForm1Connect::questionsFollowTheSettings()
     if (button) {
         const QString expected = upload ? u"远程文件 /"_s + remoteName + u" 已经存在,且长度小于本地文件,要续传吗?"_s
                                         : u"文件 "_s + localPath + u" 已经存在,且长度小于远程文件,要续传吗?"_s;
-        QCOMPARE(boxes[0].text, expected);
+        // The question's own words first; the server's SIZE and MDTM follow on a line of their own.
+        QCOMPARE(boxes[0].text.section(u'\n', 0, 0), expected);
+        QVERIFY2(boxes[0].text.section(u'\n', 1).contains(upload ? u"远程: 1,000,000 字节"_s : u"远程: 3,000,000 字节"_s),
+                 qPrintable(boxes[0].text));
         QCOMPARE(boxes[0].buttons, platform::Dialogs::YesNoCancel);
     }
 
