@@ -9,6 +9,7 @@
 // also holds Qt and the test support); curl's is its own ru_maxrss, read
 // from wait4 on exactly that child.
 
+#include "bench_files.h"
 #include "engine/ftp.h"
 #include "peer_server.h"
 
@@ -28,38 +29,10 @@
 
 using testsupport::PeerServer;
 
+using bench::StatusKb;
+using bench::WriteBigFile;
+
 namespace {
-
-qint64 StatusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-bool WriteBigFile(const QString &path, qint64 size)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    quint32 x = 7;
-    for (qint64 done = 0; done < size; done += block.size()) {
-        for (int i = 0; i < block.size(); i += 4) {
-            x = x * 1103515245u + 12345u;
-            memcpy(block.data() + i, &x, 4);
-        }
-        const qint64 n = qMin<qint64>(block.size(), size - done);
-        if (file.write(block.constData(), n) != n)
-            return false;
-    }
-    return true;
-}
 
 struct Run {
     bool ok = false;

@@ -9,6 +9,7 @@
 //
 //   bench_transfer [--size MiB] [--entries N] [--rounds N]
 
+#include "bench_files.h"
 #include "engine/ftp.h"
 #include "peer_server.h"
 
@@ -31,21 +32,12 @@
 
 using testsupport::PeerServer;
 
+using bench::StatusKb;
+using bench::WriteBigFile;
+
 namespace {
 
 // Kilobytes from /proc/self/status ("VmRSS", "VmHWM").
-qint64 StatusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
 double Seconds(const timeval &user, const timeval &system)
 {
     return double(user.tv_sec + system.tv_sec) + double(user.tv_usec + system.tv_usec) / 1e6;
@@ -131,25 +123,6 @@ double Median(QList<double> values)
     std::sort(values.begin(), values.end());
     const qsizetype n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-bool WriteBigFile(const QString &path, qint64 size)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    quint32 x = 7;
-    for (qint64 done = 0; done < size; done += block.size()) {
-        for (int i = 0; i < block.size(); i += 4) {
-            x = x * 1103515245u + 12345u;
-            memcpy(block.data() + i, &x, 4);
-        }
-        const qint64 n = qMin<qint64>(block.size(), size - done);
-        if (file.write(block.constData(), n) != n)
-            return false;
-    }
-    return true;
 }
 
 struct EngineRun {
