@@ -6,6 +6,7 @@
 #include "engine/ftp.h"
 #include "mainwindow/engine_notices.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
@@ -143,6 +144,8 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
             SetPanelText(2, statistics.size);
             SetPanelText(3, statistics.time);
             SetPanelText(4, statistics.speed);
+            if (QueueOwnsSequence)
+                spoolModel->SetRunningProgress(TransferredSoFar());
         }
         break;
     case ftpiFileSize: {
@@ -179,6 +182,8 @@ void TForm1::ftp1FtpError(FtpError error, const QString &addinfo)
     if (notice.kind != ErrorNotice::Status && !addinfo.isEmpty())
         cause += (cause.isEmpty() ? QString() : QStringLiteral(" ")) + u'(' + addinfo + u')';
     NoteTransferFailure(cause);
+    if (QueueOwnsSequence && IsConnectionFailure(error))
+        QueueFailureRetryable = true;
     switch (notice.kind) {
     case ErrorNotice::Message:
         ShowOrHoldMessage(notice.text, notice.caption);

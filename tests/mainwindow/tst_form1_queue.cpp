@@ -3,18 +3,22 @@
 // directory, directory entries finish before the next entry, afterconnect 2
 // runs the queue once per login, failed entries give way to the next, a lost
 // connection keeps the entries, and the commands that would disturb a running
-// queue are refused. Results are checked on the server's disk and the local one.
+// queue are refused; the queue outlives the window with its states, and a
+// failed entry stays marked until 重试. Results are checked on the server's
+// disk, the local one and the queue file.
 
 #include "window_round.h"
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
 #include "mainwindow/queue_model.h"
+#include "mainwindow/queue_store.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "mainwindow/remote_tree_walks.h"
 #include "support/peer_server.h"
 #include "widgets/combobox98.h"
+#include "platform/folders.h"
 #include "widgets/file_list.h"
 
 #include <QComboBox>
@@ -38,6 +42,14 @@ QByteArray Content(const QString &name, int kib = 64)
     while (bytes.size() < kib * 1024)
         bytes += name.toUtf8() + ':' + QByteArray::number(bytes.size()) + '\n';
     return bytes;
+}
+
+QStringList States(const TForm1 &form)
+{
+    QStringList states;
+    for (int row = 0; row < form.spoolModel->count(); ++row)
+        states << form.spoolModel->data(form.spoolModel->index(row, QueueModel::StateColumn)).toString();
+    return states;
 }
 
 QStringList Sources(const TForm1 &form)
@@ -98,6 +110,8 @@ private slots:
     void otherTransfersLeaveEntries_data();
     void otherTransfersLeaveEntries();
     void lostConnectionKeepsEntries();
+    void queueOutlivesTheWindow();
+    void failedEntryMarkedUntilRetried();
 
 private:
     void AddServerColumn();
@@ -547,6 +561,99 @@ void TestForm1Queue::lostConnectionKeepsEntries()
     QTRY_VERIFY(!form.QueueOwnsSequence);
     QCOMPARE(form.spoolModel->count(), 2);
     QVERIFY(!form.UiBusy);
+}
+
+// The window goes away in the middle of the first file; the next window shows
+// the same queue, the cut entry waiting, and finishes it by resuming.
+void TestForm1Queue::queueOutlivesTheWindow()
+{
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
+    const QStringList names = {u"a.bin"_s, u"b.bin"_s, u"c.bin"_s};
+    QList<QByteArray> contents;
+    for (const QString &name : names) {
+        contents << Content(name, name == names[0] ? 16 * 1024 : 64);
+        QVERIFY(server.PutFile(name, contents.last()));
+    }
+    const QString local = round_->local.filePath(u"l"_s);
+    QStringList queued;
+    {
+        FormUnderTest t;
+        TForm1 &form = *t.form;
+        ShowLocal(form, local);
+        QVERIFY(Login(form, server));
+        SelectRemoteNames(form, names);
+        form.spoolDragDrop(form.ftpview);
+        queued = Sources(form);
+        form.N74Click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(local + u"/a.bin"_s).size() > 0, 5000);
+        server.Pause();
+        QCOMPARE(States(form), (QStringList{u"传输中"_s, u"等待"_s, u"等待"_s}));
+    }
+    server.Resume();
+    const qint64 partial = QFileInfo(local + u"/a.bin"_s).size();
+    QVERIFY(partial > 0 && partial < contents[0].size());
+
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    QCOMPARE(Sources(form), queued);
+    QCOMPARE(States(form), (QStringList{u"等待"_s, u"等待"_s, u"等待"_s}));
+    ShowLocal(form, local);
+    QVERIFY(Login(form, server));
+    MainSettings.downresume = ResumeAlways;
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 10000);
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY2(ReadLocal(local + u'/' + names[i]) == contents[i], qPrintable(names[i]));
+    // The cut file went on from where it stopped.
+    QVERIFY(CommandArguments(form, u"REST"_s).contains(QString::number(partial)));
+    QueueStore store(platform::SettingsFilePath(u"queue.sqlite"_s));
+    QCOMPARE(store.Open(), QueueStore::OpenResult::Opened);
+    QVERIFY(store.Load().isEmpty());
+}
+
+// A file gone from the server fails once (not a connection failure, so not
+// retried by itself), stays marked with the server's reason in the list and
+// the file, and 重试 makes it wait for the next start.
+void TestForm1Queue::failedEntryMarkedUntilRetried()
+{
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
+    QVERIFY(server.PutFile(u"gone.txt"_s, "gone"));
+    QVERIFY(server.PutFile(u"ok.txt"_s, "ok"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = round_->local.filePath(u"l"_s);
+    ShowLocal(form, local);
+    QVERIFY(Login(form, server));
+    SelectRemoteNames(form, {u"gone.txt"_s, u"ok.txt"_s});
+    form.spoolDragDrop(form.ftpview);
+    QVERIFY(QFile::remove(server.PathOf(u"gone.txt"_s)));
+    round_->dialogs->QueueButton(platform::Dialogs::Ok);
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 1 && Idle(form) && !form.QueueOwnsSequence, 5000);
+    QCOMPARE(ReadLocal(local + u"/ok.txt"_s), QByteArray("ok"));
+    QCOMPARE(CommandArguments(form, u"RETR"_s).filter(u"gone.txt"_s).size(), 1);
+    const QString state = States(form).value(0);
+    // Marked with the cause the log gave the failed download.
+    QVERIFY2(state.startsWith(u"失败: "_s) && state.size() > 4, qPrintable(state));
+    bool logged = false;
+    for (const LogLine &line : LogLines(form))
+        logged = logged || (line.text.contains(u"gone.txt"_s) && line.text.endsWith(u"原因: "_s + state.mid(4)));
+    QVERIFY2(logged, qPrintable(state));
+    QueueStore store(platform::SettingsFilePath(u"queue.sqlite"_s));
+    QCOMPARE(store.Open(), QueueStore::OpenResult::Opened);
+    QCOMPARE(store.Load().value(0).state, QueueEntry::Failed);
+
+    // Only failed entries wait again: a start before 重试 runs nothing.
+    form.N74Click();
+    QVERIFY(!form.QueueOwnsSequence);
+    QVERIFY(server.PutFile(u"gone.txt"_s, "back"));
+    form.queueRetryButton->trigger();
+    QCOMPARE(States(form), QStringList{u"等待"_s});
+    // The failed download left an empty file: no question about it.
+    MainSettings.downresume = OverwriteAlways;
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
+    QCOMPARE(ReadLocal(local + u"/gone.txt"_s), QByteArray("back"));
 }
 
 QTEST_MAIN(TestForm1Queue)
