@@ -33,6 +33,7 @@ namespace {
 
 const QColor kSkipColor(255, 0, 0);
 const QColor kErrorColor(255, 0, 0);
+const QColor kRetryColor(128, 0, 128);
 
 // Drags and drops on the queue's viewport, handed to the window's handlers
 // with the list the drag came from.
@@ -308,11 +309,21 @@ void TForm1::QueueContinue()
         return;
     const QString failure = std::exchange(QueueEntryFailure, QString());
     const bool retryable = std::exchange(QueueFailureRetryable, false);
-    RunQueueStep(spoolModel->Continue(ftp1->Connected, failure, retryable));
+    const QueueStep step = spoolModel->Continue(ftp1->Connected, failure, retryable);
+    if (step.retry > 0) {
+        // Tried again: what this attempt met is in the log, not in the box at the end.
+        FailedTransfers.resize(std::min(FailedTransfers.size(), qsizetype(queueFailedMark_)));
+        HeldMessages.resize(std::min(HeldMessages.size(), qsizetype(queueHeldMark_)));
+        AppendLog(u"连接错误, 第 %1 次自动重试: %2"_s.arg(step.retry).arg(spoolModel->entry(spoolModel->RunningRow()).SourceText()),
+                  kRetryColor, false);
+    }
+    RunQueueStep(step);
 }
 
 void TForm1::RunQueueStep(const QueueStep &step)
 {
+    queueFailedMark_ = int(FailedTransfers.size());
+    queueHeldMark_ = int(HeldMessages.size());
     switch (step.kind) {
     case QueueStep::None:
         break;

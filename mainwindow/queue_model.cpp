@@ -304,6 +304,9 @@ QueueStep QueueModel::Continue(bool connected, const QString &failure, bool retr
     } else if (retryable && e.attempts < m_retryLimit) {
         ++e.attempts;
         SetState(m_next, QueueEntry::Waiting, failure);
+        QueueStep step = StartNext(connected);
+        step.retry = e.attempts;
+        return step;
     } else {
         SetState(m_next, QueueEntry::Failed, failure);
     }

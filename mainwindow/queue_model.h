@@ -31,6 +31,8 @@ struct QueueStep {
     Kind kind = None;
     QString localPath;
     QByteArray remotePath;
+    // The entry runs again after a connection failure: this is its retry.
+    int retry = 0;
 };
 
 // Why a command of the queue is refused, or not.

@@ -350,6 +350,10 @@ public:
     // the queue, marked. A failure of the connection may be retried.
     QString QueueEntryFailure;
     bool QueueFailureRetryable = false;
+    // What was recorded for the box before the running entry started: a retry
+    // drops what the failed attempt added.
+    int queueFailedMark_ = 0;
+    int queueHeldMark_ = 0;
     bool HoldingMessages() const;
     void NoteTransferFailure(const QString &cause);
     // A message box now, or at the end of the running walk or queue run.

@@ -17,6 +17,7 @@
 #include "mainwindow/remote_list_view.h"
 #include "mainwindow/remote_tree_walks.h"
 #include "support/peer_server.h"
+#include "support/scripted_ftp_peer.h"
 #include "widgets/combobox98.h"
 #include "platform/folders.h"
 #include "widgets/file_list.h"
@@ -32,6 +33,9 @@
 
 using namespace Qt::StringLiterals;
 using testsupport::PeerServer;
+using testsupport::Reply;
+using testsupport::ScriptedFtpPeer;
+using testsupport::Transfer;
 
 namespace {
 
@@ -112,6 +116,8 @@ private slots:
     void lostConnectionKeepsEntries();
     void queueOutlivesTheWindow();
     void failedEntryMarkedUntilRetried();
+    void connectionFailuresRetried_data();
+    void connectionFailuresRetried();
 
 private:
     void AddServerColumn();
@@ -654,6 +660,68 @@ void TestForm1Queue::failedEntryMarkedUntilRetried()
     form.N74Click();
     QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
     QCOMPARE(ReadLocal(local + u"/gone.txt"_s), QByteArray("back"));
+}
+
+void TestForm1Queue::connectionFailuresRetried_data()
+{
+    QTest::addColumn<int>("retries");
+    QTest::addColumn<int>("shortTransfers");  // downloads the server cuts short before it sends whole ones
+    QTest::addColumn<bool>("refused");        // the first RETR refused instead: the file's failure
+    QTest::addColumn<int>("retrs");
+    QTest::addColumn<bool>("arrives");
+
+    QTest::newRow("cut short once, retried, resumed") << 2 << 1 << false << 2 << true;
+    QTest::newRow("cut short past the retries") << 1 << 2 << false << 2 << false;
+    QTest::newRow("no retries") << 0 << 1 << false << 1 << false;
+    QTest::newRow("refused: not retried") << 2 << 0 << true << 1 << false;
+}
+
+// A download cut short is a failure of the data connection: the entry runs
+// again, resuming, up to `retries` times; a refusal is the file's own failure.
+void TestForm1Queue::connectionFailuresRetried()
+{
+    QFETCH(int, retries);
+    QFETCH(int, shortTransfers);
+    QFETCH(bool, refused);
+    QFETCH(int, retrs);
+    QFETCH(bool, arrives);
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    const QByteArray content = Content(u"whole"_s, 4);
+    peer.SetTransfer("LIST", Transfer::Data("-rw-r--r-- 1 u g 4096 Jan 01 12:00 a.bin\r\n"));
+    peer.SetTransfer("RETR", Transfer::Data(content));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = round_->local.filePath(u"l"_s);
+    ShowLocal(form, local);
+    QVERIFY(Login(form, peer.Host(), peer.Port(), u"u"_s, u"p"_s));
+    MainSettings.retries = retries;
+    MainSettings.downresume = ResumeAlways;
+    SelectRemoteNames(form, {u"a.bin"_s});
+    form.spoolDragDrop(form.ftpview);
+    for (int i = 0; i < shortTransfers; ++i) {
+        Transfer broken = Transfer::Data(content);
+        broken.opening = "150 Opening BINARY mode data connection (4096 bytes).\r\n";
+        broken.stopAfter = 1000;
+        peer.QueueTransfer(broken);
+    }
+    if (refused)
+        peer.Queue("RETR", Reply::Line(550, "Permission denied."));
+    if (!arrives)
+        round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the box that names the failed file
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.QueueOwnsSequence && Idle(form), 10000);
+    QCOMPARE(peer.CommandCount("RETR"), retrs);
+    if (arrives) {
+        QCOMPARE(ReadLocal(local + u"/a.bin"_s), content);
+        QCOMPARE(form.spoolModel->count(), 0);
+        QVERIFY(peer.Commands().contains("REST 1000"));
+        const QList<ScriptedDialogs::Call> boxes = round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.value(0).text));
+    } else {
+        QCOMPARE(States(form).size(), 1);
+        QVERIFY2(States(form)[0].startsWith(u"失败: "_s), qPrintable(States(form)[0]));
+    }
 }
 
 QTEST_MAIN(TestForm1Queue)
