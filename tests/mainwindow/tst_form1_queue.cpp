@@ -116,6 +116,7 @@ private slots:
     void lostConnectionKeepsEntries();
     void queueOutlivesTheWindow();
     void failedEntryMarkedUntilRetried();
+    void damagedQueueFileSetAside();
     void connectionFailuresRetried_data();
     void connectionFailuresRetried();
 
@@ -660,6 +661,25 @@ void TestForm1Queue::failedEntryMarkedUntilRetried()
     form.N74Click();
     QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
     QCOMPARE(ReadLocal(local + u"/gone.txt"_s), QByteArray("back"));
+}
+
+// Nothing is lost silently: the log names the damaged file and where its bytes went.
+void TestForm1Queue::damagedQueueFileSetAside()
+{
+    const QString path = platform::SettingsFilePath(u"queue.sqlite"_s);
+    const QByteArray garbage = Content(u"garbage"_s, 8);
+    QVERIFY(WriteLocal(path, garbage));
+    FormUnderTest t;
+    QCOMPARE(t.form->spoolModel->count(), 0);
+    QString said;
+    for (const LogLine &line : LogLines(*t.form)) {
+        if (line.color == QColor(255, 0, 0) && line.text.contains(u"已损坏"_s))
+            said = line.text;
+    }
+    const QStringList aside = QDir(QFileInfo(path).path()).entryList({u"queue.sqlite.damaged-*"_s}, QDir::Files);
+    QCOMPARE(aside.size(), 1);
+    QVERIFY2(said.contains(aside[0]), qPrintable(said));
+    QCOMPARE(ReadLocal(QFileInfo(path).path() + u'/' + aside[0]), garbage);
 }
 
 void TestForm1Queue::connectionFailuresRetried_data()
