@@ -64,6 +64,7 @@ void TForm1::ftp1LoggedIn()
     UiBusy = false;
     AttachRemoteMenu(true);
     AfterConnectDone = false;
+    sessionClosedByUser_ = false;
     // A new session: no walk or queue sequence of an earlier one goes on in it.
     CancelAllWalks();
     ftp1->List();
@@ -87,7 +88,13 @@ void TForm1::ftp1FtpQuit()
 {
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
-    // No completion comes any more: the walks end, the queue stops and keeps its entries.
+    // No completion comes any more: the walks end, the queue stops and keeps its
+    // entries; when the connection broke under it, it logs in again.
+    if (QueueOwnsSequence && !sessionClosedByUser_) {
+        spoolModel->Halt();
+        if (ReconnectForQueue())
+            DropAttemptFailures();
+    }
     returnHomeWhenReady_.reset();
     urlDownloadRunning_ = false;
     // No folder is shown any more: the path box says none either.

@@ -25,6 +25,7 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
@@ -34,6 +35,9 @@ namespace {
 const QColor kSkipColor(255, 0, 0);
 const QColor kErrorColor(255, 0, 0);
 const QColor kRetryColor(128, 0, 128);
+// Long enough for a server that dropped us to be ready again, short enough
+// not to be noticed.
+constexpr int kQueueReconnectDelayMs = 500;
 
 // Drags and drops on the queue's viewport, handed to the window's handlers
 // with the list the drag came from.
@@ -227,6 +231,14 @@ void TForm1::N74Click()
 {
     if (!QueueCommandAllowed(QueueCommand::Start, QueueState()))
         return;
+    spoolModel->RestoreRetries();
+    StartQueue();
+}
+
+void TForm1::StartQueue()
+{
+    if (!QueueCommandAllowed(QueueCommand::Start, QueueState()))
+        return;
     spoolModel->CompleteUploadTargets(ftp1->CurrentDirectory());
     TransferQueue = TTransferQueue();
     FailureStatus.clear();
@@ -311,26 +323,61 @@ void TForm1::QueueContinue()
     const bool retryable = std::exchange(QueueFailureRetryable, false);
     const QueueStep step = spoolModel->Continue(ftp1->Connected, failure, retryable);
     if (step.retry > 0) {
-        // Tried again: what this attempt met is in the log, not in the box at the end.
-        FailedTransfers.resize(std::min(FailedTransfers.size(), qsizetype(queueFailedMark_)));
-        HeldMessages.resize(std::min(HeldMessages.size(), qsizetype(queueHeldMark_)));
+        DropAttemptFailures();
         AppendLog(u"连接错误, 第 %1 次自动重试: %2"_s.arg(step.retry).arg(spoolModel->entry(spoolModel->RunningRow()).SourceText()),
                   kRetryColor, false);
     }
     RunQueueStep(step);
 }
 
+// Tried again: what the attempt met is in the log, not in the box at the end.
+void TForm1::DropAttemptFailures()
+{
+    FailedTransfers.resize(std::min(FailedTransfers.size(), qsizetype(queueFailedMark_)));
+    HeldMessages.resize(std::min(HeldMessages.size(), qsizetype(queueHeldMark_)));
+}
+
+// A broken connection under the queue: after a moment the login bar's
+// values connect again, while the cut entry has retries left.
+bool TForm1::ReconnectForQueue()
+{
+    if (QueueResumeAfterLogin)
+        return true;  // already on its way
+    spoolModel->SetRetryLimit(MainSettings.retries);
+    const int retry = spoolModel->UseRetryOfLastEntry();
+    if (retry == 0)
+        return false;
+    AppendLog(u"连接断开, 第 %1 次自动重试: 重新连接 %2"_s.arg(retry).arg(ConnectionTarget()), kRetryColor, false);
+    QueueResumeAfterLogin = true;
+    QTimer::singleShot(kQueueReconnectDelayMs, this, [this] {
+        if (!QueueResumeAfterLogin || ftp1->Connected || sessionClosedByUser_)
+            return;
+        reconnectingForQueue_ = true;
+        Button1Click();
+        reconnectingForQueue_ = false;
+    });
+    return true;
+}
+
 void TForm1::RunQueueStep(const QueueStep &step)
 {
-    queueFailedMark_ = int(FailedTransfers.size());
-    queueHeldMark_ = int(HeldMessages.size());
+    const bool transfers = step.kind != QueueStep::None && step.kind != QueueStep::Stop && step.kind != QueueStep::End;
+    if (transfers) {
+        queueFailedMark_ = int(FailedTransfers.size());
+        queueHeldMark_ = int(HeldMessages.size());
+    }
     switch (step.kind) {
     case QueueStep::None:
         break;
     case QueueStep::Stop:
-        // The connection is gone: the entries stay for the next 开始传输.
+        // The connection is gone: the entries stay for the next 开始传输,
+        // or for the new login when the cut entry has retries left.
         QueueOwnsSequence = false;
         SetIdle();
+        if (!sessionClosedByUser_ && ReconnectForQueue()) {
+            DropAttemptFailures();
+            break;
+        }
         ShowWalkFailures();
         break;
     case QueueStep::End:

@@ -241,6 +241,24 @@ int QueueModel::Retry(const QList<int> &rows)
     return retried;
 }
 
+int QueueModel::UseRetryOfLastEntry()
+{
+    if (m_running || m_next >= count())
+        return 0;
+    QueueEntry &e = m_entries[size_t(m_next)];
+    if (e.state != QueueEntry::Waiting || e.attempts >= m_retryLimit)
+        return 0;
+    ++e.attempts;
+    emit dataChanged(index(m_next, 0), index(m_next, ColumnCount - 1));
+    return e.attempts;
+}
+
+void QueueModel::RestoreRetries()
+{
+    for (QueueEntry &e : m_entries)
+        e.attempts = 0;
+}
+
 void QueueModel::Halt()
 {
     if (!m_running)

@@ -116,6 +116,11 @@ public:
     // 重试: the given failed entries, or every failed one when none is given,
     // wait again with their retries restored. The count made waiting.
     int Retry(const QList<int> &rows);
+    // The connection went away under the entry that ran last: one of its
+    // retries is used, if it has any left. The retry's number, or 0.
+    int UseRetryOfLastEntry();
+    // A start by hand gives every entry its retries back.
+    void RestoreRetries();
     int FailedCount() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -354,6 +354,18 @@ public:
     // drops what the failed attempt added.
     int queueFailedMark_ = 0;
     int queueHeldMark_ = 0;
+    // The connection broke under the queue: it logs in again and goes on
+    // after the first listing.
+    bool QueueResumeAfterLogin = false;
+    bool reconnectingForQueue_ = false;
+    // The user ended the session (logout, another server, stop all): nothing
+    // connects again by itself until the next login.
+    bool sessionClosedByUser_ = false;
+    // False when the cut entry has no retries left.
+    bool ReconnectForQueue();
+    // A retry drops what the failed attempt added to the box at the end.
+    void DropAttemptFailures();
+    void StartQueue();
     bool HoldingMessages() const;
     void NoteTransferFailure(const QString &cause);
     // A message box now, or at the end of the running walk or queue run.

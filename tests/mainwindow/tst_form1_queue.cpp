@@ -39,6 +39,9 @@ using testsupport::Transfer;
 
 namespace {
 
+// Longer than the window waits before it logs in again after a broken connection.
+constexpr int kSettleMs = 800;
+
 // A content that tells files apart and is big enough for several reads.
 QByteArray Content(const QString &name, int kib = 64)
 {
@@ -685,26 +688,30 @@ void TestForm1Queue::damagedQueueFileSetAside()
 void TestForm1Queue::connectionFailuresRetried_data()
 {
     QTest::addColumn<int>("retries");
-    QTest::addColumn<int>("shortTransfers");  // downloads the server cuts short before it sends whole ones
-    QTest::addColumn<bool>("refused");        // the first RETR refused instead: the file's failure
+    QTest::addColumn<QString>("failures");  // what the first RETRs meet: short (data cut short), drop
+                                            // (control connection closed), refuse (550)
     QTest::addColumn<int>("retrs");
-    QTest::addColumn<bool>("arrives");
+    QTest::addColumn<int>("logins");
+    QTest::addColumn<QString>("left");      // the entry's state when it stays; empty: the file arrived
 
-    QTest::newRow("cut short once, retried, resumed") << 2 << 1 << false << 2 << true;
-    QTest::newRow("cut short past the retries") << 1 << 2 << false << 2 << false;
-    QTest::newRow("no retries") << 0 << 1 << false << 1 << false;
-    QTest::newRow("refused: not retried") << 2 << 0 << true << 1 << false;
+    QTest::newRow("cut short once, retried, resumed") << 2 << u"short"_s << 2 << 1 << QString();
+    QTest::newRow("cut short past the retries") << 1 << u"short short"_s << 2 << 1 << u"失败"_s;
+    QTest::newRow("no retries") << 0 << u"short"_s << 1 << 1 << u"失败"_s;
+    QTest::newRow("refused: not retried") << 2 << u"refuse"_s << 1 << 1 << u"失败"_s;
+    QTest::newRow("connection dropped: logged in again") << 2 << u"drop"_s << 2 << 2 << QString();
+    QTest::newRow("connection dropped, no retries: waits") << 0 << u"drop"_s << 1 << 1 << u"等待"_s;
 }
 
-// A download cut short is a failure of the data connection: the entry runs
-// again, resuming, up to `retries` times; a refusal is the file's own failure.
+// A download cut short or a control connection that breaks is the
+// connection's failure: the entry runs again (after a new login), resuming,
+// up to `retries` times; a refusal is the file's own failure.
 void TestForm1Queue::connectionFailuresRetried()
 {
     QFETCH(int, retries);
-    QFETCH(int, shortTransfers);
-    QFETCH(bool, refused);
+    QFETCH(QString, failures);
     QFETCH(int, retrs);
-    QFETCH(bool, arrives);
+    QFETCH(int, logins);
+    QFETCH(QString, left);
     ScriptedFtpPeer peer;
     QVERIFY(peer.Listen());
     const QByteArray content = Content(u"whole"_s, 4);
@@ -719,30 +726,38 @@ void TestForm1Queue::connectionFailuresRetried()
     MainSettings.downresume = ResumeAlways;
     SelectRemoteNames(form, {u"a.bin"_s});
     form.spoolDragDrop(form.ftpview);
-    for (int i = 0; i < shortTransfers; ++i) {
-        Transfer broken = Transfer::Data(content);
-        broken.opening = "150 Opening BINARY mode data connection (4096 bytes).\r\n";
-        broken.stopAfter = 1000;
-        peer.QueueTransfer(broken);
+    for (const QString &failure : failures.split(u' ')) {
+        if (failure == u"short"_s) {
+            Transfer broken = Transfer::Data(content);
+            broken.opening = "150 Opening BINARY mode data connection (4096 bytes).\r\n";
+            broken.stopAfter = 1000;
+            peer.QueueTransfer(broken);
+        } else {
+            peer.Queue("RETR", failure == u"drop"_s ? Reply::Close() : Reply::Line(550, "Permission denied."));
+        }
     }
-    if (refused)
-        peer.Queue("RETR", Reply::Line(550, "Permission denied."));
-    if (!arrives)
-        round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the box that names the failed file
+    if (!left.isEmpty())
+        round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the box that names the failure
     form.N74Click();
-    QTRY_VERIFY_WITH_TIMEOUT(!form.QueueOwnsSequence && Idle(form), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("RETR") == retrs && !form.QueueOwnsSequence && Idle(form)
+                                 || (left == u"等待"_s && !form.ftp1->Connected && !form.QueueOwnsSequence),
+                             10000);
+    QTest::qWait(kSettleMs);
     QCOMPARE(peer.CommandCount("RETR"), retrs);
-    if (arrives) {
+    QCOMPARE(peer.CommandCount("PASS"), logins);
+    if (left.isEmpty()) {
         QCOMPARE(ReadLocal(local + u"/a.bin"_s), content);
         QCOMPARE(form.spoolModel->count(), 0);
-        QVERIFY(peer.Commands().contains("REST 1000"));
         const QList<ScriptedDialogs::Call> boxes = round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.value(0).text));
     } else {
         QCOMPARE(States(form).size(), 1);
-        QVERIFY2(States(form)[0].startsWith(u"失败: "_s), qPrintable(States(form)[0]));
+        QVERIFY2(States(form)[0].startsWith(left), qPrintable(States(form)[0]));
     }
+    if (failures == u"short"_s && left.isEmpty())
+        QVERIFY(peer.Commands().contains("REST 1000"));
 }
 
 QTEST_MAIN(TestForm1Queue)
 #include "tst_form1_queue.moc"
+
