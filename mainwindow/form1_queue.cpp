@@ -127,8 +127,8 @@ void TForm1::OpenQueueFile()
     case QueueStore::OpenResult::Created:
         break;
     case QueueStore::OpenResult::KeptAside:
-        AppendLog(u"批处理队列文件 %1 已损坏 (%2), 已改名为 %3 保留; 队列从空开始"_s.arg(store.Path(), store.LastError(),
-                                                                         store.KeptAsidePath()),
+        AppendLog(u"批处理队列文件 %1 已损坏 (%2), 已改名为 %3 保留; 队列从空开始"_s.arg(
+                      store.Path(), store.LastError(), store.KeptAsidePath()),
                   kErrorColor, false);
         break;
     case QueueStore::OpenResult::Unavailable:
@@ -324,8 +324,8 @@ void TForm1::QueueContinue()
     const QueueStep step = spoolModel->Continue(ftp1->Connected, failure, retryable);
     if (step.retry > 0) {
         DropAttemptFailures();
-        AppendLog(u"连接错误, 第 %1 次自动重试: %2"_s.arg(step.retry).arg(spoolModel->entry(spoolModel->RunningRow()).SourceText()),
-                  kRetryColor, false);
+        const QString source = spoolModel->entry(spoolModel->RunningRow()).SourceText();
+        AppendLog(u"连接错误, 第 %1 次自动重试: %2"_s.arg(step.retry).arg(source), kRetryColor, false);
     }
     RunQueueStep(step);
 }

@@ -63,7 +63,14 @@ class QueueModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { SourceColumn = 0, SizeColumn = 1, TargetColumn = 2, StateColumn = 3, BytesDoneColumn = 4, ColumnCount = 5 };
+    enum Column {
+        SourceColumn = 0,
+        SizeColumn = 1,
+        TargetColumn = 2,
+        StateColumn = 3,      // 状态
+        BytesDoneColumn = 4,  // 已传输
+        ColumnCount = 5
+    };
     enum Role { RemotePathRole = Qt::UserRole + 1, LocalPathRole, DirectionRole, IsDirectoryRole, StateRole };
 
     explicit QueueModel(QObject *parent = nullptr);

@@ -739,8 +739,8 @@ void TestForm1Queue::connectionFailuresRetried()
     if (!left.isEmpty())
         round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the box that names the failure
     form.N74Click();
-    QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("RETR") == retrs && !form.QueueOwnsSequence && Idle(form)
-                                 || (left == u"等待"_s && !form.ftp1->Connected && !form.QueueOwnsSequence),
+    QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("RETR") == retrs && !form.QueueOwnsSequence
+                                 && !form.QueueResumeAfterLogin && !form.ftp1->Busy(),
                              10000);
     QTest::qWait(kSettleMs);
     QCOMPARE(peer.CommandCount("RETR"), retrs);

@@ -315,9 +315,9 @@ void TestMainSettings::saveKeepsOtherLines_data()
     // A choice turned back to its default must reach the file, or the old value would stay.
     QTest::newRow("newer keys back at their defaults")
         << Crlf({"[data]", "passive=0", "keepuploadtime=0", "retries=5"})
-        << Crlf({"[data]", "passive=1", "keepuploadtime=1", "retries=2", "email=", "initdir=/tmp", "timeout=300", "nooptime=5",
-                 "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1",
-                 "afterconnect=1", "editor=", "confirmdelete=1"});
+        << Crlf({"[data]", "passive=1", "keepuploadtime=1", "retries=2", "email=", "initdir=/tmp", "timeout=300",
+                 "nooptime=5", "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1",
+                 "aftertransfer=1", "afterconnect=1", "editor=", "confirmdelete=1"});
     QTest::newRow("search engine named: kept in place, emptied with the record")
         << Crlf({"[data]", "searchengine=old.example.org", "email=x"})
         << Crlf({"[data]", "searchengine=", "email=", "initdir=/tmp", "timeout=300", "nooptime=5", "upresume=1",
