@@ -607,6 +607,10 @@ void TestForm1Queue::queueOutlivesTheWindow()
     TForm1 &form = *t.form;
     QCOMPARE(Sources(form), queued);
     QCOMPARE(States(form), (QStringList{u"等待"_s, u"等待"_s, u"等待"_s}));
+    // The progress of the cut file came along: "bytes (share%)".
+    const QString done = form.spoolModel->data(form.spoolModel->index(0, QueueModel::BytesDoneColumn)).toString();
+    const qint64 doneBytes = done.section(u' ', 0, 0).toLongLong();
+    QVERIFY2(doneBytes > 0 && doneBytes <= partial && done.endsWith(u"%)"_s), qPrintable(done));
     ShowLocal(form, local);
     QVERIFY(Login(form, server));
     MainSettings.downresume = ResumeAlways;
