@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSpinBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -205,6 +206,17 @@ QWidget *TForm4::BuildAdvancedPage()
     keepUploadTime->setChecked(true);
     connectionLayout->addWidget(passiveMode);
     connectionLayout->addWidget(keepUploadTime);
+    auto *retriesRow = new QHBoxLayout;
+    auto *retriesLabel = new QLabel(QStringLiteral("批处理传输因连接错误失败时自动重试的次数"), connection);
+    retries = new QSpinBox(connection);
+    retries->setObjectName(QStringLiteral("retries"));
+    retries->setRange(0, 10);
+    retries->setValue(TMainSettings().retries);
+    retriesLabel->setBuddy(retries);
+    retriesRow->addWidget(retriesLabel);
+    retriesRow->addWidget(retries);
+    retriesRow->addStretch(1);
+    connectionLayout->addLayout(retriesRow);
     layout->addWidget(connection);
     auto *search = new QGroupBox(QStringLiteral("FTP 搜索"), page);
     auto *searchLayout = new QHBoxLayout(search);
@@ -260,6 +272,7 @@ void TForm4::FormShow()
     confirmDelete->setChecked(MainSettings.confirmdelete);
     passiveMode->setChecked(MainSettings.passive);
     keepUploadTime->setChecked(MainSettings.keepuploadtime);
+    retries->setValue(MainSettings.retries);
     searchEngine->setText(MainSettings.searchengine);
     ShowGroup(UpResume, MainSettings.upresume, false);
     ShowGroup(UpCase, MainSettings.upfilenamecase, false);
@@ -307,6 +320,7 @@ bool TForm4::Button1Click()
     MainSettings.confirmdelete = confirmDelete->isChecked();
     MainSettings.passive = passiveMode->isChecked();
     MainSettings.keepuploadtime = keepUploadTime->isChecked();
+    MainSettings.retries = retries->value();
     MainSettings.searchengine = searchEngine->text().trimmed();
     SaveSettings();
     hide();

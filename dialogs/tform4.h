@@ -10,6 +10,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QSpinBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -32,6 +33,7 @@ public:
     QCheckBox *confirmDelete;  // confirmdelete
     QCheckBox *passiveMode;     // passive
     QCheckBox *keepUploadTime;  // keepuploadtime
+    QSpinBox *retries;          // retries
     // 上传
     QRadioButton *RadioButton1, *RadioButton2, *RadioButton3;  // 续传提示 -> upresume
     QRadioButton *RadioButton4, *RadioButton5, *RadioButton6;  // 文件名大小写 -> upfilenamecase

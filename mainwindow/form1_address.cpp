@@ -50,6 +50,7 @@ bool TForm1::OpenAddress(const QString &text)
     ftp1->InitialDirectory = address.path;
     if (ftp1->Connected) {
         // Another server, or the same one anew: the old session ends without the usual question.
+        sessionClosedByUser_ = true;
         ftp1->Disconnect();
         CancelAllWalks();
     }

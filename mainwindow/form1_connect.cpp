@@ -79,6 +79,9 @@ void TForm1::Button1Click()
     ftp1->Port = quint16(portValue < 1 ? 21 : portValue);
     ApplyConnectionOptions();
 
+    // A connect by hand is the user's: a queue waiting for its own login does not go on after it.
+    if (!reconnectingForQueue_)
+        QueueResumeAfterLogin = false;
     if (!ftp1->Connected) {
         ShowConnectionState(LinkState::Connecting);
         ftp1->Connect();
@@ -86,6 +89,7 @@ void TForm1::Button1Click()
     }
     if (!ConfirmLeavingConnection(this))
         return;
+    sessionClosedByUser_ = true;
     // Disconnect, not only the control socket's close: the old session's data
     // connection, open file, keep-alive timer and busy state must go too, or
     // the new login would be refused as busy or get a stray NOOP.
@@ -146,6 +150,8 @@ void TForm1::logoutClick()
         return;
     if (!ConfirmLeavingConnection(this))
         return;
+    sessionClosedByUser_ = true;
+    QueueResumeAfterLogin = false;
     ftp1->Disconnect();
     ftp1->Quit();  // refused now; its notice puts "退出连接" in the status bar
     SetIdle();
@@ -175,6 +181,7 @@ void TForm1::stopClick()
             return;
         }
         returnHomeWhenReady_ = {transferHomeRemote_, transferHomeLocal_};
+        sessionClosedByUser_ = true;  // a connection lost in the abort is not retried
         ftp1->Abort();
         CancelAllWalks();
         SetIdle();

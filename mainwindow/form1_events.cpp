@@ -6,6 +6,7 @@
 #include "engine/ftp.h"
 #include "mainwindow/engine_notices.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
@@ -63,6 +64,7 @@ void TForm1::ftp1LoggedIn()
     UiBusy = false;
     AttachRemoteMenu(true);
     AfterConnectDone = false;
+    sessionClosedByUser_ = false;
     // A new session: no walk or queue sequence of an earlier one goes on in it.
     CancelAllWalks();
     ftp1->List();
@@ -86,7 +88,13 @@ void TForm1::ftp1FtpQuit()
 {
     AttachRemoteMenu(false);
     ftpviewModel->Clear();
-    // No completion comes any more: the walks end, the queue stops and keeps its entries.
+    // No completion comes any more: the walks end, the queue stops and keeps its
+    // entries; when the connection broke under it, it logs in again.
+    if (QueueOwnsSequence && !sessionClosedByUser_) {
+        spoolModel->Halt();
+        if (ReconnectForQueue())
+            DropAttemptFailures();
+    }
     returnHomeWhenReady_.reset();
     urlDownloadRunning_ = false;
     // No folder is shown any more: the path box says none either.
@@ -143,6 +151,8 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
             SetPanelText(2, statistics.size);
             SetPanelText(3, statistics.time);
             SetPanelText(4, statistics.speed);
+            if (QueueOwnsSequence)
+                spoolModel->SetRunningProgress(TransferredSoFar());
         }
         break;
     case ftpiFileSize: {
@@ -179,6 +189,8 @@ void TForm1::ftp1FtpError(FtpError error, const QString &addinfo)
     if (notice.kind != ErrorNotice::Status && !addinfo.isEmpty())
         cause += (cause.isEmpty() ? QString() : QStringLiteral(" ")) + u'(' + addinfo + u')';
     NoteTransferFailure(cause);
+    if (QueueOwnsSequence && IsConnectionFailure(error))
+        QueueFailureRetryable = true;
     switch (notice.kind) {
     case ErrorNotice::Message:
         ShowOrHoldMessage(notice.text, notice.caption);

@@ -138,6 +138,7 @@ void TForm1::BuildToolbars()
     queueDeleteButton = AddHintedButton(Toolbar973, QStringLiteral("删除选择项"), QStyle::SP_DialogDiscardButton);
     queueDeleteAllButton = AddHintedButton(Toolbar973, QStringLiteral("删除所有批处理文件"), QStyle::SP_TrashIcon);
     queueStartButton = AddHintedButton(Toolbar973, QStringLiteral("开始传输批处理文件"), QStyle::SP_MediaPlay);
+    queueRetryButton = AddHintedButton(Toolbar973, QStringLiteral("重试失败的批处理文件"), QStyle::SP_BrowserReload);
     addToolBar(Qt::TopToolBarArea, Toolbar973);
 }
 
@@ -311,7 +312,7 @@ QWidget *TForm1::BuildRemotePane()
 
 void TForm1::BuildQueue()
 {
-    // The model names the three columns and right-aligns the size.
+    // The model names the columns and right-aligns the sizes.
     spoolModel = new QueueModel(this);
     spoolModel->SetDirectionIcons(StandardIcon(QStyle::SP_ArrowUp), StandardIcon(QStyle::SP_ArrowDown));
     spool = ReportView(this, spoolModel);
@@ -319,8 +320,10 @@ void TForm1::BuildQueue()
     spool->setToolTip(QStringLiteral("批处理窗口"));
     spool->setSortingEnabled(false);
     spool->header()->setSectionsClickable(false);
-    for (int column : {QueueModel::SourceColumn, QueueModel::SizeColumn, QueueModel::TargetColumn})
-        spool->header()->resizeSection(column, column == QueueModel::SizeColumn ? 100 : 200);
+    for (int column : {QueueModel::SourceColumn, QueueModel::SizeColumn, QueueModel::TargetColumn,
+                       QueueModel::StateColumn, QueueModel::BytesDoneColumn})
+        spool->header()->resizeSection(column, column == QueueModel::SizeColumn ? 100
+                                               : column == QueueModel::BytesDoneColumn ? 120 : 200);
     spool->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 

@@ -101,6 +101,8 @@ void TForm1::BuildMenus()
     N77 = AddItem(QueueMenu, QStringLiteral("移到底端"));
     N78 = AddItem(QueueMenu, QStringLiteral("向上移动"));
     N79 = AddItem(QueueMenu, QStringLiteral("向下移动"));
+    QueueMenu->addSeparator();
+    N80 = AddItem(QueueMenu, QStringLiteral("重试"));
 
     BuildFileMenus();
 }

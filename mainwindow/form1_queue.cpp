@@ -8,12 +8,14 @@
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
+#include "mainwindow/queue_keeper.h"
 #include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "mainwindow/remote_tree_walks.h"
 #include "mainwindow/transfer_walk.h"
 #include "platform/codepage.h"
+#include "platform/folders.h"
 #include "widgets/file_list.h"
 
 #include <QAction>
@@ -23,11 +25,19 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
 #include <QTreeView>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const QColor kSkipColor(255, 0, 0);
+const QColor kErrorColor(255, 0, 0);
+const QColor kRetryColor(128, 0, 128);
+// Long enough for a server that dropped us to be ready again, short enough
+// not to be noticed.
+constexpr int kQueueReconnectDelayMs = 500;
 
 // Drags and drops on the queue's viewport, handed to the window's handlers
 // with the list the drag came from.
@@ -100,7 +110,32 @@ void TForm1::WireQueue()
     on(queueUpButton, &TForm1::N78Click);
     on(N79, &TForm1::N79Click);
     on(queueDownButton, &TForm1::N79Click);
+    on(N80, &TForm1::N80Click);
+    on(queueRetryButton, &TForm1::N80Click);
     connect(QueueMenu, &QMenu::aboutToShow, this, &TForm1::QueueMenuPopup);
+    OpenQueueFile();
+}
+
+// The queue as the last run left it; a file that cannot serve is said in the
+// log, and a damaged one keeps its bytes under the name the log gives.
+void TForm1::OpenQueueFile()
+{
+    queueKeeper = new QueueKeeper(spoolModel, platform::SettingsFilePath(QStringLiteral("queue.sqlite")), this);
+    const QueueStore &store = queueKeeper->Store();
+    switch (queueKeeper->Open()) {
+    case QueueStore::OpenResult::Opened:
+    case QueueStore::OpenResult::Created:
+        break;
+    case QueueStore::OpenResult::KeptAside:
+        AppendLog(u"批处理队列文件 %1 已损坏 (%2), 已改名为 %3 保留; 队列从空开始"_s.arg(
+                      store.Path(), store.LastError(), store.KeptAsidePath()),
+                  kErrorColor, false);
+        break;
+    case QueueStore::OpenResult::Unavailable:
+        AppendLog(u"无法打开批处理队列文件 %1 (%2); 本次运行的队列不会保存"_s.arg(store.Path(), store.LastError()),
+                  kErrorColor, false);
+        break;
+    }
 }
 
 QList<int> TForm1::SelectedQueueRows() const
@@ -120,6 +155,7 @@ QueueConditions TForm1::QueueState() const
     conditions.running = QueueOwnsSequence;
     conditions.selectedRows = SelectedQueueRows();
     conditions.count = spoolModel->count();
+    conditions.failedCount = spoolModel->FailedCount();
     return conditions;
 }
 
@@ -130,7 +166,7 @@ void TForm1::QueueMenuPopup()
     const std::pair<QAction *, QueueCommand> items[] = {
         {N74, QueueCommand::Start},        {N75, QueueCommand::DeleteAll},    {N73, QueueCommand::Delete},
         {N76, QueueCommand::MoveToTop},    {N77, QueueCommand::MoveToBottom}, {N78, QueueCommand::MoveUp},
-        {N79, QueueCommand::MoveDown},
+        {N79, QueueCommand::MoveDown},     {N80, QueueCommand::Retry},
     };
     for (const auto &[item, command] : items)
         item->setEnabled(QueueCommandAllowed(command, state));
@@ -195,10 +231,20 @@ void TForm1::N74Click()
 {
     if (!QueueCommandAllowed(QueueCommand::Start, QueueState()))
         return;
+    spoolModel->RestoreRetries();
+    StartQueue();
+}
+
+void TForm1::StartQueue()
+{
+    if (!QueueCommandAllowed(QueueCommand::Start, QueueState()))
+        return;
     spoolModel->CompleteUploadTargets(ftp1->CurrentDirectory());
     TransferQueue = TTransferQueue();
     FailureStatus.clear();
-    QueueEntryFailed = false;
+    QueueEntryFailure.clear();
+    QueueFailureRetryable = false;
+    spoolModel->SetRetryLimit(MainSettings.retries);
     QueueOwnsSequence = true;
     RememberTransferHome();
     RunQueueStep(spoolModel->Start(ftp1->Connected));
@@ -245,6 +291,15 @@ void TForm1::N79Click()
         spoolModel->MoveDown(state.selectedRows.first());
 }
 
+// The selected failed entries, or all of them when none is selected, wait
+// again; a running queue takes them up as it goes, an idle one at its start.
+void TForm1::N80Click()
+{
+    const QueueConditions state = QueueState();
+    if (QueueCommandAllowed(QueueCommand::Retry, state))
+        spoolModel->Retry(state.selectedRows);
+}
+
 void TForm1::ftp1FileReceivedii()
 {
     if (!ftp1->Success())
@@ -264,18 +319,65 @@ void TForm1::QueueContinue()
 {
     if (!QueueOwnsSequence)
         return;
-    RunQueueStep(spoolModel->Continue(ftp1->Connected, !std::exchange(QueueEntryFailed, false)));
+    const QString failure = std::exchange(QueueEntryFailure, QString());
+    const bool retryable = std::exchange(QueueFailureRetryable, false);
+    const QueueStep step = spoolModel->Continue(ftp1->Connected, failure, retryable);
+    if (step.retry > 0) {
+        DropAttemptFailures();
+        const QString source = spoolModel->entry(spoolModel->RunningRow()).SourceText();
+        AppendLog(u"连接错误, 第 %1 次自动重试: %2"_s.arg(step.retry).arg(source), kRetryColor, false);
+    }
+    RunQueueStep(step);
+}
+
+// Tried again: what the attempt met is in the log, not in the box at the end.
+void TForm1::DropAttemptFailures()
+{
+    FailedTransfers.resize(std::min(FailedTransfers.size(), qsizetype(queueFailedMark_)));
+    HeldMessages.resize(std::min(HeldMessages.size(), qsizetype(queueHeldMark_)));
+}
+
+// A broken connection under the queue: after a moment the login bar's
+// values connect again, while the cut entry has retries left.
+bool TForm1::ReconnectForQueue()
+{
+    if (QueueResumeAfterLogin)
+        return true;  // already on its way
+    spoolModel->SetRetryLimit(MainSettings.retries);
+    const int retry = spoolModel->UseRetryOfLastEntry();
+    if (retry == 0)
+        return false;
+    AppendLog(u"连接断开, 第 %1 次自动重试: 重新连接 %2"_s.arg(retry).arg(ConnectionTarget()), kRetryColor, false);
+    QueueResumeAfterLogin = true;
+    QTimer::singleShot(kQueueReconnectDelayMs, this, [this] {
+        if (!QueueResumeAfterLogin || ftp1->Connected || sessionClosedByUser_)
+            return;
+        reconnectingForQueue_ = true;
+        Button1Click();
+        reconnectingForQueue_ = false;
+    });
+    return true;
 }
 
 void TForm1::RunQueueStep(const QueueStep &step)
 {
+    const bool transfers = step.kind != QueueStep::None && step.kind != QueueStep::Stop && step.kind != QueueStep::End;
+    if (transfers) {
+        queueFailedMark_ = int(FailedTransfers.size());
+        queueHeldMark_ = int(HeldMessages.size());
+    }
     switch (step.kind) {
     case QueueStep::None:
         break;
     case QueueStep::Stop:
-        // The connection is gone: the entries stay for the next 开始传输.
+        // The connection is gone: the entries stay for the next 开始传输,
+        // or for the new login when the cut entry has retries left.
         QueueOwnsSequence = false;
         SetIdle();
+        if (!sessionClosedByUser_ && ReconnectForQueue()) {
+            DropAttemptFailures();
+            break;
+        }
         ShowWalkFailures();
         break;
     case QueueStep::End:

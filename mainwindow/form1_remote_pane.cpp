@@ -135,6 +135,9 @@ void TForm1::ftp1ListingDone()
         ftpviewModel->Sort(RemoteListModel::PermissionsColumn, SortDescending);
         ftpview->ShowSortIndicator(RemoteListModel::PermissionsColumn, SortDescending);
     }
+    // The queue the broken connection stopped goes on.
+    if (std::exchange(QueueResumeAfterLogin, false))
+        StartQueue();
     // afterconnect 2: the batch queue runs after the first listing of a login.
     if (MainSettings.afterconnect == AfterConnectRunQueue && !AfterConnectDone) {
         AfterConnectDone = true;

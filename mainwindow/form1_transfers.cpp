@@ -242,7 +242,8 @@ void TForm1::CancelTransferWalks()
     UploadTargetDir.clear();
     // No completion of the old session continues the queue; its entries stay.
     QueueOwnsSequence = false;
-    QueueEntryFailed = false;
+    QueueEntryFailure.clear();
+    QueueFailureRetryable = false;
     spoolModel->Halt();
     TransferProgress->hide();
     ShowWalkFailures();
@@ -576,8 +577,9 @@ void TForm1::ReportFailedTransfer(bool download)
     if (!HoldingMessages())
         return;
     FailedTransfers << line;
-    if (QueueOwnsSequence)
-        QueueEntryFailed = true;
+    // A directory entry is marked with its first failed file.
+    if (QueueOwnsSequence && QueueEntryFailure.isEmpty())
+        QueueEntryFailure = cause;
 }
 
 void TForm1::ShowWalkFailures()

@@ -122,6 +122,9 @@ TMainSettings ReadSettingsFile(const QString &path)
     s.confirmdelete = Integer(lines, QStringLiteral("confirmdelete"), 1) != 0;
     s.passive = Integer(lines, QStringLiteral("passive"), 1) != 0;
     s.keepuploadtime = Integer(lines, QStringLiteral("keepuploadtime"), 1) != 0;
+    s.retries = Integer(lines, QStringLiteral("retries"), 2);
+    if (s.retries < 0)
+        s.retries = 2;
     s.searchengine = Text(lines, QStringLiteral("searchengine")).trimmed();
     return s;
 }
@@ -164,6 +167,7 @@ bool WriteSettingsFile(const QString &path, const TMainSettings &settings)
         {QStringLiteral("walkdepth"), settings.walkdepth, defaults.walkdepth},
         {QStringLiteral("passive"), settings.passive ? 1 : 0, defaults.passive ? 1 : 0},
         {QStringLiteral("keepuploadtime"), settings.keepuploadtime ? 1 : 0, defaults.keepuploadtime ? 1 : 0},
+        {QStringLiteral("retries"), settings.retries, defaults.retries},
     };
     for (const auto &[key, value, defaultValue] : newer) {
         // No value read from a file holds a line break: the default tells a missing key.

@@ -32,6 +32,8 @@ struct TMainSettings {
     bool passive = true;
     // Uploads keep the local file's modification time where the server can set it (MFMT).
     bool keepuploadtime = true;
+    // How often a queue entry is tried again by itself after a connection failure.
+    int retries = 2;
     // The FTP search engine's address ("host[:port]", or with http:// or
     // https:// in front); empty: the built-in reserved address, which the
     // search window explains instead of querying.

@@ -3,27 +3,9 @@
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_tree_walks.h"
 
+#include <QColor>
+
 #include <algorithm>
-
-namespace {
-
-// Local paths can hold control characters as well: shown the same safe way.
-QString LocalText(const QString &path)
-{
-    return RemoteListModel::DisplayText(path.toUtf8());
-}
-
-} // namespace
-
-QString QueueEntry::SourceText() const
-{
-    return direction == Upload ? LocalText(localPath) : RemoteListModel::DisplayText(remotePath);
-}
-
-QString QueueEntry::TargetText() const
-{
-    return direction == Upload ? RemoteListModel::DisplayText(remotePath) : LocalText(localPath);
-}
 
 bool QueueCommandAllowed(QueueCommand command, const QueueConditions &c)
 {
@@ -31,7 +13,7 @@ bool QueueCommandAllowed(QueueCommand command, const QueueConditions &c)
     const int first = selected ? c.selectedRows.first() : -1;
     switch (command) {
     case QueueCommand::Start:
-        return c.connected && !c.engineBusy && !c.running && c.count > 0;
+        return c.connected && !c.engineBusy && !c.running && c.count > c.failedCount;
     case QueueCommand::Delete:
         return !c.engineBusy && !c.running && selected;
     case QueueCommand::DeleteAll:
@@ -43,8 +25,28 @@ bool QueueCommandAllowed(QueueCommand command, const QueueConditions &c)
         return !c.engineBusy && !c.running && selected && first > 0;
     case QueueCommand::MoveDown:
         return !c.engineBusy && !c.running && selected && first < c.count - 1;
+    case QueueCommand::Retry:
+        // Only states change: a running queue picks the entries up as it goes.
+        return c.failedCount > 0;
     }
     return false;
+}
+
+bool IsConnectionFailure(FtpError error)
+{
+    switch (error) {
+    case ftpeNetworkDown:
+    case ftpeConnectionAborted:
+    case ftpeConnectionReset:
+    case ftpeTimeout:
+    case ftpeNetworkUnreachable:
+    case ftpeConnectionRefused:
+    case ftpeHostUnreachable:
+    case ftpeDataError:  // a data connection that failed or ended short
+        return true;
+    default:
+        return false;
+    }
 }
 
 QString JoinLocal(const QString &base, const QString &name)
@@ -74,6 +76,15 @@ void QueueModel::Append(const QList<QueueEntry> &entries)
     beginInsertRows(QModelIndex(), count(), count() + int(entries.size()) - 1);
     m_entries.insert(m_entries.end(), entries.begin(), entries.end());
     endInsertRows();
+}
+
+void QueueModel::Restore(const QList<QueueEntry> &entries)
+{
+    beginResetModel();
+    m_entries.assign(entries.begin(), entries.end());
+    m_running = false;
+    m_next = 0;
+    endResetModel();
 }
 
 std::vector<int> QueueModel::SortedRows(const QList<int> &rows) const
@@ -190,15 +201,86 @@ void QueueModel::CompleteUploadTargets(const QByteArray &remoteDirectory)
     }
 }
 
+void QueueModel::SetState(int row, QueueEntry::State state, const QString &reason)
+{
+    QueueEntry &e = m_entries[size_t(row)];
+    e.state = state;
+    e.failureReason = reason;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void QueueModel::SetRunningProgress(qint64 bytesDone)
+{
+    if (!m_running || m_entries[size_t(m_next)].bytesDone == bytesDone)
+        return;
+    m_entries[size_t(m_next)].bytesDone = bytesDone;
+    emit dataChanged(index(m_next, BytesDoneColumn), index(m_next, BytesDoneColumn));
+}
+
+int QueueModel::FailedCount() const
+{
+    return int(std::count_if(m_entries.begin(), m_entries.end(),
+                             [](const QueueEntry &e) { return e.state == QueueEntry::Failed; }));
+}
+
+int QueueModel::Retry(const QList<int> &rows)
+{
+    std::vector<int> chosen = SortedRows(rows);
+    if (chosen.empty()) {
+        for (int row = 0; row < count(); ++row)
+            chosen.push_back(row);
+    }
+    int retried = 0;
+    for (int row : chosen) {
+        if (m_entries[size_t(row)].state != QueueEntry::Failed)
+            continue;
+        m_entries[size_t(row)].attempts = 0;
+        SetState(row, QueueEntry::Waiting);
+        ++retried;
+    }
+    return retried;
+}
+
+int QueueModel::UseRetryOfLastEntry()
+{
+    if (m_running || m_next >= count())
+        return 0;
+    QueueEntry &e = m_entries[size_t(m_next)];
+    if (e.state != QueueEntry::Waiting || e.attempts >= m_retryLimit)
+        return 0;
+    ++e.attempts;
+    emit dataChanged(index(m_next, 0), index(m_next, ColumnCount - 1));
+    return e.attempts;
+}
+
+void QueueModel::RestoreRetries()
+{
+    for (QueueEntry &e : m_entries)
+        e.attempts = 0;
+}
+
+void QueueModel::Halt()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    if (m_next < count() && m_entries[size_t(m_next)].state == QueueEntry::Running)
+        SetState(m_next, QueueEntry::Waiting);
+}
+
 QueueStep QueueModel::Start(bool connected)
 {
-    m_next = 0;
     return StartNext(connected);
 }
 
+// The next entry is the first that waits: completed ones have left, failed
+// ones wait for 重试, and an entry retried meanwhile is not passed over.
 QueueStep QueueModel::StartNext(bool connected)
 {
     QueueStep step;
+    m_next = 0;
+    while (m_next < count() && m_entries[size_t(m_next)].state == QueueEntry::Failed)
+        ++m_next;
     if (m_next >= count()) {
         m_running = false;
         m_next = 0;
@@ -210,6 +292,7 @@ QueueStep QueueModel::StartNext(bool connected)
         step.kind = QueueStep::Stop;
         return step;
     }
+    SetState(m_next, QueueEntry::Running);
     const QueueEntry &top = m_entries[size_t(m_next)];
     m_running = true;
     step.localPath = top.localPath;
@@ -221,22 +304,30 @@ QueueStep QueueModel::StartNext(bool connected)
     return step;
 }
 
-QueueStep QueueModel::Continue(bool connected, bool succeeded)
+QueueStep QueueModel::Continue(bool connected, const QString &failure, bool retryable)
 {
     if (!m_running)
         return QueueStep();
     // A completion without a connection is a transfer the server cut off:
-    // its entry stays for the next start.
+    // its entry waits for the next start.
     if (!connected) {
-        m_running = false;
+        Halt();
         QueueStep step;
         step.kind = QueueStep::Stop;
         return step;
     }
-    if (succeeded)
+    QueueEntry &e = m_entries[size_t(m_next)];
+    if (failure.isEmpty()) {
         Remove({m_next});
-    else
-        ++m_next;
+    } else if (retryable && e.attempts < m_retryLimit) {
+        ++e.attempts;
+        SetState(m_next, QueueEntry::Waiting, failure);
+        QueueStep step = StartNext(connected);
+        step.retry = e.attempts;
+        return step;
+    } else {
+        SetState(m_next, QueueEntry::Failed, failure);
+    }
     return StartNext(connected);
 }
 
@@ -262,16 +353,23 @@ QVariant QueueModel::data(const QModelIndex &index, int role) const
         case SourceColumn: return e.SourceText();
         case SizeColumn: return e.sizeText;
         case TargetColumn: return e.TargetText();
+        case StateColumn: return e.StateText();
+        case BytesDoneColumn: return e.BytesDoneText();
         default: return QVariant();
         }
+    case Qt::ForegroundRole:
+        return e.state == QueueEntry::Failed ? QVariant(QColor(255, 0, 0)) : QVariant();
     case Qt::DecorationRole:
         return index.column() == SourceColumn ? QVariant(m_icons[e.direction]) : QVariant();
     case Qt::TextAlignmentRole:
-        return index.column() == SizeColumn ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+        return index.column() == SizeColumn || index.column() == BytesDoneColumn
+            ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
+            : QVariant();
     case RemotePathRole: return e.remotePath;
     case LocalPathRole: return e.localPath;
     case DirectionRole: return int(e.direction);
     case IsDirectoryRole: return e.isDirectory;
+    case StateRole: return int(e.state);
     default: return QVariant();
     }
 }
@@ -280,7 +378,7 @@ QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation != Qt::Horizontal)
         return QVariant();
-    if (role == Qt::TextAlignmentRole && section == SizeColumn)
+    if (role == Qt::TextAlignmentRole && (section == SizeColumn || section == BytesDoneColumn))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return QVariant();
@@ -288,6 +386,8 @@ QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int ro
     case SourceColumn: return QStringLiteral("源文件路径");
     case SizeColumn: return QStringLiteral("文件大小");
     case TargetColumn: return QStringLiteral("目标路径");
+    case StateColumn: return QStringLiteral("状态");
+    case BytesDoneColumn: return QStringLiteral("已传输");
     default: return QVariant();
     }
 }

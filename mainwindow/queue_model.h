@@ -5,31 +5,17 @@
 // list operations and the choice of the next step live here, without a
 // window, so that they are tested on their own.
 
+#include "engine/ftp_types.h"
+#include "mainwindow/queue_entry.h"
+
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QIcon>
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <vector>
-
-struct QueueEntry {
-    enum Direction : int { Upload = 0, Download = 1 };  // also the direction icon's index
-
-    Direction direction = Upload;
-    // Kept apart from the size text: a listing may give a file no size, and
-    // such a file must not be walked as a directory.
-    bool isDirectory = false;
-    QString localPath;      // upload: the source; download: the target
-    QByteArray remotePath;  // upload: the target, only the name when added offline; download: the source
-    QString sizeText;       // as the dragged entry showed it; empty for directories
-
-    // The row's columns: "源文件路径" and "目标路径".
-    QString SourceText() const;
-    QString TargetText() const;
-    // An upload added while not connected knows only the name of its target.
-    bool HasRelativeTarget() const { return direction == Upload && !remotePath.startsWith('/'); }
-};
 
 // What the window does for the entry at the top of the queue.
 struct QueueStep {
@@ -45,6 +31,8 @@ struct QueueStep {
     Kind kind = None;
     QString localPath;
     QByteArray remotePath;
+    // The entry runs again after a connection failure: this is its retry.
+    int retry = 0;
 };
 
 // Why a command of the queue is refused, or not.
@@ -54,14 +42,18 @@ struct QueueConditions {
     bool running = false;     // the queue runs a sequence of its own
     QList<int> selectedRows;  // in list order
     int count = 0;
+    int failedCount = 0;
 };
 
-enum class QueueCommand { Start, Delete, DeleteAll, MoveToTop, MoveToBottom, MoveUp, MoveDown };
+enum class QueueCommand { Start, Delete, DeleteAll, MoveToTop, MoveToBottom, MoveUp, MoveDown, Retry };
 
 // The command table's conditions, with the queue's own: nothing that removes
 // or reorders entries acts while the queue runs, since the entry at the top is
 // the one being transferred.
 bool QueueCommandAllowed(QueueCommand command, const QueueConditions &conditions);
+
+// A failure of the connection rather than of the file: worth another try.
+bool IsConnectionFailure(FtpError error);
 
 // `base` and `name` joined with one separator between them (the remote twin
 // is JoinRemotePath).
@@ -71,8 +63,15 @@ class QueueModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { SourceColumn = 0, SizeColumn = 1, TargetColumn = 2, ColumnCount = 3 };
-    enum Role { RemotePathRole = Qt::UserRole + 1, LocalPathRole, DirectionRole, IsDirectoryRole };
+    enum Column {
+        SourceColumn = 0,
+        SizeColumn = 1,
+        TargetColumn = 2,
+        StateColumn = 3,      // 状态
+        BytesDoneColumn = 4,  // 已传输
+        ColumnCount = 5
+    };
+    enum Role { RemotePathRole = Qt::UserRole + 1, LocalPathRole, DirectionRole, IsDirectoryRole, StateRole };
 
     explicit QueueModel(QObject *parent = nullptr);
 
@@ -84,6 +83,8 @@ public:
     QList<QueueEntry> entries() const;
 
     void Append(const QList<QueueEntry> &entries);
+    // The queue as an earlier run left it.
+    void Restore(const QList<QueueEntry> &entries);
     // Rows outside the list are skipped.
     void Remove(const QList<int> &rows);
     void Clear();
@@ -104,14 +105,30 @@ public:
     // running one. Without a connection nothing starts: a transfer that cannot
     // run would complete at once and take its entry along.
     QueueStep Start(bool connected);
-    // The continuation: the running entry has completed and is removed (kept,
-    // and passed over, when it failed); then the next one starts, or the queue
-    // has ended. Without a connection the queue stops instead, keeping the
-    // entry the server cut off.
-    QueueStep Continue(bool connected, bool succeeded = true);
-    // The queue stopped without a completion: nothing is running any more.
-    void Halt() { m_running = false; }
+    // The continuation: the running entry has completed and is removed. A
+    // failed one stays, marked with `failure`, and is passed over, unless the
+    // failure was the connection's (`retryable`) and the entry has retries
+    // left: then it runs again. Then the next waiting entry starts, or the
+    // queue has ended. Without a connection the queue stops instead, keeping
+    // the entry the server cut off as waiting.
+    QueueStep Continue(bool connected, const QString &failure = QString(), bool retryable = false);
+    // The queue stopped without a completion: the running entry waits again.
+    void Halt();
     bool Running() const { return m_running; }
+    int RunningRow() const { return m_running ? m_next : -1; }
+    // Automatic retries of an entry after connection failures.
+    void SetRetryLimit(int retries) { m_retryLimit = std::max(0, retries); }
+    // The running entry's progress, for the "已传输" column.
+    void SetRunningProgress(qint64 bytesDone);
+    // 重试: the given failed entries, or every failed one when none is given,
+    // wait again with their retries restored. The count made waiting.
+    int Retry(const QList<int> &rows);
+    // The connection went away under the entry that ran last: one of its
+    // retries is used, if it has any left. The retry's number, or 0.
+    int UseRetryOfLastEntry();
+    // A start by hand gives every entry its retries back.
+    void RestoreRetries();
+    int FailedCount() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -121,6 +138,7 @@ public:
 private:
     // Puts the entries in the order of `order` (old row numbers).
     void Reorder(const std::vector<int> &order);
+    void SetState(int row, QueueEntry::State state, const QString &reason = QString());
     std::vector<int> SortedRows(const QList<int> &rows) const;
 
     std::vector<QueueEntry> m_entries;
@@ -128,5 +146,6 @@ private:
     bool m_running = false;
     // The entry that runs: the failed ones before it stay for another start.
     int m_next = 0;
+    int m_retryLimit = 2;
     QueueStep StartNext(bool connected);
 };

@@ -34,6 +34,7 @@ class QSpinBox;
 class QSplitter;
 class QStandardItemModel;
 class QueueModel;
+class QueueKeeper;
 struct SiteOptions;
 struct QueueConditions;
 struct QueueStep;
@@ -111,7 +112,8 @@ public:
 
     // ---- batch bar ----
     QToolBar *Toolbar973;
-    QAction *queueDownButton, *queueUpButton, *queueDeleteButton, *queueDeleteAllButton, *queueStartButton;
+    QAction *queueDownButton, *queueUpButton, *queueDeleteButton, *queueDeleteAllButton, *queueStartButton,
+        *queueRetryButton;
 
     // ---- log ----
     QPlainTextEdit *richedit1;
@@ -141,6 +143,8 @@ public:
     // ---- batch queue ----
     QTreeView *spool;
     QueueModel *spoolModel;
+    // Keeps the queue in queue.sqlite in the settings folder across runs.
+    QueueKeeper *queueKeeper = nullptr;
 
     // ---- status bar: five panels ----
     static constexpr int StatusPanelCount = 5;
@@ -176,7 +180,7 @@ public:
     QMenu *LogMenu;
     QAction *N70, *N71, *N72;
     QMenu *QueueMenu;
-    QAction *N74, *N75, *N73, *N76, *N77, *N78, *N79;
+    QAction *N74, *N75, *N73, *N76, *N77, *N78, *N79, *N80;
 
     // ---- secondary windows, created at the first show ----
     Tsearch *search = nullptr;
@@ -342,8 +346,26 @@ public:
     QStringList HeldMessages;
     // The last failure stays in the status bar past the listing after it.
     QString FailureStatus;
-    // The queue's running entry had a failure: it stays in the queue.
-    bool QueueEntryFailed = false;
+    // Why the queue's running entry failed (empty: it did not): it stays in
+    // the queue, marked. A failure of the connection may be retried.
+    QString QueueEntryFailure;
+    bool QueueFailureRetryable = false;
+    // What was recorded for the box before the running entry started: a retry
+    // drops what the failed attempt added.
+    int queueFailedMark_ = 0;
+    int queueHeldMark_ = 0;
+    // The connection broke under the queue: it logs in again and goes on
+    // after the first listing.
+    bool QueueResumeAfterLogin = false;
+    bool reconnectingForQueue_ = false;
+    // The user ended the session (logout, another server, stop all): nothing
+    // connects again by itself until the next login.
+    bool sessionClosedByUser_ = false;
+    // False when the cut entry has no retries left.
+    bool ReconnectForQueue();
+    // A retry drops what the failed attempt added to the box at the end.
+    void DropAttemptFailures();
+    void StartQueue();
     bool HoldingMessages() const;
     void NoteTransferFailure(const QString &cause);
     // A message box now, or at the end of the running walk or queue run.
@@ -370,6 +392,7 @@ public:
     void N77Click();  // 移到底端
     void N78Click();  // 向上移动
     void N79Click();  // 向下移动
+    void N80Click();  // 重试
     void QueueMenuPopup();
     void ftp1FileReceivedii();
     void ftp1FileStoredii();
@@ -440,6 +463,7 @@ private:
     std::optional<std::pair<QByteArray, QString>> returnHomeWhenReady_;
     // batch queue (form1_queue.cpp)
     void WireQueue();
+    void OpenQueueFile();
     QueueConditions QueueState() const;
     void RunQueueStep(const QueueStep &step);
     void AddLocalEntriesToQueue();

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -47,7 +48,7 @@ QString Field(const TMainSettings &s, const QString &key)
         {u"aftertransfer"_s, QString::number(s.aftertransfer)},
         {u"afterconnect"_s, QString::number(s.afterconnect)},
         {u"confirmdelete"_s, QString::number(s.confirmdelete)},
-        {u"searchengine"_s, s.searchengine},
+        {u"searchengine"_s, s.searchengine}, {u"retries"_s, QString::number(s.retries)},
     };
     return fields.value(key, u"<no such key>"_s);
 }
@@ -144,6 +145,8 @@ void TestTForm4::settingMapsBothWays_data()
     QTest::newRow("searchengine") << u"searchengine"_s << QByteArray("search.example.org") << u"searchEngine"_s
                                   << u"search.example.org"_s << u"searchEngine"_s
                                   << u" https://s.example.net:8443 "_s << u"https://s.example.net:8443"_s;
+    QTest::newRow("retries") << u"retries"_s << QByteArray("5") << u"retries"_s << u"5"_s << u"retries"_s << u"0"_s
+                             << u"0"_s;
 }
 
 void TestTForm4::settingMapsBothWays()
@@ -161,7 +164,9 @@ void TestTForm4::settingMapsBothWays()
     form.show();
     QCOMPARE(Field(MainSettings, key), Field(ReadSettingsFile(Ini()), key));
 
-    if (auto *field = form.findChild<QLineEdit *>(shown)) {
+    if (auto *spin = form.findChild<QSpinBox *>(shown)) {
+        QCOMPARE(spin->text(), shownText);
+    } else if (auto *field = form.findChild<QLineEdit *>(shown)) {
         QCOMPARE(field->text(), shownText);
     } else {
         auto *radio = form.findChild<QAbstractButton *>(shown);
@@ -169,7 +174,9 @@ void TestTForm4::settingMapsBothWays()
         QVERIFY(radio->isChecked());
     }
 
-    if (auto *field = form.findChild<QLineEdit *>(edit)) {
+    if (auto *spin = form.findChild<QSpinBox *>(edit)) {
+        spin->setValue(editText.toInt());
+    } else if (auto *field = form.findChild<QLineEdit *>(edit)) {
         field->setText(editText);
     } else {
         auto *radio = form.findChild<QAbstractButton *>(edit);
@@ -181,7 +188,7 @@ void TestTForm4::settingMapsBothWays()
     QCOMPARE(Field(ReadSettingsFile(Ini()), key), saved);
     QCOMPARE(Field(MainSettings, key), saved);
     // Saving writes all twelve keys, and a newer key only because the file named it.
-    QCOMPARE(ReadBytes(Ini()).count("\r\n"), key == u"searchengine"_s ? 14 : 13);
+    QCOMPARE(ReadBytes(Ini()).count("\r\n"), key == u"searchengine"_s || key == u"retries"_s ? 14 : 13);
 }
 
 void TestTForm4::valuesOutsideTheirGroup_data()

@@ -3,18 +3,23 @@
 // directory, directory entries finish before the next entry, afterconnect 2
 // runs the queue once per login, failed entries give way to the next, a lost
 // connection keeps the entries, and the commands that would disturb a running
-// queue are refused. Results are checked on the server's disk and the local one.
+// queue are refused; the queue outlives the window with its states, and a
+// failed entry stays marked until 重试. Results are checked on the server's
+// disk, the local one and the queue file.
 
 #include "window_round.h"
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
 #include "mainwindow/queue_model.h"
+#include "mainwindow/queue_store.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "mainwindow/remote_tree_walks.h"
 #include "support/peer_server.h"
+#include "support/scripted_ftp_peer.h"
 #include "widgets/combobox98.h"
+#include "platform/folders.h"
 #include "widgets/file_list.h"
 
 #include <QComboBox>
@@ -28,8 +33,14 @@
 
 using namespace Qt::StringLiterals;
 using testsupport::PeerServer;
+using testsupport::Reply;
+using testsupport::ScriptedFtpPeer;
+using testsupport::Transfer;
 
 namespace {
+
+// Longer than the window waits before it logs in again after a broken connection.
+constexpr int kSettleMs = 800;
 
 // A content that tells files apart and is big enough for several reads.
 QByteArray Content(const QString &name, int kib = 64)
@@ -38,6 +49,14 @@ QByteArray Content(const QString &name, int kib = 64)
     while (bytes.size() < kib * 1024)
         bytes += name.toUtf8() + ':' + QByteArray::number(bytes.size()) + '\n';
     return bytes;
+}
+
+QStringList States(const TForm1 &form)
+{
+    QStringList states;
+    for (int row = 0; row < form.spoolModel->count(); ++row)
+        states << form.spoolModel->data(form.spoolModel->index(row, QueueModel::StateColumn)).toString();
+    return states;
 }
 
 QStringList Sources(const TForm1 &form)
@@ -98,6 +117,11 @@ private slots:
     void otherTransfersLeaveEntries_data();
     void otherTransfersLeaveEntries();
     void lostConnectionKeepsEntries();
+    void queueOutlivesTheWindow();
+    void failedEntryMarkedUntilRetried();
+    void damagedQueueFileSetAside();
+    void connectionFailuresRetried_data();
+    void connectionFailuresRetried();
 
 private:
     void AddServerColumn();
@@ -549,5 +573,195 @@ void TestForm1Queue::lostConnectionKeepsEntries()
     QVERIFY(!form.UiBusy);
 }
 
+// The window goes away in the middle of the first file; the next window shows
+// the same queue, the cut entry waiting, and finishes it by resuming.
+void TestForm1Queue::queueOutlivesTheWindow()
+{
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
+    const QStringList names = {u"a.bin"_s, u"b.bin"_s, u"c.bin"_s};
+    QList<QByteArray> contents;
+    for (const QString &name : names) {
+        contents << Content(name, name == names[0] ? 16 * 1024 : 64);
+        QVERIFY(server.PutFile(name, contents.last()));
+    }
+    const QString local = round_->local.filePath(u"l"_s);
+    QStringList queued;
+    {
+        FormUnderTest t;
+        TForm1 &form = *t.form;
+        ShowLocal(form, local);
+        QVERIFY(Login(form, server));
+        SelectRemoteNames(form, names);
+        form.spoolDragDrop(form.ftpview);
+        queued = Sources(form);
+        form.N74Click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(local + u"/a.bin"_s).size() > 0, 5000);
+        server.Pause();
+        QCOMPARE(States(form), (QStringList{u"传输中"_s, u"等待"_s, u"等待"_s}));
+    }
+    server.Resume();
+    const qint64 partial = QFileInfo(local + u"/a.bin"_s).size();
+    QVERIFY(partial > 0 && partial < contents[0].size());
+
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    QCOMPARE(Sources(form), queued);
+    QCOMPARE(States(form), (QStringList{u"等待"_s, u"等待"_s, u"等待"_s}));
+    // The progress of the cut file came along: "bytes (share%)".
+    const QString done = form.spoolModel->data(form.spoolModel->index(0, QueueModel::BytesDoneColumn)).toString();
+    const qint64 doneBytes = done.section(u' ', 0, 0).toLongLong();
+    QVERIFY2(doneBytes > 0 && doneBytes <= partial && done.endsWith(u"%)"_s), qPrintable(done));
+    ShowLocal(form, local);
+    QVERIFY(Login(form, server));
+    MainSettings.downresume = ResumeAlways;
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 10000);
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY2(ReadLocal(local + u'/' + names[i]) == contents[i], qPrintable(names[i]));
+    // The cut file went on from where it stopped.
+    QVERIFY(CommandArguments(form, u"REST"_s).contains(QString::number(partial)));
+    QueueStore store(platform::SettingsFilePath(u"queue.sqlite"_s));
+    QCOMPARE(store.Open(), QueueStore::OpenResult::Opened);
+    QVERIFY(store.Load().isEmpty());
+}
+
+// A file gone from the server fails once (not a connection failure, so not
+// retried by itself), stays marked with the server's reason in the list and
+// the file, and 重试 makes it wait for the next start.
+void TestForm1Queue::failedEntryMarkedUntilRetried()
+{
+    PeerServer &server = *servers_.Find(PeerServer::Kind::Pyftpdlib);
+    QVERIFY(server.PutFile(u"gone.txt"_s, "gone"));
+    QVERIFY(server.PutFile(u"ok.txt"_s, "ok"));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = round_->local.filePath(u"l"_s);
+    ShowLocal(form, local);
+    QVERIFY(Login(form, server));
+    SelectRemoteNames(form, {u"gone.txt"_s, u"ok.txt"_s});
+    form.spoolDragDrop(form.ftpview);
+    QVERIFY(QFile::remove(server.PathOf(u"gone.txt"_s)));
+    round_->dialogs->QueueButton(platform::Dialogs::Ok);
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 1 && Idle(form) && !form.QueueOwnsSequence, 5000);
+    QCOMPARE(ReadLocal(local + u"/ok.txt"_s), QByteArray("ok"));
+    QCOMPARE(CommandArguments(form, u"RETR"_s).filter(u"gone.txt"_s).size(), 1);
+    const QString state = States(form).value(0);
+    // Marked with the cause the log gave the failed download.
+    QVERIFY2(state.startsWith(u"失败: "_s) && state.size() > 4, qPrintable(state));
+    bool logged = false;
+    for (const LogLine &line : LogLines(form))
+        logged = logged || (line.text.contains(u"gone.txt"_s) && line.text.endsWith(u"原因: "_s + state.mid(4)));
+    QVERIFY2(logged, qPrintable(state));
+    QueueStore store(platform::SettingsFilePath(u"queue.sqlite"_s));
+    QCOMPARE(store.Open(), QueueStore::OpenResult::Opened);
+    QCOMPARE(store.Load().value(0).state, QueueEntry::Failed);
+
+    // Only failed entries wait again: a start before 重试 runs nothing.
+    form.N74Click();
+    QVERIFY(!form.QueueOwnsSequence);
+    QVERIFY(server.PutFile(u"gone.txt"_s, "back"));
+    form.queueRetryButton->trigger();
+    QCOMPARE(States(form), QStringList{u"等待"_s});
+    // The failed download left an empty file: no question about it.
+    MainSettings.downresume = OverwriteAlways;
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
+    QCOMPARE(ReadLocal(local + u"/gone.txt"_s), QByteArray("back"));
+}
+
+// Nothing is lost silently: the log names the damaged file and where its bytes went.
+void TestForm1Queue::damagedQueueFileSetAside()
+{
+    const QString path = platform::SettingsFilePath(u"queue.sqlite"_s);
+    const QByteArray garbage = Content(u"garbage"_s, 8);
+    QVERIFY(WriteLocal(path, garbage));
+    FormUnderTest t;
+    QCOMPARE(t.form->spoolModel->count(), 0);
+    QString said;
+    for (const LogLine &line : LogLines(*t.form)) {
+        if (line.color == QColor(255, 0, 0) && line.text.contains(u"已损坏"_s))
+            said = line.text;
+    }
+    const QStringList aside = QDir(QFileInfo(path).path()).entryList({u"queue.sqlite.damaged-*"_s}, QDir::Files);
+    QCOMPARE(aside.size(), 1);
+    QVERIFY2(said.contains(aside[0]), qPrintable(said));
+    QCOMPARE(ReadLocal(QFileInfo(path).path() + u'/' + aside[0]), garbage);
+}
+
+void TestForm1Queue::connectionFailuresRetried_data()
+{
+    QTest::addColumn<int>("retries");
+    QTest::addColumn<QString>("failures");  // what the first RETRs meet: short (data cut short), drop
+                                            // (control connection closed), refuse (550)
+    QTest::addColumn<int>("retrs");
+    QTest::addColumn<int>("logins");
+    QTest::addColumn<QString>("left");      // the entry's state when it stays; empty: the file arrived
+
+    QTest::newRow("cut short once, retried, resumed") << 2 << u"short"_s << 2 << 1 << QString();
+    QTest::newRow("cut short past the retries") << 1 << u"short short"_s << 2 << 1 << u"失败"_s;
+    QTest::newRow("no retries") << 0 << u"short"_s << 1 << 1 << u"失败"_s;
+    QTest::newRow("refused: not retried") << 2 << u"refuse"_s << 1 << 1 << u"失败"_s;
+    QTest::newRow("connection dropped: logged in again") << 2 << u"drop"_s << 2 << 2 << QString();
+    QTest::newRow("connection dropped, no retries: waits") << 0 << u"drop"_s << 1 << 1 << u"等待"_s;
+}
+
+// A download cut short or a control connection that breaks is the
+// connection's failure: the entry runs again (after a new login), resuming,
+// up to `retries` times; a refusal is the file's own failure.
+void TestForm1Queue::connectionFailuresRetried()
+{
+    QFETCH(int, retries);
+    QFETCH(QString, failures);
+    QFETCH(int, retrs);
+    QFETCH(int, logins);
+    QFETCH(QString, left);
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.Listen());
+    const QByteArray content = Content(u"whole"_s, 4);
+    peer.SetTransfer("LIST", Transfer::Data("-rw-r--r-- 1 u g 4096 Jan 01 12:00 a.bin\r\n"));
+    peer.SetTransfer("RETR", Transfer::Data(content));
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    const QString local = round_->local.filePath(u"l"_s);
+    ShowLocal(form, local);
+    QVERIFY(Login(form, peer.Host(), peer.Port(), u"u"_s, u"p"_s));
+    MainSettings.retries = retries;
+    MainSettings.downresume = ResumeAlways;
+    SelectRemoteNames(form, {u"a.bin"_s});
+    form.spoolDragDrop(form.ftpview);
+    for (const QString &failure : failures.split(u' ')) {
+        if (failure == u"short"_s) {
+            Transfer broken = Transfer::Data(content);
+            broken.opening = "150 Opening BINARY mode data connection (4096 bytes).\r\n";
+            broken.stopAfter = 1000;
+            peer.QueueTransfer(broken);
+        } else {
+            peer.Queue("RETR", failure == u"drop"_s ? Reply::Close() : Reply::Line(550, "Permission denied."));
+        }
+    }
+    if (!left.isEmpty())
+        round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the box that names the failure
+    form.N74Click();
+    QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("RETR") == retrs && !form.QueueOwnsSequence
+                                 && !form.QueueResumeAfterLogin && !form.ftp1->Busy(),
+                             10000);
+    QTest::qWait(kSettleMs);
+    QCOMPARE(peer.CommandCount("RETR"), retrs);
+    QCOMPARE(peer.CommandCount("PASS"), logins);
+    if (left.isEmpty()) {
+        QCOMPARE(ReadLocal(local + u"/a.bin"_s), content);
+        QCOMPARE(form.spoolModel->count(), 0);
+        const QList<ScriptedDialogs::Call> boxes = round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.value(0).text));
+    } else {
+        QCOMPARE(States(form).size(), 1);
+        QVERIFY2(States(form)[0].startsWith(left), qPrintable(States(form)[0]));
+    }
+    if (failures == u"short"_s && left.isEmpty())
+        QVERIFY(peer.Commands().contains("REST 1000"));
+}
+
 QTEST_MAIN(TestForm1Queue)
 #include "tst_form1_queue.moc"
+

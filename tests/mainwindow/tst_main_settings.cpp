@@ -60,6 +60,7 @@ QString Field(const TMainSettings &s, const QString &key)
         {QStringLiteral("confirmdelete"), QString::number(s.confirmdelete)},
         {QStringLiteral("passive"), QString::number(s.passive)},
         {QStringLiteral("keepuploadtime"), QString::number(s.keepuploadtime)},
+        {QStringLiteral("retries"), QString::number(s.retries)},
     };
     return fields.value(key, QStringLiteral("<no such key>"));
 }
@@ -207,6 +208,9 @@ void TestMainSettings::readsFields_data()
     QTest::newRow("passive by default") << data("email=a") << QStringLiteral("passive") << QStringLiteral("1");
     QTest::newRow("upload times not kept") << data("keepuploadtime=0") << QStringLiteral("keepuploadtime")
                                            << QStringLiteral("0");
+    QTest::newRow("retries by default") << data("email=a") << QStringLiteral("retries") << QStringLiteral("2");
+    QTest::newRow("no retries") << data("retries=0") << QStringLiteral("retries") << QStringLiteral("0");
+    QTest::newRow("negative retries") << data("retries=-1") << QStringLiteral("retries") << QStringLiteral("2");
     QTest::newRow("value with equals") << data("editor=env A=1 vi") << QStringLiteral("editor")
                                        << QStringLiteral("env A=1 vi");
     QTest::newRow("first of twin keys") << Crlf({"[data]", "timeout=10", "timeout=20"}) << QStringLiteral("timeout")
@@ -310,10 +314,10 @@ void TestMainSettings::saveKeepsOtherLines_data()
                  "confirmdelete=1"});
     // A choice turned back to its default must reach the file, or the old value would stay.
     QTest::newRow("newer keys back at their defaults")
-        << Crlf({"[data]", "passive=0", "keepuploadtime=0"})
-        << Crlf({"[data]", "passive=1", "keepuploadtime=1", "email=", "initdir=/tmp", "timeout=300", "nooptime=5",
-                 "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1", "aftertransfer=1",
-                 "afterconnect=1", "editor=", "confirmdelete=1"});
+        << Crlf({"[data]", "passive=0", "keepuploadtime=0", "retries=5"})
+        << Crlf({"[data]", "passive=1", "keepuploadtime=1", "retries=2", "email=", "initdir=/tmp", "timeout=300",
+                 "nooptime=5", "upresume=1", "upfilenamecase=1", "downresume=1", "downfilenamecase=1",
+                 "aftertransfer=1", "afterconnect=1", "editor=", "confirmdelete=1"});
     QTest::newRow("search engine named: kept in place, emptied with the record")
         << Crlf({"[data]", "searchengine=old.example.org", "email=x"})
         << Crlf({"[data]", "searchengine=", "email=", "initdir=/tmp", "timeout=300", "nooptime=5", "upresume=1",

@@ -1,6 +1,7 @@
 // The batch queue's list without a window: reordering with the selection
 // following its entries, removal, the targets of uploads added offline, the
-// start and continuation steps, and which commands are refused when.
+// start and continuation steps, failed entries with their automatic and
+// manual retries, and which commands are refused when.
 
 #include "mainwindow/queue_model.h"
 
@@ -65,7 +66,8 @@ private slots:
     void uploadTargetsCompleted();
     void startAndContinue();
     void notConnectedKeepsEntries();
-    void failedEntryStays();
+    void failuresAndRetries_data();
+    void failuresAndRetries();
     void commandsRefused_data();
     void commandsRefused();
     void rowsShowSafeText();
@@ -228,23 +230,58 @@ void TestQueueModel::notConnectedKeepsEntries()
     QCOMPARE(again.localPath, u"/l/1"_s);
 }
 
-void TestQueueModel::failedEntryStays()
+void TestQueueModel::failuresAndRetries_data()
 {
+    QTest::addColumn<int>("retries");
+    QTest::addColumn<QStringList>("outcomes");  // per completion: ok, fail (the file's), conn (the connection's)
+    QTest::addColumn<QString>("started");       // the entries started, in order
+    QTest::addColumn<QStringList>("left");      // what stays, with its state
+
+    QTest::newRow("a failed entry stays marked and gives way")
+        << 2 << QStringList{u"fail"_s, u"ok"_s, u"fail"_s} << u"123"_s << QStringList{u"1 失败: x"_s, u"3 失败: x"_s};
+    QTest::newRow("connection failures retried up to the limit")
+        << 2 << QStringList{u"conn"_s, u"conn"_s, u"conn"_s, u"ok"_s, u"ok"_s} << u"11123"_s
+        << QStringList{u"1 失败: x"_s};
+    QTest::newRow("a retry that succeeds")
+        << 2 << QStringList{u"conn"_s, u"ok"_s, u"ok"_s, u"ok"_s} << u"1123"_s << QStringList{};
+    QTest::newRow("no retries") << 0 << QStringList{u"conn"_s, u"ok"_s, u"ok"_s} << u"123"_s
+                                << QStringList{u"1 失败: x"_s};
+}
+
+void TestQueueModel::failuresAndRetries()
+{
+    QFETCH(int, retries);
+    QFETCH(QStringList, outcomes);
+    QFETCH(QString, started);
+    QFETCH(QStringList, left);
+
     QueueModel model;
-    model.Append({Entry(QueueEntry::Download, false, u"/l/1"_s, "/r/1"),
-                  Entry(QueueEntry::Download, false, u"/l/2"_s, "/r/2"),
-                  Entry(QueueEntry::Upload, false, u"/l/3"_s, "/r/3")});
-    QCOMPARE(model.Start(true).localPath, u"/l/1"_s);
-    // A failed entry stays where it is and the next one runs; a completed one goes.
-    QCOMPARE(model.Continue(true, false).localPath, u"/l/2"_s);
-    QCOMPARE(model.Continue(true).localPath, u"/l/3"_s);
-    QCOMPARE(model.Continue(true, false).kind, QueueStep::End);
-    QVERIFY(!model.Running());
-    QCOMPARE(model.count(), 2);
-    QCOMPARE(model.entry(0).localPath, u"/l/1"_s);
-    QCOMPARE(model.entry(1).localPath, u"/l/3"_s);
-    // The next start begins at the top again.
-    QCOMPARE(model.Start(true).localPath, u"/l/1"_s);
+    model.SetRetryLimit(retries);
+    model.Append({Entry(QueueEntry::Download, false, u"1"_s, "/r/1"), Entry(QueueEntry::Download, false, u"2"_s, "/r/2"),
+                  Entry(QueueEntry::Upload, false, u"3"_s, "/r/3")});
+    QueueStep step = model.Start(true);
+    QString order;
+    for (const QString &outcome : outcomes) {
+        QVERIFY(model.Running());
+        order += step.localPath;
+        QCOMPARE(model.data(model.index(model.RunningRow(), QueueModel::StateColumn)).toString(), u"传输中"_s);
+        step = outcome == u"ok"_s ? model.Continue(true) : model.Continue(true, u"x"_s, outcome == u"conn"_s);
+    }
+    QCOMPARE(step.kind, QueueStep::End);
+    QCOMPARE(order, started);
+    QStringList states;
+    for (int row = 0; row < model.count(); ++row)
+        states << model.entry(row).localPath + u' ' + model.data(model.index(row, QueueModel::StateColumn)).toString();
+    QCOMPARE(states, left);
+
+    // Failed entries wait for 重试: a start passes them over until then.
+    QCOMPARE(model.Start(true).kind, QueueStep::End);
+    QCOMPARE(model.Retry({}), left.size());
+    QCOMPARE(model.FailedCount(), 0);
+    if (!left.isEmpty()) {
+        QCOMPARE(model.Start(true).localPath, left.first().section(u' ', 0, 0));
+        QCOMPARE(model.entry(0).attempts, 0);
+    }
 }
 
 void TestQueueModel::commandsRefused_data()
@@ -254,22 +291,26 @@ void TestQueueModel::commandsRefused_data()
     QTest::addColumn<bool>("connected");
     QTest::addColumn<bool>("running");
     QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("failed");
     QTest::addColumn<bool>("allowed");
 
     using C = QueueCommand;
     const QList<int> second = {1};
-    QTest::newRow("start") << int(C::Start) << false << true << false << QList<int>{} << true;
-    QTest::newRow("start, offline") << int(C::Start) << false << false << false << QList<int>{} << false;
-    QTest::newRow("delete, busy") << int(C::Delete) << true << true << false << second << false;
-    QTest::newRow("delete, running") << int(C::Delete) << false << true << true << second << false;
+    QTest::newRow("start") << int(C::Start) << false << true << false << QList<int>{} << 0 << true;
+    QTest::newRow("start, offline") << int(C::Start) << false << false << false << QList<int>{} << 0 << false;
+    QTest::newRow("delete, busy") << int(C::Delete) << true << true << false << second << 0 << false;
+    QTest::newRow("delete, running") << int(C::Delete) << false << true << true << second << 0 << false;
     QTest::newRow("delete all, busy with another walk") << int(C::DeleteAll) << true << true << false
-                                                        << QList<int>{} << true;
-    QTest::newRow("delete all, running") << int(C::DeleteAll) << false << true << true << QList<int>{} << false;
-    QTest::newRow("to top, busy with another walk") << int(C::MoveToTop) << true << true << false << second << true;
-    QTest::newRow("to top, running") << int(C::MoveToTop) << false << true << true << second << false;
-    QTest::newRow("to bottom, running") << int(C::MoveToBottom) << false << true << true << second << false;
-    QTest::newRow("up, first") << int(C::MoveUp) << false << true << false << QList<int>{0, 2} << false;
-    QTest::newRow("down, last") << int(C::MoveDown) << false << true << false << QList<int>{2} << false;
+                                                        << QList<int>{} << 0 << true;
+    QTest::newRow("delete all, running") << int(C::DeleteAll) << false << true << true << QList<int>{} << 0 << false;
+    QTest::newRow("to top, busy with another walk") << int(C::MoveToTop) << true << true << false << second << 0 << true;
+    QTest::newRow("to top, running") << int(C::MoveToTop) << false << true << true << second << 0 << false;
+    QTest::newRow("to bottom, running") << int(C::MoveToBottom) << false << true << true << second << 0 << false;
+    QTest::newRow("up, first") << int(C::MoveUp) << false << true << false << QList<int>{0, 2} << 0 << false;
+    QTest::newRow("down, last") << int(C::MoveDown) << false << true << false << QList<int>{2} << 0 << false;
+    QTest::newRow("start, every entry failed") << int(C::Start) << false << true << false << QList<int>{} << 3 << false;
+    QTest::newRow("retry, running") << int(C::Retry) << true << true << true << QList<int>{} << 1 << true;
+    QTest::newRow("retry, nothing failed") << int(C::Retry) << false << true << false << QList<int>{} << 0 << false;
 }
 
 void TestQueueModel::commandsRefused()
@@ -279,6 +320,7 @@ void TestQueueModel::commandsRefused()
     QFETCH(bool, connected);
     QFETCH(bool, running);
     QFETCH(QList<int>, selected);
+    QFETCH(int, failed);
     QFETCH(bool, allowed);
 
     QueueConditions conditions;
@@ -287,6 +329,7 @@ void TestQueueModel::commandsRefused()
     conditions.running = running;
     conditions.selectedRows = selected;
     conditions.count = 3;
+    conditions.failedCount = failed;
     QCOMPARE(QueueCommandAllowed(QueueCommand(command), conditions), allowed);
 }
 

@@ -1,0 +1,49 @@
+#include "mainwindow/queue_entry.h"
+
+#include "engine/ftp_parse.h"
+#include "mainwindow/remote_list_model.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// Local paths can hold control characters as well: shown the same safe way.
+QString LocalText(const QString &path)
+{
+    return RemoteListModel::DisplayText(path.toUtf8());
+}
+
+} // namespace
+
+QString QueueEntry::SourceText() const
+{
+    return direction == Upload ? LocalText(localPath) : RemoteListModel::DisplayText(remotePath);
+}
+
+QString QueueEntry::TargetText() const
+{
+    return direction == Upload ? RemoteListModel::DisplayText(remotePath) : LocalText(localPath);
+}
+
+QString QueueEntry::StateText() const
+{
+    switch (state) {
+    case Waiting: return QStringLiteral("等待");
+    case Running: return QStringLiteral("传输中");
+    case Done: return QStringLiteral("完成");
+    case Failed: return QStringLiteral("失败: ") + failureReason;
+    }
+    return QString();
+}
+
+QString QueueEntry::BytesDoneText() const
+{
+    if (isDirectory || (bytesDone == 0 && state == Waiting))
+        return QString();
+    const std::optional<qint64> size = ftpparse::ParseSizeText(sizeText.trimmed().toLatin1());
+    if (!size || *size <= 0)
+        return QString::number(bytesDone);
+    const qint64 percent = std::clamp<qint64>(bytesDone * 100 / *size, 0, 100);
+    return QStringLiteral("%1 (%2%)").arg(bytesDone).arg(percent);
+}

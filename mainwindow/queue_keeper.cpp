@@ -1,0 +1,55 @@
+#include "mainwindow/queue_keeper.h"
+
+#include "mainwindow/queue_model.h"
+
+namespace {
+constexpr int kProgressSaveInterval = 1000;  // ms
+}
+
+QueueKeeper::QueueKeeper(QueueModel *model, const QString &path, QObject *parent)
+    : QObject(parent), m_model(model), m_store(path)
+{
+    m_progressTimer.setSingleShot(true);
+    m_progressTimer.setInterval(kProgressSaveInterval);
+    connect(&m_progressTimer, &QTimer::timeout, this, &QueueKeeper::SaveNow);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &QueueKeeper::SaveNow);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &QueueKeeper::SaveNow);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &QueueKeeper::SaveNow);
+    connect(model, &QAbstractItemModel::modelReset, this, &QueueKeeper::SaveNow);
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &from, const QModelIndex &to) { OnDataChanged(from.column(), to.column()); });
+}
+
+QueueKeeper::~QueueKeeper() = default;
+
+void QueueKeeper::Flush()
+{
+    if (m_progressTimer.isActive())
+        SaveNow();
+}
+
+QueueStore::OpenResult QueueKeeper::Open()
+{
+    const QueueStore::OpenResult result = m_store.Open();
+    m_loading = true;
+    m_model->Restore(m_store.Load());
+    m_loading = false;
+    return result;
+}
+
+void QueueKeeper::SaveNow()
+{
+    if (m_loading || !m_model || !m_store.IsOpen())
+        return;
+    m_progressTimer.stop();
+    m_store.Save(m_model->entries());
+}
+
+void QueueKeeper::OnDataChanged(int firstColumn, int lastColumn)
+{
+    const bool progressOnly = firstColumn == QueueModel::BytesDoneColumn && lastColumn == QueueModel::BytesDoneColumn;
+    if (!progressOnly)
+        SaveNow();
+    else if (!m_progressTimer.isActive())
+        m_progressTimer.start();
+}

@@ -1,0 +1,198 @@
+// The queue file on its own: entries and their states come back as saved
+// (a running entry as waiting), a damaged file is kept aside and the queue
+// starts empty, and a writer killed at random moments leaves a sound file
+// holding its last committed queue whole.
+
+#include "mainwindow/queue_store.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const char kWriterMode[] = "--queue-writer";
+
+QueueEntry Entry(QueueEntry::Direction direction, QueueEntry::State state, const QString &local,
+                 const QByteArray &remote)
+{
+    QueueEntry e;
+    e.direction = direction;
+    e.state = state;
+    e.localPath = local;
+    e.remotePath = remote;
+    e.sizeText = u"1234"_s;
+    return e;
+}
+
+// Generation g of the writer: g % 7 + 1 entries, each naming g, so that a
+// queue read back shows whether it is one whole generation.
+QList<QueueEntry> Generation(int g)
+{
+    QList<QueueEntry> entries;
+    for (int i = 0; i <= g % 7; ++i) {
+        QueueEntry e = Entry(QueueEntry::Download, QueueEntry::Running, u"/l/%1"_s.arg(i), "/r/" + QByteArray::number(i));
+        e.sizeText = QString::number(g);
+        e.bytesDone = g;
+        entries << e;
+    }
+    return entries;
+}
+
+// The helper mode: saves generation after generation until it is killed,
+// printing each one after its commit.
+int RunWriter(const QString &path)
+{
+    QueueStore store(path);
+    if (store.Open() == QueueStore::OpenResult::Unavailable)
+        return 2;
+    const QList<QueueEntry> last = store.Load();
+    int g = last.isEmpty() ? 0 : last.first().sizeText.toInt() + 1;
+    for (;; ++g) {
+        if (!store.Save(Generation(g)))
+            return 3;
+        std::printf("%d\n", g);
+        std::fflush(stdout);
+    }
+}
+
+} // namespace
+
+class TestQueueStore : public QObject {
+    Q_OBJECT
+private slots:
+    void roundTrip_data();
+    void roundTrip();
+    void damagedFileKeptAside_data();
+    void damagedFileKeptAside();
+    void killedWriterLeavesSoundFile();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestQueueStore::roundTrip_data()
+{
+    QTest::addColumn<QList<QueueEntry>>("saved");
+    QTest::addColumn<QList<QueueEntry>>("loaded");
+
+    QueueEntry failed = Entry(QueueEntry::Download, QueueEntry::Failed, u"/下载/a b.txt"_s, "/pub/\xb2\xe2.txt");
+    failed.failureReason = u"主机应答: 550 No such file"_s;
+    failed.bytesDone = 4096;
+    failed.attempts = 2;
+    QueueEntry directory = Entry(QueueEntry::Upload, QueueEntry::Waiting, u"/home/u/dir"_s, "dir");
+    directory.isDirectory = true;
+    directory.sizeText.clear();
+    QueueEntry running = Entry(QueueEntry::Upload, QueueEntry::Running, u"/l/big"_s, "/r/big");
+    running.bytesDone = 999;
+    QueueEntry waiting = running;
+    waiting.state = QueueEntry::Waiting;
+
+    QTest::newRow("empty") << QList<QueueEntry>() << QList<QueueEntry>();
+    QTest::newRow("failed with reason, raw remote bytes, a directory")
+        << QList<QueueEntry>{failed, directory} << QList<QueueEntry>{failed, directory};
+    QTest::newRow("running waits after a restart, bytes kept")
+        << QList<QueueEntry>{directory, running} << QList<QueueEntry>{directory, waiting};
+}
+
+void TestQueueStore::roundTrip()
+{
+    QFETCH(QList<QueueEntry>, saved);
+    QFETCH(QList<QueueEntry>, loaded);
+    const QString path = dir_.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_') + u".sqlite"_s);
+    {
+        QueueStore store(path);
+        QCOMPARE(store.Open(), QueueStore::OpenResult::Created);
+        // The second save replaces the first.
+        QVERIFY(store.Save(Generation(5)));
+        QVERIFY(store.Save(saved));
+    }
+    QueueStore store(path);
+    QCOMPARE(store.Open(), QueueStore::OpenResult::Opened);
+    QCOMPARE(store.Load(), loaded);
+}
+
+void TestQueueStore::damagedFileKeptAside_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray garbage(8192, '\0');
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
+    QTest::newRow("garbage") << garbage;
+    QTest::newRow("text") << QByteArray("not a database\r\n");
+    QTest::newRow("SQLite header, garbage pages") << QByteArray("SQLite format 3\0", 16) + garbage;
+}
+
+void TestQueueStore::damagedFileKeptAside()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = dir_.filePath(u"damaged-%1.sqlite"_s.arg(QTest::currentDataTag()[0]));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QueueStore store(path);
+    QCOMPARE(store.Open(), QueueStore::OpenResult::KeptAside);
+    QVERIFY(store.Load().isEmpty());
+    QVERIFY(!store.LastError().isEmpty());
+    QFile aside(store.KeptAsidePath());
+    QVERIFY2(aside.open(QIODevice::ReadOnly), qPrintable(store.KeptAsidePath()));
+    QCOMPARE(aside.readAll(), bytes);
+    // The fresh file in its place serves.
+    QVERIFY(store.Save(Generation(3)));
+    QueueStore again(path);
+    QCOMPARE(again.Open(), QueueStore::OpenResult::Opened);
+    QCOMPARE(again.Load().size(), 4);
+}
+
+void TestQueueStore::killedWriterLeavesSoundFile()
+{
+    const QString path = dir_.filePath(u"killed.sqlite"_s);
+    int committed = -1;
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        QProcess writer;
+        writer.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kWriterMode), path});
+        QVERIFY(writer.waitForStarted());
+        // Killed once it has committed something, at a moment of its writing.
+        QVERIFY(writer.waitForReadyRead(10000));
+        QTest::qWait(QRandomGenerator::global()->bounded(5, 60));
+        writer.kill();  // SIGKILL
+        QVERIFY(writer.waitForFinished());
+        const QList<QByteArray> lines = writer.readAllStandardOutput().split('\n');
+        QVERIFY(lines.size() >= 2);
+        const int printed = lines[lines.size() - 2].toInt();
+        QVERIFY(printed > committed);
+
+        QueueStore store(path);
+        QCOMPARE(store.Open(), QueueStore::OpenResult::Opened);
+        QCOMPARE(store.IntegrityCheck(), u"ok"_s);
+        const QList<QueueEntry> entries = store.Load();
+        QVERIFY(!entries.isEmpty());
+        committed = entries.first().sizeText.toInt();
+        // Whole: one generation, every entry of it; nothing committed is lost
+        // (the last one may have been committed but not yet printed).
+        QCOMPARE(entries.size(), committed % 7 + 1);
+        for (const QueueEntry &e : entries)
+            QCOMPARE(e.sizeText.toInt(), committed);
+        QVERIFY2(committed == printed || committed == printed + 1,
+                 qPrintable(u"printed %1, read %2"_s.arg(printed).arg(committed)));
+    }
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], kWriterMode) == 0)
+        return RunWriter(QString::fromLocal8Bit(argv[2]));
+    TestQueueStore test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_queue_store.moc"
