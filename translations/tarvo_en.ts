@@ -1304,6 +1304,30 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
         <source>请输入下载软件全路径</source>
         <translation>Enter the full URL of the file to download</translation>
     </message>
+    <message>
+        <source>确定要退出目前的连接吗?</source>
+        <translation>Close the current connection?</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>大图标</source>
+        <translation>Large Icons</translation>
+    </message>
+    <message>
+        <source>小图标</source>
+        <translation>Small Icons</translation>
+    </message>
+    <message>
+        <source>列表</source>
+        <translation>List</translation>
+    </message>
+    <message>
+        <source>详细资料</source>
+        <translation>Details</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -1448,7 +1472,7 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
     </message>
     <message>
         <source>执行</source>
-        <translation>Run</translation>
+        <translation>Execute</translation>
     </message>
     <message>
         <source>手工修改</source>
