@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 #include <memory>
@@ -46,6 +47,10 @@ bool InstallTranslation(const QString &language)
 {
     Remove(ProgramTranslator());
     Remove(QtTranslator());
+    // Dates, numbers and the type names of the lists speak the same language
+    // (British English: its 24-hour times fit the lists' date columns).
+    QLocale::setDefault(language == u"en" ? QLocale(QLocale::English, QLocale::UnitedKingdom)
+                                          : QLocale(QLocale::Chinese, QLocale::China));
 
     auto qt = std::make_unique<QTranslator>();
     if (qt->load(QStringLiteral("qtbase_") + QtLocaleOf(language),

@@ -11,6 +11,7 @@ QString LanguageFromEnvironment();
 
 // Installs the program's translation for language ("en"), or none for the
 // Chinese source, together with Qt's own texts (standard dialogs, context
-// menus) for that language where Qt ships them. Replaces what an earlier call
+// menus) for that language where Qt ships them, and makes that language's
+// locale the default (dates, type names). Replaces what an earlier call
 // installed. Returns false when the program's translation could not be loaded.
 bool InstallTranslation(const QString &language);
