@@ -3,10 +3,10 @@
 #include "platform/codepage.h"
 #include "platform/folders.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
-#include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
 

@@ -1,9 +1,9 @@
 #include "mainwindow/command_line.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QUrl>
-#include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
 

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <limits>
-#include <QStringList>
 #include <QCoreApplication>
+#include <QStringList>
 
 namespace {
 

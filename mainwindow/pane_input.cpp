@@ -6,12 +6,12 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QTreeView>
-#include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
 

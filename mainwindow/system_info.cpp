@@ -1,11 +1,11 @@
 #include "system_info.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QStringList>
 
 #include <sys/utsname.h>
-#include <QCoreApplication>
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "tls_session.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -9,7 +10,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QCoreApplication>
 
 namespace platform {
 
