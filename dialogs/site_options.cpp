@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "platform/folders.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
@@ -19,10 +20,10 @@ constexpr qint64 kMaxFileBytes = 16 << 20;
 QString EncryptionText(int encryption)
 {
     switch (encryption) {
-    case SiteOptions::PlainOnly: return u"只使用普通 FTP (不安全)"_s;
-    case SiteOptions::TlsIfSupported: return u"如果服务器支持, 使用显式 TLS"_s;
-    case SiteOptions::TlsExplicitRequired: return u"要求显式 TLS"_s;
-    case SiteOptions::TlsImplicitRequired: return u"要求隐式 TLS"_s;
+    case SiteOptions::PlainOnly: return QCoreApplication::translate("SiteOptions", "只使用普通 FTP (不安全)");
+    case SiteOptions::TlsIfSupported: return QCoreApplication::translate("SiteOptions", "如果服务器支持, 使用显式 TLS");
+    case SiteOptions::TlsExplicitRequired: return QCoreApplication::translate("SiteOptions", "要求显式 TLS");
+    case SiteOptions::TlsImplicitRequired: return QCoreApplication::translate("SiteOptions", "要求隐式 TLS");
     default: break;
     }
     return QString();

@@ -52,8 +52,8 @@ QVariant SiteListModel::data(const QModelIndex &index, int role) const
 
 QVariant SiteListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const QStringList captions = {u"站点名称"_s, u"主机名"_s, u"用户名"_s, u"端口"_s,
-                                         u"本地目录"_s, u"远程初始目录"_s, u"匿名登陆"_s};
+    static const QStringList captions = {tr("站点名称"), tr("主机名"), tr("用户名"), tr("端口"),
+                                         tr("本地目录"), tr("远程初始目录"), tr("匿名登陆")};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= captions.size())
         return {};
     return captions.at(section);
@@ -101,7 +101,7 @@ TForm2::TForm2(SiteManagerHost host, QWidget *parent)
     , passwords_(new platform::PasswordStore(this))
 {
     setObjectName(u"Form2"_s);
-    setWindowTitle(u"站点管理"_s);
+    setWindowTitle(tr("站点管理"));
     setModal(false);
     BuildControls();
     LoadList();
@@ -118,18 +118,18 @@ void TForm2::BuildControls()
         widget->setObjectName(objectName);
         return widget;
     };
-    GroupBox1 = named(new QGroupBox(u"用户资料"_s, this), u"GroupBox1"_s);
+    GroupBox1 = named(new QGroupBox(tr("用户资料"), this), u"GroupBox1"_s);
     name = named(new QLineEdit(GroupBox1), u"name"_s);
     server = named(new QLineEdit(GroupBox1), u"server"_s);
     username = named(new QLineEdit(GroupBox1), u"username"_s);
     password = named(new QLineEdit(GroupBox1), u"password"_s);
     password->setEchoMode(QLineEdit::Password);
-    savePassword = named(new QCheckBox(u"保存密码"_s, GroupBox1), u"savePassword"_s);
-    savePassword->setToolTip(u"把密码保存在系统密钥环中, 不写入任何文件"_s);
+    savePassword = named(new QCheckBox(tr("保存密码"), GroupBox1), u"savePassword"_s);
+    savePassword->setToolTip(tr("把密码保存在系统密钥环中, 不写入任何文件"));
     port = named(new QSpinBox(GroupBox1), u"port"_s);
     port->setRange(INT_MIN, INT_MAX);
     port->setValue(21);
-    anonymous = named(new QCheckBox(u"使用匿名登陆"_s, GroupBox1), u"anonymous"_s);
+    anonymous = named(new QCheckBox(tr("使用匿名登陆"), GroupBox1), u"anonymous"_s);
     localpath = named(new QLineEdit(GroupBox1), u"localpath"_s);
     localpathBrowse = named(new QToolButton(GroupBox1), u"localpathBrowse"_s);
     localpathBrowse->setText(u"..."_s);
@@ -137,13 +137,13 @@ void TForm2::BuildControls()
     encryption = named(new QComboBox(GroupBox1), u"encryption"_s);
     for (int mode = 0; mode < SiteOptions::EncryptionCount; ++mode)
         encryption->addItem(EncryptionText(mode));
-    passive = named(new QCheckBox(u"被动模式"_s, GroupBox1), u"passive"_s);
-    passive->setToolTip(u"由本机连接服务器传输数据 (PASV), 适合在路由器或防火墙之后使用"_s);
-    Button1 = named(new QPushButton(u"连接"_s, GroupBox1), u"Button1"_s);
-    Button8 = named(new QPushButton(u"修改/添加到列表"_s, GroupBox1), u"Button8"_s);
-    Button3 = named(new QPushButton(u"保存"_s, GroupBox1), u"Button3"_s);
-    Button4 = named(new QPushButton(u"删除"_s, GroupBox1), u"Button4"_s);
-    Button2 = named(new QPushButton(u"取消"_s, GroupBox1), u"Button2"_s);
+    passive = named(new QCheckBox(tr("被动模式"), GroupBox1), u"passive"_s);
+    passive->setToolTip(tr("由本机连接服务器传输数据 (PASV), 适合在路由器或防火墙之后使用"));
+    Button1 = named(new QPushButton(tr("连接"), GroupBox1), u"Button1"_s);
+    Button8 = named(new QPushButton(tr("修改/添加到列表"), GroupBox1), u"Button8"_s);
+    Button3 = named(new QPushButton(tr("保存"), GroupBox1), u"Button3"_s);
+    Button4 = named(new QPushButton(tr("删除"), GroupBox1), u"Button4"_s);
+    Button2 = named(new QPushButton(tr("取消"), GroupBox1), u"Button2"_s);
     // Enter in a field must not press a button of its own accord.
     for (QPushButton *button : {Button1, Button8, Button3, Button4, Button2})
         button->setAutoDefault(false);
@@ -154,26 +154,26 @@ void TForm2::BuildControls()
         l->setBuddy(buddy);
         return l;
     };
-    fields->addWidget(label(u"站点名称"_s, name), 0, 0);
+    fields->addWidget(label(tr("站点名称"), name), 0, 0);
     fields->addWidget(name, 0, 1);
-    fields->addWidget(label(u"主机名"_s, server), 0, 2);
+    fields->addWidget(label(tr("主机名"), server), 0, 2);
     fields->addWidget(server, 0, 3);
-    fields->addWidget(label(u"用户名"_s, username), 1, 0);
+    fields->addWidget(label(tr("用户名"), username), 1, 0);
     fields->addWidget(username, 1, 1);
-    fields->addWidget(label(u"密码"_s, password), 1, 2);
+    fields->addWidget(label(tr("密码"), password), 1, 2);
     fields->addWidget(password, 1, 3);
     fields->addWidget(savePassword, 1, 4);
-    fields->addWidget(label(u"端口"_s, port), 2, 0);
+    fields->addWidget(label(tr("端口"), port), 2, 0);
     fields->addWidget(port, 2, 1);
     fields->addWidget(anonymous, 2, 3);
     auto *localRow = new QHBoxLayout;
     localRow->addWidget(localpath);
     localRow->addWidget(localpathBrowse);
-    fields->addWidget(label(u"本地目录"_s, localpath), 3, 0);
+    fields->addWidget(label(tr("本地目录"), localpath), 3, 0);
     fields->addLayout(localRow, 3, 1, 1, 3);
-    fields->addWidget(label(u"远程初始目录"_s, remotepath), 4, 0);
+    fields->addWidget(label(tr("远程初始目录"), remotepath), 4, 0);
     fields->addWidget(remotepath, 4, 1, 1, 3);
-    fields->addWidget(label(u"加密"_s, encryption), 5, 0);
+    fields->addWidget(label(tr("加密"), encryption), 5, 0);
     fields->addWidget(encryption, 5, 1);
     fields->addWidget(passive, 5, 3);
     auto *buttons = new QHBoxLayout;
@@ -335,22 +335,22 @@ void TForm2::ShowOptions(const SiteOptions &options)
 void TForm2::Button8Click()
 {
     if (name->text().isEmpty()) {
-        Message(u"没有填站点名称"_s);
+        Message(tr("没有填站点名称"));
         return;
     }
     if (server->text().isEmpty()) {
-        Message(u"没有填主机名"_s);
+        Message(tr("没有填主机名"));
         return;
     }
     if (username->text().isEmpty() && !anonymous->isChecked()) {
-        Message(u"没有填用户名"_s);
+        Message(tr("没有填用户名"));
         return;
     }
     const SiteEntry site = EditedSite();
     // The file joins fields with "|": a site holding one would not load again.
     const QStringList fields = site.Fields();
     if (std::any_of(fields.begin(), fields.end(), [](const QString &f) { return f.contains(u'|'); })) {
-        Message(u"站点资料中不能含有字符 \"|\""_s);
+        Message(tr("站点资料中不能含有字符 \"|\""));
         return;
     }
     bool matched = false;
@@ -421,7 +421,7 @@ void TForm2::KeepPassword(const QString &siteName)
     }
     passwords_->Write(key, password->text(), [this](const platform::PasswordStore::Result &result) {
         if (result.outcome == platform::PasswordStore::Failed)
-            Message(u"无法把密码保存到系统密钥环: "_s + result.error);
+            Message(tr("无法把密码保存到系统密钥环: ") + result.error);
     });
 }
 
@@ -477,7 +477,7 @@ void TForm2::ConnectNow()
 
     const QString directory = localpath->text();
     if (directory.isEmpty() || !QFileInfo(directory).isDir()) {
-        Message(u"目录 "_s + directory + u" 不存在,请填正确"_s);
+        Message(tr("目录 ") + directory + tr(" 不存在,请填正确"));
         return;
     }
     QString drivePath = directory;
@@ -500,6 +500,6 @@ void TForm2::Button2Click()
 void TForm2::localpathBrowseClick()
 {
     QString directory = localpath->text();
-    if (platform::CurrentDialogs().ChooseDirectory(this, u"浏览文件夹"_s, directory) && !directory.isEmpty())
+    if (platform::CurrentDialogs().ChooseDirectory(this, tr("浏览文件夹"), directory) && !directory.isEmpty())
         localpath->setText(directory);
 }

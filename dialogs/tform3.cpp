@@ -18,7 +18,7 @@ TForm3::TForm3(TMFtp *engine, QWidget *parent)
     , ftp1(engine)
 {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("修改文件属性"));
+    setWindowTitle(tr("修改文件属性"));
     setModal(false);
 
     auto *layout = new QVBoxLayout(this);
@@ -31,10 +31,10 @@ TForm3::TForm3(TMFtp *engine, QWidget *parent)
         groups->addWidget(group);
         return group;
     };
-    GroupBox1 = makeGroup(QStringLiteral("GroupBox1"), QStringLiteral("文件所有者的权限"));
-    GroupBox2 = makeGroup(QStringLiteral("GroupBox2"), QStringLiteral("组员的读写权限"));
-    GroupBox3 = makeGroup(QStringLiteral("GroupBox3"), QStringLiteral("所有人的权限"));
-    const QString read = QStringLiteral("读"), write = QStringLiteral("写"), execute = QStringLiteral("执行");
+    GroupBox1 = makeGroup(QStringLiteral("GroupBox1"), tr("文件所有者的权限"));
+    GroupBox2 = makeGroup(QStringLiteral("GroupBox2"), tr("组员的读写权限"));
+    GroupBox3 = makeGroup(QStringLiteral("GroupBox3"), tr("所有人的权限"));
+    const QString read = tr("读"), write = tr("写"), execute = tr("执行");
     CheckBox1 = AddBox(GroupBox1, read, 400);
     CheckBox2 = AddBox(GroupBox1, write, 200);
     CheckBox3 = AddBox(GroupBox1, execute, 100);
@@ -48,7 +48,7 @@ TForm3::TForm3(TMFtp *engine, QWidget *parent)
         weights_[i].first->setObjectName(QStringLiteral("CheckBox%1").arg(i + 1));
 
     auto *byHand = new QHBoxLayout;
-    byHand->addWidget(new QLabel(QStringLiteral("手工修改"), this));
+    byHand->addWidget(new QLabel(tr("手工修改"), this));
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     byHand->addWidget(Edit1);
@@ -62,12 +62,12 @@ TForm3::TForm3(TMFtp *engine, QWidget *parent)
         buttons->addWidget(button);
         return button;
     };
-    Button3 = makeButton(QStringLiteral("Button3"), QStringLiteral("读(所有)"));
-    Button4 = makeButton(QStringLiteral("Button4"), QStringLiteral("写(所有)"));
-    Button5 = makeButton(QStringLiteral("Button5"), QStringLiteral("执行(所有)"));
+    Button3 = makeButton(QStringLiteral("Button3"), tr("读(所有)"));
+    Button4 = makeButton(QStringLiteral("Button4"), tr("写(所有)"));
+    Button5 = makeButton(QStringLiteral("Button5"), tr("执行(所有)"));
     buttons->addStretch();
-    Button1 = makeButton(QStringLiteral("Button1"), QStringLiteral("确定"));
-    Button2 = makeButton(QStringLiteral("Button2"), QStringLiteral("取消"));
+    Button1 = makeButton(QStringLiteral("Button1"), tr("确定"));
+    Button2 = makeButton(QStringLiteral("Button2"), tr("取消"));
     Button1->setDefault(true);
     layout->addLayout(buttons);
 

@@ -74,8 +74,8 @@ Tmailform::Tmailform(QWidget *parent) : QDialog(parent)
     mail.StatusBarHeight = 18;
     mail.Position = TSendMailDialogPos::ScreenCenter;
     mail.KeepConnectionOpen = false;
-    mail.LanguageStrings = QStringList{QStringLiteral("正在连接"), QStringLiteral("已经连接"), QStringLiteral("收信人 :"),
-                                       QStringLiteral("正在发送邮件"), QStringLiteral("附件"), QStringLiteral("取消")};
+    mail.LanguageStrings = QStringList{tr("正在连接"), tr("已经连接"), tr("收信人 :"),
+                                       tr("正在发送邮件"), tr("附件"), tr("取消")};
 
     FormCreate();
 }
@@ -90,30 +90,30 @@ void Tmailform::BuildPages()
     TabSheet7 = new QWidget;
     TabSheet1 = new QWidget;
     TabSheet4 = new QWidget;
-    PageControl1->addTab(TabSheet2, QStringLiteral("用户资料"));
-    PageControl1->addTab(TabSheet3, QStringLiteral("服务器资料"));
-    PageControl1->addTab(TabSheet7, QStringLiteral("设置"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("发送邮件"));
-    PageControl1->addTab(TabSheet4, QStringLiteral("帮助"));
+    PageControl1->addTab(TabSheet2, tr("用户资料"));
+    PageControl1->addTab(TabSheet3, tr("服务器资料"));
+    PageControl1->addTab(TabSheet7, tr("设置"));
+    PageControl1->addTab(TabSheet1, tr("发送邮件"));
+    PageControl1->addTab(TabSheet4, tr("帮助"));
 
     // 用户资料
     {
-        auto *outer = new QGroupBox(QStringLiteral("用户资料"));
-        auto *personal = new QGroupBox(QStringLiteral("个人资料"));
+        auto *outer = new QGroupBox(tr("用户资料"));
+        auto *personal = new QGroupBox(tr("个人资料"));
         email = new QLineEdit(QStringLiteral("email"));
         smtp = new QLineEdit(QStringLiteral("smtp"));
-        email->setToolTip(QStringLiteral("这是你取得邮件的服务器地址：\n例如： zhangsan@163.net"));
-        smtp->setToolTip(QStringLiteral("这是你发送邮件的服务器地址\n例如：202.96.199.133"));
+        email->setToolTip(tr("这是你取得邮件的服务器地址：\n例如： zhangsan@163.net"));
+        smtp->setToolTip(tr("这是你发送邮件的服务器地址\n例如：202.96.199.133"));
         auto *personalLayout = new QVBoxLayout(personal);
         personalLayout->setContentsMargins(8, 2, 8, 6);
         personalLayout->setSpacing(2);
-        personalLayout->addWidget(new QLabel(QStringLiteral("你的收取邮件地址(pop3)")));
+        personalLayout->addWidget(new QLabel(tr("你的收取邮件地址(pop3)")));
         personalLayout->addWidget(email);
-        personalLayout->addWidget(new QLabel(QStringLiteral("发送邮件服务器(SMTP)")));
+        personalLayout->addWidget(new QLabel(tr("发送邮件服务器(SMTP)")));
         personalLayout->addWidget(smtp);
-        auto *target = new QGroupBox(QStringLiteral("你要下载的软件的完整URL"));
+        auto *target = new QGroupBox(tr("你要下载的软件的完整URL"));
         url = new QLineEdit(QStringLiteral("ftp://"));
-        url->setToolTip(QStringLiteral("这是你要去哪，拿什么软件的地址\n例如： ftp://ftp.gnu.org/gnu/hello/hello-2.12.tar.gz"));
+        url->setToolTip(tr("这是你要去哪，拿什么软件的地址\n例如： ftp://ftp.gnu.org/gnu/hello/hello-2.12.tar.gz"));
         auto *targetLayout = new QVBoxLayout(target);
         targetLayout->setContentsMargins(8, 2, 8, 6);
         targetLayout->addWidget(url);
@@ -130,32 +130,32 @@ void Tmailform::BuildPages()
 
     // 服务器资料
     {
-        auto *outer = new QGroupBox(QStringLiteral("服务器资料"));
-        auto *inner = new QGroupBox(QStringLiteral("传输软件服务器(FTP协议)"));
+        auto *outer = new QGroupBox(tr("服务器资料"));
+        auto *inner = new QGroupBox(tr("传输软件服务器(FTP协议)"));
         server3 = new TComboBox98;
         server3->SetStyle(TComboBox98::csDropDownList);  // choose a listed server, no free typing
         server3->setMinimumWidth(260);
-        Button6 = new QPushButton(QStringLiteral("增加"));
+        Button6 = new QPushButton(tr("增加"));
         Button6->setFlat(true);
         auto *innerLayout = new QHBoxLayout(inner);
         innerLayout->addWidget(server3, 1);
         innerLayout->addWidget(Button6);
-        auto *login = new QGroupBox(QStringLiteral("发送邮件服务器(SMTP)登录"));
+        auto *login = new QGroupBox(tr("发送邮件服务器(SMTP)登录"));
         smtpuser = new QLineEdit;
         smtppass = new QLineEdit;
         smtppass->setEchoMode(QLineEdit::Password);
-        smtppass->setToolTip(QStringLiteral("密码只在本次运行中保留，不写入文件"));
+        smtppass->setToolTip(tr("密码只在本次运行中保留，不写入文件"));
         smtptls = new QComboBox;
-        smtptls->addItems({QStringLiteral("尽量加密"), QStringLiteral("必须加密"), QStringLiteral("不加密")});
-        smtptls->setToolTip(QStringLiteral("服务器地址写成 主机:465 时从头加密连接"));
-        smtpuser->setAccessibleName(QStringLiteral("SMTP 用户名"));
-        smtppass->setAccessibleName(QStringLiteral("SMTP 密码"));
-        smtptls->setAccessibleName(QStringLiteral("SMTP 加密"));
+        smtptls->addItems({tr("尽量加密"), tr("必须加密"), tr("不加密")});
+        smtptls->setToolTip(tr("服务器地址写成 主机:465 时从头加密连接"));
+        smtpuser->setAccessibleName(tr("SMTP 用户名"));
+        smtppass->setAccessibleName(tr("SMTP 密码"));
+        smtptls->setAccessibleName(tr("SMTP 加密"));
         auto *loginLayout = new QFormLayout(login);
         loginLayout->setContentsMargins(8, 2, 8, 6);
-        loginLayout->addRow(QStringLiteral("用户名"), smtpuser);
-        loginLayout->addRow(QStringLiteral("密码"), smtppass);
-        loginLayout->addRow(QStringLiteral("加密"), smtptls);
+        loginLayout->addRow(tr("用户名"), smtpuser);
+        loginLayout->addRow(tr("密码"), smtppass);
+        loginLayout->addRow(tr("加密"), smtptls);
         auto *outerLayout = new QVBoxLayout(outer);
         outerLayout->addWidget(inner);
         outerLayout->addWidget(login);
@@ -167,7 +167,7 @@ void Tmailform::BuildPages()
 
     // 设置
     {
-        auto *format = new QGroupBox(QStringLiteral("邮件格式"));
+        auto *format = new QGroupBox(tr("邮件格式"));
         uuencode = new QRadioButton(QStringLiteral("UUENCODE"));
         btoa = new QRadioButton(QStringLiteral("BTOA"));
         mime = new QRadioButton(QStringLiteral("MIME"));
@@ -182,9 +182,9 @@ void Tmailform::BuildPages()
         formatGroup->addButton(btoa);
         formatGroup->addButton(mime);
 
-        auto *transfer = new QGroupBox(QStringLiteral("传输格式"));
-        binary = new QRadioButton(QStringLiteral("二进制传输"));
-        text = new QRadioButton(QStringLiteral("文本格式传输"));
+        auto *transfer = new QGroupBox(tr("传输格式"));
+        binary = new QRadioButton(tr("二进制传输"));
+        text = new QRadioButton(tr("文本格式传输"));
         auto *transferLayout = new QVBoxLayout(transfer);
         transferLayout->addWidget(binary);
         transferLayout->addWidget(text);
@@ -193,13 +193,13 @@ void Tmailform::BuildPages()
         transferGroup->addButton(binary);
         transferGroup->addButton(text);
 
-        auto *splitting = new QGroupBox(QStringLiteral("分块传输"));
-        split = new QCheckBox(QStringLiteral("不分块"));
+        auto *splitting = new QGroupBox(tr("分块传输"));
+        split = new QCheckBox(tr("不分块"));
         split->setChecked(true);
         splitsize = new QLineEdit;
         auto *splitLayout = new QGridLayout(splitting);
         splitLayout->addWidget(split, 0, 0, 1, 2);
-        splitLayout->addWidget(new QLabel(QStringLiteral("每封邮件 (K/封)")), 1, 0);
+        splitLayout->addWidget(new QLabel(tr("每封邮件 (K/封)")), 1, 0);
         splitLayout->addWidget(splitsize, 1, 1);
         splitLayout->setRowStretch(2, 1);
         connect(split, &QCheckBox::clicked, this, &Tmailform::splitClick);
@@ -223,13 +223,13 @@ void Tmailform::BuildPages()
         QPalette palette = Memo3->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Button));  // the scroll-bar colour
         Memo3->setPalette(palette);
-        Memo3->setPlainText(QStringList{QStringLiteral("发送邮件:"), QString(), QStringLiteral("   左边就是你要发送到FTPMAIL"),
-                                        QString(), QStringLiteral("服务器的邮件内容，你可以自己"), QString(),
-                                        QStringLiteral("就邮件内容进行修改。如果你对"), QString(),
-                                        QStringLiteral("里面的指令不明白，请看帮助，"), QString(),
-                                        QStringLiteral("里面有详细的指令使用介绍")}
+        Memo3->setPlainText(QStringList{tr("发送邮件:"), QString(), tr("   左边就是你要发送到FTPMAIL"),
+                                        QString(), tr("服务器的邮件内容，你可以自己"), QString(),
+                                        tr("就邮件内容进行修改。如果你对"), QString(),
+                                        tr("里面的指令不明白，请看帮助，"), QString(),
+                                        tr("里面有详细的指令使用介绍")}
                                 .join(u'\n'));
-        Button12 = new QPushButton(QStringLiteral("发送"));
+        Button12 = new QPushButton(tr("发送"));
         auto *side = new QVBoxLayout;
         side->addWidget(Memo3, 1);
         side->addWidget(Button12, 0, Qt::AlignHCenter);
@@ -241,8 +241,8 @@ void Tmailform::BuildPages()
 
     // 帮助
     {
-        Button3 = new QPushButton(QStringLiteral("FTPMAIL介绍"));
-        Button4 = new QPushButton(QStringLiteral("FTPMAIL 指令说明"));
+        Button3 = new QPushButton(tr("FTPMAIL介绍"));
+        Button4 = new QPushButton(tr("FTPMAIL 指令说明"));
         Memo1 = new QPlainTextEdit;
         Memo1->setReadOnly(true);
         Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -260,10 +260,10 @@ void Tmailform::BuildPages()
         connect(Button4, &QPushButton::clicked, this, &Tmailform::Button4Click);
     }
 
-    Button1 = new QPushButton(QStringLiteral("确定"));
-    Button2 = new QPushButton(QStringLiteral("取消"));
-    Button1->setToolTip(QStringLiteral("按确定后，你的FTP-Mail \n申请就发送出去了！"));
-    Button2->setToolTip(QStringLiteral("取消操作"));
+    Button1 = new QPushButton(tr("确定"));
+    Button2 = new QPushButton(tr("取消"));
+    Button1->setToolTip(tr("按确定后，你的FTP-Mail \n申请就发送出去了！"));
+    Button2->setToolTip(tr("取消操作"));
     Button1->setAutoDefault(false);
     Button2->setAutoDefault(false);
     connect(Button1, &QPushButton::clicked, this, &Tmailform::Button1Click);
@@ -318,7 +318,7 @@ void Tmailform::TabSheet1Enter()
     Memo2->clear();
     const QString address = url->text();
     if (address.left(6).toLower() != QLatin1String("ftp://")) {
-        Message(QStringLiteral("下载软件路径必须 ftp:// 开头"));
+        Message(tr("下载软件路径必须 ftp:// 开头"));
         return;
     }
     const QString rest = address.mid(6);
@@ -358,19 +358,19 @@ QStringList Tmailform::ScriptLines() const
 void Tmailform::Button12Click()
 {
     if (email->text().isEmpty()) {
-        Message(QStringLiteral("没有填你的邮件地址"));
+        Message(tr("没有填你的邮件地址"));
         return;
     }
     mail.FROM_Name = email->text();
     mail.FROM_Address = email->text();
     if (server3->currentText().isEmpty()) {
-        Message(QStringLiteral("没有选择好邮件服务器"));
+        Message(tr("没有选择好邮件服务器"));
         return;
     }
     mail.TO_Name = server3->currentText();
     mail.TO_Address = server3->currentText();
     if (smtp->text().isEmpty()) {
-        Message(QStringLiteral("没有填SMTP服务器"));
+        Message(tr("没有填SMTP服务器"));
         return;
     }
     if (!TakeSmtpServer())
@@ -417,8 +417,8 @@ bool Tmailform::TakeSmtpServer()
     mail.UserName = smtpuser->text();
     if (!mail.UserName.isEmpty() && smtppass->text().isEmpty()) {
         QString password;
-        if (!platform::CurrentDialogs().AskPassword(this, QStringLiteral("SMTP 密码"),
-                                                    QStringLiteral("请输入 %1 在 %2 的密码").arg(mail.UserName, server),
+        if (!platform::CurrentDialogs().AskPassword(this, tr("SMTP 密码"),
+                                                    tr("请输入 %1 在 %2 的密码").arg(mail.UserName, server),
                                                     password))
             return false;
         smtppass->setText(password);  // kept for this run only
@@ -441,8 +441,8 @@ void Tmailform::AnswerCertificate(const platform::TlsCertificateInfo &certificat
 void Tmailform::Button6Click()
 {
     QString server;
-    if (platform::CurrentDialogs().AskText(this, QStringLiteral("请输入添加的服务器"),
-                                           QStringLiteral("请输入你要添加的新服务器"), server))
+    if (platform::CurrentDialogs().AskText(this, tr("请输入添加的服务器"),
+                                           tr("请输入你要添加的新服务器"), server))
         AddServer(server);
 }
 

@@ -180,19 +180,19 @@ bool SendMailDialog::Execute()
 
 QString SendMailDialog::ErrorMessage(SendMailError error, const QString &detail)
 {
-    const QString notSent = QStringLiteral("邮件没有发送。");
+    const QString notSent = tr("邮件没有发送。");
     switch (error) {
     case smeTlsRequired:
-        return QStringLiteral("邮件服务器不提供加密连接 (STARTTLS)，设置为“必须加密”时不以明文发送，") + notSent
+        return tr("邮件服务器不提供加密连接 (STARTTLS)，设置为“必须加密”时不以明文发送，") + notSent
                + u'\n' + detail;
     case smeTlsHandshake:
-        return QStringLiteral("与邮件服务器建立加密连接失败，") + notSent + u'\n' + detail;
+        return tr("与邮件服务器建立加密连接失败，") + notSent + u'\n' + detail;
     case smeCertificateRejected:
-        return QStringLiteral("邮件服务器的证书没有被接受，") + notSent + u'\n' + detail;
+        return tr("邮件服务器的证书没有被接受，") + notSent + u'\n' + detail;
     case smeAuthFailed:
-        return QStringLiteral("邮件服务器拒绝了用户名或密码，") + notSent + u'\n' + detail;
+        return tr("邮件服务器拒绝了用户名或密码，") + notSent + u'\n' + detail;
     case smeAuthUnsupported:
-        return QStringLiteral("邮件服务器不支持本程序的登录方式 (PLAIN、LOGIN)，") + notSent + u'\n' + detail;
+        return tr("邮件服务器不支持本程序的登录方式 (PLAIN、LOGIN)，") + notSent + u'\n' + detail;
     default:
         return QString();
     }

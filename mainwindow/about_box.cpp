@@ -54,7 +54,7 @@ TAboutBox::TAboutBox(const SystemInfo &info, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QStringLiteral("关于 Tarvo"));
+    setWindowTitle(tr("关于 Tarvo"));
 
     auto *icon = new QLabel(this);
     const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this) * 3 / 2;
@@ -69,7 +69,7 @@ TAboutBox::TAboutBox(const SystemInfo &info, QWidget *parent)
     large.setBold(true);
     ProductName->setFont(large);
 
-    Comments = new QLabel(QStringLiteral("FTP 客户端软件"), this);
+    Comments = new QLabel(tr("FTP 客户端软件"), this);
     Version = new QLabel(QStringLiteral("Version: 1.0 Beta1 "), this);
 
     auto *titles = new QVBoxLayout;
@@ -100,17 +100,17 @@ TAboutBox::TAboutBox(const SystemInfo &info, QWidget *parent)
     details->setHorizontalSpacing(12);
     details->setVerticalSpacing(6);
     const QList<QPair<QString, QLabel *>> rows = {
-        {QStringLiteral("操作系统:"), OsName},
-        {QStringLiteral("版本:"), OsVersion},
-        {QStringLiteral("处理器:"), Processor},
-        {QStringLiteral("物理内存:"), Memory},
+        {tr("操作系统:"), OsName},
+        {tr("版本:"), OsVersion},
+        {tr("处理器:"), Processor},
+        {tr("物理内存:"), Memory},
     };
     for (int row = 0; row < rows.size(); ++row) {
         details->addWidget(CaptionLabel(rows[row].first, this), row, 0);
         details->addWidget(rows[row].second, row, 1);
     }
 
-    OKButton = new QPushButton(QStringLiteral("确定"), this);
+    OKButton = new QPushButton(tr("确定"), this);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
     auto *buttons = new QHBoxLayout;

@@ -1,6 +1,7 @@
 #include "mainwindow/command_line.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -36,12 +37,12 @@ FtpAddress ParseFtpAddress(const QString &text, QString *error)
     const QString trimmed = text.trimmed();
     // Escaped or not, a line break would end a command on the control connection.
     if (HasLineBreakOrNul(trimmed) || HasLineBreakOrNul(QUrl::fromPercentEncoding(trimmed.toUtf8()))) {
-        *error = u"地址中不能含有换行符或空字符"_s;
+        *error = QCoreApplication::translate("CommandLine", "地址中不能含有换行符或空字符");
         return address;
     }
     const QString scheme = trimmed.section(u"://"_s, 0, 0).toLower();
     if (!trimmed.contains(u"://"_s) || (scheme != u"ftp" && scheme != u"ftps")) {
-        *error = u"不是 ftp:// 或 ftps:// 地址"_s;
+        *error = QCoreApplication::translate("CommandLine", "不是 ftp:// 或 ftps:// 地址");
         return address;
     }
     address.implicitTls = scheme == u"ftps";
@@ -53,14 +54,14 @@ FtpAddress ParseFtpAddress(const QString &text, QString *error)
         const QString digits = authority.mid(colon + 1);
         const int port = digits.toInt(&ok);
         if (!digits.isEmpty() && (!ok || port < 1 || port > 65535)) {
-            *error = u"端口号无效: %1"_s.arg(digits.left(20));
+            *error = QCoreApplication::translate("CommandLine", "端口号无效: %1").arg(digits.left(20));
             return address;
         }
     }
     const QUrl url(trimmed, QUrl::StrictMode);
     address.host = url.host(QUrl::FullyDecoded);
     if (!url.isValid() || address.host.isEmpty()) {
-        *error = url.isValid() ? u"地址中没有主机名"_s : u"地址无效: %1"_s.arg(url.errorString());
+        *error = url.isValid() ? QCoreApplication::translate("CommandLine", "地址中没有主机名") : QCoreApplication::translate("CommandLine", "地址无效: %1").arg(url.errorString());
         return address;
     }
     address.port = url.port(address.implicitTls ? 990 : 21);
@@ -81,13 +82,13 @@ CommandLine ParseCommandLine(const QStringList &arguments, const QString &versio
     const auto usage = [&parser] {
         return parser.helpText().replace(QRegularExpression(u"^Usage: \\S+"_s), u"Usage: tarvo"_s);
     };
-    parser.setApplicationDescription(u"Tarvo: FTP 客户端, 本地磁盘和 FTP 服务器并排显示"_s);
-    const QCommandLineOption help({u"h"_s, u"help"_s}, u"显示这个帮助并退出"_s);
-    const QCommandLineOption versionOption({u"v"_s, u"version"_s}, u"显示版本并退出"_s);
+    parser.setApplicationDescription(QCoreApplication::translate("CommandLine", "Tarvo: FTP 客户端, 本地磁盘和 FTP 服务器并排显示"));
+    const QCommandLineOption help({u"h"_s, u"help"_s}, QCoreApplication::translate("CommandLine", "显示这个帮助并退出"));
+    const QCommandLineOption versionOption({u"v"_s, u"version"_s}, QCoreApplication::translate("CommandLine", "显示版本并退出"));
     parser.addOption(help);
     parser.addOption(versionOption);
-    parser.addPositionalArgument(u"地址"_s, u"要打开的 ftp:// 或 ftps:// 地址 (ftp://用户@主机:端口/路径)"_s,
-                                 u"[ftp://用户@主机:端口/路径]"_s);
+    parser.addPositionalArgument(QCoreApplication::translate("CommandLine", "地址"), QCoreApplication::translate("CommandLine", "要打开的 ftp:// 或 ftps:// 地址 (ftp://用户@主机:端口/路径)"),
+                                 QCoreApplication::translate("CommandLine", "[ftp://用户@主机:端口/路径]"));
     if (!parser.parse(arguments)) {
         result = {true, 2, parser.errorText() + u'\n' + usage(), QString()};
         return result;
@@ -102,13 +103,13 @@ CommandLine ParseCommandLine(const QStringList &arguments, const QString &versio
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {
-        result = {true, 2, u"只能给出一个地址\n"_s + usage(), QString()};
+        result = {true, 2, QCoreApplication::translate("CommandLine", "只能给出一个地址\n") + usage(), QString()};
         return result;
     }
     result.address = positional.value(0);
     // A bad address is said here, where the one who typed it looks.
     QString error;
     if (!result.address.isEmpty() && (ParseFtpAddress(result.address, &error), !error.isEmpty()))
-        result = {true, 2, u"不能打开地址: %1\n"_s.arg(error), QString()};
+        result = {true, 2, QCoreApplication::translate("CommandLine", "不能打开地址: %1\n").arg(error), QString()};
     return result;
 }

@@ -23,17 +23,17 @@ bool TForm1::OpenAddress(const QString &text)
     FtpAddress address = ParseFtpAddress(text, &error);
     if (!error.isEmpty()) {
         // Only the start of a hostile argument is worth showing.
-        platform::CurrentDialogs().MessageBox(this, u"不能打开地址 %1\n%2"_s.arg(text.left(200).simplified(), error),
-                                              u"地址无效"_s, platform::Dialogs::Warning, platform::Dialogs::OkOnly);
+        platform::CurrentDialogs().MessageBox(this, tr("不能打开地址 %1\n%2").arg(text.left(200).simplified(), error),
+                                              tr("地址无效"), platform::Dialogs::Warning, platform::Dialogs::OkOnly);
         return false;
     }
     if (TransferWalkRunning() || (ftp1->Connected && ftp1->Busy())) {
-        SetPanelText(0, u"  正在执行其它操作, 请等它结束后再打开地址 "_s);
+        SetPanelText(0, tr("  正在执行其它操作, 请等它结束后再打开地址 "));
         return false;
     }
     const bool anonymous = address.user.isEmpty();
     if (!anonymous && !address.hasPassword
-        && !platform::CurrentDialogs().AskPassword(this, u"密码"_s, u"请输入 %1 的登陆密码"_s.arg(address.user),
+        && !platform::CurrentDialogs().AskPassword(this, tr("密码"), tr("请输入 %1 的登陆密码").arg(address.user),
                                                    address.password))
         return false;
     encryption->setCurrentIndex(address.implicitTls ? SiteOptions::TlsImplicitRequired : SiteOptions::TlsIfSupported);

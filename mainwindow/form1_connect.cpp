@@ -20,11 +20,9 @@
 
 namespace {
 
-const QString kLeaveConnection = QStringLiteral("确定要退出目前的连接吗?");
-
 bool ConfirmLeavingConnection(QWidget *parent)
 {
-    return platform::CurrentDialogs().MessageBox(parent, kLeaveConnection, QStringLiteral("确认"),
+    return platform::CurrentDialogs().MessageBox(parent, TForm1::tr("确定要退出目前的连接吗?"), TForm1::tr("确认"),
                                                  platform::Dialogs::Question, platform::Dialogs::OkCancel)
            == platform::Dialogs::Ok;
 }
@@ -172,8 +170,8 @@ void TForm1::stopClick()
     // says whether that is what they want.
     if (TransferQueue.running() || QueueOwnsSequence) {
         const int answer = platform::CurrentDialogs().MessageBox(
-            this, QStringLiteral("要停止整个传输吗?\n是: 停止全部; 否: 只停止当前文件, 继续传输其余的文件"),
-            QStringLiteral("停止传输"), platform::Dialogs::Question, platform::Dialogs::YesNoCancel);
+            this, tr("要停止整个传输吗?\n是: 停止全部; 否: 只停止当前文件, 继续传输其余的文件"),
+            tr("停止传输"), platform::Dialogs::Question, platform::Dialogs::YesNoCancel);
         if (answer == platform::Dialogs::Cancel || !ftp1->Busy())
             return;
         if (answer == platform::Dialogs::No) {
@@ -203,18 +201,18 @@ void TForm1::ShowConnectionState(LinkState state)
     case LinkState::Offline:
         ShowEncryptionState(false);
         onlineTarget_.clear();
-        setWindowTitle(QStringLiteral("Tarvo - FTP 客户端"));
-        ConnectionStatus->setText(QStringLiteral(" 未连接 "));
+        setWindowTitle(tr("Tarvo - FTP 客户端"));
+        ConnectionStatus->setText(tr(" 未连接 "));
         break;
     case LinkState::Connecting:
         ShowEncryptionState(false);
         onlineTarget_.clear();
-        ConnectionStatus->setText(QStringLiteral(" 正在连接 %1 ").arg(ConnectionTarget()));
+        ConnectionStatus->setText(tr(" 正在连接 %1 ").arg(ConnectionTarget()));
         break;
     case LinkState::Online:
         onlineTarget_ = EngineTarget(*ftp1);
         setWindowTitle(QStringLiteral("Tarvo - ") + ftp1->Server());
-        ConnectionStatus->setText(QStringLiteral(" 已连接 %1 ").arg(onlineTarget_));
+        ConnectionStatus->setText(tr(" 已连接 %1 ").arg(onlineTarget_));
         ShowEncryptionState(true);
         break;
     }

@@ -136,12 +136,12 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         AppendLog(ResumeSupportedText(), kResumeColor, true);
         break;
     case ftpiTlsEstablished:
-        AppendLog(QStringLiteral("已建立加密连接: %1, %2").arg(ftp1->TlsProtocol(), ftp1->TlsCipher()), kResumeColor,
+        AppendLog(tr("已建立加密连接: %1, %2").arg(ftp1->TlsProtocol(), ftp1->TlsCipher()), kResumeColor,
                   false);
         break;
     case ftpiNotEncrypted:
         // The user chose encryption where the server offers it: say plainly that it did not.
-        AppendLog(QStringLiteral("警告: 服务器不支持加密, 本次连接没有加密 (密码以明文发送)"), kWarningColor, false);
+        AppendLog(tr("警告: 服务器不支持加密, 本次连接没有加密 (密码以明文发送)"), kWarningColor, false);
         break;
     case ftpiProgress:
         if (!ftp1->ReceivingListing) {
@@ -167,11 +167,11 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
     }
     case ftpiAccessDenied: {
         const QString refusal = addinfo.trimmed().isEmpty() ? lastRefusal_ : addinfo.trimmed();
-        NoteTransferFailure(QStringLiteral("主机应答:没有相应的操作权限")
+        NoteTransferFailure(tr("主机应答:没有相应的操作权限")
                             + (refusal.isEmpty() ? QString() : QStringLiteral(" (") + refusal + u')'));
         // A typed path the server refuses is reported in the log with the server's words.
         if (remotePathAsked_.isEmpty())
-            ShowOrHoldMessage(QStringLiteral(" 主机应答:没有相应的操作权限 "), QString(), false);
+            ShowOrHoldMessage(tr(" 主机应答:没有相应的操作权限 "), QString(), false);
         CaseTreeActive = false;
         CaseWalk.CaseTreeActive = false;
         break;

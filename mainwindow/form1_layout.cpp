@@ -86,29 +86,29 @@ QToolBar *PaneToolbar(QWidget *parent)
 
 void TForm1::BuildToolbars()
 {
-    MainToolbar = new QToolBar(QStringLiteral("主工具条"), this);
+    MainToolbar = new QToolBar(tr("主工具条"), this);
     MainToolbar->setObjectName(QStringLiteral("MainToolbar"));
     MainToolbar->setMovable(false);
     MainToolbar->setFloatable(false);
     // It carries every menu of the window: the tool bar menu may not hide it.
     MainToolbar->toggleViewAction()->setVisible(false);
-    ftpManageButton = AddMenuButton(MainToolbar, QStringLiteral("FTP 管理"));
+    ftpManageButton = AddMenuButton(MainToolbar, tr("FTP 管理"));
     auto *options = new QToolButton(MainToolbar);
-    options->setText(QStringLiteral("设置选项"));
-    options->setToolTip(QStringLiteral("设置选项"));
+    options->setText(tr("设置选项"));
+    options->setToolTip(tr("设置选项"));
     MainToolbar->addWidget(options);
     optionsButton = options;
-    barsButton = AddMenuButton(MainToolbar, QStringLiteral("菜单条"));
-    lookButton = AddMenuButton(MainToolbar, QStringLiteral("界面设置"), QStringLiteral("设置界面"));
+    barsButton = AddMenuButton(MainToolbar, tr("菜单条"));
+    lookButton = AddMenuButton(MainToolbar, tr("界面设置"), tr("设置界面"));
     searchButton = new QToolButton(MainToolbar);
-    searchButton->setText(QStringLiteral("FTP 搜索"));
-    searchButton->setToolTip(QStringLiteral("FTP 搜索"));
+    searchButton->setText(tr("FTP 搜索"));
+    searchButton->setToolTip(tr("FTP 搜索"));
     MainToolbar->addWidget(searchButton);
     mailButton = new QToolButton(MainToolbar);
-    mailButton->setText(QStringLiteral("FTP 邮件"));
-    mailButton->setToolTip(QStringLiteral("FTP 邮件"));
+    mailButton->setText(tr("FTP 邮件"));
+    mailButton->setToolTip(tr("FTP 邮件"));
     MainToolbar->addWidget(mailButton);
-    helpButton = AddMenuButton(MainToolbar, QStringLiteral("帮助说明"));
+    helpButton = AddMenuButton(MainToolbar, tr("帮助说明"));
     addToolBar(Qt::TopToolBarArea, MainToolbar);
     addToolBarBreak(Qt::TopToolBarArea);
 
@@ -117,34 +117,34 @@ void TForm1::BuildToolbars()
     // start on the next one, where every button shows.
     addToolBarBreak(Qt::TopToolBarArea);
 
-    Toolbar972 = new QToolBar(QStringLiteral("管理菜单"), this);
+    Toolbar972 = new QToolBar(tr("管理菜单"), this);
     Toolbar972->setObjectName(QStringLiteral("Toolbar972"));
-    Toolbar972->setToolTip(QStringLiteral("主机操作相关条"));
+    Toolbar972->setToolTip(tr("主机操作相关条"));
     Toolbar972->setIconSize(QSize(20, 20));
-    siteManagerButton = AddHintedButton(Toolbar972, QStringLiteral("站点管理"), QStyle::SP_DirHomeIcon);
-    login = AddHintedButton(Toolbar972, QStringLiteral("连接主机"), QStyle::SP_DriveNetIcon);
-    logout = AddHintedButton(Toolbar972, QStringLiteral("退出连接"), QStyle::SP_DialogCloseButton);
-    refresh = AddHintedButton(Toolbar972, QStringLiteral("刷新"), QStyle::SP_BrowserReload);
-    manualDownloadButton = AddHintedButton(Toolbar972, QStringLiteral("手工下载"), QStyle::SP_ArrowDown);
-    stop = AddHintedButton(Toolbar972, QStringLiteral("停止传输"), QStyle::SP_BrowserStop);
+    siteManagerButton = AddHintedButton(Toolbar972, tr("站点管理"), QStyle::SP_DirHomeIcon);
+    login = AddHintedButton(Toolbar972, tr("连接主机"), QStyle::SP_DriveNetIcon);
+    logout = AddHintedButton(Toolbar972, tr("退出连接"), QStyle::SP_DialogCloseButton);
+    refresh = AddHintedButton(Toolbar972, tr("刷新"), QStyle::SP_BrowserReload);
+    manualDownloadButton = AddHintedButton(Toolbar972, tr("手工下载"), QStyle::SP_ArrowDown);
+    stop = AddHintedButton(Toolbar972, tr("停止传输"), QStyle::SP_BrowserStop);
     addToolBar(Qt::TopToolBarArea, Toolbar972);
 
-    Toolbar973 = new QToolBar(QStringLiteral("批处理传输菜单"), this);
+    Toolbar973 = new QToolBar(tr("批处理传输菜单"), this);
     Toolbar973->setObjectName(QStringLiteral("Toolbar973"));
-    Toolbar973->setToolTip(QStringLiteral("批处理相关操作条"));
+    Toolbar973->setToolTip(tr("批处理相关操作条"));
     Toolbar973->setIconSize(QSize(20, 20));
-    queueDownButton = AddHintedButton(Toolbar973, QStringLiteral("向下移动一格"), QStyle::SP_ArrowDown);
-    queueUpButton = AddHintedButton(Toolbar973, QStringLiteral("向上移动一格"), QStyle::SP_ArrowUp);
-    queueDeleteButton = AddHintedButton(Toolbar973, QStringLiteral("删除选择项"), QStyle::SP_DialogDiscardButton);
-    queueDeleteAllButton = AddHintedButton(Toolbar973, QStringLiteral("删除所有批处理文件"), QStyle::SP_TrashIcon);
-    queueStartButton = AddHintedButton(Toolbar973, QStringLiteral("开始传输批处理文件"), QStyle::SP_MediaPlay);
-    queueRetryButton = AddHintedButton(Toolbar973, QStringLiteral("重试失败的批处理文件"), QStyle::SP_BrowserReload);
+    queueDownButton = AddHintedButton(Toolbar973, tr("向下移动一格"), QStyle::SP_ArrowDown);
+    queueUpButton = AddHintedButton(Toolbar973, tr("向上移动一格"), QStyle::SP_ArrowUp);
+    queueDeleteButton = AddHintedButton(Toolbar973, tr("删除选择项"), QStyle::SP_DialogDiscardButton);
+    queueDeleteAllButton = AddHintedButton(Toolbar973, tr("删除所有批处理文件"), QStyle::SP_TrashIcon);
+    queueStartButton = AddHintedButton(Toolbar973, tr("开始传输批处理文件"), QStyle::SP_MediaPlay);
+    queueRetryButton = AddHintedButton(Toolbar973, tr("重试失败的批处理文件"), QStyle::SP_BrowserReload);
     addToolBar(Qt::TopToolBarArea, Toolbar973);
 }
 
 void TForm1::BuildLoginBar()
 {
-    Toolbar971 = new QToolBar(QStringLiteral("登陆菜单"), this);
+    Toolbar971 = new QToolBar(tr("登陆菜单"), this);
     Toolbar971->setObjectName(QStringLiteral("Toolbar971"));
     auto addLabel = [this](const QString &text) {
         auto *label = new QLabel(text, Toolbar971);
@@ -152,36 +152,36 @@ void TForm1::BuildLoginBar()
         Toolbar971->addWidget(label);
     };
 
-    addLabel(QStringLiteral("服务器"));
+    addLabel(tr("服务器"));
     server = new TComboBox98(Toolbar971);
     server->setObjectName(QStringLiteral("server"));
     server->SetStyle(TComboBox98::csDropDown);
-    server->setToolTip(QStringLiteral("Ftp 服务器地址"));
+    server->setToolTip(tr("Ftp 服务器地址"));
     server->setMinimumWidth(150);
     server->MinLengthComplete = 0;
     // A public archive that keeps anonymous FTP open, as a first example.
     server->setEditText(QStringLiteral("ftp.gnu.org"));
     Toolbar971->addWidget(server);
 
-    addLabel(QStringLiteral("端口"));
+    addLabel(tr("端口"));
     port = new QSpinBox(Toolbar971);
     port->setObjectName(QStringLiteral("port"));
     port->setRange(0, 65535);
     port->setValue(21);
-    port->setToolTip(QStringLiteral("服务器端口(缺省 21)"));
+    port->setToolTip(tr("服务器端口(缺省 21)"));
     Toolbar971->addWidget(port);
 
-    addLabel(QStringLiteral("用户名"));
+    addLabel(tr("用户名"));
     username = new QLineEdit(QStringLiteral("anonymous"), Toolbar971);
     username->setObjectName(QStringLiteral("username"));
-    username->setToolTip(QStringLiteral("登陆使用的用户名"));
+    username->setToolTip(tr("登陆使用的用户名"));
     username->setMaximumWidth(110);
     Toolbar971->addWidget(username);
 
-    addLabel(QStringLiteral("密码"));
+    addLabel(tr("密码"));
     password = new QLineEdit(Toolbar971);
     password->setObjectName(QStringLiteral("password"));
-    password->setToolTip(QStringLiteral("登陆的用户密码"));
+    password->setToolTip(tr("登陆的用户密码"));
     password->setEchoMode(QLineEdit::Password);
     password->setMaximumWidth(130);
     Toolbar971->addWidget(password);
@@ -198,24 +198,24 @@ QWidget *TForm1::BuildLocalPane()
 
     LocalToolbar = PaneToolbar(LocalPane);
     localViewButton = new QToolButton(LocalToolbar);
-    localViewButton->setText(QStringLiteral("显示模式"));
-    localViewButton->setToolTip(QStringLiteral("显示模式"));
+    localViewButton->setText(tr("显示模式"));
+    localViewButton->setToolTip(tr("显示模式"));
     localViewButton->setIcon(StandardIcon(QStyle::SP_FileDialogDetailedView));
     localViewButton->setPopupMode(QToolButton::InstantPopup);
     LocalToolbar->addWidget(localViewButton);
     localSortButton = new QToolButton(LocalToolbar);
-    localSortButton->setText(QStringLiteral("排列图标"));
-    localSortButton->setToolTip(QStringLiteral("排列图标"));
+    localSortButton->setText(tr("排列图标"));
+    localSortButton->setToolTip(tr("排列图标"));
     localSortButton->setIcon(StandardIcon(QStyle::SP_FileDialogListView));
     localSortButton->setPopupMode(QToolButton::InstantPopup);
     LocalToolbar->addWidget(localSortButton);
-    ToolbarButton974 = AddHintedButton(LocalToolbar, QStringLiteral("改变当前路径"), QStyle::SP_DirOpenIcon);
-    localMakeDirButton = AddHintedButton(LocalToolbar, QStringLiteral("建立目录"), QStyle::SP_FileDialogNewFolder);
-    localDeleteButton = AddHintedButton(LocalToolbar, QStringLiteral("删除文件"), QStyle::SP_TrashIcon);
-    localRenameButton = AddHintedButton(LocalToolbar, QStringLiteral("重命名文件"), QStyle::SP_FileLinkIcon);
+    ToolbarButton974 = AddHintedButton(LocalToolbar, tr("改变当前路径"), QStyle::SP_DirOpenIcon);
+    localMakeDirButton = AddHintedButton(LocalToolbar, tr("建立目录"), QStyle::SP_FileDialogNewFolder);
+    localDeleteButton = AddHintedButton(LocalToolbar, tr("删除文件"), QStyle::SP_TrashIcon);
+    localRenameButton = AddHintedButton(LocalToolbar, tr("重命名文件"), QStyle::SP_FileLinkIcon);
     LocalToolbar->addSeparator();
-    uploadButton = LocalToolbar->addAction(StandardIcon(QStyle::SP_ArrowUp), QStringLiteral("上传"));
-    uploadButton->setToolTip(QStringLiteral("上传"));
+    uploadButton = LocalToolbar->addAction(StandardIcon(QStyle::SP_ArrowUp), tr("上传"));
+    uploadButton->setToolTip(tr("上传"));
     if (auto *button = qobject_cast<QToolButton *>(LocalToolbar->widgetForAction(uploadButton)))
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     layout->addWidget(LocalToolbar);
@@ -233,7 +233,7 @@ QWidget *TForm1::BuildLocalPane()
     ComboBox1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     ToolbarButton971 = new QToolButton(LocalPane);
     ToolbarButton971->setIcon(StandardIcon(QStyle::SP_FileDialogToParent));
-    ToolbarButton971->setToolTip(QStringLiteral("上一层目录"));
+    ToolbarButton971->setToolTip(tr("上一层目录"));
     pathRow->addWidget(drive);
     pathRow->addWidget(ComboBox1, 1);
     pathRow->addWidget(ToolbarButton971);
@@ -263,31 +263,31 @@ QWidget *TForm1::BuildRemotePane()
     layout->setSpacing(1);
 
     RemoteToolbar = PaneToolbar(RemotePane);
-    downloadButton = RemoteToolbar->addAction(StandardIcon(QStyle::SP_ArrowDown), QStringLiteral("下载"));
-    downloadButton->setToolTip(QStringLiteral("下载"));
+    downloadButton = RemoteToolbar->addAction(StandardIcon(QStyle::SP_ArrowDown), tr("下载"));
+    downloadButton->setToolTip(tr("下载"));
     if (auto *button = qobject_cast<QToolButton *>(RemoteToolbar->widgetForAction(downloadButton)))
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     RemoteToolbar->addSeparator();
     remoteViewButton = new QToolButton(RemoteToolbar);
-    remoteViewButton->setText(QStringLiteral("显示模式"));
-    remoteViewButton->setToolTip(QStringLiteral("显示模式"));
+    remoteViewButton->setText(tr("显示模式"));
+    remoteViewButton->setToolTip(tr("显示模式"));
     remoteViewButton->setIcon(StandardIcon(QStyle::SP_FileDialogDetailedView));
     remoteViewButton->setPopupMode(QToolButton::InstantPopup);
     RemoteToolbar->addWidget(remoteViewButton);
     // The button runs the conversion; its arrow opens the choice of direction.
     ToolbarButton9732 = new QToolButton(RemoteToolbar);
-    ToolbarButton9732->setText(QStringLiteral("文件大小写转换"));
-    ToolbarButton9732->setToolTip(QStringLiteral("文件大小写转换"));
+    ToolbarButton9732->setText(tr("文件大小写转换"));
+    ToolbarButton9732->setToolTip(tr("文件大小写转换"));
     ToolbarButton9732->setIcon(StandardIcon(QStyle::SP_FileDialogContentsView));
     ToolbarButton9732->setPopupMode(QToolButton::MenuButtonPopup);
     RemoteToolbar->addWidget(ToolbarButton9732);
-    remoteChangeDirButton = AddHintedButton(RemoteToolbar, QStringLiteral("改变当前目录"), QStyle::SP_DirOpenIcon);
-    remoteMakeDirButton = AddHintedButton(RemoteToolbar, QStringLiteral("建立目录"), QStyle::SP_FileDialogNewFolder);
-    remoteDeleteButton = AddHintedButton(RemoteToolbar, QStringLiteral("删除文件"), QStyle::SP_TrashIcon);
-    remoteRenameButton = AddHintedButton(RemoteToolbar, QStringLiteral("重命名文件"), QStyle::SP_FileLinkIcon);
-    remoteMoveButton = AddHintedButton(RemoteToolbar, QStringLiteral("移动文件"), QStyle::SP_ArrowForward);
-    remoteRefreshButton = AddHintedButton(RemoteToolbar, QStringLiteral("刷新列表"), QStyle::SP_BrowserReload);
-    remoteStopButton = AddHintedButton(RemoteToolbar, QStringLiteral("停止传输"), QStyle::SP_BrowserStop);
+    remoteChangeDirButton = AddHintedButton(RemoteToolbar, tr("改变当前目录"), QStyle::SP_DirOpenIcon);
+    remoteMakeDirButton = AddHintedButton(RemoteToolbar, tr("建立目录"), QStyle::SP_FileDialogNewFolder);
+    remoteDeleteButton = AddHintedButton(RemoteToolbar, tr("删除文件"), QStyle::SP_TrashIcon);
+    remoteRenameButton = AddHintedButton(RemoteToolbar, tr("重命名文件"), QStyle::SP_FileLinkIcon);
+    remoteMoveButton = AddHintedButton(RemoteToolbar, tr("移动文件"), QStyle::SP_ArrowForward);
+    remoteRefreshButton = AddHintedButton(RemoteToolbar, tr("刷新列表"), QStyle::SP_BrowserReload);
+    remoteStopButton = AddHintedButton(RemoteToolbar, tr("停止传输"), QStyle::SP_BrowserStop);
     layout->addWidget(RemoteToolbar);
 
     auto *pathRow = new QHBoxLayout;
@@ -297,7 +297,7 @@ QWidget *TForm1::BuildRemotePane()
     ftppath->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     ToolbarButton972 = new QToolButton(RemotePane);
     ToolbarButton972->setIcon(StandardIcon(QStyle::SP_FileDialogToParent));
-    ToolbarButton972->setToolTip(QStringLiteral("上一层目录"));
+    ToolbarButton972->setToolTip(tr("上一层目录"));
     pathRow->addWidget(ftppath, 1);
     pathRow->addWidget(ToolbarButton972);
     layout->addLayout(pathRow);
@@ -317,7 +317,7 @@ void TForm1::BuildQueue()
     spoolModel->SetDirectionIcons(StandardIcon(QStyle::SP_ArrowUp), StandardIcon(QStyle::SP_ArrowDown));
     spool = ReportView(this, spoolModel);
     spool->setObjectName(QStringLiteral("spool"));
-    spool->setToolTip(QStringLiteral("批处理窗口"));
+    spool->setToolTip(tr("批处理窗口"));
     spool->setSortingEnabled(false);
     spool->header()->setSectionsClickable(false);
     for (int column : {QueueModel::SourceColumn, QueueModel::SizeColumn, QueueModel::TargetColumn,
@@ -332,7 +332,7 @@ void TForm1::BuildPanes()
     richedit1 = new QPlainTextEdit(this);
     richedit1->setObjectName(QStringLiteral("richedit1"));
     richedit1->setReadOnly(true);
-    richedit1->setToolTip(QStringLiteral("记录所有操作的记录窗口"));
+    richedit1->setToolTip(tr("记录所有操作的记录窗口"));
     richedit1->setContextMenuPolicy(Qt::CustomContextMenu);
     richedit1->setLineWrapMode(QPlainTextEdit::NoWrap);
 
@@ -357,18 +357,18 @@ void TForm1::BuildPanes()
 // Names for screen readers, which also let journey tests find the controls.
 void TForm1::NameControlsForAccessibility()
 {
-    const std::pair<QWidget *, const char16_t *> names[] = {
-        {server, u"服务器"},           {port, u"端口"},
-        {username, u"用户名"},         {password, u"密码"},
-        {ComboBox1, u"本地路径"},      {ToolbarButton971, u"本地上一层目录"},
-        {FileList1, u"本地文件列表"},  {ftppath, u"远程路径"},
-        {ToolbarButton972, u"远程上一层目录"}, {ftpview, u"远程文件列表"},
-        {spool, u"批处理队列"},        {richedit1, u"记录窗口"},
+    const std::pair<QWidget *, const char *> names[] = {
+        {server, QT_TR_NOOP("服务器")},           {port, QT_TR_NOOP("端口")},
+        {username, QT_TR_NOOP("用户名")},         {password, QT_TR_NOOP("密码")},
+        {ComboBox1, QT_TR_NOOP("本地路径")},      {ToolbarButton971, QT_TR_NOOP("本地上一层目录")},
+        {FileList1, QT_TR_NOOP("本地文件列表")},  {ftppath, QT_TR_NOOP("远程路径")},
+        {ToolbarButton972, QT_TR_NOOP("远程上一层目录")}, {ftpview, QT_TR_NOOP("远程文件列表")},
+        {spool, QT_TR_NOOP("批处理队列")},        {richedit1, QT_TR_NOOP("记录窗口")},
     };
     // Combo boxes report their text as their name here: the description keeps what they are.
     for (const auto &[widget, name] : names) {
-        widget->setAccessibleName(QString::fromUtf16(name));
-        widget->setAccessibleDescription(QString::fromUtf16(name));
+        widget->setAccessibleName(tr(name));
+        widget->setAccessibleDescription(tr(name));
     }
 }
 
@@ -391,7 +391,7 @@ void TForm1::BuildStatusBar()
     ConnectionStatus->setTextFormat(Qt::PlainText);
     ConnectionStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // Its name is what it says; the description tells screen readers what it is.
-    ConnectionStatus->setAccessibleDescription(QStringLiteral("连接状态"));
+    ConnectionStatus->setAccessibleDescription(tr("连接状态"));
     statusBar()->addPermanentWidget(ConnectionStatus);
     statusBar()->setSizeGripEnabled(true);
     // Every reply and block of a transfer sets the panels, and each new text

@@ -134,7 +134,7 @@ void TForm1::FillDriveItems()
         drive->addItem(text, path);
         drive->setItemData(drive->count() - 1, path, Qt::ToolTipRole);
     };
-    add(u"主目录"_s, DirectoryText(QDir::homePath()));
+    add(tr("主目录"), DirectoryText(QDir::homePath()));
     add(u"/"_s, u"/"_s);
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         if (IsUserVolume(volume))
@@ -144,7 +144,7 @@ void TForm1::FillDriveItems()
         drive->insertItem(0, drivePath_, drivePath_);
         drive->setItemData(0, drivePath_, Qt::ToolTipRole);
     }
-    drive->addItem(u"浏览..."_s);
+    drive->addItem(tr("浏览..."));
     drive->setCurrentIndex(drivePath_.isEmpty() ? -1 : drive->findData(drivePath_, DrivePathRole));
     drive->setToolTip(drivePath_);
 }
@@ -156,7 +156,7 @@ void TForm1::driveActivated(int index)
         // 浏览...: the selector keeps its path unless a folder is chosen.
         drive->setCurrentIndex(drive->findData(drivePath_, DrivePathRole));
         path = LocalDirectory();
-        if (!platform::CurrentDialogs().ChooseDirectory(this, u"浏览文件夹"_s, path) || path.isEmpty())
+        if (!platform::CurrentDialogs().ChooseDirectory(this, tr("浏览文件夹"), path) || path.isEmpty())
             return;
     }
     drivePath_ = DirectoryText(QDir(LocalDirectory()).absoluteFilePath(path));
@@ -253,15 +253,15 @@ bool TForm1::GoToLocalPath(const QString &path, bool addHistoryItem)
     const QFileInfo info(QDir::cleanPath(directory));
     QString why;
     if (!info.exists())
-        why = u"目录不存在"_s;
+        why = tr("目录不存在");
     else if (!info.isDir())
-        why = u"这不是目录"_s;
+        why = tr("这不是目录");
     else if (!info.isExecutable() || !info.isReadable())
-        why = u"没有进入这个目录的权限"_s;
+        why = tr("没有进入这个目录的权限");
     if (!why.isEmpty()) {
         ShowPathBoxFolder(ComboBox1, LocalDirectory());
-        platform::CurrentDialogs().MessageBox(this, u"不能进入 \"%1\": %2"_s.arg(QDir::cleanPath(directory), why),
-                                              u"改变路径"_s, platform::Dialogs::Warning, platform::Dialogs::OkOnly);
+        platform::CurrentDialogs().MessageBox(this, tr("不能进入 \"%1\": %2").arg(QDir::cleanPath(directory), why),
+                                              tr("改变路径"), platform::Dialogs::Warning, platform::Dialogs::OkOnly);
         return false;
     }
     if (addHistoryItem) {
@@ -300,7 +300,7 @@ void TForm1::ComboBox1Enter(const QString &text)
 void TForm1::ToolbarButton974Click()
 {
     QString value = LocalDirectory();
-    if (!platform::CurrentDialogs().AskText(this, u"改变路径"_s, u"请输入你要改变的目的路径"_s, value))
+    if (!platform::CurrentDialogs().AskText(this, tr("改变路径"), tr("请输入你要改变的目的路径"), value))
         return;
     if (value.isEmpty()) {
         ComboBox1->addItem(QString());
@@ -318,7 +318,7 @@ void TForm1::ToolbarButton974Click()
 void TForm1::N18Click()
 {
     QString value;
-    if (!platform::CurrentDialogs().AskText(this, u"目录"_s, u"请输入新建目录名:"_s, value))
+    if (!platform::CurrentDialogs().AskText(this, tr("目录"), tr("请输入新建目录名:"), value))
         return;
     const QString directory = LocalDirectory();
     if (!value.isEmpty())
@@ -337,12 +337,12 @@ void TForm1::N15Click()
     const QString name = FileList1->Caption(row);
     const QString directory = FileList1->Item(row).Directory;
     QString value = name;
-    if (platform::CurrentDialogs().AskText(this, u"修改文件名"_s, u"请输入你要修改后的文件名"_s, value)
+    if (platform::CurrentDialogs().AskText(this, tr("修改文件名"), tr("请输入你要修改后的文件名"), value)
         && value != name) {
         const bool renamed = !value.isEmpty() && !value.contains(u'/') && value != u"."_s && value != u".."_s
                              && QDir().rename(directory + name, directory + value);
         if (!renamed)
-            platform::CurrentDialogs().MessageBox(this, u"操作错误"_s, QString(), platform::Dialogs::NoIcon,
+            platform::CurrentDialogs().MessageBox(this, tr("操作错误"), QString(), platform::Dialogs::NoIcon,
                                                   platform::Dialogs::OkOnly);
     }
     SetLocalDirectory(LocalDirectory());
@@ -397,7 +397,7 @@ void TForm1::N86Click()
     const QString program = arguments.takeFirst();
     arguments << path;
     if (!StartEditor(program, arguments, FileList1->Item(row).Directory))
-        platform::CurrentDialogs().MessageBox(this, u"不能启动编辑器 "_s + editor, QString(),
+        platform::CurrentDialogs().MessageBox(this, tr("不能启动编辑器 ") + editor, QString(),
                                               platform::Dialogs::Warning, platform::Dialogs::OkOnly);
 }
 

@@ -35,10 +35,10 @@ void ShowKey(QAction *item, const QKeySequence &key)
 void AddViewStyles(QMenu *menu, QAction *&large, QAction *&small, QAction *&list, QAction *&details)
 {
     auto *group = new QActionGroup(menu);
-    large = AddItem(menu, QStringLiteral("大图标"));
-    small = AddItem(menu, QStringLiteral("小图标"));
-    list = AddItem(menu, QStringLiteral("列表"));
-    details = AddItem(menu, QStringLiteral("详细资料"));
+    large = AddItem(menu, TForm1::tr("大图标"));
+    small = AddItem(menu, TForm1::tr("小图标"));
+    list = AddItem(menu, TForm1::tr("列表"));
+    details = AddItem(menu, TForm1::tr("详细资料"));
     for (QAction *item : {large, small, list, details}) {
         item->setCheckable(true);
         group->addAction(item);
@@ -51,58 +51,58 @@ void AddViewStyles(QMenu *menu, QAction *&large, QAction *&small, QAction *&list
 void TForm1::BuildMenus()
 {
     FtpManageMenu = new QMenu(this);
-    N1 = AddItem(FtpManageMenu, QStringLiteral("建立进程"));
-    N2 = AddItem(FtpManageMenu, QStringLiteral("站点管理"));
+    N1 = AddItem(FtpManageMenu, tr("建立进程"));
+    N2 = AddItem(FtpManageMenu, tr("站点管理"));
     FtpManageMenu->addSeparator();
-    connectMenuItem = AddItem(FtpManageMenu, QStringLiteral("连接主机"));
-    disconnectMenuItem = AddItem(FtpManageMenu, QStringLiteral("断开连接 "));
+    connectMenuItem = AddItem(FtpManageMenu, tr("连接主机"));
+    disconnectMenuItem = AddItem(FtpManageMenu, tr("断开连接 "));
     FtpManageMenu->addSeparator();
-    N53 = AddItem(FtpManageMenu, QStringLiteral("退出"));
+    N53 = AddItem(FtpManageMenu, tr("退出"));
     ftpManageButton->setMenu(FtpManageMenu);
 
     BarsMenu = new QMenu(this);
-    N56 = AddItem(BarsMenu, QStringLiteral("登陆菜单"));
-    N57 = AddItem(BarsMenu, QStringLiteral("管理菜单"));
-    N83 = AddItem(BarsMenu, QStringLiteral("批处理菜单"));
+    N56 = AddItem(BarsMenu, tr("登陆菜单"));
+    N57 = AddItem(BarsMenu, tr("管理菜单"));
+    N83 = AddItem(BarsMenu, tr("批处理菜单"));
     for (QAction *item : {N56, N57, N83})
         item->setCheckable(true);
     barsButton->setMenu(BarsMenu);
 
     LookMenu = new QMenu(this);
-    FontMenu = LookMenu->addMenu(QStringLiteral("窗口字体"));
-    FontMenu->menuAction()->setToolTip(QStringLiteral("设置窗口的字体"));
-    N63 = AddItem(FontMenu, QStringLiteral("记录窗口"));
-    N64 = AddItem(FontMenu, QStringLiteral("本地窗口"));
-    N65 = AddItem(FontMenu, QStringLiteral("远程窗口"));
-    N84 = AddItem(FontMenu, QStringLiteral("批处理窗口"));
-    ColorMenu = LookMenu->addMenu(QStringLiteral("窗口颜色"));
-    N67 = AddItem(ColorMenu, QStringLiteral("记录窗口"));
-    N68 = AddItem(ColorMenu, QStringLiteral("本地窗口"));
-    N69 = AddItem(ColorMenu, QStringLiteral("远程窗口"));
-    N85 = AddItem(ColorMenu, QStringLiteral("批处理窗口"));
+    FontMenu = LookMenu->addMenu(tr("窗口字体"));
+    FontMenu->menuAction()->setToolTip(tr("设置窗口的字体"));
+    N63 = AddItem(FontMenu, tr("记录窗口"));
+    N64 = AddItem(FontMenu, tr("本地窗口"));
+    N65 = AddItem(FontMenu, tr("远程窗口"));
+    N84 = AddItem(FontMenu, tr("批处理窗口"));
+    ColorMenu = LookMenu->addMenu(tr("窗口颜色"));
+    N67 = AddItem(ColorMenu, tr("记录窗口"));
+    N68 = AddItem(ColorMenu, tr("本地窗口"));
+    N69 = AddItem(ColorMenu, tr("远程窗口"));
+    N85 = AddItem(ColorMenu, tr("批处理窗口"));
     lookButton->setMenu(LookMenu);
 
     HelpMenu = new QMenu(this);
-    N58 = AddItem(HelpMenu, QStringLiteral("帮助主题"));
-    N61 = AddItem(HelpMenu, QStringLiteral("关于软件"));
+    N58 = AddItem(HelpMenu, tr("帮助主题"));
+    N61 = AddItem(HelpMenu, tr("关于软件"));
     helpButton->setMenu(HelpMenu);
 
     LogMenu = new QMenu(this);
-    N70 = AddItem(LogMenu, QStringLiteral("拷贝到剪贴板"));
-    N71 = AddItem(LogMenu, QStringLiteral("全部选择"));
-    N72 = AddItem(LogMenu, QStringLiteral("全部清除"));
+    N70 = AddItem(LogMenu, tr("拷贝到剪贴板"));
+    N71 = AddItem(LogMenu, tr("全部选择"));
+    N72 = AddItem(LogMenu, tr("全部清除"));
 
     QueueMenu = new QMenu(this);
-    N74 = AddItem(QueueMenu, QStringLiteral("开始传输"));
-    N75 = AddItem(QueueMenu, QStringLiteral("全部删除"));
-    N73 = AddItem(QueueMenu, QStringLiteral("删除"));
+    N74 = AddItem(QueueMenu, tr("开始传输"));
+    N75 = AddItem(QueueMenu, tr("全部删除"));
+    N73 = AddItem(QueueMenu, tr("删除"));
     QueueMenu->addSeparator();
-    N76 = AddItem(QueueMenu, QStringLiteral("移到顶端"));
-    N77 = AddItem(QueueMenu, QStringLiteral("移到底端"));
-    N78 = AddItem(QueueMenu, QStringLiteral("向上移动"));
-    N79 = AddItem(QueueMenu, QStringLiteral("向下移动"));
+    N76 = AddItem(QueueMenu, tr("移到顶端"));
+    N77 = AddItem(QueueMenu, tr("移到底端"));
+    N78 = AddItem(QueueMenu, tr("向上移动"));
+    N79 = AddItem(QueueMenu, tr("向下移动"));
     QueueMenu->addSeparator();
-    N80 = AddItem(QueueMenu, QStringLiteral("重试"));
+    N80 = AddItem(QueueMenu, tr("重试"));
 
     BuildFileMenus();
 }
@@ -110,54 +110,54 @@ void TForm1::BuildMenus()
 void TForm1::BuildFileMenus()
 {
     LocalMenu = new QMenu(this);
-    N21 = AddItem(LocalMenu, QStringLiteral("上传"));
+    N21 = AddItem(LocalMenu, tr("上传"));
     LocalMenu->addSeparator();
-    LocalViewMenu = LocalMenu->addMenu(QStringLiteral("浏览"));
+    LocalViewMenu = LocalMenu->addMenu(tr("浏览"));
     AddViewStyles(LocalViewMenu, N5, N6, N7, N8);
-    LocalSortMenu = LocalMenu->addMenu(QStringLiteral("排列图标"));
-    N10 = AddItem(LocalSortMenu, QStringLiteral("文件名"));
-    N11 = AddItem(LocalSortMenu, QStringLiteral("文件大小"));
-    N12 = AddItem(LocalSortMenu, QStringLiteral("文件日期"));
+    LocalSortMenu = LocalMenu->addMenu(tr("排列图标"));
+    N10 = AddItem(LocalSortMenu, tr("文件名"));
+    N11 = AddItem(LocalSortMenu, tr("文件大小"));
+    N12 = AddItem(LocalSortMenu, tr("文件日期"));
     LocalMenu->addSeparator();
-    N86 = AddItem(LocalMenu, QStringLiteral("编辑"));
-    N20 = AddItem(LocalMenu, QStringLiteral("执行"));
-    N14 = AddItem(LocalMenu, QStringLiteral("删除"));
-    N15 = AddItem(LocalMenu, QStringLiteral("重命名"));
-    LocalNewMenu = LocalMenu->addMenu(QStringLiteral("新建"));
-    N18 = AddItem(LocalNewMenu, QStringLiteral("目录"));
+    N86 = AddItem(LocalMenu, tr("编辑"));
+    N20 = AddItem(LocalMenu, tr("执行"));
+    N14 = AddItem(LocalMenu, tr("删除"));
+    N15 = AddItem(LocalMenu, tr("重命名"));
+    LocalNewMenu = LocalMenu->addMenu(tr("新建"));
+    N18 = AddItem(LocalNewMenu, tr("目录"));
     LocalMenu->addSeparator();
-    N55 = AddItem(LocalMenu, QStringLiteral("全选"));
+    N55 = AddItem(LocalMenu, tr("全选"));
     ShowKey(N14, QKeySequence::Delete);
     ShowKey(N55, QKeySequence::SelectAll);
     localViewButton->setMenu(LocalViewMenu);
     localSortButton->setMenu(LocalSortMenu);
 
     RemoteMenu = new QMenu(this);
-    N34 = AddItem(RemoteMenu, QStringLiteral("下载"));
+    N34 = AddItem(RemoteMenu, tr("下载"));
     RemoteMenu->addSeparator();
-    RemoteViewMenu = RemoteMenu->addMenu(QStringLiteral("浏览"));
+    RemoteViewMenu = RemoteMenu->addMenu(tr("浏览"));
     AddViewStyles(RemoteViewMenu, N25, N26, N27, N28);
-    N22 = AddItem(RemoteMenu, QStringLiteral("删除"));
-    N36 = AddItem(RemoteMenu, QStringLiteral("改变当前目录"));
-    N37 = AddItem(RemoteMenu, QStringLiteral("修改文件属性"));
-    N35 = AddItem(RemoteMenu, QStringLiteral("移动文件"));
-    N23 = AddItem(RemoteMenu, QStringLiteral("重命名"));
-    RemoteCaseMenu = RemoteMenu->addMenu(QStringLiteral("转换文件名大小写"));
-    caseUpperItem = AddItem(RemoteCaseMenu, QStringLiteral("全部变成大写"));
-    caseLowerItem = AddItem(RemoteCaseMenu, QStringLiteral("全部变成小写"));
-    N38 = AddItem(RemoteMenu, QStringLiteral("刷新列表"));
-    RemoteNewMenu = RemoteMenu->addMenu(QStringLiteral("新建"));
-    N32 = AddItem(RemoteNewMenu, QStringLiteral("目录"));
+    N22 = AddItem(RemoteMenu, tr("删除"));
+    N36 = AddItem(RemoteMenu, tr("改变当前目录"));
+    N37 = AddItem(RemoteMenu, tr("修改文件属性"));
+    N35 = AddItem(RemoteMenu, tr("移动文件"));
+    N23 = AddItem(RemoteMenu, tr("重命名"));
+    RemoteCaseMenu = RemoteMenu->addMenu(tr("转换文件名大小写"));
+    caseUpperItem = AddItem(RemoteCaseMenu, tr("全部变成大写"));
+    caseLowerItem = AddItem(RemoteCaseMenu, tr("全部变成小写"));
+    N38 = AddItem(RemoteMenu, tr("刷新列表"));
+    RemoteNewMenu = RemoteMenu->addMenu(tr("新建"));
+    N32 = AddItem(RemoteNewMenu, tr("目录"));
     RemoteMenu->addSeparator();
-    N88 = AddItem(RemoteMenu, QStringLiteral("全选"));
+    N88 = AddItem(RemoteMenu, tr("全选"));
     ShowKey(N22, QKeySequence::Delete);
     ShowKey(N38, QKeySequence::Refresh);
     ShowKey(N88, QKeySequence::SelectAll);
     remoteViewButton->setMenu(RemoteViewMenu);
 
     CaseDropMenu = new QMenu(this);
-    caseDropUpper = AddItem(CaseDropMenu, QStringLiteral("转换成大写"));
-    caseDropLower = AddItem(CaseDropMenu, QStringLiteral("转换成小写"));
+    caseDropUpper = AddItem(CaseDropMenu, tr("转换成大写"));
+    caseDropLower = AddItem(CaseDropMenu, tr("转换成小写"));
     ToolbarButton9732->setMenu(CaseDropMenu);
 
     FileList1->setContextMenuPolicy(Qt::CustomContextMenu);

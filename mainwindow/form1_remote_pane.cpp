@@ -199,8 +199,8 @@ void TForm1::ftp1DirectoryChanged()
     if (!remotePathAsked_.isEmpty()) {
         const QByteArray asked = std::exchange(remotePathAsked_, QByteArray());
         if (!ftp1->Success()) {
-            AppendLog(u"不能进入 \"%1\": %2"_s.arg(platform::DecodeAnsi(asked),
-                                                   lastRefusal_.isEmpty() ? u"主机拒绝"_s : lastRefusal_),
+            AppendLog(tr("不能进入 \"%1\": %2").arg(platform::DecodeAnsi(asked),
+                                                   lastRefusal_.isEmpty() ? tr("主机拒绝") : lastRefusal_),
                       kRefusalColor, false);
             ShowPathBoxFolder(ftppath, platform::DecodeAnsi(remoteFolder_));
         }
@@ -333,11 +333,11 @@ void TForm1::ftppathEnter(const QString &text)
     }
     QString why;
     if (!ftp1->LoggedIn())
-        why = u"没有连接到主机"_s;
+        why = tr("没有连接到主机");
     else if (UiBusy || ftp1->Busy())
-        why = u"正在执行其他操作, 请稍后再试"_s;
+        why = tr("正在执行其他操作, 请稍后再试");
     if (!why.isEmpty()) {
-        AppendLog(u"不能进入 \"%1\": %2"_s.arg(text, why), kRefusalColor, false);
+        AppendLog(tr("不能进入 \"%1\": %2").arg(text, why), kRefusalColor, false);
         ShowPathBoxFolder(ftppath, shown);
         return;
     }
@@ -360,7 +360,7 @@ void TForm1::N36Click()
     if (!ftp1->Connected || ftp1->Busy())
         return;
     QString directory = platform::DecodeAnsi(ftp1->CurrentDirectory());
-    if (platform::CurrentDialogs().AskText(this, QStringLiteral("改变当前目录"), QStringLiteral("请输入你的目的目录"),
+    if (platform::CurrentDialogs().AskText(this, tr("改变当前目录"), tr("请输入你的目的目录"),
                                            directory))
         ftp1->ChangeDirectory(RemoteBytes(directory));
 }
@@ -370,7 +370,7 @@ void TForm1::N32Click()
     if (!ftp1->Connected || ftp1->Busy())
         return;
     QString name;
-    if (platform::CurrentDialogs().AskText(this, QStringLiteral("目录"), QStringLiteral("请输入新建目录名:"), name))
+    if (platform::CurrentDialogs().AskText(this, tr("目录"), tr("请输入新建目录名:"), name))
         ftp1->MakeDirectory(RemoteBytes(name));
     // After a creation the engine refuses this as busy and the creation's own
     // completion lists the directory; after Cancel it lists it at once.
@@ -407,7 +407,7 @@ void TForm1::N35Click()
     TransferQueue = TTransferQueue();
     CancelRemoteWalks();
     QString target = platform::DecodeAnsi(ftp1->CurrentDirectory());
-    if (!platform::CurrentDialogs().AskText(this, QStringLiteral("移动文件"), QStringLiteral("移动文件的目的路径"),
+    if (!platform::CurrentDialogs().AskText(this, tr("移动文件"), tr("移动文件的目的路径"),
                                             target))
         return;
     if (!target.endsWith(u'/'))

@@ -36,9 +36,9 @@ void TForm1::WireSearchWindow()
 QString TForm1::StartServerSearch(const QString &mask, int limit)
 {
     if (!ftp1->Connected || !ftp1->LoggedIn())
-        return u"没有连接到 FTP 服务器。请先连接, 再按文件名搜索当前服务器。"_s;
+        return tr("没有连接到 FTP 服务器。请先连接, 再按文件名搜索当前服务器。");
     if (UiBusy || ftp1->Busy() || TransferWalkRunning() || DeleteWalk.running() || CaseWalk.running())
-        return u"正在执行其它操作, 请等它结束后再搜索。"_s;
+        return tr("正在执行其它操作, 请等它结束后再搜索。");
     SearchWalk.MaxHits = limit;
     SearchWalk.MaxDepth = MainSettings.walkdepth;
     SearchWalk.DecodeRemote = [](const QByteArray &bytes) { return platform::DecodeAnsi(bytes); };
@@ -71,7 +71,7 @@ void TForm1::RunSearchStep(const RemoteSearchStep &step)
         const QString site = u"ftp://"_s + ConnectionTarget();
         for (const RemoteSearchHit &hit : step.hits) {
             SearchHit row;
-            row.Size = hit.isDirectory ? u"<目录>"_s : platform::DecodeAnsi(hit.size);
+            row.Size = hit.isDirectory ? tr("<目录>") : platform::DecodeAnsi(hit.size);
             row.Time = platform::DecodeAnsi(hit.date);
             // Shown only; opening uses the path's bytes.
             row.Link = site + platform::DecodeAnsi(hit.path) + (hit.isDirectory ? u"/"_s : QString());
@@ -86,7 +86,7 @@ void TForm1::RunSearchStep(const RemoteSearchStep &step)
     SearchTreeActive = step.kind == RemoteSearchStep::ChangeDirectory || step.kind == RemoteSearchStep::List;
     switch (step.kind) {
     case RemoteSearchStep::ChangeDirectory:
-        search->ServerSearchProgress(u"正在搜索 %1 (已找到 %2 个)"_s.arg(platform::DecodeAnsi(step.path))
+        search->ServerSearchProgress(tr("正在搜索 %1 (已找到 %2 个)").arg(platform::DecodeAnsi(step.path))
                                          .arg(SearchWalk.hitCount()));
         ftp1->ChangeDirectory(step.path);
         break;
@@ -94,14 +94,14 @@ void TForm1::RunSearchStep(const RemoteSearchStep &step)
         ftp1->List();
         break;
     case RemoteSearchStep::Finished: {
-        QString summary = u"搜索结束: 找到 %1 个, 搜索了 %2 个目录"_s.arg(SearchWalk.hitCount())
+        QString summary = tr("搜索结束: 找到 %1 个, 搜索了 %2 个目录").arg(SearchWalk.hitCount())
                               .arg(SearchWalk.directoriesListed());
         if (SearchWalk.directoriesSkipped() > 0)
-            summary += u", 跳过 %1 个目录"_s.arg(SearchWalk.directoriesSkipped());
+            summary += tr(", 跳过 %1 个目录").arg(SearchWalk.directoriesSkipped());
         if (SearchWalk.limitReached())
-            summary += u" (已达到返回结果条数)"_s;
+            summary += tr(" (已达到返回结果条数)");
         if (SearchWalk.stopped())
-            summary += u" (已停止)"_s;
+            summary += tr(" (已停止)");
         search->ServerSearchEnded(summary);
         // Back where it started: its listing fills the pane and ends the busy state.
         if (!step.path.isEmpty())
@@ -144,7 +144,7 @@ void TForm1::CancelServerSearch()
     SearchWalk.cancel();
     SearchTreeActive = false;
     if (search)
-        search->ServerSearchEnded(u"搜索已中断"_s);
+        search->ServerSearchEnded(tr("搜索已中断"));
     // The pane's folder again once the engine is free.
     if (!start.isEmpty() && !returnHomeWhenReady_)
         returnHomeWhenReady_ = {start, LocalDirectory()};

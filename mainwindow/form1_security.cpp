@@ -51,7 +51,7 @@ QPixmap LockPixmap(bool shut, qreal ratio)
 
 void TForm1::BuildEncryptionChoice()
 {
-    auto *label = new QLabel(QStringLiteral("加密"), Toolbar971);
+    auto *label = new QLabel(tr("加密"), Toolbar971);
     label->setContentsMargins(6, 0, 3, 0);
     Toolbar971->addWidget(label);
     encryption = new QComboBox(Toolbar971);
@@ -59,7 +59,7 @@ void TForm1::BuildEncryptionChoice()
     for (int mode = 0; mode < SiteOptions::EncryptionCount; ++mode)
         encryption->addItem(EncryptionText(mode));
     encryption->setCurrentIndex(SiteOptions::TlsIfSupported);
-    encryption->setToolTip(QStringLiteral("控制连接和数据连接是否用 TLS 加密"));
+    encryption->setToolTip(tr("控制连接和数据连接是否用 TLS 加密"));
     encryption->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     Toolbar971->addWidget(encryption);
 }
@@ -76,7 +76,7 @@ void TForm1::BuildEncryptionStatus()
     EncryptionStatus = new QLabel(encryptionPanel_);
     EncryptionStatus->setObjectName(QStringLiteral("EncryptionStatus"));
     EncryptionStatus->setTextFormat(Qt::PlainText);
-    EncryptionStatus->setAccessibleDescription(QStringLiteral("加密状态"));
+    EncryptionStatus->setAccessibleDescription(tr("加密状态"));
     layout->addWidget(encryptionLock_);
     layout->addWidget(EncryptionStatus);
     encryptionPanel_->hide();
@@ -127,8 +127,8 @@ void TForm1::ShowEncryptionState(bool online)
     }
     const bool shut = ftp1->ControlEncrypted();
     encryptionLock_->setPixmap(LockPixmap(shut, devicePixelRatioF()));
-    EncryptionStatus->setText(shut ? QStringLiteral("已加密 (%1)").arg(ftp1->TlsProtocol()) : QStringLiteral("未加密"));
-    encryptionPanel_->setToolTip(shut ? QStringLiteral("已加密: %1, %2").arg(ftp1->TlsProtocol(), ftp1->TlsCipher())
-                                      : QStringLiteral("未加密: 密码和数据以明文传送"));
+    EncryptionStatus->setText(shut ? tr("已加密 (%1)").arg(ftp1->TlsProtocol()) : tr("未加密"));
+    encryptionPanel_->setToolTip(shut ? tr("已加密: %1, %2").arg(ftp1->TlsProtocol(), ftp1->TlsCipher())
+                                      : tr("未加密: 密码和数据以明文传送"));
     encryptionPanel_->show();
 }

@@ -45,7 +45,7 @@ TForm1::TForm1(QWidget *parent)
     ftp1->setObjectName(QStringLiteral("ftp1"));
     ConfigureEngineDefaults();
 
-    setWindowTitle(QStringLiteral("Tarvo - FTP 客户端"));
+    setWindowTitle(tr("Tarvo - FTP 客户端"));
     BuildToolbars();
     BuildPanes();
     BuildStatusBar();
@@ -249,8 +249,8 @@ void TForm1::N58Click()
 {
     const QString path = platform::ProgramDataFile(QStringLiteral("Tarvo.html"));
     if (!QFileInfo(path).isFile() || !OpenDocument(path))
-        platform::CurrentDialogs().MessageBox(this, QStringLiteral("不能打开帮助文件 ") + path,
-                                              QStringLiteral("帮助主题"), platform::Dialogs::Warning,
+        platform::CurrentDialogs().MessageBox(this, tr("不能打开帮助文件 ") + path,
+                                              tr("帮助主题"), platform::Dialogs::Warning,
                                               platform::Dialogs::OkOnly);
 }
 

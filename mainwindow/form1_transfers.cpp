@@ -313,11 +313,11 @@ void TForm1::StartDownloadSelection()
     if (rows.isEmpty())
         return;
     if (!ftp1->Connected) {
-        SetPanelText(0, u"  没有连接, 不能下载 "_s);
+        SetPanelText(0, tr("  没有连接, 不能下载 "));
         return;
     }
     if (TransferWalkRunning()) {
-        SetPanelText(0, u"  正在执行其它操作, 请等它结束后再下载 "_s);
+        SetPanelText(0, tr("  正在执行其它操作, 请等它结束后再下载 "));
         return;
     }
     FailureStatus.clear();
@@ -334,11 +334,11 @@ void TForm1::StartUploadSelection()
     if (rows.isEmpty())
         return;
     if (!ftp1->Connected) {
-        SetPanelText(0, u"  没有连接, 不能上传 "_s);
+        SetPanelText(0, tr("  没有连接, 不能上传 "));
         return;
     }
     if (TransferWalkRunning()) {
-        SetPanelText(0, u"  正在执行其它操作, 请等它结束后再上传 "_s);
+        SetPanelText(0, tr("  正在执行其它操作, 请等它结束后再上传 "));
         return;
     }
     QList<LocalItem> selection;
@@ -563,13 +563,13 @@ void TForm1::ReportFailedTransfer(bool download)
 {
     const QString local = ftp1->LocalFile;
     const QString remote = platform::DecodeAnsi(ftp1->RemoteFile);
-    const QString cause = TransferFailureCause.isEmpty() ? u"连接已断开"_s : TransferFailureCause;
-    QString line = (download ? u"下载失败: "_s + remote + u" -> "_s + local : u"上传失败: "_s + local + u" -> "_s + remote)
-        + u", 原因: "_s + cause;
+    const QString cause = TransferFailureCause.isEmpty() ? tr("连接已断开") : TransferFailureCause;
+    QString line = (download ? tr("下载失败: ") + remote + u" -> "_s + local : tr("上传失败: ") + local + u" -> "_s + remote)
+        + tr(", 原因: ") + cause;
     // The engine leaves what came in place; the next download of it can resume there.
     const QFileInfo partial(local);
     if (download && partial.exists() && partial.size() > 0)
-        line += u"; 已保留未完成的文件 (%1 字节), 再次下载时可以续传"_s.arg(partial.size());
+        line += tr("; 已保留未完成的文件 (%1 字节), 再次下载时可以续传").arg(partial.size());
     AppendLog(line, kErrorColor, false);
     FailureStatus = u"  "_s + line;
     SetPanelText(0, FailureStatus);
@@ -589,21 +589,21 @@ void TForm1::ShowWalkFailures()
     QStringList text = std::exchange(HeldMessages, {});
     const QStringList failed = std::exchange(FailedTransfers, {});
     if (!failed.isEmpty()) {
-        text << u"%1 个文件传输失败:"_s.arg(failed.size());
+        text << tr("%1 个文件传输失败:").arg(failed.size());
         text << failed.mid(0, kFailuresInBox);
         if (failed.size() > kFailuresInBox)
-            text << u"...(其余的见日志)"_s;
-        FailureStatus = u"  %1 个文件传输失败, 详见日志"_s.arg(failed.size());
+            text << tr("...(其余的见日志)");
+        FailureStatus = tr("  %1 个文件传输失败, 详见日志").arg(failed.size());
         SetPanelText(0, FailureStatus);
     }
-    platform::CurrentDialogs().MessageBox(this, text.join(u'\n'), u"传输错误"_s, platform::Dialogs::Critical,
+    platform::CurrentDialogs().MessageBox(this, text.join(u'\n'), tr("传输错误"), platform::Dialogs::Critical,
                                           platform::Dialogs::OkOnly);
 }
 
 void TForm1::ToolbarButton9733Click()
 {
     QString url = platform::DecodeAnsi(ftp1->CurrentURL());
-    if (!platform::CurrentDialogs().AskText(this, u"请输入下载路径"_s, u"请输入下载软件全路径"_s, url))
+    if (!platform::CurrentDialogs().AskText(this, tr("请输入下载路径"), tr("请输入下载软件全路径"), url))
         return;
     OpenUrlDownload(RemoteBytes(url), LocalDirectory());
 }
@@ -611,7 +611,7 @@ void TForm1::ToolbarButton9733Click()
 void TForm1::OpenUrlDownload(const QByteArray &url, const QString &localFolder)
 {
     if (TransferWalkRunning()) {
-        SetPanelText(0, u"  正在执行其它操作, 请等它结束后再下载 "_s);
+        SetPanelText(0, tr("  正在执行其它操作, 请等它结束后再下载 "));
         return;
     }
     FailureStatus.clear();

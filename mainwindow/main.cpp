@@ -4,6 +4,7 @@
 
 #include "mainwindow/command_line.h"
 #include "mainwindow/tform1.h"
+#include "mainwindow/translation.h"
 #include "platform/application.h"
 #include "platform/instance_channel.h"
 
@@ -28,6 +29,8 @@ int main(int argc, char **argv)
     application.setApplicationName(QStringLiteral("Tarvo Ftp 软件"));
     application.setApplicationVersion(QStringLiteral(TARVO_VERSION));
     application.setDesktopFileName(QStringLiteral("org.tarvo.Tarvo"));
+    // Before any window is built: every caption is translated as it is made.
+    InstallTranslation(LanguageFromEnvironment());
     if (!command.address.isEmpty() && platform::InstanceChannel::SendToRunning(command.address))
         return 0;
 

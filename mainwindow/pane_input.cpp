@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -119,9 +120,9 @@ bool AskBeforeDelete(QWidget *parent, const QStringList &names)
         return false;
     if (!MainSettings.confirmdelete)
         return true;
-    const QString text = names.size() == 1 ? u"确实要删除 \"%1\" 吗?"_s.arg(names.first())
-                                           : u"确实要删除选中的 %1 个项目吗?"_s.arg(names.size());
-    return platform::CurrentDialogs().MessageBox(parent, text, u"删除"_s, platform::Dialogs::Question,
+    const QString text = names.size() == 1 ? QCoreApplication::translate("PaneInput", "确实要删除 \"%1\" 吗?").arg(names.first())
+                                           : QCoreApplication::translate("PaneInput", "确实要删除选中的 %1 个项目吗?").arg(names.size());
+    return platform::CurrentDialogs().MessageBox(parent, text, QCoreApplication::translate("PaneInput", "删除"), platform::Dialogs::Question,
                                                  platform::Dialogs::YesNo, platform::Dialogs::No)
            == platform::Dialogs::Yes;
 }

@@ -531,10 +531,10 @@ QVariant RemoteListModel::headerData(int section, Qt::Orientation orientation, i
     if (role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case NameColumn: return QStringLiteral("文件名");
-    case PermissionsColumn: return QStringLiteral("读取权限");
-    case SizeColumn: return QStringLiteral("文件大小");
-    case DateColumn: return QStringLiteral("创建时间");
+    case NameColumn: return tr("文件名");
+    case PermissionsColumn: return tr("读取权限");
+    case SizeColumn: return tr("文件大小");
+    case DateColumn: return tr("创建时间");
     default: return {};
     }
 }

@@ -2,16 +2,17 @@
 
 #include "mainwindow/transfer_walk.h"
 #include "platform/codepage.h"
+#include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kLoop = u"跳过已经进入过的目录(循环链接): "_s;
-const QString kTooDeep = u"目录层次超过 %1 层, 不再搜索: "_s;
-const QString kTooMany = u"搜索的目录超过 %1 个, 不再搜索: "_s;
-const QString kNotEntered = u"不能进入目录, 跳过: "_s;
-const QString kUnreadable = u"不能读取目录, 跳过: "_s;
+QString LoopText() { return QCoreApplication::translate("RemoteSearchWalk", "跳过已经进入过的目录(循环链接): "); }
+QString TooDeepText() { return QCoreApplication::translate("RemoteSearchWalk", "目录层次超过 %1 层, 不再搜索: "); }
+QString TooManyText() { return QCoreApplication::translate("RemoteSearchWalk", "搜索的目录超过 %1 个, 不再搜索: "); }
+QString NotEnteredText() { return QCoreApplication::translate("RemoteSearchWalk", "不能进入目录, 跳过: "); }
+QString UnreadableText() { return QCoreApplication::translate("RemoteSearchWalk", "不能读取目录, 跳过: "); }
 
 // Control characters would reach the log, the list and the next command
 // line: such a name is never used.
@@ -124,10 +125,10 @@ void RemoteSearchWalk::scan(const QByteArray &directory, int depth, const QList<
             continue;
         if (depth + 1 > MaxDepth) {
             ++m_skippedDirectories;
-            note(step, kTooDeep.arg(MaxDepth) + Shown(DecodeRemote(path)));
+            note(step, TooDeepText().arg(MaxDepth) + Shown(DecodeRemote(path)));
         } else if (m_listed + qsizetype(m_pending.size()) >= MaxDirectories) {
             ++m_skippedDirectories;
-            note(step, kTooMany.arg(MaxDirectories) + Shown(DecodeRemote(path)));
+            note(step, TooManyText().arg(MaxDirectories) + Shown(DecodeRemote(path)));
         } else {
             m_pending.push_back({path, depth + 1});
         }
@@ -168,7 +169,7 @@ RemoteSearchStep RemoteSearchWalk::onDirectoryChanged(bool entered)
         return finish(std::move(step));
     if (!entered) {
         ++m_skippedDirectories;
-        note(&step, kNotEntered + Shown(DecodeRemote(m_entering)));
+        note(&step, NotEnteredText() + Shown(DecodeRemote(m_entering)));
         return next(std::move(step));
     }
     step.kind = RemoteSearchStep::List;
@@ -185,7 +186,7 @@ RemoteSearchStep RemoteSearchWalk::onListing(const QByteArray &currentDirectory,
         return finish(std::move(step));
     if (!listed) {
         ++m_skippedDirectories;
-        note(&step, kUnreadable + Shown(DecodeRemote(m_entering)));
+        note(&step, UnreadableText() + Shown(DecodeRemote(m_entering)));
         return next(std::move(step));
     }
     if (m_listed == 0) {
@@ -193,7 +194,7 @@ RemoteSearchStep RemoteSearchWalk::onListing(const QByteArray &currentDirectory,
         m_start = currentDirectory;
         m_guard.record(currentDirectory, listing);
     } else if (!m_guard.enter(currentDirectory, listing)) {
-        note(&step, kLoop + Shown(DecodeRemote(m_entering)));
+        note(&step, LoopText() + Shown(DecodeRemote(m_entering)));
         return next(std::move(step));
     }
     ++m_listed;

@@ -1,5 +1,6 @@
 #include "system_info.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QStringList>
@@ -10,7 +11,7 @@ namespace {
 
 const QString &Unknown()
 {
-    static const QString text = QStringLiteral("未知");
+    static const QString text = QCoreApplication::translate("SystemInfo", "未知");
     return text;
 }
 
@@ -158,7 +159,7 @@ QString ProcessorFromCpuInfo(const QString &cpuInfo, const QString &machine)
         return QString();
     if (logical == 0)
         return name;
-    return name + QStringLiteral(" (%1 个逻辑处理器)").arg(logical);
+    return name + QCoreApplication::translate("SystemInfo", " (%1 个逻辑处理器)").arg(logical);
 }
 
 qint64 MemoryKilobytesFromMemInfo(const QString &memInfo)

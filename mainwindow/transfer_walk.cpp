@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -28,17 +29,17 @@ QString Printable(const QString &text)
     return shown;
 }
 
-const QString kLoop = u"跳过已经进入过的目录(循环链接): "_s;
-const QString kTooDeep = u"目录层次超过 %1 层, 跳过: "_s;
-const QString kPathTooLong = u"本地路径太长, 跳过: "_s;
-const QString kNotEntered = u"不能进入目录, 跳过: "_s;
-const QString kUnreadable = u"不能读取目录, 跳过: "_s;
+QString LoopText() { return QCoreApplication::translate("TransferWalk", "跳过已经进入过的目录(循环链接): "); }
+QString TooDeepText() { return QCoreApplication::translate("TransferWalk", "目录层次超过 %1 层, 跳过: "); }
+QString PathTooLongText() { return QCoreApplication::translate("TransferWalk", "本地路径太长, 跳过: "); }
+QString NotEnteredText() { return QCoreApplication::translate("TransferWalk", "不能进入目录, 跳过: "); }
+QString UnreadableText() { return QCoreApplication::translate("TransferWalk", "不能读取目录, 跳过: "); }
 
 } // namespace
 
 QString UnsafeNameLogLine(const QString &name)
 {
-    return u"跳过不安全的名称: \""_s + Printable(name) + u'"';
+    return QCoreApplication::translate("TransferWalk", "跳过不安全的名称: \"") + Printable(name) + u'"';
 }
 
 QString ConvertDownloadNameCase(const QString &localPath, int downfilenamecase)
@@ -107,13 +108,13 @@ bool TransferWalk::withinBounds(const QString &local, bool isDirectory, QStringL
     const QByteArray encoded = QFile::encodeName(local);
     const QByteArray name = encoded.mid(encoded.lastIndexOf('/') + 1);
     if (encoded.size() >= PATH_MAX || name.size() > NAME_MAX) {
-        log->append(kPathTooLong + Printable(local));
+        log->append(PathTooLongText() + Printable(local));
         return false;
     }
     if (isDirectory && local.startsWith(m_rootLocal)) {
         const qsizetype depth = QStringView(local).mid(m_rootLocal.size()).count(u'/') + (m_rootLocal.endsWith(u'/') ? 1 : 0);
         if (depth > MaxDepth) {
-            log->append(kTooDeep.arg(MaxDepth) + Printable(local));
+            log->append(TooDeepText().arg(MaxDepth) + Printable(local));
             return false;
         }
     }
@@ -217,10 +218,10 @@ TransferStep TransferWalk::onDownloadListing(const QByteArray &currentDirectory,
     bool skip = false;
     if (m_changeFailed) {
         // The listing is of the directory the server stayed in.
-        m_pendingLog << kNotEntered + shown;
+        m_pendingLog << NotEnteredText() + shown;
         skip = true;
     } else if (!m_remoteGuard.enter(here, listing)) {
-        m_pendingLog << kLoop + shown;
+        m_pendingLog << LoopText() + shown;
         skip = true;
     }
     if (skip) {
@@ -321,11 +322,11 @@ TransferStep TransferWalk::enterNextUploadDirectory(QStringList log)
         const QByteArray target = PendingRemoteDirs.takeFirst();
         std::pair<quint64, quint64> id;
         if (!LocalDirectoryId(source, &id)) {
-            log << kUnreadable + Printable(source);
+            log << UnreadableText() + Printable(source);
             continue;
         }
         if (m_enteredLocal.contains(id)) {
-            log << kLoop + Printable(source);
+            log << LoopText() + Printable(source);
             continue;
         }
         m_enteredLocal.insert(id);
@@ -363,7 +364,7 @@ TransferStep TransferWalk::onUploadDirectoryChanged(const QByteArray &currentDir
     UploadTreeActive = false;
     if (!entered || WithoutTrailingSlash(currentDirectory) != WithoutTrailingSlash(UploadTargetDir)) {
         // Storing here would put the directory's files into another one.
-        m_pendingLog << kNotEntered + Printable(DecodeRemote(UploadTargetDir));
+        m_pendingLog << NotEnteredText() + Printable(DecodeRemote(UploadTargetDir));
         return nextUpload();
     }
     for (const LocalItem &item : ReadLocalDirectory(UploadSourceDir)) {

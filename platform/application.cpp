@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QWidget>
+#include <QCoreApplication>
 
 namespace platform {
 
@@ -25,7 +26,7 @@ bool Application::notify(QObject *receiver, QEvent *event)
         ShowException(activeWindow(), e);
     } catch (...) {
         ++exceptionsShown_;
-        ShowException(activeWindow(), Exception(QStringLiteral("未知错误")));
+        ShowException(activeWindow(), Exception(QCoreApplication::translate("Application", "未知错误")));
     }
     return false;
 }

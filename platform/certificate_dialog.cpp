@@ -2,6 +2,7 @@
 
 #include "tls_session.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -27,16 +28,16 @@ constexpr int kRevoked = 23;
 QString VerifyProblem(int code, const QString &openSslText)
 {
     switch (code) {
-    case kNotYetValid: return QStringLiteral("证书尚未生效");
-    case kExpired: return QStringLiteral("证书已经过期");
-    case kSelfSigned: return QStringLiteral("证书是自签名的, 不是由受信任的证书机构颁发");
-    case kSelfSignedInChain: return QStringLiteral("证书链中有一个不受信任的自签名根证书");
+    case kNotYetValid: return QCoreApplication::translate("CertificateDialog", "证书尚未生效");
+    case kExpired: return QCoreApplication::translate("CertificateDialog", "证书已经过期");
+    case kSelfSigned: return QCoreApplication::translate("CertificateDialog", "证书是自签名的, 不是由受信任的证书机构颁发");
+    case kSelfSignedInChain: return QCoreApplication::translate("CertificateDialog", "证书链中有一个不受信任的自签名根证书");
     case kIssuerUnknown:
-    case kLeafUnverifiable: return QStringLiteral("证书的颁发者不在本机信任的证书机构中");
-    case kRevoked: return QStringLiteral("证书已被吊销");
+    case kLeafUnverifiable: return QCoreApplication::translate("CertificateDialog", "证书的颁发者不在本机信任的证书机构中");
+    case kRevoked: return QCoreApplication::translate("CertificateDialog", "证书已被吊销");
     default: break;
     }
-    return QStringLiteral("证书验证失败: %1").arg(openSslText);
+    return QCoreApplication::translate("CertificateDialog", "证书验证失败: %1").arg(openSslText);
 }
 
 QString LocalTime(const QDateTime &utc)
@@ -57,12 +58,12 @@ QLabel *SelectableLabel(const QString &text, QWidget *parent)
 QString CertificateProblemText(const TlsCertificateInfo &certificate)
 {
     if (certificate.IsNull())
-        return QStringLiteral("服务器没有出示证书");
+        return QCoreApplication::translate("CertificateDialog", "服务器没有出示证书");
     QStringList problems;
     if (certificate.verifyCode != 0)
         problems << VerifyProblem(certificate.verifyCode, certificate.verifyText);
     if (!certificate.hostMatches)
-        problems << QStringLiteral("证书不是颁发给 %1 的").arg(certificate.hostName);
+        problems << QCoreApplication::translate("CertificateDialog", "证书不是颁发给 %1 的").arg(certificate.hostName);
     return problems.join(u'\n');
 }
 
@@ -78,39 +79,39 @@ Dialogs::CertificateAnswer AskCertificateInWindow(QWidget *parent, const QString
                                                   const TlsCertificateInfo &certificate, bool changed)
 {
     QPointer<QDialog> dialog = new QDialog(parent);
-    dialog->setWindowTitle(changed ? QStringLiteral("警告: 服务器证书已改变") : QStringLiteral("服务器证书"));
+    dialog->setWindowTitle(changed ? QCoreApplication::translate("CertificateDialog", "警告: 服务器证书已改变") : QCoreApplication::translate("CertificateDialog", "服务器证书"));
     auto *layout = new QVBoxLayout(dialog);
 
     auto *warning = new QLabel(dialog);
     warning->setWordWrap(true);
     if (changed) {
-        warning->setText(QStringLiteral("<b><font color=\"#c00000\">服务器 %1 出示的证书与您上次选择信任的证书不同!</font></b><br>"
+        warning->setText(QCoreApplication::translate("CertificateDialog", "<b><font color=\"#c00000\">服务器 %1 出示的证书与您上次选择信任的证书不同!</font></b><br>"
                                         "这可能是有人在截取您的连接 (中间人攻击), 也可能是服务器换了证书。"
                                         "除非您确知服务器换了证书, 否则请拒绝。")
                              .arg(endpoint.toHtmlEscaped()));
     } else {
-        warning->setText(QStringLiteral("无法验证服务器 %1 的证书。只有在您确认这就是您要连接的服务器时, 才接受这个证书。")
+        warning->setText(QCoreApplication::translate("CertificateDialog", "无法验证服务器 %1 的证书。只有在您确认这就是您要连接的服务器时, 才接受这个证书。")
                              .arg(endpoint));
     }
     layout->addWidget(warning);
 
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("问题:"), SelectableLabel(CertificateProblemText(certificate), dialog));
-    form->addRow(QStringLiteral("颁发给:"), SelectableLabel(certificate.subject, dialog));
-    form->addRow(QStringLiteral("颁发者:"), SelectableLabel(certificate.issuer, dialog));
-    form->addRow(QStringLiteral("有效期:"), SelectableLabel(QStringLiteral("%1 至 %2").arg(LocalTime(certificate.notBefore),
+    form->addRow(QCoreApplication::translate("CertificateDialog", "问题:"), SelectableLabel(CertificateProblemText(certificate), dialog));
+    form->addRow(QCoreApplication::translate("CertificateDialog", "颁发给:"), SelectableLabel(certificate.subject, dialog));
+    form->addRow(QCoreApplication::translate("CertificateDialog", "颁发者:"), SelectableLabel(certificate.issuer, dialog));
+    form->addRow(QCoreApplication::translate("CertificateDialog", "有效期:"), SelectableLabel(QCoreApplication::translate("CertificateDialog", "%1 至 %2").arg(LocalTime(certificate.notBefore),
                                                                                           LocalTime(certificate.notAfter)),
                                                           dialog));
     auto *fingerprint = SelectableLabel(GroupedFingerprint(certificate.sha256), dialog);
     fingerprint->setFont(QFont(QStringLiteral("monospace")));
-    form->addRow(QStringLiteral("SHA-256 指纹:"), fingerprint);
+    form->addRow(QCoreApplication::translate("CertificateDialog", "SHA-256 指纹:"), fingerprint);
     layout->addLayout(form);
     layout->addStretch(1);
 
     auto *buttons = new QDialogButtonBox(dialog);
-    QPushButton *always = buttons->addButton(QStringLiteral("总是信任(&A)"), QDialogButtonBox::AcceptRole);
-    QPushButton *once = buttons->addButton(QStringLiteral("仅本次接受(&O)"), QDialogButtonBox::AcceptRole);
-    QPushButton *reject = buttons->addButton(QStringLiteral("拒绝(&R)"), QDialogButtonBox::RejectRole);
+    QPushButton *always = buttons->addButton(QCoreApplication::translate("CertificateDialog", "总是信任(&A)"), QDialogButtonBox::AcceptRole);
+    QPushButton *once = buttons->addButton(QCoreApplication::translate("CertificateDialog", "仅本次接受(&O)"), QDialogButtonBox::AcceptRole);
+    QPushButton *reject = buttons->addButton(QCoreApplication::translate("CertificateDialog", "拒绝(&R)"), QDialogButtonBox::RejectRole);
     // Enter must never trust a certificate that replaced a trusted one.
     (changed ? reject : once)->setDefault(true);
     layout->addWidget(buttons);

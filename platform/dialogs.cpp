@@ -4,6 +4,7 @@
 #include "exceptions.h"
 #include "prompt_query.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -21,18 +22,18 @@ namespace {
 struct ButtonLook {
     int id;
     QMessageBox::StandardButton standard;
-    const char16_t *text;
+    const char *text;  // source text, translated where the button is made
 };
 
 // The captions a Chinese desktop gives the classic buttons.
 const ButtonLook kButtonLooks[] = {
-    {Dialogs::Ok, QMessageBox::Ok, u"确定"},
-    {Dialogs::Cancel, QMessageBox::Cancel, u"取消"},
-    {Dialogs::Abort, QMessageBox::Abort, u"中止(&A)"},
-    {Dialogs::Retry, QMessageBox::Retry, u"重试(&R)"},
-    {Dialogs::Ignore, QMessageBox::Ignore, u"忽略(&I)"},
-    {Dialogs::Yes, QMessageBox::Yes, u"是(&Y)"},
-    {Dialogs::No, QMessageBox::No, u"否(&N)"},
+    {Dialogs::Ok, QMessageBox::Ok, QT_TRANSLATE_NOOP("Dialogs", "确定")},
+    {Dialogs::Cancel, QMessageBox::Cancel, QT_TRANSLATE_NOOP("Dialogs", "取消")},
+    {Dialogs::Abort, QMessageBox::Abort, QT_TRANSLATE_NOOP("Dialogs", "中止(&A)")},
+    {Dialogs::Retry, QMessageBox::Retry, QT_TRANSLATE_NOOP("Dialogs", "重试(&R)")},
+    {Dialogs::Ignore, QMessageBox::Ignore, QT_TRANSLATE_NOOP("Dialogs", "忽略(&I)")},
+    {Dialogs::Yes, QMessageBox::Yes, QT_TRANSLATE_NOOP("Dialogs", "是(&Y)")},
+    {Dialogs::No, QMessageBox::No, QT_TRANSLATE_NOOP("Dialogs", "否(&N)")},
 };
 
 const ButtonLook &LookOf(int id)
@@ -79,7 +80,7 @@ public:
         for (int id : ids) {
             const ButtonLook &look = LookOf(id);
             QPushButton *button = box->addButton(look.standard);
-            button->setText(QString::fromUtf16(look.text));
+            button->setText(QCoreApplication::translate("Dialogs", look.text));
             if (id == DefaultButton(buttons, defaultButton))
                 box->setDefaultButton(button);
             if (id == EscapeButton(buttons))

@@ -52,13 +52,13 @@ PromptQueryDialog::PromptQueryDialog(const QString &caption, const QString &prom
     Edit->setGeometry(HorzPixels(8), VertPixels(19), HorzPixels(164), Edit->sizeHint().height());
     Edit->selectAll();
 
-    OkButton = new QPushButton(QStringLiteral("确定"), this);
+    OkButton = new QPushButton(tr("确定"), this);
     OkButton->setGeometry(HorzPixels(38), VertPixels(41), HorzPixels(50), VertPixels(14));
     OkButton->setDefault(true);
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
 
     // QDialog answers Escape (and the close box) with reject(), the cancel result.
-    CancelButton = new QPushButton(QStringLiteral("取消"), this);
+    CancelButton = new QPushButton(tr("取消"), this);
     CancelButton->setGeometry(HorzPixels(92), VertPixels(41), HorzPixels(50), VertPixels(14));
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 

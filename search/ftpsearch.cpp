@@ -33,8 +33,9 @@
 
 namespace {
 
-const QString QueryCaption = QStringLiteral("查询");
-const QString StopCaption = QStringLiteral("停止");
+// Functions, not constants: the captions follow the translation installed at run time.
+QString QueryCaption() { return Tsearch::tr("查询"); }
+QString StopCaption() { return Tsearch::tr("停止"); }
 
 // The page buffer: what goes past the cap is dropped (the window aborts the
 // request as soon as it sees the cap reached).
@@ -67,7 +68,7 @@ bool KeywordBefore(const QString &a, const QString &b)
 
 Tsearch::Tsearch(QWidget *parent, const SearchEngine &engine) : QDialog(parent), engine_(engine)
 {
-    setWindowTitle(QStringLiteral("Tarvo Ftpsearch 客户端软件"));
+    setWindowTitle(tr("Tarvo Ftpsearch 客户端软件"));
     OpenInBrowser = [](const QString &link) { platform::ShellOpen(link); };
     HttpCli1 = new THttpCli(this);
     HttpCli1->ProxyPort = QStringLiteral("80");
@@ -85,15 +86,15 @@ Tsearch::~Tsearch()
 
 void Tsearch::buildControls()
 {
-    Label2 = new QLabel(QStringLiteral("查询关键字"), this);
+    Label2 = new QLabel(tr("查询关键字"), this);
     key = new TComboBox98(this);  // editable, completes from the history; sendbuttonClick keeps the items
-    key->setToolTip(QStringLiteral("输入查询关键字"));
+    key->setToolTip(tr("输入查询关键字"));
     key->setMinimumWidth(220);
 
     key->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     Label2->setBuddy(key);
 
-    Label1 = new QLabel(QStringLiteral("返回结果条数"), this);
+    Label1 = new QLabel(tr("返回结果条数"), this);
     hits = new QSpinBox(this);
     hits->setRange(10, 10000);
     hits->setSingleStep(10);
@@ -103,17 +104,17 @@ void Tsearch::buildControls()
     // Where the keyword goes: the search engine, or the connected server's
     // folders below the remote pane's one (the keyword as a name mask with
     // * and ?, the hit count as the most hits).
-    Label8 = new QLabel(QStringLiteral("搜索来源"), this);
+    Label8 = new QLabel(tr("搜索来源"), this);
     source = new QComboBox(this);
-    source->addItem(QStringLiteral("搜索引擎"));
-    source->addItem(QStringLiteral("当前 FTP 服务器"));
-    source->setToolTip(QStringLiteral("在搜索引擎中查询, 或按文件名(可用 * 和 ?)搜索当前连接的 FTP 服务器"));
-    source->setAccessibleName(QStringLiteral("搜索来源"));
+    source->addItem(tr("搜索引擎"));
+    source->addItem(tr("当前 FTP 服务器"));
+    source->setToolTip(tr("在搜索引擎中查询, 或按文件名(可用 * 和 ?)搜索当前连接的 FTP 服务器"));
+    source->setAccessibleName(tr("搜索来源"));
     Label8->setBuddy(source);
 
-    sendbutton = new QPushButton(QueryCaption, this);
+    sendbutton = new QPushButton(QueryCaption(), this);
     sendbutton->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
+    BitBtn2 = new QPushButton(tr("取消"), this);
     BitBtn2->setAutoDefault(false);
     connect(sendbutton, &QPushButton::clicked, this, [this] { sendbuttonClick(); });
     // The editable box would take Enter for itself (and put back the text of
@@ -129,7 +130,7 @@ void Tsearch::buildControls()
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setToolTip(QStringLiteral("查询结果"));
+    ListView1->setToolTip(tr("查询结果"));
     ListView1->header()->setStretchLastSection(true);
     ListView1->setColumnWidth(SearchResultModel::SizeColumn, 80);
     ListView1->setColumnWidth(SearchResultModel::TimeColumn, 100);
@@ -139,8 +140,8 @@ void Tsearch::buildControls()
     connect(ListView1, &QAbstractItemView::doubleClicked, this, [this] { ListView1DblClick(); });
 
     PopupMenu1 = new QMenu(this);
-    N1 = PopupMenu1->addAction(QStringLiteral("连接"));
-    N2 = PopupMenu1->addAction(QStringLiteral("删除"));
+    N1 = PopupMenu1->addAction(tr("连接"));
+    N2 = PopupMenu1->addAction(tr("删除"));
     connect(N1, &QAction::triggered, this, [this] { N1Click(); });
     connect(N2, &QAction::triggered, this, [this] { N2Click(); });
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
@@ -148,11 +149,11 @@ void Tsearch::buildControls()
         PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at));
     });
 
-    Label3 = new QLabel(QStringLiteral("文件大小："), this);
+    Label3 = new QLabel(tr("文件大小："), this);
     Label4 = new QLabel(this);
-    Label5 = new QLabel(QStringLiteral("文件时间："), this);
+    Label5 = new QLabel(tr("文件时间："), this);
     Label6 = new QLabel(this);
-    Label7 = new QLabel(QStringLiteral("文件URL："), this);
+    Label7 = new QLabel(tr("文件URL："), this);
     url = new UrlLabel(this);
     url->setText(QStringLiteral("ftp://"));
     // The details come from the page: shown as they stand, never rendered as markup.
@@ -199,11 +200,11 @@ void Tsearch::buildControls()
 
 void Tsearch::wireClient()
 {
-    auto sending = [this](QObject *) { showStatus(QStringLiteral("发送查询请求.....")); };
+    auto sending = [this](QObject *) { showStatus(tr("发送查询请求.....")); };
     auto data = [this](QObject *, const char *, int length) {
-        showStatus(QStringLiteral("返回数据: %1 字节").arg(length));
+        showStatus(tr("返回数据: %1 字节").arg(length));
     };
-    auto finished = [this](QObject *) { showStatus(QStringLiteral("查询结束")); };
+    auto finished = [this](QObject *) { showStatus(tr("查询结束")); };
     HttpCli1->OnDocBegin = sending;
     HttpCli1->OnSendBegin = sending;
     HttpCli1->OnDocData = [this, data](QObject *sender, const char *buffer, int length) {
@@ -250,14 +251,14 @@ void Tsearch::sendbuttonClick()
     const QString keyword = key->currentText();
     if (keyword.isEmpty())
         return;
-    if (sendbutton->text() == StopCaption) {
+    if (sendbutton->text() == StopCaption()) {
         if (serverSearching_) {
             if (StopServerSearch)
                 StopServerSearch();
         } else {
             HttpCli1->Abort();
         }
-        sendbutton->setText(QueryCaption);
+        sendbutton->setText(QueryCaption());
         return;
     }
     // The stopped query is still winding down: its page is not in yet.
@@ -286,10 +287,10 @@ void Tsearch::runEngineQuery(const QString &keyword)
     const SearchEngine engine = currentEngine();
     if (IsReservedEngine(engine)) {
         // Its lookup can only fail: say what to set instead.
-        showStatus(QStringLiteral("没有设置搜索引擎地址"));
+        showStatus(tr("没有设置搜索引擎地址"));
         platform::CurrentDialogs().MessageBox(
             this,
-            QStringLiteral("还没有设置 FTP 搜索引擎的地址 (%1 只是占位的保留地址)。\n\n"
+            tr("还没有设置 FTP 搜索引擎的地址 (%1 只是占位的保留地址)。\n\n"
                            "请在“设置选项”的“高级选项”页填写“FTP 搜索引擎地址”, "
                            "或者把“搜索来源”改为“当前 FTP 服务器”, 在已连接的服务器上按文件名搜索。")
                 .arg(engine.Address),
@@ -307,9 +308,9 @@ void Tsearch::runEngineQuery(const QString &keyword)
     HttpCli1->ReceiveStream = &body;
     HttpCli1->SendStream = &sendStream;
     HttpCli1->URL = SearchQueryURL(engine.Address, keyword, hits->cleanText());
-    sendbutton->setText(StopCaption);
+    sendbutton->setText(StopCaption());
     rememberKeyword(keyword);
-    showStatus(QStringLiteral("正在发送查询请求....."));
+    showStatus(tr("正在发送查询请求....."));
 
     QPointer<Tsearch> self(this);
     std::optional<EHttpException> failure;
@@ -324,7 +325,7 @@ void Tsearch::runEngineQuery(const QString &keyword)
     HttpCli1->SendStream = nullptr;
     if (query != queries_)
         return;  // a newer query ran meanwhile and has shown its own results
-    sendbutton->setText(QueryCaption);
+    sendbutton->setText(QueryCaption());
     DisplayMemo = PageLines(body.data());
     if (failure) {
         platform::ShowException(this, *failure);
@@ -410,13 +411,13 @@ void Tsearch::runServerSearch(const QString &keyword)
     // Running before the walk starts: its first hits (and even its end) come
     // from inside the call.
     serverSearching_ = true;
-    sendbutton->setText(StopCaption);
-    showStatus(QStringLiteral("正在搜索 FTP 服务器....."));
+    sendbutton->setText(StopCaption());
+    showStatus(tr("正在搜索 FTP 服务器....."));
     const QString why = StartServerSearch ? StartServerSearch(keyword, hits->value())
-                                          : QStringLiteral("没有可以搜索的 FTP 服务器");
+                                          : tr("没有可以搜索的 FTP 服务器");
     if (!why.isEmpty()) {
         serverSearching_ = false;
-        sendbutton->setText(QueryCaption);
+        sendbutton->setText(QueryCaption());
         showStatus(why);
         platform::CurrentDialogs().MessageBox(this, why, windowTitle(), platform::Dialogs::Information,
                                               platform::Dialogs::OkOnly);
@@ -440,7 +441,7 @@ void Tsearch::ServerSearchEnded(const QString &summary)
     if (!serverSearching_)
         return;
     serverSearching_ = false;
-    sendbutton->setText(QueryCaption);
+    sendbutton->setText(QueryCaption());
     showStatus(summary);
 }
 

@@ -55,9 +55,9 @@ QVariant SearchResultModel::headerData(int section, Qt::Orientation orientation,
         return {};
     if (role == Qt::DisplayRole) {
         switch (section) {
-        case SizeColumn: return QStringLiteral("文件大小");
-        case TimeColumn: return QStringLiteral("文件时间");
-        case LinkColumn: return QStringLiteral("文件连接");
+        case SizeColumn: return tr("文件大小");
+        case TimeColumn: return tr("文件时间");
+        case LinkColumn: return tr("文件连接");
         }
     }
     if (role == Qt::TextAlignmentRole && section == TimeColumn)

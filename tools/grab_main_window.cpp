@@ -14,6 +14,7 @@
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "mainwindow/tform1.h"
+#include "mainwindow/translation.h"
 #include "platform/prompt_query.h"
 #include "platform/certificate_dialog.h"
 #include "platform/tls_session.h"
@@ -55,6 +56,8 @@ int main(int argc, char **argv)
 {
     platform::Application application(argc, argv);
     application.setApplicationName(QStringLiteral("Tarvo Ftp 软件"));
+    // TARVO_LANGUAGE=en grabs the English windows, as the program shows them.
+    InstallTranslation(LanguageFromEnvironment());
     if (argc == 3 && QByteArray(argv[1]) == "--dialogs") {
         const QString folder = QString::fromLocal8Bit(argv[2]);
         QTemporaryDir settings;

@@ -122,16 +122,16 @@ TFileInfo TFileListModel::InfoOfColumn(int column) const
 QString TFileListModel::Caption(TFileInfo info)
 {
     switch (info) {
-    case fiName: return QStringLiteral("名称");
-    case fiSize: return QStringLiteral("大小");
-    case fiType: return QStringLiteral("类型");
-    case fiModified: return QStringLiteral("修改");
-    case fiCreated: return QStringLiteral("建立");
-    case fiLastAccess: return QStringLiteral("最近访问");
-    case fiAttributes: return QStringLiteral("属性");
+    case fiName: return tr("名称");
+    case fiSize: return tr("大小");
+    case fiType: return tr("类型");
+    case fiModified: return tr("修改");
+    case fiCreated: return tr("建立");
+    case fiLastAccess: return tr("最近访问");
+    case fiAttributes: return tr("属性");
     case fiDosName: return QStringLiteral("DOS");
     case fiDosExt: return QStringLiteral("Dosext");
-    case fiPath: return QStringLiteral("路径");
+    case fiPath: return tr("路径");
     case fiAll: break;
     }
     return {};

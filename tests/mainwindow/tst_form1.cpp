@@ -7,6 +7,8 @@
 #include "engine/ftp.h"
 #include "mainwindow/about_box.h"
 #include "mainwindow/remote_list_view.h"
+#include "mainwindow/translation.h"
+#include "dialogs/tform4.h"
 #include "widgets/file_list.h"
 #include "platform/folders.h"
 
@@ -48,6 +50,8 @@ private slots:
     void nameColumnsTakeTheRoom();
     void layoutKeptAcrossRuns_data();
     void layoutKeptAcrossRuns();
+    void speaksTheInstalledLanguage_data();
+    void speaksTheInstalledLanguage();
 
 private:
     QString startDirectory_;
@@ -476,3 +480,48 @@ void TestForm1::layoutKeptAcrossRuns()
 }
 
 #include "tst_form1.moc"
+
+void TestForm1::speaksTheInstalledLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("siteManager");
+    QTest::addColumn<QString>("title");
+
+    QTest::newRow("Chinese source") << u"zh"_s << u"站点管理"_s << u"Tarvo - FTP 客户端"_s;
+    QTest::newRow("English") << u"en"_s << u"Site Manager"_s << u"Tarvo - FTP Client"_s;
+}
+
+// Every menu item, caption and tool tip of the window follows the installed
+// translation; in English none of them may keep a Chinese character.
+void TestForm1::speaksTheInstalledLanguage()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, siteManager);
+    QFETCH(QString, title);
+    QVERIFY(InstallTranslation(language));
+    const auto restore = qScopeGuard([] { InstallTranslation(u"zh"_s); });
+    SettingsFolder settings;
+    FormUnderTest t;
+    TForm1 &form = *t.form;
+    form.show();
+
+    QCOMPARE(form.siteManagerButton->text(), siteManager);
+    QCOMPARE(form.siteManagerButton->toolTip(), siteManager);
+    QCOMPARE(form.windowTitle(), title);
+    if (language != u"en")
+        return;
+    const QRegularExpression chinese(u"[\\x{4e00}-\\x{9fff}]"_s);
+    QStringList left;
+    for (const QAction *action : form.findChildren<QAction *>()) {
+        if ((action->text().contains(chinese) || action->toolTip().contains(chinese))
+            && !form.Form4->isAncestorOf(qobject_cast<QWidget *>(action->parent())))
+            left << action->text();
+    }
+    for (const QWidget *widget : form.findChildren<QWidget *>()) {
+        // The configuration dialog is worded in a later change.
+        if (widget->toolTip().contains(chinese) && !form.Form4->isAncestorOf(widget))
+            left << widget->toolTip();
+    }
+    left.removeAll(QString());
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u" | "_s)));
+}
