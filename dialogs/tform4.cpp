@@ -5,8 +5,10 @@
 #include "platform/dialogs.h"
 #include "platform/exceptions.h"
 
+#include <QCoreApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -52,27 +54,27 @@ TForm4::TForm4(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("配置"));
+    setWindowTitle(QCoreApplication::translate("TForm4", "配置"));
     setModal(false);
 
     auto *layout = new QVBoxLayout(this);
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->addTab(BuildGeneralPage(), QStringLiteral("一般选项"));
-    PageControl1->addTab(BuildUploadPage(), QStringLiteral("上传"));
-    PageControl1->addTab(BuildDownloadPage(), QStringLiteral("下载"));
-    PageControl1->addTab(BuildEditPage(), QStringLiteral("编辑文件"));
-    PageControl1->addTab(BuildAdvancedPage(), QStringLiteral("高级选项"));
+    PageControl1->addTab(BuildGeneralPage(), QCoreApplication::translate("TForm4", "一般选项"));
+    PageControl1->addTab(BuildUploadPage(), QCoreApplication::translate("TForm4", "上传"));
+    PageControl1->addTab(BuildDownloadPage(), QCoreApplication::translate("TForm4", "下载"));
+    PageControl1->addTab(BuildEditPage(), QCoreApplication::translate("TForm4", "编辑文件"));
+    PageControl1->addTab(BuildAdvancedPage(), QCoreApplication::translate("TForm4", "高级选项"));
     // Later shows keep whichever page was in front when the dialog was closed.
     PageControl1->setCurrentIndex(EditPage);
     layout->addWidget(PageControl1);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    Button1 = new QPushButton(QStringLiteral("确定"), this);
+    Button1 = new QPushButton(QCoreApplication::translate("TForm4", "确定"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("取消"), this);
+    Button2 = new QPushButton(QCoreApplication::translate("TForm4", "取消"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setAutoDefault(false);
     buttons->addWidget(Button1);
@@ -98,14 +100,21 @@ QWidget *TForm4::BuildGeneralPage()
     dirButton = BrowseButton(QStringLiteral("dirButton"), page);
     timeout = NamedField(QStringLiteral("timeout"), page);
     noop = NamedField(QStringLiteral("noop"), page);
-    form->addRow(QStringLiteral("你的邮件地址"), email);
-    form->addRow(QStringLiteral("缺省下载目录"), WithSuffix(page, dir, dirButton));
-    form->addRow(QStringLiteral("超时断线时间"), WithSuffix(page, timeout, new QLabel(QStringLiteral("秒"), page)));
-    form->addRow(QStringLiteral("执行空操作时间"), WithSuffix(page, noop, new QLabel(QStringLiteral("秒"), page)));
-    confirmDelete = new QCheckBox(QStringLiteral("删除文件或目录前询问"), page);
+    form->addRow(QCoreApplication::translate("TForm4", "你的邮件地址"), email);
+    form->addRow(QCoreApplication::translate("TForm4", "缺省下载目录"), WithSuffix(page, dir, dirButton));
+    form->addRow(QCoreApplication::translate("TForm4", "超时断线时间"), WithSuffix(page, timeout, new QLabel(QCoreApplication::translate("TForm4", "秒"), page)));
+    form->addRow(QCoreApplication::translate("TForm4", "执行空操作时间"), WithSuffix(page, noop, new QLabel(QCoreApplication::translate("TForm4", "秒"), page)));
+    confirmDelete = new QCheckBox(QCoreApplication::translate("TForm4", "删除文件或目录前询问"), page);
     confirmDelete->setObjectName(QStringLiteral("confirmDelete"));
     confirmDelete->setChecked(true);
     form->addRow(confirmDelete);
+    language = new QComboBox(page);
+    language->setObjectName(QStringLiteral("language"));
+    // The names of the languages are written in themselves: each reads its own.
+    language->addItem(QStringLiteral("中文"), QStringLiteral("zh"));
+    language->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    language->addItem(QCoreApplication::translate("TForm4", "跟随桌面语言"), QStringLiteral("auto"));
+    form->addRow(QCoreApplication::translate("TForm4", "界面语言 (重新启动后生效)"), language);
     return page;
 }
 
@@ -130,13 +139,13 @@ QWidget *TForm4::BuildUploadPage()
 {
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    layout->addWidget(RadioGroup(UpResume, QStringLiteral("续传提示"),
-                                 {QStringLiteral("窗口提示"), QStringLiteral("不提示，直接续传"),
-                                  QStringLiteral("不提示,直接覆盖")},
+    layout->addWidget(RadioGroup(UpResume, QCoreApplication::translate("TForm4", "续传提示"),
+                                 {QCoreApplication::translate("TForm4", "窗口提示"), QCoreApplication::translate("TForm4", "不提示，直接续传"),
+                                  QCoreApplication::translate("TForm4", "不提示,直接覆盖")},
                                  1, &RadioButton1, &RadioButton2, &RadioButton3));
-    layout->addWidget(RadioGroup(UpCase, QStringLiteral("文件名大小写"),
-                                 {QStringLiteral("保持不变"), QStringLiteral("用大写名上传"),
-                                  QStringLiteral("用小写名上传")},
+    layout->addWidget(RadioGroup(UpCase, QCoreApplication::translate("TForm4", "文件名大小写"),
+                                 {QCoreApplication::translate("TForm4", "保持不变"), QCoreApplication::translate("TForm4", "用大写名上传"),
+                                  QCoreApplication::translate("TForm4", "用小写名上传")},
                                  4, &RadioButton4, &RadioButton5, &RadioButton6));
     // The first show selects "窗口提示": a file value outside 1..3 keeps what is shown.
     RadioButton1->setChecked(true);
@@ -148,13 +157,13 @@ QWidget *TForm4::BuildDownloadPage()
 {
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    layout->addWidget(RadioGroup(DownResume, QStringLiteral("续传提示"),
-                                 {QStringLiteral("窗口提示"), QStringLiteral("不提示，直接续传"),
-                                  QStringLiteral("不提示，直接覆盖")},
+    layout->addWidget(RadioGroup(DownResume, QCoreApplication::translate("TForm4", "续传提示"),
+                                 {QCoreApplication::translate("TForm4", "窗口提示"), QCoreApplication::translate("TForm4", "不提示，直接续传"),
+                                  QCoreApplication::translate("TForm4", "不提示，直接覆盖")},
                                  7, &RadioButton7, &RadioButton8, &RadioButton9));
-    layout->addWidget(RadioGroup(DownCase, QStringLiteral("文件名大小写"),
-                                 {QStringLiteral("保持不变"), QStringLiteral("用大写名下载"),
-                                  QStringLiteral("用小写名下载")},
+    layout->addWidget(RadioGroup(DownCase, QCoreApplication::translate("TForm4", "文件名大小写"),
+                                 {QCoreApplication::translate("TForm4", "保持不变"), QCoreApplication::translate("TForm4", "用大写名下载"),
+                                  QCoreApplication::translate("TForm4", "用小写名下载")},
                                  10, &RadioButton10, &RadioButton11, &RadioButton12));
     RadioButton7->setChecked(true);
     RadioButton10->setChecked(true);
@@ -165,9 +174,9 @@ QWidget *TForm4::BuildEditPage()
 {
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    RadioButton13 = new QRadioButton(QStringLiteral("使用缺省方式编辑文件(按照文件扩展名)"), page);
+    RadioButton13 = new QRadioButton(QCoreApplication::translate("TForm4", "使用缺省方式编辑文件(按照文件扩展名)"), page);
     RadioButton13->setObjectName(QStringLiteral("RadioButton13"));
-    RadioButton14 = new QRadioButton(QStringLiteral("使用指定的编辑器编辑"), page);
+    RadioButton14 = new QRadioButton(QCoreApplication::translate("TForm4", "使用指定的编辑器编辑"), page);
     RadioButton14->setObjectName(QStringLiteral("RadioButton14"));
     editorChoice_ = new QButtonGroup(this);
     editorChoice_->addButton(RadioButton13);
@@ -188,26 +197,26 @@ QWidget *TForm4::BuildAdvancedPage()
 {
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    layout->addWidget(RadioGroup(AfterTransfer, QStringLiteral("文件传输完成后"),
-                                 {QStringLiteral("什么事都不发生"), QStringLiteral("关闭该软件"),
-                                  QStringLiteral("退出连接")},
+    layout->addWidget(RadioGroup(AfterTransfer, QCoreApplication::translate("TForm4", "文件传输完成后"),
+                                 {QCoreApplication::translate("TForm4", "什么事都不发生"), QCoreApplication::translate("TForm4", "关闭该软件"),
+                                  QCoreApplication::translate("TForm4", "退出连接")},
                                  15, &RadioButton15, &RadioButton16, &RadioButton17));
-    layout->addWidget(RadioGroup(AfterConnect, QStringLiteral("连线后"),
-                                 {QStringLiteral("列出目录"), QStringLiteral("执行批处理"),
-                                  QStringLiteral("下载整个站点(mirror)")},
+    layout->addWidget(RadioGroup(AfterConnect, QCoreApplication::translate("TForm4", "连线后"),
+                                 {QCoreApplication::translate("TForm4", "列出目录"), QCoreApplication::translate("TForm4", "执行批处理"),
+                                  QCoreApplication::translate("TForm4", "下载整个站点(mirror)")},
                                  18, &RadioButton18, &RadioButton19, &RadioButton20));
-    auto *connection = new QGroupBox(QStringLiteral("连接"), page);
+    auto *connection = new QGroupBox(QCoreApplication::translate("TForm4", "连接"), page);
     auto *connectionLayout = new QVBoxLayout(connection);
-    passiveMode = new QCheckBox(QStringLiteral("被动模式 (由本机连接服务器传输数据, 适合在路由器或防火墙之后)"), connection);
+    passiveMode = new QCheckBox(QCoreApplication::translate("TForm4", "被动模式 (由本机连接服务器传输数据, 适合在路由器或防火墙之后)"), connection);
     passiveMode->setObjectName(QStringLiteral("passiveMode"));
     passiveMode->setChecked(true);
-    keepUploadTime = new QCheckBox(QStringLiteral("上传后保持文件的修改时间 (服务器支持 MFMT 时)"), connection);
+    keepUploadTime = new QCheckBox(QCoreApplication::translate("TForm4", "上传后保持文件的修改时间 (服务器支持 MFMT 时)"), connection);
     keepUploadTime->setObjectName(QStringLiteral("keepUploadTime"));
     keepUploadTime->setChecked(true);
     connectionLayout->addWidget(passiveMode);
     connectionLayout->addWidget(keepUploadTime);
     auto *retriesRow = new QHBoxLayout;
-    auto *retriesLabel = new QLabel(QStringLiteral("批处理传输因连接错误失败时自动重试的次数"), connection);
+    auto *retriesLabel = new QLabel(QCoreApplication::translate("TForm4", "批处理传输因连接错误失败时自动重试的次数"), connection);
     retries = new QSpinBox(connection);
     retries->setObjectName(QStringLiteral("retries"));
     retries->setRange(0, 10);
@@ -218,12 +227,12 @@ QWidget *TForm4::BuildAdvancedPage()
     retriesRow->addStretch(1);
     connectionLayout->addLayout(retriesRow);
     layout->addWidget(connection);
-    auto *search = new QGroupBox(QStringLiteral("FTP 搜索"), page);
+    auto *search = new QGroupBox(QCoreApplication::translate("TForm4", "FTP 搜索"), page);
     auto *searchLayout = new QHBoxLayout(search);
-    auto *searchLabel = new QLabel(QStringLiteral("FTP 搜索引擎地址"), search);
+    auto *searchLabel = new QLabel(QCoreApplication::translate("TForm4", "FTP 搜索引擎地址"), search);
     searchEngine = NamedField(QStringLiteral("searchEngine"), search);
-    searchEngine->setPlaceholderText(QStringLiteral("例如 search.example.org 或 https://search.example.org:8443"));
-    searchEngine->setToolTip(QStringLiteral("FTP 搜索窗口查询的搜索引擎 (空: 未设置)"));
+    searchEngine->setPlaceholderText(QCoreApplication::translate("TForm4", "例如 search.example.org 或 https://search.example.org:8443"));
+    searchEngine->setToolTip(QCoreApplication::translate("TForm4", "FTP 搜索窗口查询的搜索引擎 (空: 未设置)"));
     searchLabel->setBuddy(searchEngine);
     searchLayout->addWidget(searchLabel);
     searchLayout->addWidget(searchEngine, 1);
@@ -270,6 +279,7 @@ void TForm4::FormShow()
     timeout->setText(QString::number(MainSettings.timeout));
     noop->setText(QString::number(MainSettings.nooptime));
     confirmDelete->setChecked(MainSettings.confirmdelete);
+    language->setCurrentIndex(qMax(0, language->findData(MainSettings.language)));
     passiveMode->setChecked(MainSettings.passive);
     keepUploadTime->setChecked(MainSettings.keepuploadtime);
     retries->setValue(MainSettings.retries);
@@ -318,6 +328,7 @@ bool TForm4::Button1Click()
     MainSettings.afterconnect = GroupValue(AfterConnect, MainSettings.afterconnect);
     MainSettings.editor = RadioButton13->isChecked() ? QString() : editor->text();
     MainSettings.confirmdelete = confirmDelete->isChecked();
+    MainSettings.language = language->currentData().toString();
     MainSettings.passive = passiveMode->isChecked();
     MainSettings.keepuploadtime = keepUploadTime->isChecked();
     MainSettings.retries = retries->value();
@@ -335,7 +346,7 @@ void TForm4::Button2Click()
 void TForm4::dirButtonClick()
 {
     QString directory = dir->text();
-    if (platform::CurrentDialogs().ChooseDirectory(this, QStringLiteral("缺省下载目录"), directory))
+    if (platform::CurrentDialogs().ChooseDirectory(this, QCoreApplication::translate("TForm4", "缺省下载目录"), directory))
         dir->setText(directory);
 }
 
@@ -344,8 +355,8 @@ void TForm4::editorButtonClick()
     QStringList files;
     if (!editor->text().isEmpty())
         files << editor->text();
-    if (platform::CurrentDialogs().ChooseOpenFiles(this, QStringLiteral("使用指定的编辑器编辑"),
-                                                   QStringLiteral("所有文件 (*)"), files)
+    if (platform::CurrentDialogs().ChooseOpenFiles(this, QCoreApplication::translate("TForm4", "使用指定的编辑器编辑"),
+                                                   QCoreApplication::translate("TForm4", "所有文件 (*)"), files)
         && !files.isEmpty())
         editor->setText(files.first());
 }

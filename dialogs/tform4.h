@@ -10,6 +10,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QSpinBox;
 class QLineEdit;
 class QPushButton;
@@ -31,6 +32,7 @@ public:
     QLineEdit *timeout;
     QLineEdit *noop;
     QCheckBox *confirmDelete;  // confirmdelete
+    QComboBox *language;        // language: 中文 / English / 跟随桌面语言
     QCheckBox *passiveMode;     // passive
     QCheckBox *keepUploadTime;  // keepuploadtime
     QSpinBox *retries;          // retries

@@ -18,6 +18,7 @@
 #include "platform/folders.h"
 #include "widgets/file_list.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QDir>
 #include <QDragMoveEvent>
@@ -127,12 +128,12 @@ void TForm1::OpenQueueFile()
     case QueueStore::OpenResult::Created:
         break;
     case QueueStore::OpenResult::KeptAside:
-        AppendLog(u"批处理队列文件 %1 已损坏 (%2), 已改名为 %3 保留; 队列从空开始"_s.arg(
+        AppendLog(QCoreApplication::translate("TForm1", "批处理队列文件 %1 已损坏 (%2), 已改名为 %3 保留; 队列从空开始").arg(
                       store.Path(), store.LastError(), store.KeptAsidePath()),
                   kErrorColor, false);
         break;
     case QueueStore::OpenResult::Unavailable:
-        AppendLog(u"无法打开批处理队列文件 %1 (%2); 本次运行的队列不会保存"_s.arg(store.Path(), store.LastError()),
+        AppendLog(QCoreApplication::translate("TForm1", "无法打开批处理队列文件 %1 (%2); 本次运行的队列不会保存").arg(store.Path(), store.LastError()),
                   kErrorColor, false);
         break;
     }
@@ -325,7 +326,7 @@ void TForm1::QueueContinue()
     if (step.retry > 0) {
         DropAttemptFailures();
         const QString source = spoolModel->entry(spoolModel->RunningRow()).SourceText();
-        AppendLog(u"连接错误, 第 %1 次自动重试: %2"_s.arg(step.retry).arg(source), kRetryColor, false);
+        AppendLog(QCoreApplication::translate("TForm1", "连接错误, 第 %1 次自动重试: %2").arg(step.retry).arg(source), kRetryColor, false);
     }
     RunQueueStep(step);
 }
@@ -347,7 +348,7 @@ bool TForm1::ReconnectForQueue()
     const int retry = spoolModel->UseRetryOfLastEntry();
     if (retry == 0)
         return false;
-    AppendLog(u"连接断开, 第 %1 次自动重试: 重新连接 %2"_s.arg(retry).arg(ConnectionTarget()), kRetryColor, false);
+    AppendLog(QCoreApplication::translate("TForm1", "连接断开, 第 %1 次自动重试: 重新连接 %2").arg(retry).arg(ConnectionTarget()), kRetryColor, false);
     QueueResumeAfterLogin = true;
     QTimer::singleShot(kQueueReconnectDelayMs, this, [this] {
         if (!QueueResumeAfterLogin || ftp1->Connected || sessionClosedByUser_)

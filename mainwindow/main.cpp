@@ -3,6 +3,7 @@
 // and the event loop until that window closes.
 
 #include "mainwindow/command_line.h"
+#include "mainwindow/main_settings.h"
 #include "mainwindow/tform1.h"
 #include "mainwindow/translation.h"
 #include "platform/application.h"
@@ -30,7 +31,7 @@ int main(int argc, char **argv)
     application.setApplicationVersion(QStringLiteral(TARVO_VERSION));
     application.setDesktopFileName(QStringLiteral("org.tarvo.Tarvo"));
     // Before any window is built: every caption is translated as it is made.
-    InstallTranslation(LanguageFromEnvironment());
+    InstallTranslation(ChosenLanguage(ReadSettingsFile(SettingsFileName()).language));
     if (!command.address.isEmpty() && platform::InstanceChannel::SendToRunning(command.address))
         return 0;
 

@@ -122,6 +122,9 @@ TMainSettings ReadSettingsFile(const QString &path)
     s.confirmdelete = Integer(lines, QStringLiteral("confirmdelete"), 1) != 0;
     s.passive = Integer(lines, QStringLiteral("passive"), 1) != 0;
     s.keepuploadtime = Integer(lines, QStringLiteral("keepuploadtime"), 1) != 0;
+    s.language = Text(lines, QStringLiteral("language"), QStringLiteral("zh")).trimmed().toLower();
+    if (s.language != u"en" && s.language != u"auto")
+        s.language = QStringLiteral("zh");
     s.retries = Integer(lines, QStringLiteral("retries"), 2);
     if (s.retries < 0)
         s.retries = 2;
@@ -178,6 +181,10 @@ bool WriteSettingsFile(const QString &path, const TMainSettings &settings)
     const bool engineNamed = Text(lines, QStringLiteral("searchengine"), QStringLiteral("\n")) != QStringLiteral("\n");
     if ((!settings.searchengine.isEmpty() || engineNamed)
         && !platform::SetProfileValue(lines, kSection, QStringLiteral("searchengine"), settings.searchengine))
+        return false;
+    const bool languageNamed = Text(lines, QStringLiteral("language"), QStringLiteral("\n")) != QStringLiteral("\n");
+    if ((settings.language != defaults.language || languageNamed)
+        && !platform::SetProfileValue(lines, kSection, QStringLiteral("language"), settings.language))
         return false;
     return platform::WriteAnsiTextFile(path, lines);
 }

@@ -32,6 +32,9 @@ struct TMainSettings {
     bool passive = true;
     // Uploads keep the local file's modification time where the server can set it (MFMT).
     bool keepuploadtime = true;
+    // The windows' language from the next start: "zh" (the default), "en", or
+    // "auto" for the desktop's (Chinese when it is Chinese, else English).
+    QString language = QStringLiteral("zh");
     // How often a queue entry is tried again by itself after a connection failure.
     int retries = 2;
     // The FTP search engine's address ("host[:port]", or with http:// or

@@ -3,6 +3,7 @@
 #include "engine/ftp_parse.h"
 #include "mainwindow/remote_list_model.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <optional>
 
@@ -29,10 +30,10 @@ QString QueueEntry::TargetText() const
 QString QueueEntry::StateText() const
 {
     switch (state) {
-    case Waiting: return QStringLiteral("等待");
-    case Running: return QStringLiteral("传输中");
-    case Done: return QStringLiteral("完成");
-    case Failed: return QStringLiteral("失败: ") + failureReason;
+    case Waiting: return QCoreApplication::translate("QueueEntry", "等待");
+    case Running: return QCoreApplication::translate("QueueEntry", "传输中");
+    case Done: return QCoreApplication::translate("QueueEntry", "完成");
+    case Failed: return QCoreApplication::translate("QueueEntry", "失败: ") + failureReason;
     }
     return QString();
 }

@@ -3,6 +3,7 @@
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_tree_walks.h"
 
+#include <QCoreApplication>
 #include <QColor>
 
 #include <algorithm>
@@ -383,11 +384,11 @@ QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole)
         return QVariant();
     switch (section) {
-    case SourceColumn: return QStringLiteral("源文件路径");
-    case SizeColumn: return QStringLiteral("文件大小");
-    case TargetColumn: return QStringLiteral("目标路径");
-    case StateColumn: return QStringLiteral("状态");
-    case BytesDoneColumn: return QStringLiteral("已传输");
+    case SourceColumn: return QCoreApplication::translate("QueueModel", "源文件路径");
+    case SizeColumn: return QCoreApplication::translate("QueueModel", "文件大小");
+    case TargetColumn: return QCoreApplication::translate("QueueModel", "目标路径");
+    case StateColumn: return QCoreApplication::translate("QueueModel", "状态");
+    case BytesDoneColumn: return QCoreApplication::translate("QueueModel", "已传输");
     default: return QVariant();
     }
 }

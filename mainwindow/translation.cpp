@@ -43,6 +43,18 @@ QString LanguageFromEnvironment()
     return wanted == u"en" ? QStringLiteral("en") : QStringLiteral("zh");
 }
 
+QString ChosenLanguage(const QString &setting)
+{
+    const QString forced = qEnvironmentVariable("TARVO_LANGUAGE").trimmed().toLower();
+    if (forced == u"en" || forced == u"zh")
+        return forced;
+    if (setting == u"en")
+        return QStringLiteral("en");
+    if (setting == u"auto")
+        return QLocale::system().language() == QLocale::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
+    return QStringLiteral("zh");
+}
+
 bool InstallTranslation(const QString &language)
 {
     Remove(ProgramTranslator());

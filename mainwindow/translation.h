@@ -6,8 +6,12 @@
 #include <QString>
 
 // "en" or "zh": TARVO_LANGUAGE when it names one of them, otherwise "zh".
-// (The desktop's own language does not switch it.)
 QString LanguageFromEnvironment();
+
+// The language to speak: TARVO_LANGUAGE when it names one, else the setting
+// ("zh", "en", or "auto": the desktop's language, Chinese when it is Chinese
+// and English otherwise). Chinese unless something says otherwise.
+QString ChosenLanguage(const QString &setting);
 
 // Installs the program's translation for language ("en"), or none for the
 // Chinese source, together with Qt's own texts (standard dialogs, context

@@ -456,6 +456,48 @@
     </message>
 </context>
 <context>
+    <name>QueueEntry</name>
+    <message>
+        <source>等待</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>传输中</source>
+        <translation>Transferring</translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>失败: </source>
+        <translation>Failed: </translation>
+    </message>
+</context>
+<context>
+    <name>QueueModel</name>
+    <message>
+        <source>源文件路径</source>
+        <translation>Source path</translation>
+    </message>
+    <message>
+        <source>文件大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>目标路径</source>
+        <translation>Target path</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>已传输</source>
+        <translation>Transferred</translation>
+    </message>
+</context>
+<context>
     <name>RemoteListModel</name>
     <message>
         <source>文件名</source>
@@ -1328,6 +1370,30 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
         <source>详细资料</source>
         <translation>Details</translation>
     </message>
+    <message>
+        <source>重试失败的批处理文件</source>
+        <translation>Retry the failed batch entries</translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>批处理队列文件 %1 已损坏 (%2), 已改名为 %3 保留; 队列从空开始</source>
+        <translation>The batch queue file %1 is damaged (%2); it was kept as %3 and the queue starts empty</translation>
+    </message>
+    <message>
+        <source>无法打开批处理队列文件 %1 (%2); 本次运行的队列不会保存</source>
+        <translation>Cannot open the batch queue file %1 (%2); the queue of this run will not be saved</translation>
+    </message>
+    <message>
+        <source>连接错误, 第 %1 次自动重试: %2</source>
+        <translation>Connection error, automatic retry %1: %2</translation>
+    </message>
+    <message>
+        <source>连接断开, 第 %1 次自动重试: 重新连接 %2</source>
+        <translation>Connection lost, automatic retry %1: connecting again to %2</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -1497,6 +1563,193 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>TForm4</name>
+    <message>
+        <source>配置</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>一般选项</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>上传</source>
+        <translation>Upload</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>编辑文件</source>
+        <translation>Editing</translation>
+    </message>
+    <message>
+        <source>高级选项</source>
+        <translation>Advanced</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>你的邮件地址</source>
+        <translation>Your e-mail address</translation>
+    </message>
+    <message>
+        <source>缺省下载目录</source>
+        <translation>Default download folder</translation>
+    </message>
+    <message>
+        <source>超时断线时间</source>
+        <translation>Disconnect after a silence of</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>seconds</translation>
+    </message>
+    <message>
+        <source>执行空操作时间</source>
+        <translation>Keep-alive (NOOP) interval</translation>
+    </message>
+    <message>
+        <source>删除文件或目录前询问</source>
+        <translation>Ask before deleting files or folders</translation>
+    </message>
+    <message>
+        <source>跟随桌面语言</source>
+        <translation>The desktop&apos;s language</translation>
+    </message>
+    <message>
+        <source>界面语言 (重新启动后生效)</source>
+        <translation>Language (from the next start)</translation>
+    </message>
+    <message>
+        <source>续传提示</source>
+        <translation>When the file exists</translation>
+    </message>
+    <message>
+        <source>窗口提示</source>
+        <translation>Ask</translation>
+    </message>
+    <message>
+        <source>不提示，直接续传</source>
+        <translation>Resume without asking</translation>
+    </message>
+    <message>
+        <source>不提示,直接覆盖</source>
+        <translation>Overwrite without asking</translation>
+    </message>
+    <message>
+        <source>文件名大小写</source>
+        <translation>File name case</translation>
+    </message>
+    <message>
+        <source>保持不变</source>
+        <translation>Keep as it is</translation>
+    </message>
+    <message>
+        <source>用大写名上传</source>
+        <translation>Upload in upper case</translation>
+    </message>
+    <message>
+        <source>用小写名上传</source>
+        <translation>Upload in lower case</translation>
+    </message>
+    <message>
+        <source>不提示，直接覆盖</source>
+        <translation>Overwrite without asking</translation>
+    </message>
+    <message>
+        <source>用大写名下载</source>
+        <translation>Download in upper case</translation>
+    </message>
+    <message>
+        <source>用小写名下载</source>
+        <translation>Download in lower case</translation>
+    </message>
+    <message>
+        <source>使用缺省方式编辑文件(按照文件扩展名)</source>
+        <translation>Edit files the desktop&apos;s way (by file extension)</translation>
+    </message>
+    <message>
+        <source>使用指定的编辑器编辑</source>
+        <translation>Edit with this editor</translation>
+    </message>
+    <message>
+        <source>文件传输完成后</source>
+        <translation>After a transfer has finished</translation>
+    </message>
+    <message>
+        <source>什么事都不发生</source>
+        <translation>Do nothing</translation>
+    </message>
+    <message>
+        <source>关闭该软件</source>
+        <translation>Close the program</translation>
+    </message>
+    <message>
+        <source>退出连接</source>
+        <translation>Log out</translation>
+    </message>
+    <message>
+        <source>连线后</source>
+        <translation>After connecting</translation>
+    </message>
+    <message>
+        <source>列出目录</source>
+        <translation>List the folder</translation>
+    </message>
+    <message>
+        <source>执行批处理</source>
+        <translation>Run the batch queue</translation>
+    </message>
+    <message>
+        <source>下载整个站点(mirror)</source>
+        <translation>Download the whole site (mirror)</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>被动模式 (由本机连接服务器传输数据, 适合在路由器或防火墙之后)</source>
+        <translation>Passive mode (this computer opens the data connections; works behind routers and firewalls)</translation>
+    </message>
+    <message>
+        <source>上传后保持文件的修改时间 (服务器支持 MFMT 时)</source>
+        <translation>Keep the modification time of uploads (where the server supports MFMT)</translation>
+    </message>
+    <message>
+        <source>批处理传输因连接错误失败时自动重试的次数</source>
+        <translation>Automatic retries of a batch transfer after a connection error</translation>
+    </message>
+    <message>
+        <source>FTP 搜索</source>
+        <translation>FTP search</translation>
+    </message>
+    <message>
+        <source>FTP 搜索引擎地址</source>
+        <translation>FTP search engine address</translation>
+    </message>
+    <message>
+        <source>例如 search.example.org 或 https://search.example.org:8443</source>
+        <translation>for example search.example.org or https://search.example.org:8443</translation>
+    </message>
+    <message>
+        <source>FTP 搜索窗口查询的搜索引擎 (空: 未设置)</source>
+        <translation>The search engine the FTP search window asks (empty: not set)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
     </message>
 </context>
 <context>
