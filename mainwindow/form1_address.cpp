@@ -47,7 +47,8 @@ bool TForm1::OpenAddress(const QString &text)
         OpenUrlDownload(address.EngineUrl(), LocalDirectory());
         return true;
     }
-    ftp1->InitialDirectory = address.path;
+    // A bare address means the login's own folder, not the server's root.
+    ftp1->InitialDirectory = address.path == "/" ? QByteArray() : address.path;
     if (ftp1->Connected) {
         // Another server, or the same one anew: the old session ends without the usual question.
         sessionClosedByUser_ = true;
