@@ -60,6 +60,7 @@ QString Field(const TMainSettings &s, const QString &key)
         {QStringLiteral("confirmdelete"), QString::number(s.confirmdelete)},
         {QStringLiteral("passive"), QString::number(s.passive)},
         {QStringLiteral("keepuploadtime"), QString::number(s.keepuploadtime)},
+        {QStringLiteral("language"), s.language},
         {QStringLiteral("retries"), QString::number(s.retries)},
     };
     return fields.value(key, QStringLiteral("<no such key>"));
@@ -211,6 +212,9 @@ void TestMainSettings::readsFields_data()
     QTest::newRow("retries by default") << data("email=a") << QStringLiteral("retries") << QStringLiteral("2");
     QTest::newRow("no retries") << data("retries=0") << QStringLiteral("retries") << QStringLiteral("0");
     QTest::newRow("negative retries") << data("retries=-1") << QStringLiteral("retries") << QStringLiteral("2");
+    QTest::newRow("language in capitals") << data("language= EN ") << QStringLiteral("language") << QStringLiteral("en");
+    QTest::newRow("unknown language is Chinese") << data("language=fr") << QStringLiteral("language")
+                                                 << QStringLiteral("zh");
     QTest::newRow("value with equals") << data("editor=env A=1 vi") << QStringLiteral("editor")
                                        << QStringLiteral("env A=1 vi");
     QTest::newRow("first of twin keys") << Crlf({"[data]", "timeout=10", "timeout=20"}) << QStringLiteral("timeout")
