@@ -227,6 +227,7 @@ QWidget *TForm4::BuildAdvancedPage()
     retriesRow->addStretch(1);
     connectionLayout->addLayout(retriesRow);
     layout->addWidget(connection);
+    layout->addWidget(BuildTransferGroup(page));
     auto *search = new QGroupBox(QCoreApplication::translate("TForm4", "FTP 搜索"), page);
     auto *searchLayout = new QHBoxLayout(search);
     auto *searchLabel = new QLabel(QCoreApplication::translate("TForm4", "FTP 搜索引擎地址"), search);
@@ -239,6 +240,32 @@ QWidget *TForm4::BuildAdvancedPage()
     layout->addWidget(search);
     layout->addStretch(1);
     return page;
+}
+
+QWidget *TForm4::BuildTransferGroup(QWidget *page)
+{
+    auto *group = new QGroupBox(QCoreApplication::translate("TForm4", "传输"), page);
+    auto *form = new QFormLayout(group);
+    const auto spin = [group](const char *name, int minimum, int maximum, int value) {
+        auto *box = new QSpinBox(group);
+        box->setObjectName(QLatin1StringView(name));
+        box->setRange(minimum, maximum);
+        box->setValue(value);
+        return box;
+    };
+    const TMainSettings defaults;
+    transfers = spin("transfers", 1, 10, defaults.transfers);
+    transfers->setToolTip(QCoreApplication::translate("TForm4", "每个文件用一个单独的连接; 为 1 时在浏览的连接上逐个传输"));
+    downLimit = spin("downLimit", 0, 1000000, defaults.downlimit);
+    upLimit = spin("upLimit", 0, 1000000, defaults.uplimit);
+    for (QSpinBox *limit : {downLimit, upLimit}) {
+        limit->setSuffix(QStringLiteral(" KiB/s"));
+        limit->setSpecialValueText(QCoreApplication::translate("TForm4", "不限制"));
+    }
+    form->addRow(QCoreApplication::translate("TForm4", "同时传输的文件数"), transfers);
+    form->addRow(QCoreApplication::translate("TForm4", "下载限速"), downLimit);
+    form->addRow(QCoreApplication::translate("TForm4", "上传限速"), upLimit);
+    return group;
 }
 
 void TForm4::showEvent(QShowEvent *event)
@@ -283,6 +310,9 @@ void TForm4::FormShow()
     passiveMode->setChecked(MainSettings.passive);
     keepUploadTime->setChecked(MainSettings.keepuploadtime);
     retries->setValue(MainSettings.retries);
+    transfers->setValue(MainSettings.transfers);
+    downLimit->setValue(MainSettings.downlimit);
+    upLimit->setValue(MainSettings.uplimit);
     searchEngine->setText(MainSettings.searchengine);
     ShowGroup(UpResume, MainSettings.upresume, false);
     ShowGroup(UpCase, MainSettings.upfilenamecase, false);
@@ -332,6 +362,9 @@ bool TForm4::Button1Click()
     MainSettings.passive = passiveMode->isChecked();
     MainSettings.keepuploadtime = keepUploadTime->isChecked();
     MainSettings.retries = retries->value();
+    MainSettings.transfers = transfers->value();
+    MainSettings.downlimit = downLimit->value();
+    MainSettings.uplimit = upLimit->value();
     MainSettings.searchengine = searchEngine->text().trimmed();
     SaveSettings();
     hide();

@@ -36,6 +36,9 @@ public:
     QCheckBox *passiveMode;     // passive
     QCheckBox *keepUploadTime;  // keepuploadtime
     QSpinBox *retries;          // retries
+    QSpinBox *transfers;        // transfers: 同时传输的文件数
+    QSpinBox *downLimit;        // downlimit, KiB/s
+    QSpinBox *upLimit;          // uplimit, KiB/s
     // 上传
     QRadioButton *RadioButton1, *RadioButton2, *RadioButton3;  // 续传提示 -> upresume
     QRadioButton *RadioButton4, *RadioButton5, *RadioButton6;  // 文件名大小写 -> upfilenamecase
@@ -75,6 +78,7 @@ private:
     QWidget *BuildDownloadPage();
     QWidget *BuildEditPage();
     QWidget *BuildAdvancedPage();
+    QWidget *BuildTransferGroup(QWidget *page);
     // A captioned box of three radio buttons numbered 1, 2, 3.
     QWidget *RadioGroup(Group group, const QString &caption, const QStringList &captions, int firstNumber,
                         QRadioButton **first, QRadioButton **second, QRadioButton **third);

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <climits>
 #include <tuple>
 
@@ -128,6 +129,9 @@ TMainSettings ReadSettingsFile(const QString &path)
     s.retries = Integer(lines, QStringLiteral("retries"), 2);
     if (s.retries < 0)
         s.retries = 2;
+    s.transfers = std::clamp(Integer(lines, QStringLiteral("transfers"), 2), 1, 10);
+    s.downlimit = std::max(0, Integer(lines, QStringLiteral("downlimit"), 0));
+    s.uplimit = std::max(0, Integer(lines, QStringLiteral("uplimit"), 0));
     s.searchengine = Text(lines, QStringLiteral("searchengine")).trimmed();
     return s;
 }
@@ -171,6 +175,9 @@ bool WriteSettingsFile(const QString &path, const TMainSettings &settings)
         {QStringLiteral("passive"), settings.passive ? 1 : 0, defaults.passive ? 1 : 0},
         {QStringLiteral("keepuploadtime"), settings.keepuploadtime ? 1 : 0, defaults.keepuploadtime ? 1 : 0},
         {QStringLiteral("retries"), settings.retries, defaults.retries},
+        {QStringLiteral("transfers"), settings.transfers, defaults.transfers},
+        {QStringLiteral("downlimit"), settings.downlimit, defaults.downlimit},
+        {QStringLiteral("uplimit"), settings.uplimit, defaults.uplimit},
     };
     for (const auto &[key, value, defaultValue] : newer) {
         // No value read from a file holds a line break: the default tells a missing key.

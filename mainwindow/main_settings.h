@@ -37,6 +37,12 @@ struct TMainSettings {
     QString language = QStringLiteral("zh");
     // How often a queue entry is tried again by itself after a connection failure.
     int retries = 2;
+    // How many files are transferred at once, each over a connection of its
+    // own (1..10); with 1 the browsing connection carries the transfers.
+    int transfers = 2;
+    // Speed limits shared by all transfers, in KiB/s; 0: none.
+    int downlimit = 0;
+    int uplimit = 0;
     // The FTP search engine's address ("host[:port]", or with http:// or
     // https:// in front); empty: the built-in reserved address, which the
     // search window explains instead of querying.
