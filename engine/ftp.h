@@ -23,6 +23,7 @@
 #include "engine/ftp_types.h"
 #include "engine/ftpsock.h"
 #include "engine/line_framer.h"
+#include "engine/rate_limiter.h"
 #include "engine/reply_assembler.h"
 
 #include "platform/tls_session.h"
@@ -37,6 +38,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -221,6 +223,9 @@ public:
     // After an upload, MFMT gives the remote copy the local file's modification
     // time, where the server lists MFMT. A refusal is only logged.
     bool KeepUploadTime = true;
+    // Speed limits this connection shares with others; none when empty.
+    std::shared_ptr<RateLimiter> DownloadLimit;
+    std::shared_ptr<RateLimiter> UploadLimit;
     // While a resume-or-overwrite question is asked: the remote file's size in
     // bytes (SIZE's answer, else the listing's; -1 when neither gives it) and
     // its modification time in UTC (MDTM's answer; invalid without one).
@@ -453,6 +458,13 @@ private:
     void RunSender();
     enum class SendResult { Sent, Stale, Failed };
     SendResult SendDataBlock(const char *data, int count, quint64 serial);
+    // The upload limit's share of `wanted` bytes, waiting (events running) until
+    // there is one; 0 when the transfer was ended meanwhile.
+    int TakeUploadShare(int wanted, quint64 serial);
+    // The download limit allows nothing now: the reads go on after a pause.
+    void PauseReceiving(int waitMs);
+    QTimer receivePause_;
+    bool draining_ = false;  // the data connection closed: the rest is read unthrottled
     // An upload's orderly TLS end (close_notify) before the final reply.
     SendResult ShutdownDataTls(quint64 serial);
     // Then the server's close of the data connection, a few seconds at most.

@@ -8,6 +8,8 @@
 #include "platform/winsock_errors.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QScopeGuard>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -150,6 +152,8 @@ void TMFtp::DrainDataSocket()
     // The close notice can come while bytes are still waiting: read them all.
     if (!dataSocket_.OnRead)
         return;
+    draining_ = true;
+    const auto endDraining = qScopeGuard([this] { draining_ = false; });
     for (;;) {
         const qint64 before = BytesTransferred;
         platform::LineSocket::Notify reader = dataSocket_.OnRead;
@@ -266,7 +270,18 @@ void TMFtp::FileReceiver()
 {
     ReceivingListing = false;
     char *buffer = transferBuffer_.data();
-    const int count = dataSocket_.ReceiveData(buffer, int(transferBuffer_.size()));
+    qint64 wanted = transferBuffer_.size();
+    if (DownloadLimit && !draining_) {
+        int waitMs = 0;
+        wanted = DownloadLimit->Take(wanted, &waitMs);
+        if (wanted == 0) {
+            PauseReceiving(waitMs);
+            return;
+        }
+    }
+    const int count = dataSocket_.ReceiveData(buffer, int(wanted));
+    if (DownloadLimit && !draining_ && count < wanted)
+        DownloadLimit->GiveBack(wanted - std::max(count, 0));
     if (count <= 0)
         return;
     NoteTraffic();
@@ -285,6 +300,20 @@ void TMFtp::FileReceiver()
         PlainError(ftpeWriteLocalFile);
         Abort();
     }
+}
+
+void TMFtp::PauseReceiving(int waitMs)
+{
+    // Nothing is read meanwhile, so the socket stays quiet; the pause ends
+    // with a read of what waits, unless the transfer is over by then.
+    const quint64 serial = transferSerial_;
+    receivePause_.disconnect();
+    receivePause_.setSingleShot(true);
+    QObject::connect(&receivePause_, &QTimer::timeout, [this, serial] {
+        if (serial == transferSerial_ && dataSocket_.HasSocket() && dataSocket_.OnRead)
+            dataSocket_.OnRead(&dataSocket_);
+    });
+    receivePause_.start(waitMs);
 }
 
 void TMFtp::FileEnd()
@@ -364,7 +393,9 @@ void TMFtp::RunSender()
             success_ = false;
             break;
         }
-        const int block = int(qMin<qint64>(remaining, transferBuffer_.size()));
+        const int block = TakeUploadShare(int(qMin<qint64>(remaining, transferBuffer_.size())), serial);
+        if (block == 0)
+            return;  // ended while waiting for the limit
         if (!localFile_.isOpen() || localFile_.read(buffer, block) != block) {
             senderRunning_ = false;
             PlainError(ftpeReadLocalFile);
@@ -436,6 +467,25 @@ TMFtp::SendResult TMFtp::SendDataBlock(const char *data, int count, quint64 seri
             NoteTraffic();
     }
     return SendResult::Sent;
+}
+
+int TMFtp::TakeUploadShare(int wanted, quint64 serial)
+{
+    if (!UploadLimit)
+        return wanted;
+    for (;;) {
+        int waitMs = 0;
+        const qint64 granted = UploadLimit->Take(wanted, &waitMs);
+        if (granted > 0)
+            return int(granted);
+        QEventLoop pause;
+        QTimer::singleShot(waitMs, &pause, &QEventLoop::quit);
+        pause.exec();
+        if (serial != transferSerial_ || !dataSocket_.HasSocket())
+            return 0;
+        if (abortRequested_)
+            return wanted;  // the loop sees the abort before sending
+    }
 }
 
 void TMFtp::FinishSenderSide()

@@ -33,6 +33,7 @@ def main():
     parser.add_argument("--tls-required", action="store_true")
     parser.add_argument("--tls-cut-data", action="store_true")
     parser.add_argument("--refuse", default="")
+    parser.add_argument("--max-per-ip", type=int, default=0)
     args = parser.parse_args()
 
     low, high = (int(p) for p in args.passive.split("-"))
@@ -80,6 +81,8 @@ def main():
                         format="%(asctime)s %(message)s")
     server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64
+    # A server that takes one login per address: the client must make do with it.
+    server.max_cons_per_ip = args.max_per_ip
     print("ready %d" % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
 

@@ -318,6 +318,7 @@ bool PeerServer::Launch(const Options &options, QString *whyNot)
 
     ipv6_ = options.ipv6;
     refusedCommands_ = options.refusedCommands;
+    maxPerAddress_ = options.maxConnectionsPerAddress;
     if (ipv6_ && kind_ != Kind::Vsftpd && kind_ != Kind::Pyftpdlib) {
         *whyNot = QStringLiteral("%1 is not started on ::1 by the tests").arg(KindName(kind_));
         return false;

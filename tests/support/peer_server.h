@@ -95,6 +95,8 @@ public:
         bool ipv6 = false;
         // Pyftpdlib: commands answered "500" ("PASV", "EPRT", ...).
         QStringList refusedCommands;
+        // Pyftpdlib: connections taken from one address at once (0: no limit).
+        int maxConnectionsPerAddress = 0;
         // Smtp: tls Explicit offers STARTTLS, ExplicitRequired refuses mail
         // before it, Implicit speaks TLS from the first byte. smtpLogin
         // requires AUTH (PLAIN or LOGIN) with User() and Password().
@@ -202,6 +204,7 @@ private:
     Kind kind_;
     bool ipv6_ = false;
     QStringList refusedCommands_;
+    int maxPerAddress_ = 0;
     std::unique_ptr<PortBlock> ports_;
     std::unique_ptr<QProcess> process_;
     QString program_;

@@ -301,6 +301,8 @@ bool PeerServer::PreparePyftpdlib(QString *whyNot)
         arguments_ << QStringLiteral("--tls-cut-data");
     if (!refusedCommands_.isEmpty())
         arguments_ << QStringLiteral("--refuse") << refusedCommands_.join(u',');
+    if (maxPerAddress_ > 0)
+        arguments_ << QStringLiteral("--max-per-ip") << QString::number(maxPerAddress_);
     environment_ << QStringLiteral("PYTHONUNBUFFERED=1");
     return true;
 }

@@ -1,0 +1,315 @@
+// The transfer connections of a session against real servers: trees spread
+// over several connections arrive whole, a connection cut mid-file costs only
+// a retry of that file, a server that takes fewer logins than asked for is
+// made do with, and the shared speed limit's arithmetic.
+
+#include "byte_pattern.h"
+#include "core/transfer_pool.h"
+#include "engine/ftp.h"
+#include "peer_server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+using testsupport::PeerServer;
+
+namespace {
+
+ConnectionProfile ProfileOf(const PeerServer &server)
+{
+    ConnectionProfile profile;
+    profile.server = server.Host();
+    profile.port = server.Port();
+    profile.username = server.User().toUtf8();
+    profile.password = server.Password().toUtf8();
+    profile.passive = true;
+    profile.timeoutSeconds = 20;
+    return profile;
+}
+
+QByteArray RemoteOf(const PeerServer &server, const QString &relative)
+{
+    QByteArray base = server.LoginDirectory();
+    if (!base.endsWith('/'))
+        base += '/';
+    return base + relative.toUtf8();
+}
+
+// What the pool reported, for the checks.
+struct PoolRecord {
+    QHash<quint64, TransferOutcome> finished;
+    QSet<int> connections;
+    int running = 0;
+    int peakRunning = 0;
+    int retries = 0;
+    int refusals = 0;
+
+    explicit PoolRecord(TransferPool &pool)
+    {
+        QObject::connect(&pool, &TransferPool::JobStarted, &pool, [this](const TransferJob &, int connection) {
+            connections.insert(connection);
+            peakRunning = std::max(peakRunning, ++running);
+        });
+        QObject::connect(&pool, &TransferPool::JobRetrying, &pool, [this](const TransferJob &, const TransferOutcome &) {
+            --running;
+            ++retries;
+        });
+        QObject::connect(&pool, &TransferPool::JobFinished, &pool,
+                         [this](const TransferJob &job, const TransferOutcome &outcome) {
+                             --running;
+                             finished.insert(job.id, outcome);
+                         });
+        QObject::connect(&pool, &TransferPool::ConnectionsRefused, &pool, [this] { ++refusals; });
+    }
+    // Empty when every file arrived; else the first failure.
+    QString Failure() const
+    {
+        for (const TransferOutcome &o : finished) {
+            if (!o.ok)
+                return u"error %1: %2"_s.arg(int(o.error)).arg(o.detail);
+        }
+        return QString();
+    }
+};
+
+} // namespace
+
+class TestTransferPool : public QObject {
+    Q_OBJECT
+private slots:
+    void treeOverSeveralConnections_data();
+    void treeOverSeveralConnections();
+    void cutConnectionRetriesItsFileOnly();
+    void serverTakingFewerLogins_data();
+    void serverTakingFewerLogins();
+    void speedLimitShares_data();
+    void speedLimitShares();
+};
+
+void TestTransferPool::treeOverSeveralConnections_data()
+{
+    QTest::addColumn<PeerServer::Kind>("kind");
+    QTest::addColumn<bool>("download");
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("vsftpd download") << PeerServer::Kind::Vsftpd << true << false;
+    QTest::newRow("vsftpd upload") << PeerServer::Kind::Vsftpd << false << false;
+    QTest::newRow("pyftpdlib download, TLS required") << PeerServer::Kind::Pyftpdlib << true << true;
+    QTest::newRow("pure-ftpd upload") << PeerServer::Kind::PureFtpd << false << false;
+}
+
+// 200 files in 10 folders with 4 connections: every file whole and in place.
+void TestTransferPool::treeOverSeveralConnections()
+{
+    QFETCH(PeerServer::Kind, kind);
+    QFETCH(bool, download);
+    QFETCH(bool, tls);
+    QString why;
+    if (!PeerServer::Available(kind, &why))
+        QSKIP(qPrintable(why));
+    PeerServer::Options options;
+    options.tls = tls ? PeerServer::Options::Tls::ExplicitRequired : PeerServer::Options::Tls::None;
+    auto server = PeerServer::Start(kind, options, &why);
+    QVERIFY2(server, qPrintable(why));
+    QTemporaryDir local;
+    constexpr int kFiles = 200;
+    auto content = [](int i) { return Pattern(1000 + i * 37, quint32(i + 1)); };
+    auto relative = [](int i) { return u"tree/d%1/f%2.bin"_s.arg(i % 10).arg(i); };
+    // The walk makes the folders before it hands their files out; here the test does.
+    for (int i = 0; i < 10; ++i) {
+        QVERIFY(server->MakeDirectory(u"tree/d%1"_s.arg(i)));
+        QVERIFY(QDir().mkpath(local.filePath(u"tree/d%1"_s.arg(i))));
+    }
+    for (int i = 0; i < kFiles; ++i) {
+        if (download) {
+            QVERIFY(server->PutFile(relative(i), content(i)));
+        } else {
+            QFile file(local.filePath(relative(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content(i));
+        }
+    }
+
+    TransferPool pool;
+    ConnectionProfile profile = ProfileOf(*server);
+    if (tls) {
+        profile.tlsMode = tlsExplicitRequired;
+        profile.acceptedCertificates << server->CertificateSha256();
+    }
+    pool.SetProfile(profile);
+    pool.SetMaxConnections(4);
+    PoolRecord record(pool);
+    for (int i = 0; i < kFiles; ++i) {
+        TransferJob job;
+        job.direction = download ? TransferJob::Download : TransferJob::Upload;
+        job.remotePath = RemoteOf(*server, relative(i));
+        job.localPath = local.filePath(relative(i));
+        QVERIFY(pool.Submit(job));
+    }
+    // The same target again while it waits is refused.
+    TransferJob twin;
+    twin.direction = download ? TransferJob::Download : TransferJob::Upload;
+    twin.remotePath = RemoteOf(*server, relative(0));
+    twin.localPath = local.filePath(relative(0));
+    QVERIFY(!pool.Submit(twin));
+
+    QVERIFY2(QTest::qWaitFor([&] { return record.finished.size() == kFiles; }, 120000),
+             qPrintable(u"%1 of %2 finished"_s.arg(record.finished.size()).arg(kFiles)));
+    QCOMPARE(record.Failure(), QString());
+    QVERIFY2(record.connections.size() <= 4 && record.peakRunning >= 2,
+             qPrintable(u"%1 connections, %2 at once"_s.arg(record.connections.size()).arg(record.peakRunning)));
+    for (int i = 0; i < kFiles; ++i) {
+        QFile file(local.filePath(relative(i)));
+        const QByteArray arrived = download ? (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray())
+                                            : server->ReadFile(relative(i));
+        QVERIFY2(arrived == content(i), qPrintable(relative(i)));
+    }
+    QVERIFY(!pool.Busy());
+}
+
+// One session process of the server killed mid-file: that file fails with its
+// connection, is tried again, and everything arrives.
+void TestTransferPool::cutConnectionRetriesItsFileOnly()
+{
+    QString why;
+    if (!PeerServer::Available(PeerServer::Kind::Vsftpd, &why))
+        QSKIP(qPrintable(why));
+    auto server = PeerServer::Start(PeerServer::Kind::Vsftpd, &why);
+    QVERIFY2(server, qPrintable(why));
+    QTemporaryDir local;
+    constexpr int kFiles = 4;
+    constexpr qint64 kSize = 3 * 1024 * 1024;
+    for (int i = 0; i < kFiles; ++i)
+        QVERIFY(server->PutFile(u"big%1.bin"_s.arg(i), Pattern(kSize, quint32(i + 7))));
+    TransferPool pool;
+    pool.SetProfile(ProfileOf(*server));
+    pool.SetMaxConnections(2);
+    // Slow enough that a cut lands inside a file.
+    pool.SetSpeedLimits(4 * 1024 * 1024, 0);
+    PoolRecord record(pool);
+    qint64 furthest = 0;
+    connect(&pool, &TransferPool::JobProgress, this,
+            [&](const TransferJob &, qint64 done, qint64) { furthest = std::max(furthest, done); });
+    const QList<qint64> before = server->ProcessIds();
+    for (int i = 0; i < kFiles; ++i) {
+        TransferJob job;
+        job.remotePath = RemoteOf(*server, u"big%1.bin"_s.arg(i));
+        job.localPath = local.filePath(u"big%1.bin"_s.arg(i));
+        QVERIFY(pool.Submit(job));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return furthest > kSize / 4; }, 30000));
+    QList<qint64> sessions = server->ProcessIds();
+    for (qint64 pid : before)
+        sessions.removeAll(pid);
+    QVERIFY2(!sessions.isEmpty(), "no session process to cut");
+    ::kill(pid_t(sessions.last()), SIGKILL);
+    QVERIFY(QTest::qWaitFor([&] { return record.finished.size() == kFiles; }, 60000));
+    QCOMPARE(record.Failure(), QString());
+    QCOMPARE(record.retries, 1);
+    for (int i = 0; i < kFiles; ++i) {
+        QFile file(local.filePath(u"big%1.bin"_s.arg(i)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll() == Pattern(kSize, quint32(i + 7)), qPrintable(file.fileName()));
+    }
+}
+
+void TestTransferPool::serverTakingFewerLogins_data()
+{
+    QTest::addColumn<int>("perAddress");
+    QTest::addColumn<int>("expectedConnections");
+    QTest::addColumn<bool>("refused");
+    // The browsing connection holds one login; the pool gets the rest.
+    QTest::newRow("two per address: one transfer connection") << 2 << 1 << false;
+    QTest::newRow("one per address: none, the owner takes the files") << 1 << 0 << true;
+}
+
+void TestTransferPool::serverTakingFewerLogins()
+{
+    QFETCH(int, perAddress);
+    QFETCH(int, expectedConnections);
+    QFETCH(bool, refused);
+    QString why;
+    if (!PeerServer::Available(PeerServer::Kind::Pyftpdlib, &why))
+        QSKIP(qPrintable(why));
+    PeerServer::Options options;
+    options.maxConnectionsPerAddress = perAddress;
+    auto server = PeerServer::Start(PeerServer::Kind::Pyftpdlib, options, &why);
+    QVERIFY2(server, qPrintable(why));
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(server->PutFile(u"f%1.txt"_s.arg(i), Pattern(5000, quint32(i + 3))));
+    // The ready check of the peer used a connection: let the server see it gone.
+    QTest::qWait(200);
+    TMFtp browsing;
+    ProfileOf(*server).ApplyTo(browsing);
+    bool in = false;
+    browsing.OnLoggedIn = [&](QObject *) { in = true; };
+    browsing.Connect();
+    QVERIFY(QTest::qWaitFor([&] { return in; }, 10000));
+
+    QTemporaryDir local;
+    TransferPool pool;
+    pool.SetProfile(ProfileOf(*server));
+    pool.SetMaxConnections(4);
+    PoolRecord record(pool);
+    for (int i = 0; i < 6; ++i) {
+        TransferJob job;
+        job.remotePath = RemoteOf(*server, u"f%1.txt"_s.arg(i));
+        job.localPath = local.filePath(u"f%1.txt"_s.arg(i));
+        QVERIFY(pool.Submit(job));
+    }
+    if (refused) {
+        QVERIFY(QTest::qWaitFor([&] { return record.refusals > 0; }, 20000));
+        // Nothing lost: every file still waits for the owner to take.
+        QCOMPARE(pool.TakeWaiting().size(), 6);
+        QVERIFY(record.finished.isEmpty());
+        return;
+    }
+    QVERIFY(QTest::qWaitFor([&] { return record.finished.size() == 6; }, 30000));
+    QCOMPARE(record.Failure(), QString());
+    QCOMPARE(record.connections.size(), expectedConnections);
+    QCOMPARE(pool.LearnedLimit(), expectedConnections);
+    QCOMPARE(record.refusals, 0);
+}
+
+void TestTransferPool::speedLimitShares_data()
+{
+    QTest::addColumn<qint64>("rate");
+    QTest::addColumn<int>("takers");
+    QTest::newRow("100 KiB/s, one taker") << qint64(100 * 1024) << 1;
+    QTest::newRow("100 KiB/s, four takers") << qint64(100 * 1024) << 4;
+    QTest::newRow("10 MiB/s, ten takers") << qint64(10 * 1024 * 1024) << 10;
+}
+
+// Over ten simulated seconds the takers together get the rate, within the
+// bucket, whatever their number, each asking again when it was told to.
+void TestTransferPool::speedLimitShares()
+{
+    QFETCH(qint64, rate);
+    QFETCH(int, takers);
+    static qint64 now = 0;
+    now = 0;
+    RateLimiter limiter;
+    limiter.SetClockForTest([] { return now; });
+    limiter.SetRate(rate);
+    QList<qint64> nextAsk(takers, 0);
+    qint64 total = 0;
+    for (; now < 10000; ++now) {
+        for (int t = 0; t < takers; ++t) {
+            if (nextAsk[t] > now)
+                continue;
+            int waitMs = 0;
+            const qint64 granted = limiter.Take(256 * 1024, &waitMs);
+            QVERIFY(granted > 0 ? waitMs == 0 : waitMs > 0);
+            total += granted;
+            nextAsk[t] = now + (granted > 0 ? 1 : waitMs);
+        }
+    }
+    QVERIFY2(total <= rate * 10 + rate / 10 + 1024 && total >= rate * 10 * 95 / 100, qPrintable(QString::number(total)));
+}
+
+QTEST_GUILESS_MAIN(TestTransferPool)
+#include "tst_transfer_pool.moc"
