@@ -179,6 +179,10 @@ public:
     // Reading the password yields one "*" per character of the stored one.
     QByteArray Password() const { return QByteArray(MaskedLength(password_), '*'); }
     void SetPassword(const QByteArray &password) { password_ = password; }
+    // The login this session was made with, for the session's further
+    // connections: the owner may clear Username and the password meanwhile.
+    QByteArray SessionUser() const { return sessionUser_; }
+    QByteArray SessionPassword() const { return sessionPassword_; }
     QByteArray Account;
     TMFtpServerType ServerType = ftpstDefault;
     QByteArray CurrentDirectory() const { return currentDirectory_; }
@@ -373,6 +377,7 @@ private:
     bool dataSessionReused_ = false;
     bool askingCertificate_ = false;       // the certificate handler runs: no time-out meanwhile
     platform::TlsCertificateInfo serverCertificate_;
+    QByteArray sessionUser_, sessionPassword_;
 
     // ---- data connection and transfers (ftp_transfer.cpp, ftp_data.cpp) ----
     void AnswerListPwd(const QByteArray &line);

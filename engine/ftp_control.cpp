@@ -510,6 +510,8 @@ void TMFtp::SendUser()
         AskNeedInfo(needUsername, answer);
         Username = EncodeName(answer);
     }
+    sessionUser_ = Username;
+    sessionPassword_.clear();
     QByteArray command = "USER " + Username;
     if (ProxyType == proxyUserSite)
         command += '@' + Server().toUtf8();
@@ -528,6 +530,7 @@ void TMFtp::AnswerUser(const QByteArray &line)
             AskNeedInfo(needPassword, answer);
             password_ = EncodeName(answer);
         }
+        sessionPassword_ = password_;
         SendCommand("PASS " + password_, ReplyState::Pass);
         break;
     default:

@@ -164,6 +164,14 @@ void TForm1::logoutClick()
 
 void TForm1::stopClick()
 {
+    // Files on the transfer connections, with the browsing connection free.
+    if (!batches_.empty() && !ftp1->Busy()) {
+        if (platform::CurrentDialogs().MessageBox(this, tr("要停止全部传输吗?"), tr("停止传输"),
+                                                  platform::Dialogs::Question, platform::Dialogs::YesNo)
+            == platform::Dialogs::Yes)
+            StopParallelTransfers();
+        return;
+    }
     if (!ftp1->Connected || !ftp1->Busy())
         return;
     // A walk or queue run goes on with its next file after an abort: the user
@@ -180,6 +188,7 @@ void TForm1::stopClick()
         }
         returnHomeWhenReady_ = {transferHomeRemote_, transferHomeLocal_};
         sessionClosedByUser_ = true;  // a connection lost in the abort is not retried
+        StopParallelTransfers();
         ftp1->Abort();
         CancelAllWalks();
         SetIdle();

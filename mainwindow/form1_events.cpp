@@ -54,6 +54,8 @@ void TForm1::WireEngine()
 void TForm1::ftp1LoggedIn()
 {
     ShowConnectionState(LinkState::Online);
+    // Before the login is forgotten below: the transfer connections repeat it.
+    StartTransferSession();
     // What failed in an earlier session is in the log; the status bar starts afresh.
     FailureStatus.clear();
     // The engine forgets the login: the next connect sends the bar's values
@@ -90,7 +92,7 @@ void TForm1::ftp1FtpQuit()
     ftpviewModel->Clear();
     // No completion comes any more: the walks end, the queue stops and keeps its
     // entries; when the connection broke under it, it logs in again.
-    if (QueueOwnsSequence && !sessionClosedByUser_) {
+    if (QueueOwnsSequence && !parallelQueue_ && !sessionClosedByUser_) {
         spoolModel->Halt();
         if (ReconnectForQueue())
             DropAttemptFailures();

@@ -321,9 +321,11 @@ void TForm1::BuildQueue()
     spool->setSortingEnabled(false);
     spool->header()->setSectionsClickable(false);
     for (int column : {QueueModel::SourceColumn, QueueModel::SizeColumn, QueueModel::TargetColumn,
-                       QueueModel::StateColumn, QueueModel::BytesDoneColumn})
-        spool->header()->resizeSection(column, column == QueueModel::SizeColumn ? 100
-                                               : column == QueueModel::BytesDoneColumn ? 120 : 200);
+                       QueueModel::StateColumn, QueueModel::BytesDoneColumn, QueueModel::SpeedColumn})
+        spool->header()->resizeSection(column, column == QueueModel::SizeColumn || column == QueueModel::SpeedColumn
+                                                   ? 100
+                                               : column == QueueModel::BytesDoneColumn ? 120
+                                                                                       : 200);
     spool->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 

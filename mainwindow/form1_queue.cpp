@@ -248,6 +248,11 @@ void TForm1::StartQueue()
     spoolModel->SetRetryLimit(MainSettings.retries);
     QueueOwnsSequence = true;
     RememberTransferHome();
+    if (ParallelTransfers()) {
+        parallelQueue_ = true;
+        AdvanceParallelQueue();
+        return;
+    }
     RunQueueStep(spoolModel->Start(ftp1->Connected));
 }
 
@@ -297,8 +302,11 @@ void TForm1::N79Click()
 void TForm1::N80Click()
 {
     const QueueConditions state = QueueState();
-    if (QueueCommandAllowed(QueueCommand::Retry, state))
-        spoolModel->Retry(state.selectedRows);
+    if (!QueueCommandAllowed(QueueCommand::Retry, state))
+        return;
+    spoolModel->Retry(state.selectedRows);
+    if (parallelQueue_)
+        AdvanceParallelQueue();
 }
 
 void TForm1::ftp1FileReceivedii()

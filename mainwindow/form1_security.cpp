@@ -99,6 +99,9 @@ void TForm1::WireSecurity()
         case platform::Dialogs::AcceptCertificateOnce: answer = certAcceptOnce; break;
         case platform::Dialogs::RejectCertificate: answer = certReject; break;
         }
+        // Accepted for this session: its transfer connections do not ask again.
+        if (answer == certAcceptOnce && !acceptedCertificates_.contains(certificate.sha256))
+            acceptedCertificates_ << certificate.sha256;
     };
 }
 

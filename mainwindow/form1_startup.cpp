@@ -59,6 +59,7 @@ TForm1::TForm1(QWidget *parent)
     WireRemotePane();
     WireLocalPane();
     WireTransfers();
+    WireTransferPool();
     WireQueue();
 
     OpenDocument = [](const QString &path) { return platform::ShellOpen(path); };

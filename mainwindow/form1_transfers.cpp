@@ -235,6 +235,7 @@ bool TForm1::TransferWalkRunning() const
 
 void TForm1::CancelTransferWalks()
 {
+    AbandonParallelTransfers(sessionClosedByUser_);
     TransferQueue.cancel();
     DownloadTreeActive = false;
     UploadTreeActive = false;
@@ -322,6 +323,8 @@ void TForm1::StartDownloadSelection()
     }
     FailureStatus.clear();
     RememberTransferHome();
+    if (ParallelTransfers())
+        walkBatch_ = NewBatch(true);
     TransferQueue.NameCase = MainSettings.downfilenamecase;
     TransferQueue.MaxDepth = MainSettings.walkdepth;
     RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory(),
@@ -346,6 +349,8 @@ void TForm1::StartUploadSelection()
         selection.append({QFileInfo(FileList1->FullPath(row)).fileName(), FileList1->IsDirectory(row)});
     FailureStatus.clear();
     RememberTransferHome();
+    if (ParallelTransfers())
+        walkBatch_ = NewBatch(false);
     TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
     TransferQueue.MaxDepth = MainSettings.walkdepth;
     RunTransferStep(TransferQueue.startUpload(selection, LocalDirectory(), ftp1->CurrentDirectory()));
@@ -382,18 +387,17 @@ void TForm1::RunAfterTransfer()
 
 // ---- the walk on the engine ----
 
-void TForm1::RunTransferStep(const TransferStep &step)
+void TForm1::RunTransferStep(const TransferStep &first)
 {
-    for (const QString &line : step.log)
-        AppendLog(line, kSkipColor, false);
-    if (!step.removeEmptyLocalDirectory.isEmpty())
-        QDir().rmdir(step.removeEmptyLocalDirectory);  // only when nothing came into it
-    if (step.setBusy)
-        SetBusy();
-    DownloadTreeActive = TransferQueue.DownloadTreeActive;
-    UploadTreeActive = TransferQueue.UploadTreeActive;
-    UploadSourceDir = TransferQueue.UploadSourceDir;
-    UploadTargetDir = platform::DecodeAnsi(TransferQueue.UploadTargetDir);
+    TransferStep step = first;
+    // With transfer connections the walk hands its files out and goes on
+    // listing; a loop, not a call per file, keeps the stack flat.
+    while (walkBatch_ != 0 && (step.kind == TransferStep::Download || step.kind == TransferStep::Upload)) {
+        PrepareTransferStep(step);
+        HandOverToPool(step);
+        step = step.kind == TransferStep::Download ? TransferQueue.onFileReceived() : TransferQueue.onFileStored();
+    }
+    PrepareTransferStep(step);
     switch (step.kind) {
     case TransferStep::None:
         break;
@@ -424,13 +428,30 @@ void TForm1::RunTransferStep(const TransferStep &step)
         ftp1->ChangeDirectory(step.remotePath);
         break;
     case TransferStep::DownloadsEnded:
-        SetIdle();
-        EndTransferSequence();
-        break;
     case TransferStep::UploadsEnded:
+        if (walkBatch_ != 0) {
+            EndBatchListing();
+            break;
+        }
+        if (step.kind == TransferStep::DownloadsEnded)
+            SetIdle();
         EndTransferSequence();
         break;
     }
+}
+
+void TForm1::PrepareTransferStep(const TransferStep &step)
+{
+    for (const QString &line : step.log)
+        AppendLog(line, kSkipColor, false);
+    if (!step.removeEmptyLocalDirectory.isEmpty())
+        QDir().rmdir(step.removeEmptyLocalDirectory);  // only when nothing came into it
+    if (step.setBusy)
+        SetBusy();
+    DownloadTreeActive = TransferQueue.DownloadTreeActive;
+    UploadTreeActive = TransferQueue.UploadTreeActive;
+    UploadSourceDir = TransferQueue.UploadSourceDir;
+    UploadTargetDir = platform::DecodeAnsi(TransferQueue.UploadTargetDir);
 }
 
 void TForm1::EndTransferSequence()
@@ -475,6 +496,8 @@ void TForm1::ReturnToTransferHome()
 
 void TForm1::ftp1FileReceived()
 {
+    if (BrowsingJobDone(true))
+        return;
     if (!ftp1->Success())
         ReportFailedTransfer(true);
     if (TransferQueue.direction() == TransferWalk::Downloading) {
@@ -495,6 +518,8 @@ void TForm1::ftp1FileReceived()
 
 void TForm1::ftp1FileStored()
 {
+    if (BrowsingJobDone(false))
+        return;
     if (!ftp1->Success())
         ReportFailedTransfer(false);
     if (TransferQueue.direction() == TransferWalk::Uploading && ftp1->Connected)
@@ -535,7 +560,7 @@ qint64 TForm1::TransferredSoFar() const
 
 bool TForm1::HoldingMessages() const
 {
-    return TransferQueue.running() || QueueOwnsSequence;
+    return TransferQueue.running() || QueueOwnsSequence || !batches_.empty();
 }
 
 void TForm1::NoteTransferFailure(const QString &cause)
@@ -561,9 +586,16 @@ void TForm1::ShowOrHoldMessage(const QString &text, const QString &caption, bool
 
 void TForm1::ReportFailedTransfer(bool download)
 {
-    const QString local = ftp1->LocalFile;
-    const QString remote = platform::DecodeAnsi(ftp1->RemoteFile);
     const QString cause = TransferFailureCause.isEmpty() ? tr("连接已断开") : TransferFailureCause;
+    TransferFailureCause.clear();
+    ReportFailedFile(download, ftp1->LocalFile, platform::DecodeAnsi(ftp1->RemoteFile), cause);
+    // A directory entry is marked with its first failed file.
+    if (HoldingMessages() && QueueOwnsSequence && QueueEntryFailure.isEmpty())
+        QueueEntryFailure = cause;
+}
+
+QString TForm1::ReportFailedFile(bool download, const QString &local, const QString &remote, const QString &cause)
+{
     QString line = (download ? tr("下载失败: ") + remote + u" -> "_s + local : tr("上传失败: ") + local + u" -> "_s + remote)
         + tr(", 原因: ") + cause;
     // The engine leaves what came in place; the next download of it can resume there.
@@ -573,13 +605,9 @@ void TForm1::ReportFailedTransfer(bool download)
     AppendLog(line, kErrorColor, false);
     FailureStatus = u"  "_s + line;
     SetPanelText(0, FailureStatus);
-    TransferFailureCause.clear();
-    if (!HoldingMessages())
-        return;
-    FailedTransfers << line;
-    // A directory entry is marked with its first failed file.
-    if (QueueOwnsSequence && QueueEntryFailure.isEmpty())
-        QueueEntryFailure = cause;
+    if (HoldingMessages())
+        FailedTransfers << line;
+    return line;
 }
 
 void TForm1::ShowWalkFailures()

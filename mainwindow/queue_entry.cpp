@@ -1,5 +1,7 @@
 #include "mainwindow/queue_entry.h"
 
+#include <QLocale>
+
 #include "engine/ftp_parse.h"
 #include "mainwindow/remote_list_model.h"
 
@@ -47,4 +49,11 @@ QString QueueEntry::BytesDoneText() const
         return QString::number(bytesDone);
     const qint64 percent = std::clamp<qint64>(bytesDone * 100 / *size, 0, 100);
     return QStringLiteral("%1 (%2%)").arg(bytesDone).arg(percent);
+}
+
+QString QueueEntry::SpeedText() const
+{
+    if (state != Running || bytesPerSecond <= 0)
+        return QString();
+    return QLocale().formattedDataSize(bytesPerSecond, 1, QLocale::DataSizeTraditionalFormat) + QStringLiteral("/s");
 }

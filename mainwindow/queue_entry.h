@@ -21,6 +21,8 @@ struct QueueEntry {
     QString failureReason;  // why the last attempt failed, as the log said it
     qint64 bytesDone = 0;   // of the file, counting what a resume kept
     int attempts = 0;       // automatic retries used since the entry last waited
+    // While it runs over the transfer connections: bytes per second (not kept in the file).
+    qint64 bytesPerSecond = 0;
 
     // The row's columns: "源文件路径" and "目标路径".
     QString SourceText() const;
@@ -29,6 +31,8 @@ struct QueueEntry {
     QString StateText() const;
     // "已传输": the bytes, with the share of the size when the size is known.
     QString BytesDoneText() const;
+    // "速度" while it runs; empty otherwise.
+    QString SpeedText() const;
     // An upload added while not connected knows only the name of its target.
     bool HasRelativeTarget() const { return direction == Upload && !remotePath.startsWith('/'); }
 

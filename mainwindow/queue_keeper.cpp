@@ -47,7 +47,7 @@ void QueueKeeper::SaveNow()
 
 void QueueKeeper::OnDataChanged(int firstColumn, int lastColumn)
 {
-    const bool progressOnly = firstColumn == QueueModel::BytesDoneColumn && lastColumn == QueueModel::BytesDoneColumn;
+    const bool progressOnly = firstColumn >= QueueModel::BytesDoneColumn && lastColumn <= QueueModel::SpeedColumn;
     if (!progressOnly)
         SaveNow();
     else if (!m_progressTimer.isActive())

@@ -33,23 +33,6 @@ bool QueueCommandAllowed(QueueCommand command, const QueueConditions &c)
     return false;
 }
 
-bool IsConnectionFailure(FtpError error)
-{
-    switch (error) {
-    case ftpeNetworkDown:
-    case ftpeConnectionAborted:
-    case ftpeConnectionReset:
-    case ftpeTimeout:
-    case ftpeNetworkUnreachable:
-    case ftpeConnectionRefused:
-    case ftpeHostUnreachable:
-    case ftpeDataError:  // a data connection that failed or ended short
-        return true;
-    default:
-        return false;
-    }
-}
-
 QString JoinLocal(const QString &base, const QString &name)
 {
     return base.endsWith(u'/') ? base + name : base + u'/' + name;
@@ -218,6 +201,63 @@ void QueueModel::SetRunningProgress(qint64 bytesDone)
     emit dataChanged(index(m_next, BytesDoneColumn), index(m_next, BytesDoneColumn));
 }
 
+int QueueModel::NextWaitingRow() const
+{
+    for (int row = 0; row < count(); ++row) {
+        if (m_entries[size_t(row)].state == QueueEntry::Waiting)
+            return row;
+    }
+    return -1;
+}
+
+void QueueModel::MarkRunning(int row)
+{
+    m_entries[size_t(row)].bytesPerSecond = 0;
+    SetState(row, QueueEntry::Running);
+}
+
+int QueueModel::RunningRowOf(const QueueEntry &entry) const
+{
+    for (int row = 0; row < count(); ++row) {
+        const QueueEntry &e = m_entries[size_t(row)];
+        if (e.state == QueueEntry::Running && e.direction == entry.direction && e.localPath == entry.localPath
+            && e.remotePath == entry.remotePath)
+            return row;
+    }
+    return -1;
+}
+
+void QueueModel::SetProgress(int row, qint64 bytesDone, qint64 bytesPerSecond)
+{
+    QueueEntry &e = m_entries[size_t(row)];
+    if (e.bytesDone == bytesDone && e.bytesPerSecond == bytesPerSecond)
+        return;
+    e.bytesDone = bytesDone;
+    e.bytesPerSecond = bytesPerSecond;
+    emit dataChanged(index(row, BytesDoneColumn), index(row, SpeedColumn));
+}
+
+void QueueModel::FinishEntry(int row, const QString &failure)
+{
+    if (failure.isEmpty()) {
+        Remove({row});
+        return;
+    }
+    m_entries[size_t(row)].bytesPerSecond = 0;
+    SetState(row, QueueEntry::Failed, failure);
+}
+
+void QueueModel::HaltAll()
+{
+    m_running = false;
+    for (int row = 0; row < count(); ++row) {
+        if (m_entries[size_t(row)].state == QueueEntry::Running) {
+            m_entries[size_t(row)].bytesPerSecond = 0;
+            SetState(row, QueueEntry::Waiting);
+        }
+    }
+}
+
 int QueueModel::FailedCount() const
 {
     return int(std::count_if(m_entries.begin(), m_entries.end(),
@@ -356,6 +396,7 @@ QVariant QueueModel::data(const QModelIndex &index, int role) const
         case TargetColumn: return e.TargetText();
         case StateColumn: return e.StateText();
         case BytesDoneColumn: return e.BytesDoneText();
+        case SpeedColumn: return e.SpeedText();
         default: return QVariant();
         }
     case Qt::ForegroundRole:
@@ -363,7 +404,7 @@ QVariant QueueModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         return index.column() == SourceColumn ? QVariant(m_icons[e.direction]) : QVariant();
     case Qt::TextAlignmentRole:
-        return index.column() == SizeColumn || index.column() == BytesDoneColumn
+        return index.column() == SizeColumn || index.column() == BytesDoneColumn || index.column() == SpeedColumn
             ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
             : QVariant();
     case RemotePathRole: return e.remotePath;
@@ -379,7 +420,7 @@ QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation != Qt::Horizontal)
         return QVariant();
-    if (role == Qt::TextAlignmentRole && (section == SizeColumn || section == BytesDoneColumn))
+    if (role == Qt::TextAlignmentRole && (section == SizeColumn || section == BytesDoneColumn || section == SpeedColumn))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return QVariant();
@@ -389,6 +430,7 @@ QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int ro
     case TargetColumn: return QCoreApplication::translate("QueueModel", "目标路径");
     case StateColumn: return QCoreApplication::translate("QueueModel", "状态");
     case BytesDoneColumn: return QCoreApplication::translate("QueueModel", "已传输");
+    case SpeedColumn: return QCoreApplication::translate("QueueModel", "速度");
     default: return QVariant();
     }
 }

@@ -5,6 +5,7 @@
 // list operations and the choice of the next step live here, without a
 // window, so that they are tested on their own.
 
+#include "core/transfer_job.h"
 #include "engine/ftp_types.h"
 #include "mainwindow/queue_entry.h"
 
@@ -52,8 +53,6 @@ enum class QueueCommand { Start, Delete, DeleteAll, MoveToTop, MoveToBottom, Mov
 // the one being transferred.
 bool QueueCommandAllowed(QueueCommand command, const QueueConditions &conditions);
 
-// A failure of the connection rather than of the file: worth another try.
-bool IsConnectionFailure(FtpError error);
 
 // `base` and `name` joined with one separator between them (the remote twin
 // is JoinRemotePath).
@@ -69,7 +68,8 @@ public:
         TargetColumn = 2,
         StateColumn = 3,      // 状态
         BytesDoneColumn = 4,  // 已传输
-        ColumnCount = 5
+        SpeedColumn = 5,      // 速度
+        ColumnCount = 6
     };
     enum Role { RemotePathRole = Qt::UserRole + 1, LocalPathRole, DirectionRole, IsDirectoryRole, StateRole };
 
@@ -129,6 +129,17 @@ public:
     // A start by hand gives every entry its retries back.
     void RestoreRetries();
     int FailedCount() const;
+
+    // A run over the transfer connections: several entries run at once, each
+    // found again by what it is (rows move as finished ones leave).
+    int NextWaitingRow() const;
+    void MarkRunning(int row);
+    int RunningRowOf(const QueueEntry &entry) const;
+    void SetProgress(int row, qint64 bytesDone, qint64 bytesPerSecond);
+    // Done entries leave; failed ones stay, marked with the reason.
+    void FinishEntry(int row, const QString &failure);
+    // Every running entry waits again (the run stopped).
+    void HaltAll();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -9,15 +9,22 @@
 //   form1_connect.cpp   the login bar, connect, logout, stop, busy state
 //   form1_events.cpp    the engine's events, the log and the status bar
 
+#include "core/transfer_job.h"
 #include "engine/ftp_types.h"
 #include "mainwindow/remote_search_walk.h"
 #include "mainwindow/remote_tree_walks.h"
 #include "mainwindow/server_history.h"
 #include "mainwindow/transfer_walk.h"
 
+#include "mainwindow/queue_entry.h"
+
+#include <QElapsedTimer>
+#include <QHash>
 #include <QMainWindow>
 #include <QStringList>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -51,6 +58,7 @@ class TForm2;
 class TForm3;
 class TForm4;
 class TMFtp;
+class TransferPool;
 class Tmailform;
 class Tsearch;
 
@@ -372,6 +380,8 @@ public:
     void ShowOrHoldMessage(const QString &text, const QString &caption, bool critical = true);
     // A transfer's completion reported Success false.
     void ReportFailedTransfer(bool download);
+    // Logs a failed file and keeps it for the box at the end; the log line.
+    QString ReportFailedFile(bool download, const QString &local, const QString &remote, const QString &cause);
     // The end of a walk or queue run: one box for everything that failed.
     void ShowWalkFailures();
 
@@ -442,7 +452,9 @@ private:
     void CancelTransferWalks();
     // Every walk of the session, remote and transfer.
     void CancelAllWalks();
-    void RunTransferStep(const TransferStep &step);
+    void RunTransferStep(const TransferStep &first);
+    // What every step does first: its log lines, the busy state, the walk's flags.
+    void PrepareTransferStep(const TransferStep &step);
     void EndTransferSequence();
     void ShowTransferProgress(FtpInfo info);
     // A file transfer starts: nothing of the previous one is reported against
@@ -551,6 +563,76 @@ private:
     bool shownOnce_ = false;
     // The last 4xx or 5xx reply: what a refusal without its own text was.
     QString lastRefusal_;
+
+public:
+    // ---- transfers over connections of their own (form1_parallel.cpp) ----
+    // The session's transfer connections: files of the walks and the queue
+    // run there, several at once, while the browsing connection stays free.
+    TransferPool *transferPool = nullptr;
+    // Whether files go to the transfer connections now: 同时传输的文件数 is
+    // above 1 and the server took them in this session.
+    bool ParallelTransfers() const;
+    // Nothing moves: no walk, queue run or file on any connection.
+    bool TransfersIdle() const;
+
+private:
+    // A walk's files or a queue entry's: whose the pool's results are.
+    struct TransferBatch {
+        bool download = true;
+        bool listing = true;   // its walk still lists folders and hands out files
+        bool stopped = false;  // the user stopped it: no box of failures
+        bool queueEntry = false;
+        QString entryLocal;
+        QByteArray entryRemote;
+        int entryDirection = 0;
+        QString firstFailure;
+        qint64 bytesDone = 0;  // of its finished files
+        QHash<quint64, qint64> running;  // job -> bytes so far
+        qint64 startedAt = 0;  // ms on the run clock
+    };
+    void WireTransferPool();
+    void StartTransferSession();
+    quint64 NewBatch(bool download);
+    // Gives a walk's file to the pool; a target already on its way is skipped.
+    void HandOverToPool(const TransferStep &step);
+    // The walk of the batch has listed its last folder.
+    void EndBatchListing();
+    void PoolJobProgress(const TransferJob &job, qint64 bytesDone, qint64 total);
+    void PoolJobFinished(const TransferJob &job, const TransferOutcome &outcome);
+    void PoolRefused(FtpError error, const QString &detail);
+    void EndBatchIfDone(quint64 batch);
+    void EndParallelRun();
+    // Files the pool could not place, one after another on the browsing connection.
+    void RunNextBrowsingJob();
+    bool BrowsingJobDone(bool download);
+    void StopParallelTransfers();
+    // The browsing session ended. Closed by the user: every transfer stops and
+    // the queue's running entries wait again. Lost: the files already handed
+    // out go on; the walk and the queue run stop handing out more.
+    void AbandonParallelTransfers(bool closedByUser);
+    void ShowTransferTotals();
+    // The queue over the transfer connections.
+    void AdvanceParallelQueue();
+    void FinishParallelQueue();
+    int QueueRowOfBatch(const TransferBatch &batch) const;
+
+    std::map<quint64, TransferBatch> batches_;
+    quint64 walkBatch_ = 0;  // the batch the running walk hands its files to
+    quint64 nextBatch_ = 1;
+    bool parallelQueue_ = false;
+    // The pool holds this session's login; false for sessions it cannot
+    // repeat (an address's own login) and after the session.
+    bool poolSessionReady_ = false;
+    // The server took no transfer connection in this session.
+    bool poolRefused_ = false;
+    std::deque<TransferJob> browsingJobs_;
+    std::optional<TransferJob> browsingJob_;
+    QStringList acceptedCertificates_;
+    QTimer *totalsTimer_ = nullptr;
+    QElapsedTimer runClock_;
+    qint64 runBytes_ = 0;  // finished files of the run
+    qint64 lastTotal_ = 0;
+    qint64 lastTotalAt_ = 0;
 
 public:
     // ---- the search window and the connected server's search (form1_search.cpp) ----

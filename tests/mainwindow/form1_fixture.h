@@ -6,6 +6,7 @@
 #include "engine/ftp.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
+#include "mainwindow/main_settings.h"
 #include "mainwindow/tform1.h"
 #include "peer_server.h"
 #include "platform/folders.h"
@@ -94,6 +95,9 @@ struct FormUnderTest {
     FormUnderTest()
     {
         form = std::make_unique<TForm1>();
+        // Transfers on the browsing connection, one after another: what these
+        // tests watch. The tests of the transfer connections ask for more.
+        MainSettings.transfers = 1;
         form->OpenDocument = [this](const QString &path) {
             opened << path;
             return true;
