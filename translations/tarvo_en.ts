@@ -496,6 +496,10 @@
         <source>已传输</source>
         <translation>Transferred</translation>
     </message>
+    <message>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
 </context>
 <context>
     <name>RemoteListModel</name>
@@ -1394,6 +1398,38 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
         <source>连接断开, 第 %1 次自动重试: 重新连接 %2</source>
         <translation>Connection lost, automatic retry %1: connecting again to %2</translation>
     </message>
+    <message>
+        <source>要停止全部传输吗?</source>
+        <translation>Stop all transfers?</translation>
+    </message>
+    <message>
+        <source>已在传输中, 跳过: %1</source>
+        <translation>Already being transferred, skipped: %1</translation>
+    </message>
+    <message>
+        <source>服务器不接受更多的连接%1, 文件改在当前连接上逐个传输</source>
+        <translation>The server takes no more connections%1; the files go one after another over the current connection</translation>
+    </message>
+    <message>
+        <source> %1 个文件传输中, %2 个等待 </source>
+        <translation> %1 files transferring, %2 waiting </translation>
+    </message>
+    <message>
+        <source> 已传输 %1 </source>
+        <translation> Transferred %1 </translation>
+    </message>
+    <message>
+        <source> 用时 %1 秒 </source>
+        <translation> %1 seconds </translation>
+    </message>
+    <message>
+        <source>传输已停止</source>
+        <translation>Transfers stopped</translation>
+    </message>
+    <message>
+        <source>同一个文件已在传输中</source>
+        <translation>The same file is already being transferred</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -1750,6 +1786,30 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
     <message>
         <source>所有文件 (*)</source>
         <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>传输</source>
+        <translation>Transfers</translation>
+    </message>
+    <message>
+        <source>每个文件用一个单独的连接; 为 1 时在浏览的连接上逐个传输</source>
+        <translation>Each file uses a connection of its own; with 1 the files go one after another over the browsing connection</translation>
+    </message>
+    <message>
+        <source>不限制</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <source>同时传输的文件数</source>
+        <translation>Files transferred at once</translation>
+    </message>
+    <message>
+        <source>下载限速</source>
+        <translation>Download speed limit</translation>
+    </message>
+    <message>
+        <source>上传限速</source>
+        <translation>Upload speed limit</translation>
     </message>
 </context>
 <context>
