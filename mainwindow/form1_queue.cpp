@@ -123,6 +123,13 @@ void TForm1::OpenQueueFile()
 {
     queueKeeper = new QueueKeeper(spoolModel, platform::SettingsFilePath(QStringLiteral("queue.sqlite")), this);
     const QueueStore &store = queueKeeper->Store();
+    connect(queueKeeper, &QueueKeeper::SaveFailed, this, [this](const QString &why) {
+        const QString text = tr("无法保存批处理队列 (%1); 队列仍在窗口中, 能保存时再保存").arg(why);
+        AppendLog(text, kErrorColor, false);
+        SetPanelText(0, u"  "_s + text);
+    });
+    connect(queueKeeper, &QueueKeeper::SaveRecovered, this,
+            [this] { AppendLog(tr("批处理队列已重新保存"), kRetryColor, false); });
     switch (queueKeeper->Open()) {
     case QueueStore::OpenResult::Opened:
     case QueueStore::OpenResult::Created:

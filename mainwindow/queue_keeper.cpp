@@ -2,6 +2,8 @@
 
 #include "mainwindow/queue_model.h"
 
+#include <utility>
+
 namespace {
 constexpr int kProgressSaveInterval = 1000;  // ms
 }
@@ -42,7 +44,11 @@ void QueueKeeper::SaveNow()
     if (m_loading || !m_model || !m_store.IsOpen())
         return;
     m_progressTimer.stop();
-    m_store.Save(m_model->entries());
+    const bool saved = m_store.Save(m_model->entries());
+    if (!saved && !std::exchange(m_failing, true))
+        emit SaveFailed(m_store.LastError());
+    else if (saved && std::exchange(m_failing, false))
+        emit SaveRecovered();
 }
 
 void QueueKeeper::OnDataChanged(int firstColumn, int lastColumn)

@@ -24,6 +24,12 @@ public:
     // Writes progress that is still waiting for its second.
     void Flush();
 
+signals:
+    // The file could not take the queue (a full disk, say): said once until
+    // a later write succeeds; the list keeps every entry meanwhile.
+    void SaveFailed(const QString &why);
+    void SaveRecovered();
+
 private:
     void SaveNow();
     void OnDataChanged(int firstColumn, int lastColumn);
@@ -32,4 +38,5 @@ private:
     QueueStore m_store;
     QTimer m_progressTimer;
     bool m_loading = false;
+    bool m_failing = false;
 };

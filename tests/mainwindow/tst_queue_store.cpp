@@ -3,22 +3,28 @@
 // starts empty, and a writer killed at random moments leaves a sound file
 // holding its last committed queue whole.
 
+#include "mainwindow/queue_keeper.h"
+#include "mainwindow/queue_model.h"
 #include "mainwindow/queue_store.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const char kWriterMode[] = "--queue-writer";
+const char kFullDiskMode[] = "--queue-full-disk";
 
 QueueEntry Entry(QueueEntry::Direction direction, QueueEntry::State state, const QString &local,
                  const QByteArray &remote)
@@ -63,6 +69,27 @@ int RunWriter(const QString &path)
     }
 }
 
+// The helper mode of the full disk: the file may grow only a little (as on a
+// disk about to fill up); the keeper is fed ever longer queues until a write
+// fails. Prints "failed <entries>" at the failure, then exits.
+int RunFullDisk(const QString &path)
+{
+    QueueModel model;
+    QueueKeeper keeper(&model, path);
+    if (keeper.Open() == QueueStore::OpenResult::Unavailable)
+        return 2;
+    model.Append({Entry(QueueEntry::Download, QueueEntry::Waiting, u"/l/first"_s, "/r/first")});
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{rlim_t(QFileInfo(path).size() + 16 * 1024), RLIM_INFINITY};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    bool failed = false;
+    QObject::connect(&keeper, &QueueKeeper::SaveFailed, [&] { failed = true; });
+    for (int i = 0; i < 2000 && !failed; ++i)
+        model.Append({Entry(QueueEntry::Upload, QueueEntry::Waiting, u"/l/%1/"_s.arg(i) + QString(200, u'x'), "/r")});
+    std::printf("failed %d\n", failed ? model.count() : -1);
+    return 0;
+}
+
 } // namespace
 
 class TestQueueStore : public QObject {
@@ -73,6 +100,7 @@ private slots:
     void damagedFileKeptAside_data();
     void damagedFileKeptAside();
     void killedWriterLeavesSoundFile();
+    void fullDiskKeepsLastQueueAndSaysSo();
 
 private:
     QTemporaryDir dir_;
@@ -186,9 +214,29 @@ void TestQueueStore::killedWriterLeavesSoundFile()
     }
 }
 
+// The file stops growing: the keeper says so once, the list keeps every
+// entry, and the file still holds its last whole queue.
+void TestQueueStore::fullDiskKeepsLastQueueAndSaysSo()
+{
+    const QString path = dir_.filePath(u"full.sqlite"_s);
+    QProcess writer;
+    writer.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kFullDiskMode), path});
+    QVERIFY(writer.waitForFinished(60000));
+    QCOMPARE(writer.exitCode(), 0);
+    const QByteArray said = writer.readAllStandardOutput().trimmed();
+    QVERIFY2(said.startsWith("failed ") && said.mid(7).toInt() > 1, said.constData());
+    QueueStore store(path);
+    QCOMPARE(store.Open(), QueueStore::OpenResult::Opened);
+    const QList<QueueEntry> kept = store.Load();
+    QVERIFY(!kept.isEmpty() && kept.size() < said.mid(7).toInt());
+    QCOMPARE(kept.first().localPath, u"/l/first"_s);
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], kFullDiskMode) == 0)
+        return RunFullDisk(QString::fromLocal8Bit(argv[2]));
     if (argc == 3 && qstrcmp(argv[1], kWriterMode) == 0)
         return RunWriter(QString::fromLocal8Bit(argv[2]));
     TestQueueStore test;
