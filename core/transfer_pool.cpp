@@ -275,6 +275,18 @@ void TransferPool::OnLoginFailed(int failed, FtpError error, const QString &deta
     loginsBlocked_ = true;
     if (opening > 0)
         return;
+    if (IsConnectionFailure(error)) {
+        // Nothing answers at all (the server went away): the waiting files
+        // fail with that rather than wait for a connection that may never come.
+        loginsBlocked_ = false;
+        TransferOutcome outcome;
+        outcome.error = error;
+        outcome.detail = detail;
+        const QList<TransferJob> unreachable = TakeWaiting();
+        for (const TransferJob &job : unreachable)
+            emit JobFinished(job, outcome);
+        return;
+    }
     refused_ = true;
     if (!waiting_.empty())
         emit ConnectionsRefused(error, detail);

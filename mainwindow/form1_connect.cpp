@@ -4,6 +4,7 @@
 
 #include "mainwindow/tform1.h"
 
+#include "core/transfer_session.h"
 #include "engine/ftp.h"
 #include "platform/dialogs.h"
 #include "mainwindow/remote_list_model.h"
@@ -165,7 +166,7 @@ void TForm1::logoutClick()
 void TForm1::stopClick()
 {
     // Files on the transfer connections, with the browsing connection free.
-    if (!batches_.empty() && !ftp1->Busy()) {
+    if (transferSession_->HasBatches() && !ftp1->Busy()) {
         if (platform::CurrentDialogs().MessageBox(this, tr("要停止全部传输吗?"), tr("停止传输"),
                                                   platform::Dialogs::Question, platform::Dialogs::YesNo)
             == platform::Dialogs::Yes)

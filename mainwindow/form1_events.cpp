@@ -3,6 +3,7 @@
 
 #include "mainwindow/tform1.h"
 
+#include "core/transfer_session.h"
 #include "engine/ftp.h"
 #include "mainwindow/engine_notices.h"
 #include "mainwindow/main_settings.h"
@@ -74,6 +75,10 @@ void TForm1::ftp1LoggedIn()
 
 void TForm1::ftp1FtpReady()
 {
+    // Files the server left to this connection go on once the completion
+    // handlers have started whatever comes next.
+    if (!transferSession_->Idle())
+        QTimer::singleShot(0, this, &TForm1::RunNextBrowsingJob);
     if (returnHomeWhenReady_ && !ftp1->Busy()) {
         std::tie(transferHomeRemote_, transferHomeLocal_) = *std::exchange(returnHomeWhenReady_, std::nullopt);
         ReturnToTransferHome();

@@ -5,6 +5,7 @@
 
 #include "mainwindow/tform1.h"
 
+#include "core/transfer_session.h"
 #include "engine/ftp.h"
 #include "engine/ftp_parse.h"
 #include "mainwindow/main_settings.h"
@@ -560,7 +561,7 @@ qint64 TForm1::TransferredSoFar() const
 
 bool TForm1::HoldingMessages() const
 {
-    return TransferQueue.running() || QueueOwnsSequence || !batches_.empty();
+    return TransferQueue.running() || QueueOwnsSequence || transferSession_->HasBatches();
 }
 
 void TForm1::NoteTransferFailure(const QString &cause)

@@ -59,6 +59,8 @@ class TForm3;
 class TForm4;
 class TMFtp;
 class TransferPool;
+class TransferSession;
+struct TransferBatch;
 class Tmailform;
 class Tsearch;
 
@@ -576,33 +578,18 @@ public:
     bool TransfersIdle() const;
 
 private:
-    // A walk's files or a queue entry's: whose the pool's results are.
-    struct TransferBatch {
-        bool download = true;
-        bool listing = true;   // its walk still lists folders and hands out files
-        bool stopped = false;  // the user stopped it: no box of failures
-        bool queueEntry = false;
-        QString entryLocal;
-        QByteArray entryRemote;
-        int entryDirection = 0;
-        QString firstFailure;
-        qint64 bytesDone = 0;  // of its finished files
-        QHash<quint64, qint64> running;  // job -> bytes so far
-        qint64 startedAt = 0;  // ms on the run clock
-    };
     void WireTransferPool();
     void StartTransferSession();
     quint64 NewBatch(bool download);
-    // Gives a walk's file to the pool; a target already on its way is skipped.
+    // Gives a walk's file to the session; a target already on its way is skipped.
     void HandOverToPool(const TransferStep &step);
     // The walk of the batch has listed its last folder.
     void EndBatchListing();
-    void PoolJobProgress(const TransferJob &job, qint64 bytesDone, qint64 total);
-    void PoolJobFinished(const TransferJob &job, const TransferOutcome &outcome);
-    void PoolRefused(FtpError error, const QString &detail);
-    void EndBatchIfDone(quint64 batch);
+    void ShowFileFailure(const TransferJob &job, const TransferOutcome &outcome);
+    void ShowBatchProgress(const TransferBatch &batch);
+    void ShowBatchEnd(const TransferBatch &batch);
     void EndParallelRun();
-    // Files the pool could not place, one after another on the browsing connection.
+    // Files the server left to the browsing connection, one after another.
     void RunNextBrowsingJob();
     bool BrowsingJobDone(bool download);
     void StopParallelTransfers();
@@ -616,21 +603,14 @@ private:
     void FinishParallelQueue();
     int QueueRowOfBatch(const TransferBatch &batch) const;
 
-    std::map<quint64, TransferBatch> batches_;
+    TransferSession *transferSession_ = nullptr;
     quint64 walkBatch_ = 0;  // the batch the running walk hands its files to
-    quint64 nextBatch_ = 1;
     bool parallelQueue_ = false;
     // The pool holds this session's login; false for sessions it cannot
     // repeat (an address's own login) and after the session.
     bool poolSessionReady_ = false;
-    // The server took no transfer connection in this session.
-    bool poolRefused_ = false;
-    std::deque<TransferJob> browsingJobs_;
-    std::optional<TransferJob> browsingJob_;
     QStringList acceptedCertificates_;
     QTimer *totalsTimer_ = nullptr;
-    QElapsedTimer runClock_;
-    qint64 runBytes_ = 0;  // finished files of the run
     qint64 lastTotal_ = 0;
     qint64 lastTotalAt_ = 0;
 

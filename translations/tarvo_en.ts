@@ -1430,6 +1430,14 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
         <source>同一个文件已在传输中</source>
         <translation>The same file is already being transferred</translation>
     </message>
+    <message>
+        <source>无法保存批处理队列 (%1); 队列仍在窗口中, 能保存时再保存</source>
+        <translation>Cannot save the batch queue (%1); the queue stays in the window and is saved once that works again</translation>
+    </message>
+    <message>
+        <source>批处理队列已重新保存</source>
+        <translation>The batch queue is saved again</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
