@@ -1,7 +1,12 @@
 #pragma once
-// A program run to its end with its own resource figures: wall time, processor
-// time and peak resident size from wait4, so each run's peak is its own (the
-// RUSAGE_CHILDREN maximum would mix every child the benchmark ever waited for).
+// A program run to its end with its own resource figures: wall time and
+// processor time from wait4, and the peak resident size from GNU time.
+//
+// Not wait4's ru_maxrss of our own child: Linux carries the high-water mark of
+// the memory a process had before exec into its figure, so a child started from
+// the benchmark reports at least the benchmark's own size (a /bin/true started
+// from a 200 MiB process reports 208 MiB). /usr/bin/time is small when it forks
+// the program, and its ru_maxrss (%M) is the program's own.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -29,7 +34,7 @@ struct MeasuredProcess {
     int exitCode = -1;
     double seconds = 0;     // from spawn to exit
     double cpuSeconds = 0;  // user and system
-    long peakRssKb = 0;     // ru_maxrss
+    long peakRssKb = -1;    // -1: /usr/bin/time is missing
     QByteArray output;      // standard output and error together
 };
 
@@ -39,10 +44,19 @@ inline MeasuredProcess RunMeasured(const QString &program, const QStringList &ar
     MeasuredProcess result;
     // A file, not a pipe: nobody reads while the child runs, and a full pipe would stall it.
     QTemporaryFile log;
-    if (!log.open())
+    QTemporaryFile peak;
+    if (!log.open() || !peak.open())
         return result;
-    const QByteArray programBytes = QFile::encodeName(program);
+    const QString timeProgram = QStringLiteral("/usr/bin/time");
+    const bool timed = QFile::exists(timeProgram);
+    const QByteArray programBytes = QFile::encodeName(timed ? timeProgram : program);
     std::vector<QByteArray> argumentBytes{programBytes};
+    if (timed) {
+        for (const char *argument : {"-f", "%M", "-o"})
+            argumentBytes.emplace_back(argument);
+        argumentBytes.push_back(QFile::encodeName(peak.fileName()));
+        argumentBytes.push_back(QFile::encodeName(program));
+    }
     for (const QString &argument : arguments)
         argumentBytes.push_back(argument.toLocal8Bit());
     std::vector<char *> argv;
@@ -57,11 +71,17 @@ inline MeasuredProcess RunMeasured(const QString &program, const QStringList &ar
     posix_spawn_file_actions_adddup2(&actions, log.handle(), STDERR_FILENO);
     const QByteArray directory = QFile::encodeName(workingDirectory);
     posix_spawn_file_actions_addchdir_np(&actions, directory.constData());
+    // A group of its own, so that a run out of time is ended with whatever it started.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
     QElapsedTimer timer;
     timer.start();
-    const int spawned = posix_spawnp(&pid, programBytes.constData(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawnp(&pid, programBytes.constData(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (spawned != 0)
         return result;
     result.started = true;
@@ -75,7 +95,7 @@ inline MeasuredProcess RunMeasured(const QString &program, const QStringList &ar
         if (done < 0 && errno != EINTR)
             return result;
         if (timer.elapsed() > qint64(timeoutSeconds) * 1000) {
-            kill(pid, SIGKILL);
+            kill(-pid, SIGKILL);
             wait4(pid, &status, 0, &usage);
             result.seconds = timer.nsecsElapsed() / 1e9;
             log.seek(0);
@@ -90,7 +110,14 @@ inline MeasuredProcess RunMeasured(const QString &program, const QStringList &ar
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    result.peakRssKb = usage.ru_maxrss;
+    if (timed) {
+        // "Command exited with non-zero status N" may come first; the figure is the last line.
+        peak.seek(0);
+        const QList<QByteArray> lines = peak.readAll().trimmed().split('\n');
+        bool number = false;
+        const long kb = lines.last().trimmed().toLong(&number);
+        result.peakRssKb = number ? kb : -1;
+    }
     log.seek(0);
     result.output = log.readAll();
     return result;
