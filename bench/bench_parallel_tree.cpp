@@ -237,10 +237,24 @@ int Benchmark(const QCommandLineParser &parser)
     const int delayMs = parser.value(QStringLiteral("delay-ms")).toInt();
     const QStringList sets = parser.value(QStringLiteral("sets")).split(u',', Qt::SkipEmptyParts);
     const QStringList servers = parser.value(QStringLiteral("servers")).split(u',', Qt::SkipEmptyParts);
+    const QStringList chosenClients = parser.value(QStringLiteral("clients")).split(u',', Qt::SkipEmptyParts);
     QStringList clients;
     for (const Client &client : AllClients())
-        if (parser.value(QStringLiteral("clients")).split(u',').contains(client.name))
+        if (chosenClients.contains(client.name))
             clients << client.name;
+    // A misspelt name would otherwise leave a row out without a word.
+    const auto unknown = [](const QStringList &given, const QStringList &known, const char *what) {
+        for (const QString &name : given)
+            if (!known.contains(name)) {
+                std::printf("unknown %s \"%s\" (known: %s)\n", what, qPrintable(name), qPrintable(known.join(u',')));
+                return true;
+            }
+        return false;
+    };
+    if (unknown(sets, {QStringLiteral("tree"), QStringLiteral("big")}, "set")
+        || unknown(servers, {QStringLiteral("local"), QStringLiteral("delayed")}, "server")
+        || unknown(chosenClients, {QStringLiteral("tarvo1"), QStringLiteral("tarvo4"), QStringLiteral("lftp"), QStringLiteral("lftp4")}, "client"))
+        return 2;
 
     PeerServer::Options options;
     options.rootOnTmpfs = true;
