@@ -5,126 +5,47 @@
 //
 //   bench_tree_download [--rounds N] [--dirs N] [--files N] [--clients walk,pasv,lftp,wget]
 
-#include "engine/ftp.h"
-#include "mainwindow/main_settings.h"
-#include "mainwindow/remote_list_model.h"
-#include "mainwindow/remote_list_view.h"
-#include "mainwindow/tform1.h"
+#include "bench_window.h"
 #include "peer_server.h"
-#include "platform/folders.h"
-#include "widgets/combobox98.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QProcess>
-#include <QSpinBox>
 #include <QTemporaryDir>
-#include <QEventLoop>
-#include <QTimer>
-#include <functional>
 #include <cstdio>
 #include <sys/resource.h>
 
+using bench::CountFiles;
+using bench::CpuSeconds;
 using testsupport::PeerServer;
 
 namespace {
 
-// Processor seconds (user and system) of this process or of its waited-for
-// children: on a shared machine they vary less than the wall-clock time.
-double CpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-int CountFiles(const QString &root)
-{
-    int count = 0;
-    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        ++count;
-    }
-    return count;
-}
-
-// Runs the event loop as the program does (QTest::qWaitFor would sleep 10 ms
-// between its looks, a delay on every reply of a walk of thousands of steps).
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    bool reached = done();
-    if (reached)
-        return true;
-    QEventLoop loop;
-    QTimer look;
-    QElapsedTimer timer;
-    timer.start();
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        reached = reached || done();
-        if (reached || timer.elapsed() > timeoutMs)
-            loop.quit();
-    });
-    look.start(2);
-    loop.exec();
-    return reached;
-}
-
-bool Idle(const TForm1 &form)
-{
-    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy && !form.TransferQueue.running();
-}
-
 // One drop of the tree on the local list, from login to the last file.
 double ProgramRun(PeerServer &server, const QString &target, bool passive, int *files, double *cpu)
 {
-    QTemporaryDir settings;
-    platform::SetSettingsFolderOverride(settings.path());
-    // An empty site list: a missing one is reported in a message box at the first show.
-    (void)QFile(settings.filePath(QStringLiteral("list.ini"))).open(QIODevice::WriteOnly);
-    TForm1 form;
-    MainSettings = TMainSettings();
-    form.show();
-    QDir().mkpath(target);
-    QDir::setCurrent(target);
-    form.SetLocalDirectory(target);
-    form.ftp1->Passive = passive;
-    form.server->setEditText(server.Host());
-    form.port->setValue(server.Port());
-    form.username->setText(server.User());
-    form.password->setText(server.Password());
-    form.Button1Click();
-    if (!WaitUntil([&] { return Idle(form) && form.ftppath->count() > 0; }, 20000)) {
-        std::fprintf(stderr, "login failed: %s\n", qPrintable(form.PanelText(0)));
+    // One connection: the walk over the browsing connection, as lftp's sequential mirror.
+    TMainSettings settings;
+    settings.transfers = 1;
+    bench::BenchWindow window(settings, target);
+    TForm1 &form = window.form();
+    if (!window.LogIn(server.Host(), server.Port(), server.User(), server.Password(), passive))
         return -1;
-    }
-    const int row = form.ftpviewModel->rowOfName("tree");
-    if (row < 0) {
-        std::fprintf(stderr, "no tree in the listing of %s\n", form.ftp1->CurrentDirectory().constData());
-        return -1;
-    }
-    form.ftpview->SetSelected(row, true);
     QElapsedTimer timer;
     timer.start();
     const double cpuBefore = CpuSeconds(RUSAGE_SELF);
-    form.FileList1DragDrop(form.ftpview);
+    if (!window.DropRemoteEntry("tree"))
+        return -1;
     // Timed to the end of the walk: the last file stored and the pane showing it.
-    if (!WaitUntil([&] { return !form.UiBusy && !form.TransferQueue.running(); }, 600000)) {
+    if (!bench::WaitUntil([&] { return !form.UiBusy && !form.TransferQueue.running(); }, 600000)) {
         std::fprintf(stderr, "walk did not end: %s\n", qPrintable(form.PanelText(0)));
         return -1;
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
     *cpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
     *files = CountFiles(target);
-    WaitUntil([&] { return Idle(form); }, 10000);
-    form.ftp1->Quit();
-    WaitUntil([&] { return !form.ftp1->Connected; }, 5000);
-    platform::SetSettingsFolderOverride(QString());
     return seconds;
 }
 
