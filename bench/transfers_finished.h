@@ -1,9 +1,7 @@
 #pragma once
-// When a download by the window counts as finished. The window has no public
-// way yet to say whether transfers on extra connections are still running, so
-// the browsing connection's idleness is not enough: every expected file must
-// also be on the disk at its full size. Change TransfersFinished when the
-// window can say it itself.
+// When a download by the window counts as finished: the window says nothing
+// moves any more on any connection, and every expected file is on the disk at
+// its full size (a check of the harness, not of the window).
 
 #include "bench_file_set.h"
 #include "bench_window.h"
@@ -40,7 +38,7 @@ private:
 
 inline bool TransfersFinished(const TForm1 &form, LandedFiles &landed)
 {
-    return WindowIdle(form) && landed.AllLanded();
+    return WindowIdle(form) && form.TransfersIdle() && landed.AllLanded();
 }
 
 }  // namespace bench
