@@ -1,6 +1,8 @@
 // Grabs the main window connected to an FTP server into a PNG, for the README
 // (with "pub" and "readme.txt" of the demo server put in the batch queue):
 //   tarvo_screenshot HOST PORT USER PASSWORD OUT.png
+// (with TARVO_GRAB_RUNNING=1 the queue is started, slowed to 256 KiB/s over
+// three connections, and grabbed while its entries run),
 // or the prompt dialog and the about box into a folder:
 //   tarvo_screenshot --dialogs FOLDER
 // Run it under QT_QPA_PLATFORM=offscreen. Settings are read from and kept in
@@ -11,6 +13,7 @@
 #include "dialogs/tform3.h"
 #include "dialogs/tform4.h"
 #include "mainwindow/about_box.h"
+#include "mainwindow/main_settings.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "mainwindow/tform1.h"
@@ -140,6 +143,13 @@ int main(int argc, char **argv)
             form.ftpview->SetSelected(row, true);
     }
     form.spoolDragDrop(form.ftpview);
+    if (qEnvironmentVariableIsSet("TARVO_GRAB_RUNNING")) {
+        MainSettings.transfers = 3;
+        MainSettings.downlimit = 256;
+        form.SetLocalDirectory(settings.path());
+        form.N74Click();
+        WaitFor([] { return false; }, 2000);
+    }
     WaitFor([] { return false; }, 300);  // let the last repaint settle
     if (!form.grab().save(QString::fromLocal8Bit(argv[5]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[5]);
