@@ -131,6 +131,18 @@ void TransferConnection::Abort()
         ftp_->Abort();
 }
 
+void TransferConnection::Drop()
+{
+    closed_ = true;
+    failurePending_ = false;
+    if (ftp_) {
+        ftp_->OnFtpQuit = nullptr;
+        ftp_->OnFtpError = nullptr;
+        ftp_->OnFtpInfo = nullptr;
+        ftp_->Disconnect();
+    }
+}
+
 void TransferConnection::Close()
 {
     if (!ftp_ || closed_) {

@@ -38,6 +38,8 @@ public slots:
     void Abort();
     // QUIT, then the connection reports Closed.
     void Close();
+    // Closes the sockets at once and reports nothing more: the pool is done with it.
+    void Drop();
 
 signals:
     void LoggedIn(int number);

@@ -41,15 +41,24 @@ TransferPool::~TransferPool()
         TransferConnection *worker = connection.worker;
         QThread *thread = connection.thread;
         worker->disconnect(this);
-        QMetaObject::invokeMethod(worker, [worker] {
-            delete worker;
-            QThread::currentThread()->quit();
-        }, Qt::QueuedConnection);
+        Retire(worker);
         if (!thread->wait(kThreadEndWaitMs))
             qWarning("A transfer connection did not end in time");
         else
             delete thread;
     }
+}
+
+// The connection's own thread drops its sockets (an upload waiting inside
+// its sender sees that and unwinds) and ends; the connection is deleted once
+// no frame of it is left on that thread's stack.
+void TransferPool::Retire(TransferConnection *worker)
+{
+    QMetaObject::invokeMethod(worker, [worker] {
+        worker->Drop();
+        worker->deleteLater();
+        QThread::currentThread()->quit();
+    }, Qt::QueuedConnection);
 }
 
 void TransferPool::SetProfile(const ConnectionProfile &profile)
@@ -346,10 +355,7 @@ void TransferPool::OnClosed(int number)
     TransferConnection *worker = connection.worker;
     QThread *thread = connection.thread;
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    QMetaObject::invokeMethod(worker, [worker] {
-        delete worker;
-        QThread::currentThread()->quit();
-    }, Qt::QueuedConnection);
+    Retire(worker);
     // A file it held was reported with its Finished; the rest wait for another.
     Dispatch();
     CheckDrained();

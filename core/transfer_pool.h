@@ -106,6 +106,7 @@ private:
     QString AskInOwnerThread(const TransferQuestion &question);
     TMFtpCertificateAnswer AskCertificateInOwnerThread(const platform::TlsCertificateInfo &certificate, bool changed);
     void CheckDrained();
+    static void Retire(TransferConnection *worker);
 
     ConnectionProfile profile_;
     int maxConnections_ = 2;

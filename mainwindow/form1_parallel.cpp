@@ -104,7 +104,13 @@ void TForm1::StartTransferSession()
 
 bool TForm1::ParallelTransfers() const
 {
-    return MainSettings.transfers > 1 && poolSessionReady_ && !transferSession_->FallenBack() && ftp1->Connected;
+    // An address opened meanwhile may have logged the engine in elsewhere:
+    // the transfer connections must go where the browsing connection is.
+    const ConnectionProfile &held = transferPool->Profile();
+    const bool sameLogin = held.server == ftp1->Server() && held.username == ftp1->SessionUser()
+        && held.password == ftp1->SessionPassword();
+    return MainSettings.transfers > 1 && poolSessionReady_ && sameLogin && !transferSession_->FallenBack()
+        && ftp1->Connected;
 }
 
 bool TForm1::TransfersIdle() const
