@@ -123,6 +123,7 @@ quint64 TForm1::NewBatch(bool download)
     if (!transferSession_->HasBatches()) {
         lastTotal_ = 0;
         lastTotalAt_ = 0;
+        runCut_ = false;
     }
     transferSession_->Configure(MainSettings.transfers, MainSettings.retries, qint64(MainSettings.downlimit) * 1024,
                                 qint64(MainSettings.uplimit) * 1024);
@@ -209,7 +210,9 @@ void TForm1::EndParallelRun()
     if (parallelQueue_)
         return;  // the queue's end says it
     ShowWalkFailures();
-    RunAfterTransfer();
+    // aftertransfer follows a run that ended, not one stopped or cut off.
+    if (!runCut_)
+        RunAfterTransfer();
 }
 
 void TForm1::RunNextBrowsingJob()
@@ -285,12 +288,15 @@ void TForm1::StopParallelTransfers()
         spoolModel->HaltAll();
     }
     AppendLog(tr("传输已停止"), kRetryColor, false);
+    runCut_ = true;
     transferSession_->Stop();
 }
 
 void TForm1::AbandonParallelTransfers(bool closedByUser)
 {
     walkBatch_ = 0;
+    if (transferSession_->HasBatches())
+        runCut_ = true;
     if (parallelQueue_) {
         // Entries not started wait for the next start; the running ones end as their files do.
         parallelQueue_ = false;
@@ -316,7 +322,10 @@ void TForm1::AdvanceParallelQueue()
 {
     while (parallelQueue_ && walkBatch_ == 0) {
         if (!ftp1->Connected) {
-            FinishParallelQueue();
+            // The entries not started wait for the next start; the running ones end as their files do.
+            parallelQueue_ = false;
+            QueueOwnsSequence = false;
+            runCut_ = true;
             return;
         }
         const int row = spoolModel->NextWaitingRow();

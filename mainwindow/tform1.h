@@ -606,6 +606,8 @@ private:
     TransferSession *transferSession_ = nullptr;
     quint64 walkBatch_ = 0;  // the batch the running walk hands its files to
     bool parallelQueue_ = false;
+    // The run was stopped or lost its browsing session: no aftertransfer at its end.
+    bool runCut_ = false;
     // The pool holds this session's login; false for sessions it cannot
     // repeat (an address's own login) and after the session.
     bool poolSessionReady_ = false;
