@@ -50,8 +50,8 @@ QPushButton *BrowseButton(const QString &name, QWidget *parent)
 
 } // namespace
 
-TForm4::TForm4(QWidget *parent)
-    : QDialog(parent)
+TForm4::TForm4(TMainSettings &settings, QWidget *parent)
+    : QDialog(parent), settings_(settings)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QCoreApplication::translate("TForm4", "配置"));
@@ -300,33 +300,33 @@ int TForm4::GroupValue(Group group, int unchanged) const
 
 void TForm4::FormShow()
 {
-    LoadSettings();
-    email->setText(MainSettings.email);
-    dir->setText(MainSettings.initdir);
-    timeout->setText(QString::number(MainSettings.timeout));
-    noop->setText(QString::number(MainSettings.nooptime));
-    confirmDelete->setChecked(MainSettings.confirmdelete);
-    language->setCurrentIndex(qMax(0, language->findData(MainSettings.language)));
-    passiveMode->setChecked(MainSettings.passive);
-    keepUploadTime->setChecked(MainSettings.keepuploadtime);
-    retries->setValue(MainSettings.retries);
-    transfers->setValue(MainSettings.transfers);
-    downLimit->setValue(MainSettings.downlimit);
-    upLimit->setValue(MainSettings.uplimit);
-    searchEngine->setText(MainSettings.searchengine);
-    ShowGroup(UpResume, MainSettings.upresume, false);
-    ShowGroup(UpCase, MainSettings.upfilenamecase, false);
-    ShowGroup(DownResume, MainSettings.downresume, false);
-    ShowGroup(DownCase, MainSettings.downfilenamecase, false);
-    if (!MainSettings.editor.isEmpty()) {
+    settings_ = ReadSettingsFile(SettingsFileName());
+    email->setText(settings_.email);
+    dir->setText(settings_.initdir);
+    timeout->setText(QString::number(settings_.timeout));
+    noop->setText(QString::number(settings_.nooptime));
+    confirmDelete->setChecked(settings_.confirmdelete);
+    language->setCurrentIndex(qMax(0, language->findData(settings_.language)));
+    passiveMode->setChecked(settings_.passive);
+    keepUploadTime->setChecked(settings_.keepuploadtime);
+    retries->setValue(settings_.retries);
+    transfers->setValue(settings_.transfers);
+    downLimit->setValue(settings_.downlimit);
+    upLimit->setValue(settings_.uplimit);
+    searchEngine->setText(settings_.searchengine);
+    ShowGroup(UpResume, settings_.upresume, false);
+    ShowGroup(UpCase, settings_.upfilenamecase, false);
+    ShowGroup(DownResume, settings_.downresume, false);
+    ShowGroup(DownCase, settings_.downfilenamecase, false);
+    if (!settings_.editor.isEmpty()) {
         RadioButton14->setChecked(true);
-        editor->setText(MainSettings.editor);
+        editor->setText(settings_.editor);
     } else {
         RadioButton13->setChecked(true);
         editor->clear();
     }
-    ShowGroup(AfterTransfer, MainSettings.aftertransfer, true);
-    ShowGroup(AfterConnect, MainSettings.afterconnect, true);
+    ShowGroup(AfterTransfer, settings_.aftertransfer, true);
+    ShowGroup(AfterConnect, settings_.afterconnect, true);
 }
 
 bool TForm4::ReadInteger(QLineEdit *field, int &setting)
@@ -346,27 +346,27 @@ bool TForm4::Button1Click()
 {
     // Stored field by field: a bad number stops here with the fields before it
     // already in the record, and nothing written to the file.
-    MainSettings.email = email->text();
-    MainSettings.initdir = dir->text();
-    if (!ReadInteger(timeout, MainSettings.timeout) || !ReadInteger(noop, MainSettings.nooptime))
+    settings_.email = email->text();
+    settings_.initdir = dir->text();
+    if (!ReadInteger(timeout, settings_.timeout) || !ReadInteger(noop, settings_.nooptime))
         return false;
-    MainSettings.upresume = GroupValue(UpResume, MainSettings.upresume);
-    MainSettings.upfilenamecase = GroupValue(UpCase, MainSettings.upfilenamecase);
-    MainSettings.downresume = GroupValue(DownResume, MainSettings.downresume);
-    MainSettings.downfilenamecase = GroupValue(DownCase, MainSettings.downfilenamecase);
-    MainSettings.aftertransfer = GroupValue(AfterTransfer, MainSettings.aftertransfer);
-    MainSettings.afterconnect = GroupValue(AfterConnect, MainSettings.afterconnect);
-    MainSettings.editor = RadioButton13->isChecked() ? QString() : editor->text();
-    MainSettings.confirmdelete = confirmDelete->isChecked();
-    MainSettings.language = language->currentData().toString();
-    MainSettings.passive = passiveMode->isChecked();
-    MainSettings.keepuploadtime = keepUploadTime->isChecked();
-    MainSettings.retries = retries->value();
-    MainSettings.transfers = transfers->value();
-    MainSettings.downlimit = downLimit->value();
-    MainSettings.uplimit = upLimit->value();
-    MainSettings.searchengine = searchEngine->text().trimmed();
-    SaveSettings();
+    settings_.upresume = GroupValue(UpResume, settings_.upresume);
+    settings_.upfilenamecase = GroupValue(UpCase, settings_.upfilenamecase);
+    settings_.downresume = GroupValue(DownResume, settings_.downresume);
+    settings_.downfilenamecase = GroupValue(DownCase, settings_.downfilenamecase);
+    settings_.aftertransfer = GroupValue(AfterTransfer, settings_.aftertransfer);
+    settings_.afterconnect = GroupValue(AfterConnect, settings_.afterconnect);
+    settings_.editor = RadioButton13->isChecked() ? QString() : editor->text();
+    settings_.confirmdelete = confirmDelete->isChecked();
+    settings_.language = language->currentData().toString();
+    settings_.passive = passiveMode->isChecked();
+    settings_.keepuploadtime = keepUploadTime->isChecked();
+    settings_.retries = retries->value();
+    settings_.transfers = transfers->value();
+    settings_.downlimit = downLimit->value();
+    settings_.uplimit = upLimit->value();
+    settings_.searchengine = searchEngine->text().trimmed();
+    WriteSettingsFile(SettingsFileName(), settings_);
     hide();
     return true;
 }

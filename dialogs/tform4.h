@@ -1,11 +1,14 @@
 #pragma once
-// TForm4: the configuration dialog. Every show reloads MainSettings from
-// ftp.ini and fills the controls; OK stores them back and writes the file.
+// TForm4: the configuration dialog over the settings record its owner gives
+// it. Every show reloads that record from ftp.ini and fills the controls; OK
+// stores them back and writes the file.
 // Which settings act at once is the readers' business: the ones read when
 // needed (resume, name case, after-transfer, after-connect, editor) act on
 // the next use, the time-outs, e-mail and start directory from the next start.
 
 #include <QDialog>
+
+struct TMainSettings;
 
 class QAbstractButton;
 class QButtonGroup;
@@ -20,7 +23,7 @@ class QTabWidget;
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm4(QWidget *parent = nullptr);
+    explicit TForm4(TMainSettings &settings, QWidget *parent = nullptr);
 
     static constexpr int GeneralPage = 0, UploadPage = 1, DownloadPage = 2, EditPage = 3, AdvancedPage = 4;
     QTabWidget *PageControl1;
@@ -69,6 +72,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    TMainSettings &settings_;
     enum Group { UpResume, UpCase, DownResume, DownCase, AfterTransfer, AfterConnect, GroupCount };
     QButtonGroup *groups_[GroupCount];
     QButtonGroup *editorChoice_;

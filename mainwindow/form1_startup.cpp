@@ -175,7 +175,7 @@ void TForm1::FormShow()
     search->LocalFolder = [this] { return LocalDirectory(); };
     WireSearchWindow();
     mailform = new Tmailform(this);
-    Form4 = new TForm4(this);
+    Form4 = new TForm4(MainSettings, this);
     AboutBox = new TAboutBox(this);
 }
 

@@ -160,7 +160,7 @@ void TestTForm4::settingMapsBothWays()
     QFETCH(QString, saved);
 
     WriteIni(Ini(), key.toLatin1() + '=' + fileValue + "\r\n");
-    TForm4 form;
+    TForm4 form(MainSettings);
     form.show();
     QCOMPARE(Field(MainSettings, key), Field(ReadSettingsFile(Ini()), key));
 
@@ -220,7 +220,7 @@ void TestTForm4::valuesOutsideTheirGroup()
     QFETCH(QString, key);
     QFETCH(QString, saved);
 
-    TForm4 form;
+    TForm4 form(MainSettings);
     if (!earlierFile.isEmpty()) {
         WriteIni(Ini(), earlierFile);
         form.show();
@@ -257,7 +257,7 @@ void TestTForm4::editorChoice()
     QFETCH(QString, saved);
 
     WriteIni(Ini(), "editor=" + fileValue + "\r\n");
-    TForm4 form;
+    TForm4 form(MainSettings);
     form.show();
     QCOMPARE(form.RadioButton14->isChecked(), specifiedShown);
     QCOMPARE(form.RadioButton13->isChecked(), !specifiedShown);
@@ -297,7 +297,7 @@ void TestTForm4::badNumberStopsOk()
 
     WriteIni(Ini(), "email=old@x\r\ntimeout=60\r\nnooptime=9\r\nupresume=1\r\n");
     const QByteArray before = ReadBytes(Ini());
-    TForm4 form;
+    TForm4 form(MainSettings);
     form.show();
     form.email->setText(u"new@x"_s);
     form.timeout->setText(timeoutText);
@@ -333,7 +333,7 @@ void TestTForm4::cancelKeepsTheReload()
     const QByteArray before = ReadBytes(Ini());
     MainSettings.email = u"memory@x"_s;
     MainSettings.timeout = 999;
-    TForm4 form;
+    TForm4 form(MainSettings);
     form.show();
     form.email->setText(u"typed@x"_s);
     form.timeout->setText(u"5"_s);
@@ -354,7 +354,7 @@ void TestTForm4::cancelKeepsTheReload()
 
 void TestTForm4::pageInFrontIsRemembered()
 {
-    TForm4 form;
+    TForm4 form(MainSettings);
     form.show();
     QCOMPARE(form.PageControl1->tabText(form.PageControl1->currentIndex()), u"编辑文件"_s);
     form.PageControl1->setCurrentIndex(TForm4::DownloadPage);
@@ -385,7 +385,7 @@ void TestTForm4::browseButtons()
     QFETCH(QString, expected);
 
     WriteIni(Ini(), "initdir=/start\r\neditor=/start\r\n");
-    TForm4 form;
+    TForm4 form(MainSettings);
     form.show();
     const bool folder = button == u"dirButton"_s;
     const QString chosen = folder ? u"/srv/选中"_s : u"/opt/编辑器"_s;
