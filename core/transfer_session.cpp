@@ -16,6 +16,11 @@ TransferSession::TransferSession(QObject *parent) : QObject(parent), pool_(new T
     connect(pool_, &TransferPool::JobProgress, this,
             [this](const TransferJob &job, qint64 bytesDone, qint64) { OnProgress(job, bytesDone); });
     connect(pool_, &TransferPool::JobFinished, this, &TransferSession::OnFinished);
+    connect(pool_, &TransferPool::JobStarted, this, [this](const TransferJob &job, int) {
+        TransferBatch *batch = Find(job.batch);
+        if (batch && !std::exchange(batch->started, true))
+            emit BatchStarted(*batch);
+    });
     connect(pool_, &TransferPool::JobRetrying, this, [this](const TransferJob &job, const TransferOutcome &) {
         if (TransferBatch *batch = Find(job.batch))
             batch->running.remove(job.id);
@@ -134,6 +139,8 @@ std::optional<TransferJob> TransferSession::TakeBrowsingJob()
         return std::nullopt;
     browsingJob_ = browsingJobs_.front();
     browsingJobs_.pop_front();
+    if (TransferBatch *batch = Find(browsingJob_->batch); batch && !std::exchange(batch->started, true))
+        emit BatchStarted(*batch);
     return browsingJob_;
 }
 

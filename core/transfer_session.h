@@ -32,6 +32,7 @@ struct TransferBatch {
     qint64 bytesDone = 0;            // of its ended files
     QHash<quint64, qint64> running;  // job -> bytes so far
     qint64 startedAt = 0;            // ms on the run's clock
+    bool started = false;            // a connection has taken up one of its files
 
     qint64 BytesSoFar() const;
 };
@@ -84,6 +85,8 @@ public:
 signals:
     void FileFailed(const TransferJob &job, const TransferOutcome &outcome);
     void FileRetrying(const TransferJob &job);
+    // The first of the batch's files has a connection.
+    void BatchStarted(const TransferBatch &batch);
     void BatchProgress(const TransferBatch &batch);
     void BatchEnded(const TransferBatch &batch);
     // The last batch has ended.

@@ -66,6 +66,10 @@ void TForm1::WireTransferPool()
         const QString source = job.direction == TransferJob::Download ? platform::DecodeAnsi(job.remotePath) : job.localPath;
         AppendLog(tr("连接错误, 第 %1 次自动重试: %2").arg(job.attempts).arg(source), kRetryColor, false);
     });
+    connect(transferSession_, &TransferSession::BatchStarted, this, [this](const TransferBatch &batch) {
+        if (const int row = batch.queueEntry ? QueueRowOfBatch(batch) : -1; row >= 0)
+            spoolModel->MarkStarted(row);
+    });
     connect(transferSession_, &TransferSession::BatchProgress, this, &TForm1::ShowBatchProgress);
     connect(transferSession_, &TransferSession::BatchEnded, this, &TForm1::ShowBatchEnd);
     connect(transferSession_, &TransferSession::RunEnded, this, &TForm1::EndParallelRun);
@@ -335,7 +339,9 @@ void TForm1::AdvanceParallelQueue()
             return;
         }
         const QueueEntry entry = spoolModel->entry(row);
-        spoolModel->MarkRunning(row);
+        // A folder's walk starts at once on the browsing connection; a file
+        // waits for a transfer connection.
+        spoolModel->MarkRunning(row, entry.isDirectory);
         const bool download = entry.direction == QueueEntry::Download;
         const quint64 id = NewBatch(download);
         TransferBatch &batch = *transferSession_->Find(id);

@@ -33,7 +33,9 @@ QString QueueEntry::StateText() const
 {
     switch (state) {
     case Waiting: return QCoreApplication::translate("QueueEntry", "等待");
-    case Running: return QCoreApplication::translate("QueueEntry", "传输中");
+    case Running:
+        return started ? QCoreApplication::translate("QueueEntry", "传输中")
+                       : QCoreApplication::translate("QueueEntry", "排队中");
     case Done: return QCoreApplication::translate("QueueEntry", "完成");
     case Failed: return QCoreApplication::translate("QueueEntry", "失败: ") + failureReason;
     }

@@ -21,13 +21,16 @@ struct QueueEntry {
     QString failureReason;  // why the last attempt failed, as the log said it
     qint64 bytesDone = 0;   // of the file, counting what a resume kept
     int attempts = 0;       // automatic retries used since the entry last waited
-    // While it runs over the transfer connections: bytes per second (not kept in the file).
+    // While it runs over the transfer connections (neither is kept in the
+    // file): bytes per second, and whether a connection has taken it up yet.
     qint64 bytesPerSecond = 0;
+    bool started = true;
 
     // The row's columns: "源文件路径" and "目标路径".
     QString SourceText() const;
     QString TargetText() const;
-    // "状态": 等待, 传输中, 完成, or 失败 with the reason.
+    // "状态": 等待, 排队中 (handed out, waiting for a connection), 传输中, 完成,
+    // or 失败 with the reason.
     QString StateText() const;
     // "已传输": the bytes, with the share of the size when the size is known.
     QString BytesDoneText() const;

@@ -210,10 +210,20 @@ int QueueModel::NextWaitingRow() const
     return -1;
 }
 
-void QueueModel::MarkRunning(int row)
+void QueueModel::MarkRunning(int row, bool started)
 {
     m_entries[size_t(row)].bytesPerSecond = 0;
+    m_entries[size_t(row)].started = started;
     SetState(row, QueueEntry::Running);
+}
+
+void QueueModel::MarkStarted(int row)
+{
+    QueueEntry &e = m_entries[size_t(row)];
+    if (e.started)
+        return;
+    e.started = true;
+    emit dataChanged(index(row, StateColumn), index(row, StateColumn));
 }
 
 int QueueModel::RunningRowOf(const QueueEntry &entry) const

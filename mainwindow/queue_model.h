@@ -133,7 +133,9 @@ public:
     // A run over the transfer connections: several entries run at once, each
     // found again by what it is (rows move as finished ones leave).
     int NextWaitingRow() const;
-    void MarkRunning(int row);
+    // `started` false: handed out, waiting for a connection to take it up.
+    void MarkRunning(int row, bool started = true);
+    void MarkStarted(int row);
     int RunningRowOf(const QueueEntry &entry) const;
     void SetProgress(int row, qint64 bytesDone, qint64 bytesPerSecond);
     // Done entries leave; failed ones stay, marked with the reason.

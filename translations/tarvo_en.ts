@@ -473,6 +473,10 @@
         <source>失败: </source>
         <translation>Failed: </translation>
     </message>
+    <message>
+        <source>排队中</source>
+        <translation>Queued</translation>
+    </message>
 </context>
 <context>
     <name>QueueModel</name>
