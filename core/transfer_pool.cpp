@@ -122,7 +122,6 @@ QList<TransferJob> TransferPool::TakeWaiting(quint64 batch)
             ++it;
         }
     }
-    CheckDrained();
     return taken;
 }
 
@@ -331,7 +330,6 @@ void TransferPool::OnFinished(int number, quint64 jobId, const TransferOutcome &
     if (outcome.retryable)
         CloseConnection(number);
     Release(number);
-    CheckDrained();
 }
 
 void TransferPool::CloseConnection(int number)
@@ -358,14 +356,8 @@ void TransferPool::OnClosed(int number)
     Retire(worker);
     // A file it held was reported with its Finished; the rest wait for another.
     Dispatch();
-    CheckDrained();
 }
 
-void TransferPool::CheckDrained()
-{
-    if (waiting_.empty() && running_.isEmpty())
-        emit Drained();
-}
 
 QString TransferPool::AskInOwnerThread(const TransferQuestion &question)
 {

@@ -79,8 +79,6 @@ signals:
     // No transfer connection could log in: the waiting files stay here for
     // the owner to take (TakeWaiting).
     void ConnectionsRefused(FtpError error, const QString &detail);
-    // Nothing waits or runs any more.
-    void Drained();
 
 private:
     struct Connection {
@@ -105,7 +103,6 @@ private:
     void ForgetTarget(const TransferJob &job);
     QString AskInOwnerThread(const TransferQuestion &question);
     TMFtpCertificateAnswer AskCertificateInOwnerThread(const platform::TlsCertificateInfo &certificate, bool changed);
-    void CheckDrained();
     static void Retire(TransferConnection *worker);
 
     ConnectionProfile profile_;
