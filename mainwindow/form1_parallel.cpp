@@ -168,7 +168,10 @@ void TForm1::EndBatchListing()
 
 void TForm1::ShowFileFailure(const TransferJob &job, const TransferOutcome &outcome)
 {
-    const ErrorNotice notice = ErrorNoticeFor(outcome.error, outcome.detail, ConnectionTarget());
+    // The transfer connection's own address: the browsing connection may be gone by now.
+    const ConnectionProfile &profile = transferPool->Profile();
+    const ErrorNotice notice =
+        ErrorNoticeFor(outcome.error, outcome.detail, u"%1:%2"_s.arg(profile.server).arg(profile.port));
     QString cause = notice.text.trimmed();
     if (!outcome.detail.isEmpty() && !cause.contains(outcome.detail))
         cause += (cause.isEmpty() ? QString() : u" "_s) + u'(' + outcome.detail + u')';
