@@ -39,7 +39,7 @@ double ProgramRun(PeerServer &server, const QString &target, bool passive, int *
     if (!window.DropRemoteEntry("tree"))
         return -1;
     // Timed to the end of the walk: the last file stored and the pane showing it.
-    if (!bench::WaitUntil([&] { return !form.UiBusy && !form.TransferQueue.running(); }, 600000)) {
+    if (!bench::WaitUntil([&] { return !form.UiBusy() && !form.WalkRunning(); }, 600000)) {
         std::fprintf(stderr, "walk did not end: %s\n", qPrintable(form.PanelText(0)));
         return -1;
     }

@@ -72,7 +72,7 @@ inline bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
 // The browsing connection has nothing to do and the window runs no walk.
 inline bool WindowIdle(const TForm1 &form)
 {
-    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy && !form.TransferQueue.running();
+    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy() && !form.WalkRunning();
 }
 
 class BenchWindow {

@@ -79,8 +79,8 @@ void TForm1::Button1Click()
     ApplyConnectionOptions();
 
     // A connect by hand is the user's: a queue waiting for its own login does not go on after it.
-    if (!reconnectingForQueue_)
-        QueueResumeAfterLogin = false;
+    if (!browsing_.Queue.reconnecting)
+        browsing_.Queue.resumeAfterLogin = false;
     if (!ftp1->Connected) {
         ShowConnectionState(LinkState::Connecting);
         ftp1->Connect();
@@ -150,7 +150,7 @@ void TForm1::logoutClick()
     if (!ConfirmLeavingConnection(this))
         return;
     sessionClosedByUser_ = true;
-    QueueResumeAfterLogin = false;
+    browsing_.Queue.resumeAfterLogin = false;
     ftp1->Disconnect();
     ftp1->Quit();  // refused now; its notice puts "退出连接" in the status bar
     SetIdle();
@@ -177,7 +177,7 @@ void TForm1::stopClick()
         return;
     // A walk or queue run goes on with its next file after an abort: the user
     // says whether that is what they want.
-    if (TransferQueue.running() || QueueOwnsSequence) {
+    if (browsing_.Transfers.running() || browsing_.Queue.running) {
         const int answer = platform::CurrentDialogs().MessageBox(
             this, tr("要停止整个传输吗?\n是: 停止全部; 否: 只停止当前文件, 继续传输其余的文件"),
             tr("停止传输"), platform::Dialogs::Question, platform::Dialogs::YesNoCancel);
@@ -230,14 +230,14 @@ void TForm1::ShowConnectionState(LinkState state)
 
 void TForm1::SetBusy()
 {
-    UiBusy = true;
+    uiBusy_ = true;
     ftpview->setCursor(Qt::WaitCursor);
     ftppath->setEnabled(false);
 }
 
 void TForm1::SetIdle()
 {
-    UiBusy = false;
+    uiBusy_ = false;
     ftpview->unsetCursor();
     ftppath->setEnabled(true);
 }

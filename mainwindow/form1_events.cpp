@@ -58,15 +58,15 @@ void TForm1::ftp1LoggedIn()
     // Before the login is forgotten below: the transfer connections repeat it.
     StartTransferSession();
     // What failed in an earlier session is in the log; the status bar starts afresh.
-    FailureStatus.clear();
+    browsing_.Failures.status.clear();
     // The engine forgets the login: the next connect sends the bar's values
     // again, or asks for what is missing.
     ftp1->Username.clear();
     ftp1->SetPassword(QByteArray());
     ftp1->Port = 21;
-    UiBusy = false;
+    uiBusy_ = false;
     AttachRemoteMenu(true);
-    AfterConnectDone = false;
+    afterConnectDone_ = false;
     sessionClosedByUser_ = false;
     // A new session: no walk or queue sequence of an earlier one goes on in it.
     CancelAllWalks();
@@ -87,8 +87,8 @@ void TForm1::ftp1FtpReady()
         ShowConnectionState(LinkState::Offline);
     for (int panel = 0; panel < StatusPanelCount; ++panel)
         SetPanelText(panel, QString());
-    if (!FailureStatus.isEmpty())
-        SetPanelText(0, FailureStatus);
+    if (!browsing_.Failures.status.isEmpty())
+        SetPanelText(0, browsing_.Failures.status);
 }
 
 void TForm1::ftp1FtpQuit()
@@ -97,13 +97,13 @@ void TForm1::ftp1FtpQuit()
     ftpviewModel->Clear();
     // No completion comes any more: the walks end, the queue stops and keeps its
     // entries; when the connection broke under it, it logs in again.
-    if (QueueOwnsSequence && !parallelQueue_ && !sessionClosedByUser_) {
+    if (browsing_.Queue.running && !browsing_.Queue.overConnections && !sessionClosedByUser_) {
         spoolModel->Halt();
         if (ReconnectForQueue())
             DropAttemptFailures();
     }
     returnHomeWhenReady_.reset();
-    urlDownloadRunning_ = false;
+    browsing_.EndAddressDownload();
     // No folder is shown any more: the path box says none either.
     ftppath->setEditText(QString());
     CancelAllWalks();
@@ -154,11 +154,11 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         if (!ftp1->ReceivingListing) {
             const TransferStatistics statistics =
                 ComputeTransferStatistics(TransferredSoFar(), ftp1->ElapsedTime,
-                                          ftp1->ResumePosition + TransferResumeOffset, CurrentTransferSize);
+                                          ftp1->ResumePosition + transferResumeOffset_, currentTransferSize_);
             SetPanelText(2, statistics.size);
             SetPanelText(3, statistics.time);
             SetPanelText(4, statistics.speed);
-            if (QueueOwnsSequence)
+            if (browsing_.Queue.running)
                 spoolModel->SetRunningProgress(TransferredSoFar());
         }
         break;
@@ -168,7 +168,7 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         bool ok = false;
         const qint64 size = addinfo.trimmed().toLongLong(&ok);
         // After REST servers differ on whether they announce the rest or the whole file.
-        CurrentTransferSize = ListedTransferSize > 0 ? ListedTransferSize : (ok && size > 0 ? size : 0);
+        currentTransferSize_ = listedTransferSize_ > 0 ? listedTransferSize_ : (ok && size > 0 ? size : 0);
         SetPanelText(1, FileSizeText(addinfo));
         break;
     }
@@ -179,8 +179,7 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         // A typed path the server refuses is reported in the log with the server's words.
         if (remotePathAsked_.isEmpty())
             ShowOrHoldMessage(tr(" 主机应答:没有相应的操作权限 "), QString(), false);
-        CaseTreeActive = false;
-        CaseWalk.CaseTreeActive = false;
+        browsing_.Cases.CaseTreeActive = false;
         break;
     }
     default:
@@ -196,8 +195,8 @@ void TForm1::ftp1FtpError(FtpError error, const QString &addinfo)
     if (notice.kind != ErrorNotice::Status && !addinfo.isEmpty())
         cause += (cause.isEmpty() ? QString() : QStringLiteral(" ")) + u'(' + addinfo + u')';
     NoteTransferFailure(cause);
-    if (QueueOwnsSequence && IsConnectionFailure(error))
-        QueueFailureRetryable = true;
+    if (browsing_.Queue.running && IsConnectionFailure(error))
+        browsing_.Queue.failureRetryable = true;
     switch (notice.kind) {
     case ErrorNotice::Message:
         ShowOrHoldMessage(notice.text, notice.caption);
@@ -227,7 +226,7 @@ void TForm1::ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value)
     value = AnswerEngineQuestion(this, need, context);
     // The download goes on from the end of what the local file holds.
     if (need == needResumeDownload && value == u"Resume")
-        TransferResumeOffset = QFileInfo(ftp1->LocalFile).size();
+        transferResumeOffset_ = QFileInfo(ftp1->LocalFile).size();
 }
 
 // Protocol text arrives with its CR LF, a reply chunk possibly holding several

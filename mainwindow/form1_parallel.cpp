@@ -119,7 +119,7 @@ bool TForm1::ParallelTransfers() const
 
 bool TForm1::TransfersIdle() const
 {
-    return !ftp1->Busy() && !TransferQueue.running() && !QueueOwnsSequence && transferSession_->Idle();
+    return !ftp1->Busy() && !browsing_.Transfers.running() && !browsing_.Queue.running && transferSession_->Idle();
 }
 
 quint64 TForm1::NewBatch(bool download)
@@ -157,7 +157,7 @@ void TForm1::EndBatchListing()
     const quint64 batch = std::exchange(walkBatch_, 0);
     TransferProgress->hide();
     SetIdle();
-    const bool queueEntry = parallelQueue_;
+    const bool queueEntry = browsing_.Queue.overConnections;
     if (!queueEntry && (!transferHomeLocal_.isEmpty() || !transferHomeRemote_.isEmpty()))
         ReturnToTransferHome();
     transferSession_->EndListing(batch);
@@ -199,12 +199,12 @@ void TForm1::ShowBatchEnd(const TransferBatch &batch)
         const int row = QueueRowOfBatch(batch);
         if (row >= 0)
             spoolModel->FinishEntry(row, batch.stopped ? QString() : batch.firstFailure);
-        if (parallelQueue_)
+        if (browsing_.Queue.overConnections)
             AdvanceParallelQueue();
     } else if (batch.download) {
         // What came shows in the local pane.
         SetLocalDirectory(LocalDirectory());
-    } else if (ftp1->Connected && !ftp1->Busy() && !TransferQueue.running()) {
+    } else if (ftp1->Connected && !ftp1->Busy() && !browsing_.Transfers.running()) {
         ftp1->List();
     }
 }
@@ -214,7 +214,7 @@ void TForm1::EndParallelRun()
 {
     totalsTimer_->stop();
     ShowTransferTotals();
-    if (parallelQueue_)
+    if (browsing_.Queue.overConnections)
         return;  // the queue's end says it
     ShowWalkFailures();
     // aftertransfer follows a run that ended, not one stopped or cut off.
@@ -250,7 +250,7 @@ bool TForm1::BrowsingJobDone(bool download)
     QString failure;
     if (!ftp1->Success()) {
         ReportFailedTransfer(download);
-        failure = FailureStatus.trimmed();
+        failure = browsing_.Failures.status.trimmed();
     }
     transferSession_->EndBrowsingJob(TransferredSoFar(), failure);
     RunNextBrowsingJob();
@@ -289,9 +289,9 @@ void TForm1::ShowTransferTotals()
 // queue's entries wait again.
 void TForm1::StopParallelTransfers()
 {
-    if (parallelQueue_) {
-        parallelQueue_ = false;
-        QueueOwnsSequence = false;
+    if (browsing_.Queue.overConnections) {
+        browsing_.Queue.overConnections = false;
+        browsing_.Queue.running = false;
         spoolModel->HaltAll();
     }
     AppendLog(tr("传输已停止"), kRetryColor, false);
@@ -304,10 +304,10 @@ void TForm1::AbandonParallelTransfers(bool closedByUser)
     walkBatch_ = 0;
     if (transferSession_->HasBatches())
         runCut_ = true;
-    if (parallelQueue_) {
+    if (browsing_.Queue.overConnections) {
         // Entries not started wait for the next start; the running ones end as their files do.
-        parallelQueue_ = false;
-        QueueOwnsSequence = false;
+        browsing_.Queue.overConnections = false;
+        browsing_.Queue.running = false;
     }
     if (closedByUser) {
         poolSessionReady_ = false;
@@ -327,11 +327,11 @@ void TForm1::AbandonParallelTransfers(bool closedByUser)
 // handed out its files.
 void TForm1::AdvanceParallelQueue()
 {
-    while (parallelQueue_ && walkBatch_ == 0) {
+    while (browsing_.Queue.overConnections && walkBatch_ == 0) {
         if (!ftp1->Connected) {
             // The entries not started wait for the next start; the running ones end as their files do.
-            parallelQueue_ = false;
-            QueueOwnsSequence = false;
+            browsing_.Queue.overConnections = false;
+            browsing_.Queue.running = false;
             runCut_ = true;
             return;
         }
@@ -377,10 +377,10 @@ void TForm1::AdvanceParallelQueue()
 
 void TForm1::FinishParallelQueue()
 {
-    if (!parallelQueue_)
+    if (!browsing_.Queue.overConnections)
         return;
-    parallelQueue_ = false;
-    QueueOwnsSequence = false;
+    browsing_.Queue.overConnections = false;
+    browsing_.Queue.running = false;
     spoolModel->HaltAll();
     ShowWalkFailures();
     RunAfterTransfer();

@@ -12,8 +12,8 @@
 #include "mainwindow/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
-#include "mainwindow/remote_tree_walks.h"
-#include "mainwindow/transfer_walk.h"
+#include "core/remote_tree_walks.h"
+#include "core/transfer_walk.h"
 #include "platform/codepage.h"
 #include "platform/folders.h"
 #include "widgets/file_list.h"
@@ -160,7 +160,7 @@ QueueConditions TForm1::QueueState() const
     QueueConditions conditions;
     conditions.engineBusy = ftp1->Busy();
     conditions.connected = ftp1->Connected;
-    conditions.running = QueueOwnsSequence;
+    conditions.running = browsing_.Queue.running;
     conditions.selectedRows = SelectedQueueRows();
     conditions.count = spoolModel->count();
     conditions.failedCount = spoolModel->FailedCount();
@@ -248,15 +248,15 @@ void TForm1::StartQueue()
     if (!QueueCommandAllowed(QueueCommand::Start, QueueState()))
         return;
     spoolModel->CompleteUploadTargets(ftp1->CurrentDirectory());
-    TransferQueue = TTransferQueue();
-    FailureStatus.clear();
-    QueueEntryFailure.clear();
-    QueueFailureRetryable = false;
+    browsing_.Transfers = TransferWalk();
+    browsing_.Failures.status.clear();
+    browsing_.Queue.entryFailure.clear();
+    browsing_.Queue.failureRetryable = false;
     spoolModel->SetRetryLimit(MainSettings.retries);
-    QueueOwnsSequence = true;
+    browsing_.Queue.running = true;
     RememberTransferHome();
     if (ParallelTransfers()) {
-        parallelQueue_ = true;
+        browsing_.Queue.overConnections = true;
         AdvanceParallelQueue();
         return;
     }
@@ -312,7 +312,7 @@ void TForm1::N80Click()
     if (!QueueCommandAllowed(QueueCommand::Retry, state))
         return;
     spoolModel->Retry(state.selectedRows);
-    if (parallelQueue_)
+    if (browsing_.Queue.overConnections)
         AdvanceParallelQueue();
 }
 
@@ -333,10 +333,10 @@ void TForm1::ftp1FileStoredii()
 // Only a sequence the queue started may remove its top entry.
 void TForm1::QueueContinue()
 {
-    if (!QueueOwnsSequence)
+    if (!browsing_.Queue.running)
         return;
-    const QString failure = std::exchange(QueueEntryFailure, QString());
-    const bool retryable = std::exchange(QueueFailureRetryable, false);
+    const QString failure = std::exchange(browsing_.Queue.entryFailure, QString());
+    const bool retryable = std::exchange(browsing_.Queue.failureRetryable, false);
     const QueueStep step = spoolModel->Continue(ftp1->Connected, failure, retryable);
     if (step.retry > 0) {
         DropAttemptFailures();
@@ -349,28 +349,27 @@ void TForm1::QueueContinue()
 // Tried again: what the attempt met is in the log, not in the box at the end.
 void TForm1::DropAttemptFailures()
 {
-    FailedTransfers.resize(std::min(FailedTransfers.size(), qsizetype(queueFailedMark_)));
-    HeldMessages.resize(std::min(HeldMessages.size(), qsizetype(queueHeldMark_)));
+    browsing_.Failures.DropAttempt();
 }
 
 // A broken connection under the queue: after a moment the login bar's
 // values connect again, while the cut entry has retries left.
 bool TForm1::ReconnectForQueue()
 {
-    if (QueueResumeAfterLogin)
+    if (browsing_.Queue.resumeAfterLogin)
         return true;  // already on its way
     spoolModel->SetRetryLimit(MainSettings.retries);
     const int retry = spoolModel->UseRetryOfLastEntry();
     if (retry == 0)
         return false;
     AppendLog(QCoreApplication::translate("TForm1", "连接断开, 第 %1 次自动重试: 重新连接 %2").arg(retry).arg(ConnectionTarget()), kRetryColor, false);
-    QueueResumeAfterLogin = true;
+    browsing_.Queue.resumeAfterLogin = true;
     QTimer::singleShot(kQueueReconnectDelayMs, this, [this] {
-        if (!QueueResumeAfterLogin || ftp1->Connected || sessionClosedByUser_)
+        if (!browsing_.Queue.resumeAfterLogin || ftp1->Connected || sessionClosedByUser_)
             return;
-        reconnectingForQueue_ = true;
+        browsing_.Queue.reconnecting = true;
         Button1Click();
-        reconnectingForQueue_ = false;
+        browsing_.Queue.reconnecting = false;
     });
     return true;
 }
@@ -378,17 +377,15 @@ bool TForm1::ReconnectForQueue()
 void TForm1::RunQueueStep(const QueueStep &step)
 {
     const bool transfers = step.kind != QueueStep::None && step.kind != QueueStep::Stop && step.kind != QueueStep::End;
-    if (transfers) {
-        queueFailedMark_ = int(FailedTransfers.size());
-        queueHeldMark_ = int(HeldMessages.size());
-    }
+    if (transfers)
+        browsing_.Failures.MarkAttempt();
     switch (step.kind) {
     case QueueStep::None:
         break;
     case QueueStep::Stop:
         // The connection is gone: the entries stay for the next 开始传输,
         // or for the new login when the cut entry has retries left.
-        QueueOwnsSequence = false;
+        browsing_.Queue.running = false;
         SetIdle();
         if (!sessionClosedByUser_ && ReconnectForQueue()) {
             DropAttemptFailures();
@@ -397,7 +394,7 @@ void TForm1::RunQueueStep(const QueueStep &step)
         ShowWalkFailures();
         break;
     case QueueStep::End:
-        QueueOwnsSequence = false;
+        browsing_.Queue.running = false;
         ShowWalkFailures();
         RunAfterTransfer();
         if (MainSettings.aftertransfer == AfterTransferClose)

@@ -122,30 +122,35 @@ void TForm1::ftp1ListingDone()
 
     // The rows as items only for a walk that reads them: a listing of millions
     // would otherwise be copied once more after every directory change.
-    if (DownloadTreeActive) {
-        RunTransferStep(TransferQueue.onDownloadListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
-    } else if (CaseTreeActive && CaseWalk.running()) {
-        RunRemoteStep(CaseWalk.onListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
-    } else if (DeleteTreeActive && DeleteWalk.running()) {
-        RunRemoteStep(DeleteWalk.onListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
-    } else {
+    switch (browsing_.OwnerOfListing()) {
+    case BrowsingOwner::DownloadWalk:
+        RunTransferStep(browsing_.Transfers.onDownloadListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
+        break;
+    case BrowsingOwner::CaseWalk:
+        RunRemoteStep(browsing_.Cases.onListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
+        break;
+    case BrowsingOwner::DeleteWalk:
+        RunRemoteStep(browsing_.Deletes.onListing(ftp1->CurrentDirectory(), ftpviewModel->allItems()));
+        break;
+    default:
         SetIdle();
+        break;
     }
     if (ftpview->ViewStyle() == TFileListView::vsReport) {
-        ftpviewModel->Sort(RemoteListModel::PermissionsColumn, SortDescending);
-        ftpview->ShowSortIndicator(RemoteListModel::PermissionsColumn, SortDescending);
+        ftpviewModel->Sort(RemoteListModel::PermissionsColumn, sortDescending_);
+        ftpview->ShowSortIndicator(RemoteListModel::PermissionsColumn, sortDescending_);
     }
     // The queue the broken connection stopped goes on.
-    if (std::exchange(QueueResumeAfterLogin, false))
+    if (std::exchange(browsing_.Queue.resumeAfterLogin, false))
         StartQueue();
     // afterconnect 2: the batch queue runs after the first listing of a login.
-    if (MainSettings.afterconnect == AfterConnectRunQueue && !AfterConnectDone) {
-        AfterConnectDone = true;
+    if (MainSettings.afterconnect == AfterConnectRunQueue && !afterConnectDone_) {
+        afterConnectDone_ = true;
         N74Click();
     }
     // afterconnect 3: the site is mirrored into the local pane's directory.
-    if (MainSettings.afterconnect == AfterConnectMirror && !AfterConnectDone) {
-        AfterConnectDone = true;
+    if (MainSettings.afterconnect == AfterConnectMirror && !afterConnectDone_) {
+        afterConnectDone_ = true;
         StartMirror();
     }
 }
@@ -156,8 +161,6 @@ void TForm1::RunRemoteStep(const RemoteStep &step)
         SetBusy();
     if (step.setIdle)
         SetIdle();
-    DeleteTreeActive = DeleteWalk.DeleteTreeActive;
-    CaseTreeActive = CaseWalk.CaseTreeActive;
     switch (step.kind) {
     case RemoteStep::DeleteFile:
         ftp1->DeleteFile(step.path);
@@ -184,11 +187,8 @@ void TForm1::RunRemoteStep(const RemoteStep &step)
 
 void TForm1::CancelRemoteWalks()
 {
-    DeleteWalk.cancel();
-    CaseWalk.cancel();
     CancelServerSearch();
-    DeleteTreeActive = false;
-    CaseTreeActive = false;
+    browsing_.ForgetRemoteWalks();
     remotePathAsked_.clear();
 }
 
@@ -205,20 +205,26 @@ void TForm1::ftp1DirectoryChanged()
             ShowPathBoxFolder(ftppath, platform::DecodeAnsi(remoteFolder_));
         }
     }
-    if (UploadTreeActive) {
-        RunTransferStep(TransferQueue.onUploadDirectoryChanged(ftp1->CurrentDirectory(), ftp1->Success()));
+    switch (browsing_.OwnerOfDirectoryChange()) {
+    case BrowsingOwner::UploadWalk:
+        RunTransferStep(browsing_.Transfers.onUploadDirectoryChanged(ftp1->CurrentDirectory(), ftp1->Success()));
         return;
+    case BrowsingOwner::DownloadWalk:
+        browsing_.Transfers.onDownloadDirectoryChanged(ftp1->Success());
+        break;
+    case BrowsingOwner::AddressDownload:
+        browsing_.EndAddressDownload();  // the address named a folder: it is shown
+        break;
+    default:
+        break;
     }
-    if (DownloadTreeActive)
-        TransferQueue.onDownloadDirectoryChanged(ftp1->Success());
-    urlDownloadRunning_ = false;  // the address named a folder: it is shown
     ftp1->List();
 }
 
 void TForm1::ftp1DirectoryCreated()
 {
-    if (UploadTreeActive) {
-        RunTransferStep(TransferQueue.onUploadDirectoryCreated());
+    if (browsing_.OwnerOfDirectoryCreated() == BrowsingOwner::UploadWalk) {
+        RunTransferStep(browsing_.Transfers.onUploadDirectoryCreated());
         return;
     }
     ftp1->List();
@@ -226,22 +232,22 @@ void TForm1::ftp1DirectoryCreated()
 
 void TForm1::ftp1FileDeleted()
 {
-    if (DeleteWalk.running())
-        RunRemoteStep(DeleteWalk.onFileDeleted());
+    if (browsing_.OwnerOfRemoval() == BrowsingOwner::DeleteWalk)
+        RunRemoteStep(browsing_.Deletes.onFileDeleted());
 }
 
 void TForm1::ftp1DirectoryDeleted()
 {
-    if (DeleteWalk.running())
-        RunRemoteStep(DeleteWalk.onDirectoryDeleted());
+    if (browsing_.OwnerOfRemoval() == BrowsingOwner::DeleteWalk)
+        RunRemoteStep(browsing_.Deletes.onDirectoryDeleted());
 }
 
 // A rename or move of its own ends like a walk with nothing pending: idle, and
 // the directory listed again.
 void TForm1::ftp1FileRenamed()
 {
-    if (CaseWalk.running()) {
-        RunRemoteStep(CaseWalk.onFileRenamed());
+    if (browsing_.OwnerOfRename() == BrowsingOwner::CaseWalk) {
+        RunRemoteStep(browsing_.Cases.onFileRenamed());
         return;
     }
     SetIdle();
@@ -250,8 +256,8 @@ void TForm1::ftp1FileRenamed()
 
 void TForm1::ftp1DirRenamed()
 {
-    if (CaseWalk.running()) {
-        RunRemoteStep(CaseWalk.onDirRenamed());
+    if (browsing_.OwnerOfRename() == BrowsingOwner::CaseWalk) {
+        RunRemoteStep(browsing_.Cases.onDirRenamed());
         return;
     }
     SetIdle();
@@ -262,7 +268,7 @@ void TForm1::ftp1DirRenamed()
 // server decides.
 void TForm1::ftpviewDblClick()
 {
-    if (UiBusy)
+    if (uiBusy_)
         return;
     const int row = ftpview->Selected();
     if (row < 0 || !ftpviewModel->isDirectory(row))
@@ -274,7 +280,7 @@ void TForm1::ftpviewDblClick()
 // nothing above: no command, and no history item.
 void TForm1::ToolbarButton972Click()
 {
-    if (UiBusy || ftp1->Busy() || !ftp1->Connected)
+    if (uiBusy_ || ftp1->Busy() || !ftp1->Connected)
         return;
     if (ftp1->CurrentDirectory() == "/")
         return;
@@ -316,7 +322,7 @@ void TForm1::ftppathChange(int index)
     QByteArray path = ftppath->itemData(index).toByteArray();
     if (path.isEmpty())
         path = RemoteBytes(ftppath->itemText(index));
-    if (!ftp1->Connected || UiBusy || ftp1->Busy()) {
+    if (!ftp1->Connected || uiBusy_ || ftp1->Busy()) {
         ShowPathBoxFolder(ftppath, platform::DecodeAnsi(remoteFolder_));
         return;
     }
@@ -334,7 +340,7 @@ void TForm1::ftppathEnter(const QString &text)
     QString why;
     if (!ftp1->LoggedIn())
         why = tr("没有连接到主机");
-    else if (UiBusy || ftp1->Busy())
+    else if (uiBusy_ || ftp1->Busy())
         why = tr("正在执行其他操作, 请稍后再试");
     if (!why.isEmpty()) {
         AppendLog(tr("不能进入 \"%1\": %2").arg(text, why), kRefusalColor, false);
@@ -383,7 +389,7 @@ void TForm1::N23Click()
     if (row < 0 || ftp1->Busy())
         return;
     // Nothing left over from a walk may ride on this rename's completion.
-    TransferQueue = TTransferQueue();
+    browsing_.Transfers = TransferWalk();
     CancelRemoteWalks();
     ftpview->EditName(row);
 }
@@ -404,7 +410,7 @@ void TForm1::N35Click()
     const int row = ftpview->Selected();
     if (row < 0 || ftp1->Busy())
         return;
-    TransferQueue = TTransferQueue();
+    browsing_.Transfers = TransferWalk();
     CancelRemoteWalks();
     QString target = platform::DecodeAnsi(ftp1->CurrentDirectory());
     if (!platform::CurrentDialogs().AskText(this, tr("移动文件"), tr("移动文件的目的路径"),
@@ -421,40 +427,39 @@ void TForm1::N35Click()
 void TForm1::N22Click()
 {
     const QList<int> rows = SelectedRemoteRows();
-    if (UiBusy || rows.isEmpty())
+    if (uiBusy_ || rows.isEmpty())
         return;
     const QList<RemoteItem> items = ftpviewModel->items(rows);
     const QByteArray directory = ftp1->CurrentDirectory();
     QStringList names;
     for (int row : rows)
         names << ftpviewModel->entry(row).displayName;
-    if (!AskBeforeDelete(this, names) || UiBusy || ftp1->Busy() || !ftp1->Connected)
+    if (!AskBeforeDelete(this, names) || uiBusy_ || ftp1->Busy() || !ftp1->Connected)
         return;
-    CaseWalk.cancel();
-    TransferQueue = TTransferQueue();
-    DirsToRemove.clear();
-    RunRemoteStep(DeleteWalk.start(items, directory));
+    browsing_.Cases.cancel();
+    browsing_.Transfers = TransferWalk();
+    RunRemoteStep(browsing_.Deletes.start(items, directory));
 }
 
 void TForm1::ToolbarButton9732Click()
 {
     const QList<int> rows = SelectedRemoteRows();
-    if (UiBusy || rows.isEmpty())
+    if (uiBusy_ || rows.isEmpty())
         return;
-    DeleteWalk.cancel();
-    TransferQueue = TTransferQueue();
-    RunRemoteStep(CaseWalk.start(ftpviewModel->items(rows), ftp1->CurrentDirectory(), CaseDirection == CaseToUpper));
+    browsing_.Deletes.cancel();
+    browsing_.Transfers = TransferWalk();
+    RunRemoteStep(browsing_.Cases.start(ftpviewModel->items(rows), ftp1->CurrentDirectory(), caseToUpper_));
 }
 
 void TForm1::N89Click()
 {
-    CaseDirection = CaseToUpper;
+    caseToUpper_ = true;
     ToolbarButton9732Click();
 }
 
 void TForm1::N90Click()
 {
-    CaseDirection = CaseToLower;
+    caseToUpper_ = false;
     ToolbarButton9732Click();
 }
 
@@ -470,10 +475,10 @@ void TForm1::N28Click() { ftpview->SetViewStyle(TFileListView::vsReport); }
 
 void TForm1::ftpviewColumnClick(int column)
 {
-    SortDescending = !SortDescending;
+    sortDescending_ = !sortDescending_;
     if (ftpview->ViewStyle() == TFileListView::vsReport) {
-        ftpviewModel->Sort(column, SortDescending);
-        ftpview->ShowSortIndicator(column, SortDescending);
+        ftpviewModel->Sort(column, sortDescending_);
+        ftpview->ShowSortIndicator(column, sortDescending_);
     }
 }
 

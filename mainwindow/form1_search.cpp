@@ -37,12 +37,12 @@ QString TForm1::StartServerSearch(const QString &mask, int limit)
 {
     if (!ftp1->Connected || !ftp1->LoggedIn())
         return tr("没有连接到 FTP 服务器。请先连接, 再按文件名搜索当前服务器。");
-    if (UiBusy || ftp1->Busy() || TransferWalkRunning() || DeleteWalk.running() || CaseWalk.running())
+    if (uiBusy_ || ftp1->Busy() || TransferWalkRunning())
         return tr("正在执行其它操作, 请等它结束后再搜索。");
-    SearchWalk.MaxHits = limit;
-    SearchWalk.MaxDepth = MainSettings.walkdepth;
-    SearchWalk.DecodeRemote = [](const QByteArray &bytes) { return platform::DecodeAnsi(bytes); };
-    const RemoteSearchStep step = SearchWalk.start(mask, ftp1->CurrentDirectory());
+    browsing_.Search.MaxHits = limit;
+    browsing_.Search.MaxDepth = MainSettings.walkdepth;
+    browsing_.Search.DecodeRemote = [](const QByteArray &bytes) { return platform::DecodeAnsi(bytes); };
+    const RemoteSearchStep step = browsing_.Search.start(mask, ftp1->CurrentDirectory());
     SetBusy();
     RunSearchStep(step);
     return {};
@@ -50,11 +50,11 @@ QString TForm1::StartServerSearch(const QString &mask, int limit)
 
 void TForm1::StopServerSearch()
 {
-    if (!SearchWalk.running())
+    if (!browsing_.Search.running())
         return;
     // The folder change or listing in flight ends it, and the walk goes back.
-    SearchWalk.stop();
-    if (!SearchTreeActive || !ftp1->Busy()) {
+    browsing_.Search.stop();
+    if (!browsing_.SearchStepInFlight() || !ftp1->Busy()) {
         CancelServerSearch();
         SetIdle();
     }
@@ -83,24 +83,24 @@ void TForm1::RunSearchStep(const RemoteSearchStep &step)
         }
         search->ServerSearchHits(rows);
     }
-    SearchTreeActive = step.kind == RemoteSearchStep::ChangeDirectory || step.kind == RemoteSearchStep::List;
+    browsing_.SetSearchStepInFlight(step.kind == RemoteSearchStep::ChangeDirectory || step.kind == RemoteSearchStep::List);
     switch (step.kind) {
     case RemoteSearchStep::ChangeDirectory:
         search->ServerSearchProgress(tr("正在搜索 %1 (已找到 %2 个)").arg(platform::DecodeAnsi(step.path))
-                                         .arg(SearchWalk.hitCount()));
+                                         .arg(browsing_.Search.hitCount()));
         ftp1->ChangeDirectory(step.path);
         break;
     case RemoteSearchStep::List:
         ftp1->List();
         break;
     case RemoteSearchStep::Finished: {
-        QString summary = tr("搜索结束: 找到 %1 个, 搜索了 %2 个目录").arg(SearchWalk.hitCount())
-                              .arg(SearchWalk.directoriesListed());
-        if (SearchWalk.directoriesSkipped() > 0)
-            summary += tr(", 跳过 %1 个目录").arg(SearchWalk.directoriesSkipped());
-        if (SearchWalk.limitReached())
+        QString summary = tr("搜索结束: 找到 %1 个, 搜索了 %2 个目录").arg(browsing_.Search.hitCount())
+                              .arg(browsing_.Search.directoriesListed());
+        if (browsing_.Search.directoriesSkipped() > 0)
+            summary += tr(", 跳过 %1 个目录").arg(browsing_.Search.directoriesSkipped());
+        if (browsing_.Search.limitReached())
             summary += tr(" (已达到返回结果条数)");
-        if (SearchWalk.stopped())
+        if (browsing_.Search.stopped())
             summary += tr(" (已停止)");
         search->ServerSearchEnded(summary);
         // Back where it started: its listing fills the pane and ends the busy state.
@@ -117,17 +117,17 @@ void TForm1::RunSearchStep(const RemoteSearchStep &step)
 
 bool TForm1::SearchTookDirectoryChange()
 {
-    if (!SearchTreeActive || !SearchWalk.running())
+    if (browsing_.OwnerOfDirectoryChange() != BrowsingOwner::SearchWalk)
         return false;
-    RunSearchStep(SearchWalk.onDirectoryChanged(ftp1->Success()));
+    RunSearchStep(browsing_.Search.onDirectoryChanged(ftp1->Success()));
     return true;
 }
 
 bool TForm1::SearchTookListing()
 {
-    if (!SearchTreeActive || !SearchWalk.running())
+    if (browsing_.OwnerOfListing() != BrowsingOwner::SearchWalk)
         return false;
-    RunSearchStep(SearchWalk.onListing(
+    RunSearchStep(browsing_.Search.onListing(
         ftp1->CurrentDirectory(),
         RemoteItemsFromListing(ftp1->DirectoryNames, ftp1->DirectoryInfos, ftp1->FileNames, ftp1->FileInfos),
         ftp1->Success()));
@@ -136,13 +136,13 @@ bool TForm1::SearchTookListing()
 
 void TForm1::CancelServerSearch()
 {
-    if (!SearchWalk.running() && !SearchTreeActive)
+    if (!browsing_.Search.running() && !browsing_.SearchStepInFlight())
         return;
     // Stopped from the main window while a folder change or listing of the
     // search is in flight: the server may be in one of the searched folders.
-    const QByteArray start = ftp1->Connected && ftp1->Busy() ? SearchWalk.startDirectory() : QByteArray();
-    SearchWalk.cancel();
-    SearchTreeActive = false;
+    const QByteArray start = ftp1->Connected && ftp1->Busy() ? browsing_.Search.startDirectory() : QByteArray();
+    browsing_.Search.cancel();
+    browsing_.SetSearchStepInFlight(false);
     if (search)
         search->ServerSearchEnded(tr("搜索已中断"));
     // The pane's folder again once the engine is free.

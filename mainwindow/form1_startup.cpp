@@ -39,9 +39,9 @@
 #include <QTreeView>
 
 TForm1::TForm1(QWidget *parent)
-    : QMainWindow(parent), engine_(std::make_unique<TMFtp>())
+    : QMainWindow(parent)
 {
-    ftp1 = engine_.get();
+    ftp1 = &browsing_.Engine();
     ftp1->setObjectName(QStringLiteral("ftp1"));
     ConfigureEngineDefaults();
 
@@ -92,8 +92,6 @@ TForm1::~TForm1()
     ftp1->OnLoggedIn = nullptr;
     ftp1->OnFtpQuit = nullptr;
     ftp1->OnFtpCertificate = nullptr;
-    engine_.reset();
-    ftp1 = nullptr;
 }
 
 // The values the engine carries before the settings are applied.
@@ -111,8 +109,7 @@ void TForm1::ConfigureEngineDefaults()
 
 void TForm1::FormCreate()
 {
-    TransferQueue = TTransferQueue();
-    DirsToRemove.clear();
+    browsing_.Transfers = TransferWalk();
     LoadSettings();
 
     // The local pane starts in initdir. A directory that is gone (or a
@@ -141,7 +138,7 @@ void TForm1::showEvent(QShowEvent *event)
 
 void TForm1::FormShow()
 {
-    SortDescending = false;
+    sortDescending_ = false;
     // Created once, hidden; closing them only hides them, so what they hold
     // lasts for the run.
     SiteManagerHost sites;

@@ -195,7 +195,7 @@ void TForm1::WireTransfers()
         list->installEventFilter(new PaneDropFilter(this, list));
     }
 
-    installEventFilter(new RepaintThrottle(this, [this] { return TransferQueue.running() || QueueOwnsSequence; }));
+    installEventFilter(new RepaintThrottle(this, [this] { return browsing_.Transfers.running() || browsing_.Queue.running; }));
 
     TransferProgress = new QProgressBar(this);
     TransferProgress->setRange(0, 1000);
@@ -217,35 +217,27 @@ void TForm1::ShowTransferProgress(FtpInfo info)
     if (ftp1->ReceivingListing || (info != ftpiFileSize && info != ftpiProgress))
         return;
     // Without a size no share is known: an empty or full bar would say one.
-    if (CurrentTransferSize <= 0) {
+    if (currentTransferSize_ <= 0) {
         TransferProgress->hide();
         return;
     }
     // Before the first byte of this transfer the count may still be the last one's.
-    const qint64 done = info == ftpiFileSize ? TransferResumeOffset : TransferredSoFar();
-    const double share = std::clamp(double(done) * 1000.0 / double(CurrentTransferSize), 0.0, 1000.0);
+    const qint64 done = info == ftpiFileSize ? transferResumeOffset_ : TransferredSoFar();
+    const double share = std::clamp(double(done) * 1000.0 / double(currentTransferSize_), 0.0, 1000.0);
     TransferProgress->setValue(int(share));
     TransferProgress->show();
 }
 
 bool TForm1::TransferWalkRunning() const
 {
-    return TransferQueue.running() || DeleteWalk.running() || CaseWalk.running() || QueueOwnsSequence
-        || ftp1->Busy();
+    return browsing_.SequenceHeld() || ftp1->Busy();
 }
 
 void TForm1::CancelTransferWalks()
 {
     AbandonParallelTransfers(sessionClosedByUser_);
-    TransferQueue.cancel();
-    DownloadTreeActive = false;
-    UploadTreeActive = false;
-    UploadSourceDir.clear();
-    UploadTargetDir.clear();
     // No completion of the old session continues the queue; its entries stay.
-    QueueOwnsSequence = false;
-    QueueEntryFailure.clear();
-    QueueFailureRetryable = false;
+    browsing_.ForgetTransferWalk();
     spoolModel->Halt();
     TransferProgress->hide();
     ShowWalkFailures();
@@ -322,13 +314,13 @@ void TForm1::StartDownloadSelection()
         SetPanelText(0, tr("  正在执行其它操作, 请等它结束后再下载 "));
         return;
     }
-    FailureStatus.clear();
+    browsing_.Failures.status.clear();
     RememberTransferHome();
     if (ParallelTransfers())
         walkBatch_ = NewBatch(true);
-    TransferQueue.NameCase = MainSettings.downfilenamecase;
-    TransferQueue.MaxDepth = MainSettings.walkdepth;
-    RunTransferStep(TransferQueue.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory(),
+    browsing_.Transfers.NameCase = MainSettings.downfilenamecase;
+    browsing_.Transfers.MaxDepth = MainSettings.walkdepth;
+    RunTransferStep(browsing_.Transfers.startDownload(ftpviewModel->items(rows), ftp1->CurrentDirectory(), LocalDirectory(),
                                                 ftpviewModel->allItems()));
 }
 
@@ -348,29 +340,29 @@ void TForm1::StartUploadSelection()
     QList<LocalItem> selection;
     for (int row : rows)
         selection.append({QFileInfo(FileList1->FullPath(row)).fileName(), FileList1->IsDirectory(row)});
-    FailureStatus.clear();
+    browsing_.Failures.status.clear();
     RememberTransferHome();
     if (ParallelTransfers())
         walkBatch_ = NewBatch(false);
-    TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
-    TransferQueue.MaxDepth = MainSettings.walkdepth;
-    RunTransferStep(TransferQueue.startUpload(selection, LocalDirectory(), ftp1->CurrentDirectory()));
+    browsing_.Transfers.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
+    browsing_.Transfers.MaxDepth = MainSettings.walkdepth;
+    RunTransferStep(browsing_.Transfers.startUpload(selection, LocalDirectory(), ftp1->CurrentDirectory()));
 }
 
 // ---- the queue's side ----
 
 void TForm1::StartDownloadDirectory(const QByteArray &remotePath, const QString &localPath)
 {
-    TransferQueue.NameCase = MainSettings.downfilenamecase;
-    TransferQueue.MaxDepth = MainSettings.walkdepth;
-    RunTransferStep(TransferQueue.startDownloadDirectory(remotePath, localPath));
+    browsing_.Transfers.NameCase = MainSettings.downfilenamecase;
+    browsing_.Transfers.MaxDepth = MainSettings.walkdepth;
+    RunTransferStep(browsing_.Transfers.startDownloadDirectory(remotePath, localPath));
 }
 
 void TForm1::StartUploadDirectory(const QString &localPath, const QByteArray &remotePath)
 {
-    TransferQueue.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
-    TransferQueue.MaxDepth = MainSettings.walkdepth;
-    RunTransferStep(TransferQueue.startUploadDirectory(localPath, remotePath));
+    browsing_.Transfers.EncodeRemote = [this](const QString &text) { return RemoteBytes(text); };
+    browsing_.Transfers.MaxDepth = MainSettings.walkdepth;
+    RunTransferStep(browsing_.Transfers.startUploadDirectory(localPath, remotePath));
 }
 
 QString TForm1::DownloadTargetName(const QString &localPath) const
@@ -396,7 +388,7 @@ void TForm1::RunTransferStep(const TransferStep &first)
     while (walkBatch_ != 0 && (step.kind == TransferStep::Download || step.kind == TransferStep::Upload)) {
         PrepareTransferStep(step);
         HandOverToPool(step);
-        step = step.kind == TransferStep::Download ? TransferQueue.onFileReceived() : TransferQueue.onFileStored();
+        step = step.kind == TransferStep::Download ? browsing_.Transfers.onFileReceived() : browsing_.Transfers.onFileStored();
     }
     PrepareTransferStep(step);
     switch (step.kind) {
@@ -449,10 +441,6 @@ void TForm1::PrepareTransferStep(const TransferStep &step)
         QDir().rmdir(step.removeEmptyLocalDirectory);  // only when nothing came into it
     if (step.setBusy)
         SetBusy();
-    DownloadTreeActive = TransferQueue.DownloadTreeActive;
-    UploadTreeActive = TransferQueue.UploadTreeActive;
-    UploadSourceDir = TransferQueue.UploadSourceDir;
-    UploadTargetDir = platform::DecodeAnsi(TransferQueue.UploadTargetDir);
 }
 
 void TForm1::EndTransferSequence()
@@ -460,7 +448,7 @@ void TForm1::EndTransferSequence()
     TransferProgress->hide();
     // A directory entry of a running queue: only the queue goes on, and it
     // runs aftertransfer itself when it is empty.
-    if (QueueOwnsSequence) {
+    if (browsing_.Queue.running) {
         QueueContinue();
         return;
     }
@@ -501,14 +489,14 @@ void TForm1::ftp1FileReceived()
         return;
     if (!ftp1->Success())
         ReportFailedTransfer(true);
-    if (TransferQueue.direction() == TransferWalk::Downloading) {
+    if (browsing_.OwnerOfFileEnd() == BrowsingOwner::DownloadWalk) {
         // Without the connection the walk ends with the quit notice that follows.
         if (ftp1->Connected)
-            RunTransferStep(TransferQueue.onFileReceived());
+            RunTransferStep(browsing_.Transfers.onFileReceived());
         return;
     }
     TransferProgress->hide();
-    if (!std::exchange(urlDownloadRunning_, false))
+    if (!browsing_.EndAddressDownload())
         return;  // the file a stopped walk was fetching
     // 手工下载 ends as every download sequence does; the panes show where the file came from and went.
     SetLocalDirectory(LocalDirectory());
@@ -523,19 +511,19 @@ void TForm1::ftp1FileStored()
         return;
     if (!ftp1->Success())
         ReportFailedTransfer(false);
-    if (TransferQueue.direction() == TransferWalk::Uploading && ftp1->Connected)
-        RunTransferStep(TransferQueue.onFileStored());
+    if (browsing_.OwnerOfFileEnd() == BrowsingOwner::UploadWalk && ftp1->Connected)
+        RunTransferStep(browsing_.Transfers.onFileStored());
 }
 
 // ---- failed transfers ----
 
 void TForm1::BeginTransfer(bool download)
 {
-    TransferFailureCause.clear();
+    browsing_.Failures.transferCause.clear();
     lastRefusal_.clear();
-    ListedTransferSize = download ? ListedRemoteSize(ftp1->RemoteFile) : QFileInfo(ftp1->LocalFile).size();
-    CurrentTransferSize = ListedTransferSize;
-    TransferResumeOffset = 0;
+    listedTransferSize_ = download ? ListedRemoteSize(ftp1->RemoteFile) : QFileInfo(ftp1->LocalFile).size();
+    currentTransferSize_ = listedTransferSize_;
+    transferResumeOffset_ = 0;
     // The bar shows nothing of the file before until this one reports.
     TransferProgress->hide();
 }
@@ -556,12 +544,12 @@ qint64 TForm1::ListedRemoteSize(const QByteArray &remotePath) const
 qint64 TForm1::TransferredSoFar() const
 {
     // A download counts only this session's bytes, an upload from its resume point.
-    return TransferResumeOffset + ftp1->BytesTransferred;
+    return transferResumeOffset_ + ftp1->BytesTransferred;
 }
 
 bool TForm1::HoldingMessages() const
 {
-    return TransferQueue.running() || QueueOwnsSequence || transferSession_->HasBatches();
+    return browsing_.Transfers.running() || browsing_.Queue.running || transferSession_->HasBatches();
 }
 
 void TForm1::NoteTransferFailure(const QString &cause)
@@ -569,8 +557,8 @@ void TForm1::NoteTransferFailure(const QString &cause)
     const int kind = ftp1->CurrentOperationKind();
     const bool transferring = kind == OperationKind::Download || kind == OperationKind::Downloadii
         || kind == OperationKind::Upload || kind == OperationKind::Uploadii;
-    if (transferring && TransferFailureCause.isEmpty())
-        TransferFailureCause = cause;
+    if (transferring && browsing_.Failures.transferCause.isEmpty())
+        browsing_.Failures.transferCause = cause;
 }
 
 void TForm1::ShowOrHoldMessage(const QString &text, const QString &caption, bool critical)
@@ -581,18 +569,18 @@ void TForm1::ShowOrHoldMessage(const QString &text, const QString &caption, bool
                                               platform::Dialogs::OkOnly);
         return;
     }
-    if (!HeldMessages.contains(text.trimmed()))
-        HeldMessages << text.trimmed();
+    if (!browsing_.Failures.heldMessages.contains(text.trimmed()))
+        browsing_.Failures.heldMessages << text.trimmed();
 }
 
 void TForm1::ReportFailedTransfer(bool download)
 {
-    const QString cause = TransferFailureCause.isEmpty() ? tr("连接已断开") : TransferFailureCause;
-    TransferFailureCause.clear();
+    const QString cause = browsing_.Failures.transferCause.isEmpty() ? tr("连接已断开") : browsing_.Failures.transferCause;
+    browsing_.Failures.transferCause.clear();
     ReportFailedFile(download, ftp1->LocalFile, platform::DecodeAnsi(ftp1->RemoteFile), cause);
     // A directory entry is marked with its first failed file.
-    if (HoldingMessages() && QueueOwnsSequence && QueueEntryFailure.isEmpty())
-        QueueEntryFailure = cause;
+    if (HoldingMessages() && browsing_.Queue.running && browsing_.Queue.entryFailure.isEmpty())
+        browsing_.Queue.entryFailure = cause;
 }
 
 QString TForm1::ReportFailedFile(bool download, const QString &local, const QString &remote, const QString &cause)
@@ -604,26 +592,25 @@ QString TForm1::ReportFailedFile(bool download, const QString &local, const QStr
     if (download && partial.exists() && partial.size() > 0)
         line += tr("; 已保留未完成的文件 (%1 字节), 再次下载时可以续传").arg(partial.size());
     AppendLog(line, kErrorColor, false);
-    FailureStatus = u"  "_s + line;
-    SetPanelText(0, FailureStatus);
+    browsing_.Failures.status = u"  "_s + line;
+    SetPanelText(0, browsing_.Failures.status);
     if (HoldingMessages())
-        FailedTransfers << line;
+        browsing_.Failures.failedFiles << line;
     return line;
 }
 
 void TForm1::ShowWalkFailures()
 {
-    if (FailedTransfers.isEmpty() && HeldMessages.isEmpty())
+    if (browsing_.Failures.failedFiles.isEmpty() && browsing_.Failures.heldMessages.isEmpty())
         return;
-    QStringList text = std::exchange(HeldMessages, {});
-    const QStringList failed = std::exchange(FailedTransfers, {});
+    auto [failed, text] = browsing_.Failures.Take();
     if (!failed.isEmpty()) {
         text << tr("%1 个文件传输失败:").arg(failed.size());
         text << failed.mid(0, kFailuresInBox);
         if (failed.size() > kFailuresInBox)
             text << tr("...(其余的见日志)");
-        FailureStatus = tr("  %1 个文件传输失败, 详见日志").arg(failed.size());
-        SetPanelText(0, FailureStatus);
+        browsing_.Failures.status = tr("  %1 个文件传输失败, 详见日志").arg(failed.size());
+        SetPanelText(0, browsing_.Failures.status);
     }
     platform::CurrentDialogs().MessageBox(this, text.join(u'\n'), tr("传输错误"), platform::Dialogs::Critical,
                                           platform::Dialogs::OkOnly);
@@ -643,8 +630,8 @@ void TForm1::OpenUrlDownload(const QByteArray &url, const QString &localFolder)
         SetPanelText(0, tr("  正在执行其它操作, 请等它结束后再下载 "));
         return;
     }
-    FailureStatus.clear();
-    urlDownloadRunning_ = true;
+    browsing_.Failures.status.clear();
+    browsing_.StartAddressDownload();
     ApplyConnectionOptions();
     ftp1->OpenURL(url, localFolder);
 }

@@ -1,7 +1,7 @@
 #include "mainwindow/queue_model.h"
 
 #include "mainwindow/remote_list_model.h"
-#include "mainwindow/remote_tree_walks.h"
+#include "core/remote_tree_walks.h"
 
 #include <QCoreApplication>
 #include <QColor>

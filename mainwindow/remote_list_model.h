@@ -4,7 +4,7 @@
 // the server's bytes (they go back to it unchanged); the text that is safe to
 // show is made when a row is painted. One model serves every view style of the pane.
 
-#include "mainwindow/remote_tree_walks.h"
+#include "core/remote_tree_walks.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>

@@ -1,7 +1,8 @@
 #pragma once
-// TForm1: the main window. It owns the FTP engine ftp1 for the whole run,
-// drives it from the user's commands and shows what it reports. The class is
-// split by concern:
+// TForm1: the main window, a view over its session: the browsing session
+// (the engine ftp1, its walks, the queue run) and the transfer session (the
+// transfer connections). It starts their work from the user's commands and
+// shows what they report. The class is split by concern:
 //   form1_layout.cpp    tool bars, panes, queue, status bar
 //   form1_menus.cpp     the menus and which handler each item runs
 //   form1_startup.cpp   creation, first show, settings, bars, fonts, colours,
@@ -9,12 +10,10 @@
 //   form1_connect.cpp   the login bar, connect, logout, stop, busy state
 //   form1_events.cpp    the engine's events, the log and the status bar
 
+#include "core/browsing_session.h"
 #include "core/transfer_job.h"
 #include "engine/ftp_types.h"
-#include "mainwindow/remote_search_walk.h"
-#include "mainwindow/remote_tree_walks.h"
 #include "mainwindow/server_history.h"
-#include "mainwindow/transfer_walk.h"
 
 #include "mainwindow/queue_entry.h"
 
@@ -70,35 +69,16 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // ---- the engine ----
+    // ---- the engine: the browsing connection, owned by the session ----
     TMFtp *ftp1;
 
-    // ---- shared state of the main window ----
-    // The pending lists of the transfers between the panes (form1_transfers.cpp).
-    using TTransferQueue = TransferWalk;
-    TTransferQueue TransferQueue;
-    QStringList DirsToRemove;  // used as a stack
-    bool DownloadTreeActive = false;
-    bool DeleteTreeActive = false;
-    bool UploadTreeActive = false;
-    bool CaseTreeActive = false;
-    bool UiBusy = false;
-    bool AfterConnectDone = false;
-    bool SortDescending = false;
-    enum TCaseDirection { CaseToUpper, CaseToLower };
-    TCaseDirection CaseDirection = CaseToLower;
-    QString UploadSourceDir;
-    QString UploadTargetDir;
-    QString DeleteStartDirectory;
-    // The running file's whole size; 0 while it is not known.
-    qint64 CurrentTransferSize = 0;
-    // Its size from the listing (for an upload, the local file's): the whole
-    // file for sure, where the server's announcement after REST may not be.
-    qint64 ListedTransferSize = 0;
-    // A resumed download: the bytes the local file held before it.
-    qint64 TransferResumeOffset = 0;
-    // Bytes of the running file on its target so far.
-    qint64 TransferredSoFar() const;
+    // What the window shows of its session. Nothing here is state of its own.
+    bool UiBusy() const { return uiBusy_; }
+    // A walk or the queue run holds the browsing connection's commands.
+    bool WalkRunning() const { return browsing_.Transfers.running(); }
+    bool QueueRunning() const { return browsing_.Queue.running; }
+    // The queue waits for its reconnect to log in again.
+    bool QueueWaitingForLogin() const { return browsing_.Queue.resumeAfterLogin; }
     void SetBusy();
     void SetIdle();
 
@@ -256,8 +236,6 @@ public:
     void ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value);
 
     // ---- remote pane (form1_remote_pane.cpp) ----
-    RemoteDeleteWalk DeleteWalk;
-    RemoteCaseWalk CaseWalk;
     void ftp1ListingDone();
     void ftp1DirectoryChanged();
     void ftp1DirectoryCreated();
@@ -347,30 +325,6 @@ public:
     QProgressBar *TransferProgress;  // the running file's transferred share
 
     // ---- failed transfers (form1_transfers.cpp) ----
-    // Why the running transfer failed: the first thing the engine reported
-    // against it before its completion.
-    QString TransferFailureCause;
-    // A walk or a queue run records its failed files and holds the engine's
-    // message boxes back: one box at its end tells them all.
-    QStringList FailedTransfers;
-    QStringList HeldMessages;
-    // The last failure stays in the status bar past the listing after it.
-    QString FailureStatus;
-    // Why the queue's running entry failed (empty: it did not): it stays in
-    // the queue, marked. A failure of the connection may be retried.
-    QString QueueEntryFailure;
-    bool QueueFailureRetryable = false;
-    // What was recorded for the box before the running entry started: a retry
-    // drops what the failed attempt added.
-    int queueFailedMark_ = 0;
-    int queueHeldMark_ = 0;
-    // The connection broke under the queue: it logs in again and goes on
-    // after the first listing.
-    bool QueueResumeAfterLogin = false;
-    bool reconnectingForQueue_ = false;
-    // The user ended the session (logout, another server, stop all): nothing
-    // connects again by itself until the next login.
-    bool sessionClosedByUser_ = false;
     // False when the cut entry has no retries left.
     bool ReconnectForQueue();
     // A retry drops what the failed attempt added to the box at the end.
@@ -388,9 +342,6 @@ public:
     void ShowWalkFailures();
 
     // ---- batch queue (form1_queue.cpp) ----
-    // True from a queue start until the queue ends or stops: the end of a
-    // transfer sequence then belongs to the queue and continues it.
-    bool QueueOwnsSequence = false;
     // The continuation step: the running entry is removed, the next starts.
     void QueueContinue();
     // Drops from the local or the remote list; `source` is the list the drag
@@ -434,6 +385,27 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The engine, its walks, the queue run and what they met: one owner for
+    // each of the engine's completions.
+    BrowsingSession browsing_;
+    bool uiBusy_ = false;
+    // afterconnect ran for this login.
+    bool afterConnectDone_ = false;
+    bool sortDescending_ = false;
+    bool caseToUpper_ = false;
+    // The user ended the session (logout, another server, stop all): nothing
+    // connects again by itself until the next login.
+    bool sessionClosedByUser_ = false;
+    // The running file's whole size; 0 while it is not known.
+    qint64 currentTransferSize_ = 0;
+    // Its size from the listing (for an upload, the local file's): the whole
+    // file for sure, where the server's announcement after REST may not be.
+    qint64 listedTransferSize_ = 0;
+    // A resumed download: the bytes the local file held before it.
+    qint64 transferResumeOffset_ = 0;
+    // Bytes of the running file on its target so far.
+    qint64 TransferredSoFar() const;
+
     void BuildToolbars();
     void BuildLoginBar();
     void WireLoginBar();
@@ -467,7 +439,6 @@ private:
     void StartMirror();
     // 手工下载 and the search window's FTP hits: an ftp:// address, file or folder.
     void OpenUrlDownload(const QByteArray &url, const QString &localFolder);
-    bool urlDownloadRunning_ = false;
     // Where the panes were when a walk or queue run started, and the way back there.
     void RememberTransferHome();
     void ReturnToTransferHome();
@@ -513,7 +484,6 @@ private:
     void ChooseColorFor(QWidget *control);
     void ShowRemoteMenu(const QPoint &at);
 
-    std::unique_ptr<TMFtp> engine_;
     void AppendLogText(const QString &text, const QColor &color, bool blankLineAfter, bool isReply);
 
     bool remoteMenuAttached_ = false;
@@ -605,7 +575,6 @@ private:
 
     TransferSession *transferSession_ = nullptr;
     quint64 walkBatch_ = 0;  // the batch the running walk hands its files to
-    bool parallelQueue_ = false;
     // The run was stopped or lost its browsing session: no aftertransfer at its end.
     bool runCut_ = false;
     // The pool holds this session's login; false for sessions it cannot
@@ -616,12 +585,7 @@ private:
     qint64 lastTotal_ = 0;
     qint64 lastTotalAt_ = 0;
 
-public:
     // ---- the search window and the connected server's search (form1_search.cpp) ----
-    RemoteSearchWalk SearchWalk;
-    bool SearchTreeActive = false;  // the next directory change or listing belongs to SearchWalk
-
-private:
     void WireSearchWindow();
     // Empty when the search started, otherwise why not.
     QString StartServerSearch(const QString &mask, int limit);

@@ -115,7 +115,7 @@ struct FormUnderTest {
 // Logged in, nothing running: no command out, no walk, no queue run.
 inline bool Idle(const TForm1 &form)
 {
-    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy && !form.TransferQueue.running();
+    return form.ftp1->LoggedIn() && !form.ftp1->Busy() && !form.UiBusy() && !form.WalkRunning();
 }
 
 // Fills the login bar, connects, and waits for the first listing.

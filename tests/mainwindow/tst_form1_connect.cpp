@@ -287,7 +287,7 @@ void TestForm1Connect::connectAndLogoutWhileConnected()
     QTRY_COMPARE(form.PanelText(0), u"  退出连接"_s);
     QCOMPARE(form.windowTitle(), u"Tarvo - FTP 客户端"_s);
     QCOMPARE(form.ConnectionStatus->text().trimmed(), u"未连接"_s);
-    QVERIFY(!form.UiBusy);
+    QVERIFY(!form.UiBusy());
     QCOMPARE(form.ftpviewModel->rowCount(), 0);
     // Not connected: logout asks nothing.
     dialogs.ClearCalls();

@@ -151,7 +151,7 @@ void TestForm1Parallel::treeWhileBrowsing()
         form.N21Click();
     }
     // The walk has handed its files out; the browsing connection is free.
-    QVERIFY(QTest::qWaitFor([&] { return !form.TransferQueue.running() && !form.ftp1->Busy(); }, 20000));
+    QVERIFY(QTest::qWaitFor([&] { return !form.WalkRunning() && !form.ftp1->Busy(); }, 20000));
     QVERIFY(form.transferPool->Busy());
     form.ftppathEnter(QString::fromUtf8(server->LoginDirectory()).chopped(server->LoginDirectory().endsWith('/') ? 1 : 0)
                       + u"/other"_s);

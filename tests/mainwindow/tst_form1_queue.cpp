@@ -15,7 +15,7 @@
 #include "mainwindow/queue_store.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
-#include "mainwindow/remote_tree_walks.h"
+#include "core/remote_tree_walks.h"
 #include "support/peer_server.h"
 #include "support/scripted_ftp_peer.h"
 #include "widgets/combobox98.h"
@@ -211,12 +211,12 @@ void TestForm1Queue::twoFilesInOrder()
     // Something new on the server shows only if the list is read again at the end.
     QVERIFY(server->PutFile(u"pub/3 new.bin"_s, "n"));
     form.N74Click();
-    QVERIFY(form.QueueOwnsSequence);
+    QVERIFY(form.QueueRunning());
     QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 0 && Idle(form), 5000);
     QCOMPARE(removals, (QStringList{u"2 second.bin:1:0"_s, u"1 first.bin:1:1"_s}));
     QCOMPARE(ReadLocal(target + u"/1 first.bin"_s), first);
     QTRY_VERIFY(form.ftpviewModel->rowOfName("3 new.bin") >= 0);
-    QVERIFY(!form.QueueOwnsSequence);
+    QVERIFY(!form.QueueRunning());
     // vsftpd lists by LIST, the others by MLSD.
     const QString listing = server->ServerKind() == PeerServer::Kind::Vsftpd ? u"LIST"_s : u"MLSD"_s;
     const QStringList commands = Commands(form, {u"RETR"_s, listing});
@@ -255,7 +255,7 @@ void TestForm1Queue::offlineUploadGetsRemoteDirectory()
 
     // Offline the queue does not start.
     form.N74Click();
-    QVERIFY(!form.QueueOwnsSequence);
+    QVERIFY(!form.QueueRunning());
     QCOMPARE(form.spoolModel->count(), 1);
 
     QVERIFY(Login(form, *server));
@@ -450,7 +450,7 @@ void TestForm1Queue::failedEntryStaysAndGivesWayToNext()
     const QueueEntry failed = form.spoolModel->entry(0);
     round_->dialogs->QueueButton(platform::Dialogs::Ok);
     form.N74Click();
-    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 1 && Idle(form) && !form.QueueOwnsSequence, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 1 && Idle(form) && !form.QueueRunning(), 5000);
     // The failed entry stays for another start; one box at the end names it.
     QCOMPARE(form.spoolModel->entry(0).localPath, failed.localPath);
     const QList<ScriptedDialogs::Call> boxes = round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
@@ -463,7 +463,7 @@ void TestForm1Queue::failedEntryStaysAndGivesWayToNext()
         QVERIFY(!QFileInfo::exists(local + u"/blocker/gone.txt"_s));
         QCOMPARE(ReadLocal(local + u"/ok.txt"_s), QByteArray("remote ok"));
     }
-    QVERIFY(!form.QueueOwnsSequence);
+    QVERIFY(!form.QueueRunning());
 }
 
 void TestForm1Queue::refusedWhileRunning()
@@ -482,7 +482,7 @@ void TestForm1Queue::refusedWhileRunning()
     QCOMPARE(order.size(), 3);
 
     form.N74Click();
-    QVERIFY(form.QueueOwnsSequence);
+    QVERIFY(form.QueueRunning());
     QVERIFY(form.ftp1->Busy());
     SelectQueueRows(form, {1, 2});
     for (void (TForm1::*command)() : {&TForm1::N76Click, &TForm1::N77Click, &TForm1::N78Click,
@@ -563,14 +563,14 @@ void TestForm1Queue::lostConnectionKeepsEntries()
     // Held still, the server cannot finish the first file before it dies.
     server->Pause();
     form.N74Click();
-    QVERIFY(form.QueueOwnsSequence);
+    QVERIFY(form.QueueRunning());
     QTest::qWait(100);
     round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the error box of the lost connection, if any
     server->Kill();
     QTRY_VERIFY_WITH_TIMEOUT(!form.ftp1->Connected, 5000);
-    QTRY_VERIFY(!form.QueueOwnsSequence);
+    QTRY_VERIFY(!form.QueueRunning());
     QCOMPARE(form.spoolModel->count(), 2);
-    QVERIFY(!form.UiBusy);
+    QVERIFY(!form.UiBusy());
 }
 
 // The window goes away in the middle of the first file; the next window shows
@@ -643,7 +643,7 @@ void TestForm1Queue::failedEntryMarkedUntilRetried()
     QVERIFY(QFile::remove(server.PathOf(u"gone.txt"_s)));
     round_->dialogs->QueueButton(platform::Dialogs::Ok);
     form.N74Click();
-    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 1 && Idle(form) && !form.QueueOwnsSequence, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.spoolModel->count() == 1 && Idle(form) && !form.QueueRunning(), 5000);
     QCOMPARE(ReadLocal(local + u"/ok.txt"_s), QByteArray("ok"));
     QCOMPARE(CommandArguments(form, u"RETR"_s).filter(u"gone.txt"_s).size(), 1);
     const QString state = States(form).value(0);
@@ -659,7 +659,7 @@ void TestForm1Queue::failedEntryMarkedUntilRetried()
 
     // Only failed entries wait again: a start before 重试 runs nothing.
     form.N74Click();
-    QVERIFY(!form.QueueOwnsSequence);
+    QVERIFY(!form.QueueRunning());
     QVERIFY(server.PutFile(u"gone.txt"_s, "back"));
     form.queueRetryButton->trigger();
     QCOMPARE(States(form), QStringList{u"等待"_s});
@@ -743,8 +743,8 @@ void TestForm1Queue::connectionFailuresRetried()
     if (!left.isEmpty())
         round_->dialogs->QueueButton(platform::Dialogs::Ok);  // the box that names the failure
     form.N74Click();
-    QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("RETR") == retrs && !form.QueueOwnsSequence
-                                 && !form.QueueResumeAfterLogin && !form.ftp1->Busy(),
+    QTRY_VERIFY_WITH_TIMEOUT(peer.CommandCount("RETR") == retrs && !form.QueueRunning()
+                                 && !form.QueueWaitingForLogin() && !form.ftp1->Busy(),
                              10000);
     QTest::qWait(kSettleMs);
     QCOMPARE(peer.CommandCount("RETR"), retrs);

@@ -285,7 +285,6 @@ void TestForm1Remote::caseConversion()
 
     SelectRemoteNames(form, {u"Top"_s});
     if (contextMenu) {
-        form.CaseDirection = upper ? TForm1::CaseToLower : TForm1::CaseToUpper;
         QAction *item = upper ? form.caseUpperItem : form.caseLowerItem;
         QCOMPARE(item->text(), upper ? u"全部变成大写"_s : u"全部变成小写"_s);
         item->trigger();

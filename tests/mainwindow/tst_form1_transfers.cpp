@@ -168,7 +168,7 @@ void TestForm1Transfers::downloadTree()
 
     SelectRemote(form, {u"树 顶"_s.toUtf8()});
     form.FileList1DragDrop(form.ftpview);
-    QVERIFY(form.UiBusy);
+    QVERIFY(form.UiBusy());
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 20000);
 
     QCOMPARE(FilesBelow(target), [&] { QStringList f = files; f.sort(); return f; }());
@@ -289,7 +289,7 @@ void TestForm1Transfers::afterTransfer()
         QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 10000);
         QVERIFY(!form.isVisible());
     } else {
-        QTRY_VERIFY_WITH_TIMEOUT(!form.ftp1->Connected && !form.UiBusy, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.ftp1->Connected && !form.UiBusy(), 10000);
         QCOMPARE(closed.count(), 0);
         QCOMPARE(CommandArguments(form, u"QUIT"_s).size(), 1);
     }
@@ -342,7 +342,7 @@ void TestForm1Transfers::existingFile()
         SelectRemote(form, {"file.bin"});
         form.N34Click();
     }
-    QVERIFY(form.UiBusy);
+    QVERIFY(form.UiBusy());
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
     const QByteArray target = upload ? server->ReadFile(u"file.bin"_s) : ReadLocal(localFile);
     QCOMPARE(Sha256(target), Sha256(replaced ? source : existing));
@@ -441,7 +441,7 @@ void TestForm1Transfers::transfersRefusedWhileWalkRunsOrOffline()
     QVERIFY(Login(form, *server));
     SelectRemote(form, {"a"});
     form.FileList1DragDrop(form.ftpview);
-    QVERIFY(form.TransferQueue.running());
+    QVERIFY(form.WalkRunning());
     // A second download while the walk runs is refused; the walk keeps its entries.
     SelectRemote(form, {"b.bin"});
     form.N34Click();
@@ -459,12 +459,12 @@ void TestForm1Transfers::transfersRefusedWhileWalkRunsOrOffline()
     form.ftp1->Connected = false;
     SelectRemote(form, {"b.bin"});
     form.FileList1DragDrop(form.ftpview);
-    QVERIFY(!form.UiBusy && !form.TransferQueue.running());
+    QVERIFY(!form.UiBusy() && !form.WalkRunning());
     QVERIFY(form.PanelText(0).contains(u"不能下载"_s));
     QTRY_VERIFY_WITH_TIMEOUT(form.FileList1->Count() > 0, 5000);
     form.FileList1->SetSelected(0, true);
     form.ftpviewDragDrop(form.FileList1);
-    QVERIFY(!form.UiBusy && !form.TransferQueue.running());
+    QVERIFY(!form.UiBusy() && !form.WalkRunning());
     QVERIFY(form.PanelText(0).contains(u"没有连接, 不能上传"_s));
     form.ftp1->Connected = true;
 }
@@ -621,7 +621,7 @@ void TestForm1Transfers::stopAsksWholeOrCurrent()
     };
     SelectRemote(form, {"t"});
     form.N34Click();
-    QTRY_VERIFY_WITH_TIMEOUT(stopped && Idle(form) && !form.TransferQueue.running(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(stopped && Idle(form) && !form.WalkRunning(), 20000);
     const auto boxes = round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind);
     QCOMPARE(boxes.first().caption, u"停止传输"_s);
     if (answer == platform::Dialogs::No)
@@ -682,7 +682,7 @@ void TestForm1Transfers::failedDownloadReported()
     round_->dialogs->QueueButton(platform::Dialogs::Ok);
     SelectRemote(form, {"a.bin", "b.bin"});
     form.N34Click();
-    QTRY_VERIFY_WITH_TIMEOUT(!form.UiBusy && !form.TransferQueue.running() && !form.ftp1->Busy(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.UiBusy() && !form.WalkRunning() && !form.ftp1->Busy(), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(failure == u"local"_s || peer.CommandCount("RETR") >= 1, 5000);
     QByteArray failed = failure == u"local"_s ? "a.bin" : "";
     for (const QByteArray &command : peer.Commands()) {
@@ -768,7 +768,7 @@ void TestForm1Transfers::progressOfTheRunningFile()
         SelectRemote(form, {"big.bin"});
         form.N34Click();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && !form.QueueOwnsSequence, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(form) && !form.QueueRunning(), 15000);
     QCOMPARE(Sha256(ReadLocal(target)), Sha256(big));
 
     // vsftpd names the size in its 150 reply; pyftpdlib does not.

@@ -1,7 +1,7 @@
 // The transfer walks without a server: the order of operations, the names they
 // refuse, and the loops they do not enter.
 
-#include "mainwindow/transfer_walk.h"
+#include "core/transfer_walk.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "mainwindow/remote_loop_guard.h"
+#include "core/remote_loop_guard.h"
 
 #include <QByteArrayList>
 #include <QCryptographicHash>

@@ -5,8 +5,8 @@
 // operations and the refusal of hostile names and loops are tested here
 // without a server.
 
-#include "mainwindow/remote_loop_guard.h"
-#include "mainwindow/remote_tree_walks.h"
+#include "core/remote_loop_guard.h"
+#include "core/remote_tree_walks.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -6,7 +6,7 @@
 // directory reached again through a link whose target the server does not
 // name; MLSD often types links by their target).
 
-#include "mainwindow/remote_tree_walks.h"
+#include "core/remote_tree_walks.h"
 
 #include <QByteArray>
 #include <QHash>

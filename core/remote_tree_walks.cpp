@@ -1,4 +1,4 @@
-#include "mainwindow/remote_tree_walks.h"
+#include "core/remote_tree_walks.h"
 
 #include "platform/codepage.h"
 

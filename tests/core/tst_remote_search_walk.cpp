@@ -1,7 +1,7 @@
 // The server search's walk without a server: the name masks, and the bounds
 // that keep a tree of 100 000 entries from growing the walk without limit.
 
-#include "mainwindow/remote_search_walk.h"
+#include "core/remote_search_walk.h"
 
 #include <QtTest>
 

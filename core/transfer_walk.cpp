@@ -1,4 +1,4 @@
-#include "mainwindow/transfer_walk.h"
+#include "core/transfer_walk.h"
 
 #include "platform/codepage.h"
 

@@ -13,8 +13,8 @@
 // control character) is neither followed nor reported, and a folder reached
 // again (by path, or through a link to an ancestor) is not listed twice.
 
-#include "mainwindow/remote_loop_guard.h"
-#include "mainwindow/remote_tree_walks.h"
+#include "core/remote_loop_guard.h"
+#include "core/remote_tree_walks.h"
 
 #include <QByteArray>
 #include <QList>

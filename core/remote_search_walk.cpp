@@ -1,6 +1,6 @@
-#include "mainwindow/remote_search_walk.h"
+#include "core/remote_search_walk.h"
 
-#include "mainwindow/transfer_walk.h"
+#include "core/transfer_walk.h"
 #include "platform/codepage.h"
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 // remote tree held in memory that carries out each operation they ask for,
 // the way the main window routes the engine's completion events to them.
 
-#include "mainwindow/remote_tree_walks.h"
+#include "core/remote_tree_walks.h"
 
 #include <QMap>
 #include <QSet>
