@@ -117,6 +117,15 @@ bool TForm1::ParallelTransfers() const
         && ftp1->Connected;
 }
 
+bool TForm1::TreeTransferMayStart() const
+{
+    if (ftp1->Busy() || browsing_.Transfers.running() || browsing_.Deletes.running() || browsing_.Cases.running())
+        return false;
+    // A queue whose files are all on the transfer connections leaves the
+    // browsing connection free for a walk whose files go there too.
+    return !browsing_.Queue.running || (browsing_.Queue.overConnections && walkBatch_ == 0 && ParallelTransfers());
+}
+
 bool TForm1::TransfersIdle() const
 {
     return !ftp1->Busy() && !browsing_.Transfers.running() && !browsing_.Queue.running && transferSession_->Idle();
@@ -157,12 +166,19 @@ void TForm1::EndBatchListing()
     const quint64 batch = std::exchange(walkBatch_, 0);
     TransferProgress->hide();
     SetIdle();
-    const bool queueEntry = browsing_.Queue.overConnections;
+    // The user's own walk may have run beside the queue's files.
+    const TransferBatch *ended = transferSession_->Find(batch);
+    const bool queueEntry = ended && ended->queueEntry;
     if (!queueEntry && (!transferHomeLocal_.isEmpty() || !transferHomeRemote_.isEmpty()))
         ReturnToTransferHome();
     transferSession_->EndListing(batch);
-    if (queueEntry)
+    if (browsing_.Queue.overConnections)
         AdvanceParallelQueue();
+    // The queue's folders are listed: the remote pane shows where the run
+    // started again, and the user browses from there.
+    if (queueEntry && walkBatch_ == 0 && ftp1->Connected && !ftp1->Busy() && !transferHomeRemote_.isEmpty()
+        && transferHomeRemote_ != ftp1->CurrentDirectory())
+        ftp1->ChangeDirectory(transferHomeRemote_);
     RunNextBrowsingJob();
 }
 
@@ -199,14 +215,15 @@ void TForm1::ShowBatchEnd(const TransferBatch &batch)
         const int row = QueueRowOfBatch(batch);
         if (row >= 0)
             spoolModel->FinishEntry(row, batch.stopped ? QString() : batch.firstFailure);
-        if (browsing_.Queue.overConnections)
-            AdvanceParallelQueue();
     } else if (batch.download) {
         // What came shows in the local pane.
         SetLocalDirectory(LocalDirectory());
     } else if (ftp1->Connected && !ftp1->Busy() && !browsing_.Transfers.running()) {
         ftp1->List();
     }
+    // A user's walk beside the queue may have been its last batch.
+    if (browsing_.Queue.overConnections)
+        AdvanceParallelQueue();
 }
 
 // The last batch has ended: one box for what failed, and aftertransfer.

@@ -310,7 +310,7 @@ void TForm1::StartDownloadSelection()
         SetPanelText(0, tr("  没有连接, 不能下载 "));
         return;
     }
-    if (TransferWalkRunning()) {
+    if (!TreeTransferMayStart()) {
         SetPanelText(0, tr("  正在执行其它操作, 请等它结束后再下载 "));
         return;
     }
@@ -333,7 +333,7 @@ void TForm1::StartUploadSelection()
         SetPanelText(0, tr("  没有连接, 不能上传 "));
         return;
     }
-    if (TransferWalkRunning()) {
+    if (!TreeTransferMayStart()) {
         SetPanelText(0, tr("  正在执行其它操作, 请等它结束后再上传 "));
         return;
     }

@@ -421,6 +421,8 @@ private:
     void StartDownloadSelection();
     void StartUploadSelection();
     bool TransferWalkRunning() const;
+    // A tree transfer between the panes may start now.
+    bool TreeTransferMayStart() const;
     // Forgets the download and upload walks and the queue's claim on the
     // running sequence: the session they belonged to is over.
     void CancelTransferWalks();

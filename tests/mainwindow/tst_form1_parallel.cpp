@@ -165,21 +165,26 @@ void TestForm1Parallel::treeWhileBrowsing()
     }
 }
 
-// Files and a folder of the queue run at once; the one the server no longer
-// has stays, failed with the reason, and one box names it.
+// Files and a folder of the queue run at once, and a tree the user starts
+// while the queue's files still move; the one the server no longer has stays,
+// failed with the reason, and one box names it.
 void TestForm1Parallel::queueRunsEntriesAtOnce()
 {
     testsupport::PeerServer *server = servers_.Find(TestServers::Kind::Vsftpd);
     if (!server)
         QSKIP("vsftpd not available here");
+    const QByteArray large = Content(3).repeated(200);  // about 600 KB: a second and more at the limit
     for (const QString &name : {u"q1.bin"_s, u"q2.bin"_s, u"gone.bin"_s})
-        QVERIFY(server->PutFile(name, Content(int(qHash(name) % 50))));
+        QVERIFY(server->PutFile(name, name == u"gone.bin"_s ? Content(1) : large));
     for (int i = 0; i < 6; ++i)
         QVERIFY(server->PutFile(u"qd/f%1.bin"_s.arg(i), Content(i)));
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(server->PutFile(TreeFile(i), Content(i)));
     FormUnderTest under;
     TForm1 &form = *under.form;
     QVERIFY(Login(form, *server));
     MainSettings.transfers = 3;
+    MainSettings.downlimit = 600;
     form.SetLocalDirectory(round_->local.path());
     SelectRemoteNames(form, {u"q1.bin"_s, u"gone.bin"_s, u"qd"_s, u"q2.bin"_s});
     form.spoolDragDrop(form.ftpview);
@@ -187,7 +192,17 @@ void TestForm1Parallel::queueRunsEntriesAtOnce()
     QFile::remove(server->PathOf(u"gone.bin"_s));
     round_->dialogs->QueueButton(platform::Dialogs::Ok);
     form.N74Click();
+    // The queue's folder is listed; its files still move.
+    QVERIFY(QTest::qWaitFor([&] { return !form.WalkRunning() && !form.ftp1->Busy()
+                                         && form.ftpviewModel->rowOfName("tree") >= 0; }, 20000));
+    QVERIFY(form.QueueRunning());
+    SelectRemoteNames(form, {u"tree"_s});
+    form.N34Click();
+    QVERIFY2(form.WalkRunning() || form.ftp1->Busy(), qPrintable(form.PanelText(0)));
     QVERIFY(QTest::qWaitFor([&] { return form.TransfersIdle(); }, 30000));
+    QVERIFY(!form.QueueRunning());
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(ReadLocal(round_->local.filePath(TreeFile(i))), Content(i));
     QCOMPARE(form.spoolModel->count(), 1);
     const QueueEntry &left = form.spoolModel->entry(0);
     QCOMPARE(left.remotePath.endsWith("gone.bin"), true);
