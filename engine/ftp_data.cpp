@@ -273,7 +273,7 @@ void TMFtp::FileReceiver()
     qint64 wanted = transferBuffer_.size();
     if (DownloadLimit && !draining_) {
         int waitMs = 0;
-        wanted = DownloadLimit->Take(wanted, &waitMs);
+        wanted = DownloadLimit->Take(wanted, &waitMs, this);
         if (wanted == 0) {
             PauseReceiving(waitMs);
             return;
@@ -281,7 +281,7 @@ void TMFtp::FileReceiver()
     }
     const int count = dataSocket_.ReceiveData(buffer, int(wanted));
     if (DownloadLimit && !draining_ && count < wanted)
-        DownloadLimit->GiveBack(wanted - std::max(count, 0));
+        DownloadLimit->GiveBack(wanted - std::max(count, 0), this);
     if (count <= 0)
         return;
     NoteTraffic();
@@ -475,7 +475,7 @@ int TMFtp::TakeUploadShare(int wanted, quint64 serial)
         return wanted;
     for (;;) {
         int waitMs = 0;
-        const qint64 granted = UploadLimit->Take(wanted, &waitMs);
+        const qint64 granted = UploadLimit->Take(wanted, &waitMs, this);
         if (granted > 0)
             return int(granted);
         QEventLoop pause;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 using testsupport::PeerServer;
@@ -308,36 +309,45 @@ void TestTransferPool::speedLimitShares_data()
 {
     QTest::addColumn<qint64>("rate");
     QTest::addColumn<int>("takers");
-    QTest::newRow("100 KiB/s, one taker") << qint64(100 * 1024) << 1;
-    QTest::newRow("100 KiB/s, four takers") << qint64(100 * 1024) << 4;
-    QTest::newRow("10 MiB/s, ten takers") << qint64(10 * 1024 * 1024) << 10;
+    QTest::addColumn<qint64>("slowTakerWants");  // 0: every taker wants all it can get
+    QTest::newRow("100 KiB/s, one taker") << qint64(100 * 1024) << 1 << qint64(0);
+    QTest::newRow("100 KiB/s, four takers") << qint64(100 * 1024) << 4 << qint64(0);
+    QTest::newRow("10 MiB/s, ten takers") << qint64(10 * 1024 * 1024) << 10 << qint64(0);
+    QTest::newRow("1 MiB/s, one of four slow") << qint64(1024 * 1024) << 4 << qint64(1024);
 }
 
 // Over ten simulated seconds the takers together get the rate, within the
-// bucket, whatever their number, each asking again when it was told to.
+// bucket, whatever their number, each asking again when it was told to. Each
+// gets its even share, and what a slow one leaves goes to the others.
 void TestTransferPool::speedLimitShares()
 {
     QFETCH(qint64, rate);
     QFETCH(int, takers);
+    QFETCH(qint64, slowTakerWants);
     static qint64 now = 0;
     now = 0;
     RateLimiter limiter;
     limiter.SetClockForTest([] { return now; });
     limiter.SetRate(rate);
-    QList<qint64> nextAsk(takers, 0);
-    qint64 total = 0;
+    QList<qint64> nextAsk(takers, 0), got(takers, 0);
+    const int slow = slowTakerWants > 0 ? takers - 1 : takers;  // the last one, if any
     for (; now < 10000; ++now) {
         for (int t = 0; t < takers; ++t) {
             if (nextAsk[t] > now)
                 continue;
             int waitMs = 0;
-            const qint64 granted = limiter.Take(256 * 1024, &waitMs);
+            const qint64 granted = limiter.Take(t == slow ? slowTakerWants : 256 * 1024, &waitMs, &got[t]);
             QVERIFY(granted > 0 ? waitMs == 0 : waitMs > 0);
-            total += granted;
-            nextAsk[t] = now + (granted > 0 ? 1 : waitMs);
+            got[t] += granted;
+            nextAsk[t] = now + (granted > 0 ? (t == slow ? 100 : 1) : waitMs);
         }
     }
+    const qint64 total = std::accumulate(got.begin(), got.end(), qint64(0));
     QVERIFY2(total <= rate * 10 + rate / 10 + 1024 && total >= rate * 10 * 95 / 100, qPrintable(QString::number(total)));
+    const int greedy = slow < takers ? takers - 1 : takers;
+    const qint64 fair = (total - (slow < takers ? got[slow] : 0)) / greedy;
+    for (int t = 0; t < greedy; ++t)
+        QVERIFY2(got[t] >= fair * 8 / 10, qPrintable(u"taker %1: %2 of %3"_s.arg(t).arg(got[t]).arg(total)));
 }
 
 QTEST_GUILESS_MAIN(TestTransferPool)
