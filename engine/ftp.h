@@ -329,6 +329,8 @@ private:
     void StartResumeProbe();
     void SendListingCommand();
     void ListWithoutMlsd();
+    // The next listing asks MLSD.
+    bool ListsByMlsd() const;
     TMFtpServerType ListingStyle() const;
     FtpFeatures features_;
     QByteArray featReply_;        // the FEAT reply's lines so far

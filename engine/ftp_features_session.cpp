@@ -131,9 +131,14 @@ TMFtpServerType TMFtp::ListingStyle() const
     return ServerType == ftpstDefault ? ftpstDetect : ServerType;
 }
 
+bool TMFtp::ListsByMlsd() const
+{
+    return UseMlsd && features_.mlsd && !mlsdRefused_ && FileMask.isEmpty();
+}
+
 void TMFtp::SendListingCommand()
 {
-    mlsdListing_ = UseMlsd && features_.mlsd && !mlsdRefused_ && FileMask.isEmpty();
+    mlsdListing_ = ListsByMlsd();
     if (mlsdListing_)
         SendTransferCommand("MLSD", ReplyState::Mlsd);
     else
@@ -156,12 +161,13 @@ void TMFtp::ListWithoutMlsd()
     mlsdListing_ = false;
     RaiseInfo(ftpiReply, QStringLiteral("MLSD refused: listing with LIST\r\n"));
     // The data connection made for MLSD goes; LIST gets one of its own, as
-    // a server may have dropped its passive port with the refusal.
+    // a server may have dropped its passive port with the refusal, and the
+    // ASCII type that MLSD went without.
     DropDataSide();
     dataDone_ = false;
     controlDone_ = false;
     dataFailed_ = false;
     transferCommandSent_ = false;
     listingEndPending_ = false;
-    OpenDataConnection(ReplyState::ListPort);
+    SendType('A', ReplyState::ListType);
 }

@@ -307,6 +307,14 @@ void TMFtp::AnswerListPwd(const QByteArray &line)
         return;
     }
     currentDirectory_ = QuotedDirectory(line);
+    // MLSD's data comes as if in TYPE L 8 whatever the type (RFC 3659, 7.2):
+    // switching to A and back to I for the next file cost two round trips a
+    // folder. A type not known for sure is set as LIST wants it.
+    if (ListsByMlsd() && sessionType_ != 0) {
+        SetReplyState(ReplyState::ListType);
+        DispatchReply("200");
+        return;
+    }
     SendType('A', ReplyState::ListType);
 }
 

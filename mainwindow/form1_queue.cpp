@@ -135,6 +135,12 @@ void TForm1::OpenQueueFile()
     case QueueStore::OpenResult::Created:
         break;
     case QueueStore::OpenResult::KeptAside:
+        if (store.KeptAsideFromNewerVersion()) {
+            AppendLog(tr("批处理队列文件 %1 由较新版本的程序写成, 本版本不能读取; 已改名为 %2 保留; 队列从空开始")
+                          .arg(store.Path(), store.KeptAsidePath()),
+                      kErrorColor, false);
+            break;
+        }
         AppendLog(QCoreApplication::translate("TForm1", "批处理队列文件 %1 已损坏 (%2), 已改名为 %3 保留; 队列从空开始").arg(
                       store.Path(), store.LastError(), store.KeptAsidePath()),
                   kErrorColor, false);

@@ -74,10 +74,10 @@ void QueueStore::CloseConnection()
 // flush to the disk at every change of the queue, progress included.
 bool QueueStore::Prepare()
 {
+    // The file is read before anything is written to it: a newer version's
+    // file is kept aside byte for byte.
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    if (!Exec(query, QStringLiteral("PRAGMA journal_mode=WAL"), &m_error)
-        || !Exec(query, QStringLiteral("PRAGMA synchronous=NORMAL"), &m_error)
-        || !Exec(query, QStringLiteral("PRAGMA quick_check"), &m_error))
+    if (!Exec(query, QStringLiteral("PRAGMA quick_check"), &m_error))
         return false;
     if (!query.next() || query.value(0).toString() != QStringLiteral("ok")) {
         m_error = query.value(0).toString();
@@ -86,12 +86,16 @@ bool QueueStore::Prepare()
     if (!Exec(query, QStringLiteral("PRAGMA user_version"), &m_error) || !query.next())
         return false;
     const int version = query.value(0).toInt();
-    if (version == kSchemaVersion)
-        return true;
-    if (version != 0) {
-        m_error = QStringLiteral("unknown schema version %1").arg(version);
+    if (version != 0 && version != kSchemaVersion) {
+        m_newer = version > kSchemaVersion;
+        m_error = QStringLiteral("schema version %1").arg(version);
         return false;
     }
+    if (!Exec(query, QStringLiteral("PRAGMA journal_mode=WAL"), &m_error)
+        || !Exec(query, QStringLiteral("PRAGMA synchronous=NORMAL"), &m_error))
+        return false;
+    if (version == kSchemaVersion)
+        return true;
     return Exec(query,
                 QStringLiteral("CREATE TABLE IF NOT EXISTS entries ("
                                "position INTEGER PRIMARY KEY, direction INTEGER NOT NULL, "
@@ -102,13 +106,15 @@ bool QueueStore::Prepare()
         && Exec(query, QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion), &m_error);
 }
 
-// The damaged file and its journal keep their bytes under another name.
+// The file and its journal keep their bytes under a name that says why:
+// the newer version that wrote it can have it back.
 bool QueueStore::KeepAside()
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = m_path + QStringLiteral(".damaged-") + stamp;
+    const QString why = m_newer ? QStringLiteral(".newer-version-") : QStringLiteral(".damaged-");
+    QString aside = m_path + why + stamp;
     for (int n = 2; QFileInfo::exists(aside); ++n)
-        aside = m_path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
+        aside = m_path + why + QStringLiteral("%1-%2").arg(stamp).arg(n);
     if (!QFile::rename(m_path, aside))
         return false;
     QFile::rename(m_path + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
@@ -121,6 +127,7 @@ QueueStore::OpenResult QueueStore::Open()
 {
     CloseConnection();
     m_keptAside.clear();
+    m_newer = false;
     const bool existed = QFileInfo::exists(m_path);
     if (!existed)
         QDir().mkpath(QFileInfo(m_path).absolutePath());

@@ -15,7 +15,7 @@ public:
     enum class OpenResult {
         Opened,      // the file was there and readable
         Created,     // there was no file: an empty queue
-        KeptAside,   // the file was damaged: renamed to KeptAsidePath(), an empty queue
+        KeptAside,   // the file was damaged or a newer version's: renamed to KeptAsidePath(), an empty queue
         Unavailable, // no file can be used: the queue lives in memory only
     };
 
@@ -37,6 +37,8 @@ public:
 
     QString Path() const { return m_path; }
     QString KeptAsidePath() const { return m_keptAside; }
+    // The file kept aside was sound, written by a newer version of the program.
+    bool KeptAsideFromNewerVersion() const { return m_newer; }
     QString LastError() const { return m_error; }
 
 private:
@@ -49,4 +51,5 @@ private:
     QString m_connection;  // Qt SQL's connection name; empty while closed
     QString m_keptAside;
     QString m_error;
+    bool m_newer = false;
 };

@@ -1442,6 +1442,10 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
         <source>批处理队列已重新保存</source>
         <translation>The batch queue is saved again</translation>
     </message>
+    <message>
+        <source>批处理队列文件 %1 由较新版本的程序写成, 本版本不能读取; 已改名为 %2 保留; 队列从空开始</source>
+        <translation>The queue file %1 was written by a newer version of the program, which this version cannot read; it was kept as %2 and the queue starts empty</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>

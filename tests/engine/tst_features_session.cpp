@@ -87,23 +87,33 @@ void TestFeaturesSession::mlsdListing_data()
     QTest::addColumn<bool>("useMlsd");
     QTest::addColumn<bool>("passive");
     QTest::addColumn<Reply>("mlsdReply");  // an empty reply: MLSD sends the listing
+    QTest::addColumn<bool>("downloadFirst");  // a file comes in TYPE I before the listings
     QTest::addColumn<QByteArrayList>("commands");  // of two listings
     QTest::addColumn<QByteArrayList>("files");     // "name attributes size date"
 
     const QByteArrayList mlsdFiles = {"a.txt -rw-r--r-- 6 2026-12-08 00:40", "my file; v2 -rw------- 5 "};
     const QByteArrayList listFiles = {"from-list.txt -rw-r--r-- 9 Jan 1 2000"};
-    QTest::newRow("MLSD passive") << true << true << Reply()
+    QTest::newRow("MLSD passive") << true << true << Reply() << false
                                   << QByteArrayList{"PWD", "TYPE A", "PASV", "MLSD", "PWD", "PASV", "MLSD"} << mlsdFiles;
-    QTest::newRow("MLSD active") << true << false << Reply()
+    QTest::newRow("MLSD active") << true << false << Reply() << false
                                  << QByteArrayList{"PWD", "TYPE A", "PORT", "MLSD", "PWD", "PORT", "MLSD"} << mlsdFiles;
-    QTest::newRow("MLSD turned off") << false << true << Reply()
+    QTest::newRow("MLSD turned off") << false << true << Reply() << false
                                      << QByteArrayList{"PWD", "TYPE A", "PASV", "LIST", "PWD", "PASV", "LIST"} << listFiles;
     QTest::newRow("500 falls back to LIST, passive")
-        << true << true << Reply::Line(500, "Unknown command.")
+        << true << true << Reply::Line(500, "Unknown command.") << false
         << QByteArrayList{"PWD", "TYPE A", "PASV", "MLSD", "PASV", "LIST", "PWD", "PASV", "LIST"} << listFiles;
     QTest::newRow("502 falls back to LIST, active")
-        << true << false << Reply::Line(502, "Not implemented.")
+        << true << false << Reply::Line(502, "Not implemented.") << false
         << QByteArrayList{"PWD", "TYPE A", "PORT", "MLSD", "PORT", "LIST", "PWD", "PORT", "LIST"} << listFiles;
+    // MLSD ignores the type: the folder after a file costs no TYPE A and no TYPE I.
+    QTest::newRow("MLSD after a download keeps TYPE I")
+        << true << true << Reply() << true
+        << QByteArrayList{"TYPE I", "PASV", "RETR f.bin", "PWD", "PASV", "MLSD", "PWD", "PASV", "MLSD"} << mlsdFiles;
+    QTest::newRow("LIST after the refusal still asks TYPE A")
+        << true << true << Reply::Line(500, "Unknown command.") << true
+        << QByteArrayList{"TYPE I", "PASV", "RETR f.bin", "PWD", "PASV", "MLSD", "TYPE A", "PASV", "LIST", "PWD",
+                          "PASV", "LIST"}
+        << listFiles;
 }
 
 void TestFeaturesSession::mlsdListing()
@@ -111,6 +121,7 @@ void TestFeaturesSession::mlsdListing()
     QFETCH(bool, useMlsd);
     QFETCH(bool, passive);
     QFETCH(Reply, mlsdReply);
+    QFETCH(bool, downloadFirst);
     QFETCH(QByteArrayList, commands);
     QFETCH(QByteArrayList, files);
     ScriptedFtpPeer peer;
@@ -138,6 +149,15 @@ void TestFeaturesSession::mlsdListing()
     QVERIFY(Login(ftp, probe, peer.Host(), peer.Port(), "u", "p"));
     QVERIFY(ftp.Features().mlsd);
     const qsizetype loginCommands = peer.Commands().size();
+    QTemporaryDir local;
+    if (downloadFirst) {
+        peer.SetTransfer("RETR", Transfer::Data("file"));
+        ftp.RemoteFile = "f.bin";
+        ftp.LocalFile = local.filePath(QStringLiteral("f.bin"));
+        ftp.Download();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("FileReceived")), 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ftp.Busy(), 2000);
+    }
     for (int round = 1; round <= 2; ++round) {
         ftp.List();
         QTRY_COMPARE_WITH_TIMEOUT(probe.Count(QStringLiteral("ListingDone")), round, 5000);

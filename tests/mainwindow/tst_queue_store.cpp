@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -150,16 +152,33 @@ void TestQueueStore::roundTrip()
 void TestQueueStore::damagedFileKeptAside_data()
 {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("newer");
     QByteArray garbage(8192, '\0');
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
-    QTest::newRow("garbage") << garbage;
-    QTest::newRow("text") << QByteArray("not a database\r\n");
-    QTest::newRow("SQLite header, garbage pages") << QByteArray("SQLite format 3\0", 16) + garbage;
+    QTest::newRow("garbage") << garbage << false;
+    QTest::newRow("text") << QByteArray("not a database\r\n") << false;
+    QTest::newRow("SQLite header, garbage pages") << QByteArray("SQLite format 3\0", 16) + garbage << false;
+    // A sound file of a later schema: told apart from a damaged one.
+    const QString newer = dir_.filePath(u"newer-source.sqlite"_s);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"newer"_s);
+        db.setDatabaseName(newer);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec(u"CREATE TABLE entries (position INTEGER PRIMARY KEY, what TEXT)"_s));
+        QVERIFY(query.exec(u"PRAGMA user_version=99"_s));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"newer"_s);
+    QFile file(newer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QTest::newRow("a newer version's file") << file.readAll() << true;
 }
 
 void TestQueueStore::damagedFileKeptAside()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(bool, newer);
     const QString path = dir_.filePath(u"damaged-%1.sqlite"_s.arg(QTest::currentDataTag()[0]));
     {
         QFile file(path);
@@ -170,6 +189,7 @@ void TestQueueStore::damagedFileKeptAside()
     QCOMPARE(store.Open(), QueueStore::OpenResult::KeptAside);
     QVERIFY(store.Load().isEmpty());
     QVERIFY(!store.LastError().isEmpty());
+    QCOMPARE(store.KeptAsideFromNewerVersion(), newer);
     QFile aside(store.KeptAsidePath());
     QVERIFY2(aside.open(QIODevice::ReadOnly), qPrintable(store.KeptAsidePath()));
     QCOMPARE(aside.readAll(), bytes);
