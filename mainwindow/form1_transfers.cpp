@@ -240,7 +240,10 @@ void TForm1::CancelTransferWalks()
     browsing_.ForgetTransferWalk();
     spoolModel->Halt();
     TransferProgress->hide();
-    ShowWalkFailures();
+    // Files still on the transfer connections tell theirs at the run's end,
+    // in the same box: one box now would name only some of them.
+    if (!transferSession_->HasBatches())
+        ShowWalkFailures();
     // The session is over: the local pane goes back; the remote one is empty.
     if (!transferHomeLocal_.isEmpty()) {
         SetLocalDirectory(std::exchange(transferHomeLocal_, {}));
