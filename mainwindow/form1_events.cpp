@@ -79,6 +79,9 @@ void TForm1::ftp1FtpReady()
     // handlers have started whatever comes next.
     if (!transferSession_->Idle())
         QTimer::singleShot(0, this, &TForm1::RunNextBrowsingJob);
+    // A queue folder that waited for the browsing connection.
+    if (browsing_.Queue.overConnections)
+        QTimer::singleShot(0, this, &TForm1::AdvanceParallelQueue);
     if (returnHomeWhenReady_ && !ftp1->Busy()) {
         std::tie(transferHomeRemote_, transferHomeLocal_) = *std::exchange(returnHomeWhenReady_, std::nullopt);
         ReturnToTransferHome();

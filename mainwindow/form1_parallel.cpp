@@ -359,6 +359,10 @@ void TForm1::AdvanceParallelQueue()
             return;
         }
         const QueueEntry entry = spoolModel->entry(row);
+        // A folder's walk needs the browsing connection: it starts once the
+        // command in flight (the user's, or a way home) has ended.
+        if (entry.isDirectory && ftp1->Busy())
+            return;
         // A folder's walk starts at once on the browsing connection; a file
         // waits for a transfer connection.
         spoolModel->MarkRunning(row, entry.isDirectory);
