@@ -274,6 +274,22 @@ QString FileFactsLine(const QuestionContext &context)
     return sides.join(QStringLiteral("; "));
 }
 
+QString SkippedTransferLine(TMFtpInfoNeeded need, const QString &answer, const QuestionContext &context)
+{
+    if (answer == kResumeAnswer || answer == kOverwriteAnswer)
+        return QString();
+    switch (need) {
+    case needResumeDownload:
+    case needOverwriteLocal:
+        return QCoreApplication::translate("EngineNotices", "已跳过, 本地文件保持原样: ") + context.localFile;
+    case needResumeUpload:
+    case needOverwriteRemote:
+        return QCoreApplication::translate("EngineNotices", "已跳过, 远程文件保持原样: ") + context.remoteFile;
+    default:
+        return QString();
+    }
+}
+
 QString AnswerEngineQuestion(QWidget *parent, TMFtpInfoNeeded need, const QuestionContext &context)
 {
     switch (need) {

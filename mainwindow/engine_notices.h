@@ -61,3 +61,7 @@ struct QuestionContext {
 // nothing is known.
 QString FileFactsLine(const QuestionContext &context);
 QString AnswerEngineQuestion(QWidget *parent, TMFtpInfoNeeded need, const QuestionContext &context);
+
+// The log line for an answer that leaves an existing file as it is (the
+// engine then ends the transfer without moving a byte); empty for any other.
+QString SkippedTransferLine(TMFtpInfoNeeded need, const QString &answer, const QuestionContext &context);

@@ -227,6 +227,9 @@ void TForm1::ftp1FtpNeedInfo(TMFtpInfoNeeded need, QString &value)
     context.remoteSize = ftp1->QuestionRemoteSize();
     context.remoteTime = ftp1->QuestionRemoteTime();
     value = AnswerEngineQuestion(this, need, context);
+    // Without it a skipped file would leave the queue as if it had come.
+    if (const QString skipped = SkippedTransferLine(need, value, context); !skipped.isEmpty())
+        AppendLog(skipped, kWarningColor, false);
     // The download goes on from the end of what the local file holds.
     if (need == needResumeDownload && value == u"Resume")
         transferResumeOffset_ = QFileInfo(ftp1->LocalFile).size();

@@ -51,7 +51,10 @@ void TForm1::WireTransferPool()
         }
         context.remoteSize = question.remoteSize;
         context.remoteTime = question.remoteTime;
-        return AnswerEngineQuestion(this, question.need, context);
+        const QString answer = AnswerEngineQuestion(this, question.need, context);
+        if (const QString skipped = SkippedTransferLine(question.need, answer, context); !skipped.isEmpty())
+            AppendLog(skipped, kSkipColor, false);
+        return answer;
     };
     transferPool->OnCertificate = [this](const platform::TlsCertificateInfo &certificate, bool changed) {
         switch (platform::CurrentDialogs().AskCertificate(this, ConnectionTarget(), certificate, changed)) {

@@ -439,6 +439,14 @@
         <source>请输入登陆密码</source>
         <translation>Enter the password</translation>
     </message>
+    <message>
+        <source>已跳过, 本地文件保持原样: </source>
+        <translation>Skipped, the local file left as it was: </translation>
+    </message>
+    <message>
+        <source>已跳过, 远程文件保持原样: </source>
+        <translation>Skipped, the remote file left as it was: </translation>
+    </message>
 </context>
 <context>
     <name>PaneInput</name>

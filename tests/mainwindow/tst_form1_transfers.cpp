@@ -346,6 +346,9 @@ void TestForm1Transfers::existingFile()
     QTRY_VERIFY_WITH_TIMEOUT(Idle(form), 10000);
     const QByteArray target = upload ? server->ReadFile(u"file.bin"_s) : ReadLocal(localFile);
     QCOMPARE(Sha256(target), Sha256(replaced ? source : existing));
+    // A file left as it was says so: the log is where the user looks.
+    form.FlushLog();
+    QCOMPARE(form.richedit1->toPlainText().contains(u"已跳过"_s), !replaced);
     if (replaced && existing.size() < source.size())
         QVERIFY(!CommandArguments(form, u"REST"_s).isEmpty() || !CommandArguments(form, u"APPE"_s).isEmpty());
 }
