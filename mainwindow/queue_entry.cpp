@@ -44,7 +44,8 @@ QString QueueEntry::StateText() const
 
 QString QueueEntry::BytesDoneText() const
 {
-    if (isDirectory || (bytesDone == 0 && state == Waiting))
+    // A folder has no size to share: while it runs, the bytes of its files so far.
+    if ((isDirectory && (state != Running || bytesDone == 0)) || (bytesDone == 0 && state == Waiting))
         return QString();
     const std::optional<qint64> size = ftpparse::ParseSizeText(sizeText.trimmed().toLatin1());
     if (!size || *size <= 0)

@@ -195,7 +195,8 @@ void QueueModel::SetState(int row, QueueEntry::State state, const QString &reaso
 
 void QueueModel::SetRunningProgress(qint64 bytesDone)
 {
-    if (!m_running || m_entries[size_t(m_next)].bytesDone == bytesDone)
+    // A folder's count is its running file's only: it would tell nothing of the folder.
+    if (!m_running || m_entries[size_t(m_next)].isDirectory || m_entries[size_t(m_next)].bytesDone == bytesDone)
         return;
     m_entries[size_t(m_next)].bytesDone = bytesDone;
     emit dataChanged(index(m_next, BytesDoneColumn), index(m_next, BytesDoneColumn));

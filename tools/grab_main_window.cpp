@@ -142,11 +142,15 @@ int main(int argc, char **argv)
         if (row >= 0)
             form.ftpview->SetSelected(row, true);
     }
+    const bool running = qEnvironmentVariableIsSet("TARVO_GRAB_RUNNING");
+    // The entries' targets are taken from the local pane: a running queue
+    // writes into the temporary folder, never into the working directory.
+    if (running)
+        form.SetDrivePath(settings.path());
     form.spoolDragDrop(form.ftpview);
-    if (qEnvironmentVariableIsSet("TARVO_GRAB_RUNNING")) {
+    if (running) {
         MainSettings.transfers = 3;
         MainSettings.downlimit = 256;
-        form.SetLocalDirectory(settings.path());
         form.N74Click();
         WaitFor([] { return false; }, 2000);
     }

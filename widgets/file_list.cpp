@@ -346,6 +346,10 @@ void TFileList::ColumnsChanged()
             const qint64 widest = QDateTime(QDate(2026, 12, 28), QTime(20, 58)).toMSecsSinceEpoch();
             width = std::max(width, report->fontMetrics().horizontalAdvance(FModel->FormatTime(widest)) + 16);
         }
+        if (info == fiSize) {
+            // Sizes come padded to ten places: all ten show, not "327…".
+            width = std::max(width, report->fontMetrics().horizontalAdvance(QStringLiteral("9999999999")) + 16);
+        }
         report->header()->resizeSection(column, width);
     }
     // Names are what the user reads: their column takes the room the others leave.
