@@ -476,11 +476,13 @@ bool TMFtp::SendRaw(const QByteArray &bytes, bool urgent)
     qsizetype offset = 0;
     bool wouldBlock = false;
     while (offset < bytes.size()) {
-        // Other events run here; one of them may have closed the connection.
-        QCoreApplication::processEvents(wouldBlock ? QEventLoop::WaitForMoreEvents
-                                                   : QEventLoop::AllEvents);
-        if (!HasSocket())
-            return false;
+        // While the socket is full, other events run here; one of them may
+        // have closed the connection.
+        if (wouldBlock) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            if (!HasSocket())
+                return false;
+        }
         const char *rest = bytes.constData() + offset;
         int count = int(bytes.size() - offset);
         int taken = urgent ? SendUrgentData(rest, count) : SendData(rest, count);
