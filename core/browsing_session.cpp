@@ -1,5 +1,6 @@
 #include "core/browsing_session.h"
 
+#include "core/queue_keeper.h"
 #include "engine/ftp.h"
 
 #include <algorithm>
@@ -25,6 +26,12 @@ std::pair<QStringList, QStringList> FailureReport::Take()
 BrowsingSession::BrowsingSession() : engine_(std::make_unique<TMFtp>()) {}
 
 BrowsingSession::~BrowsingSession() = default;
+
+QueueStore::OpenResult BrowsingSession::OpenQueueFile(const QString &path)
+{
+    queueFile_ = std::make_unique<QueueKeeper>(&Spool, path);
+    return queueFile_->Open();
+}
 
 // A walk's flag says its own command is in flight; a walk that was forgotten
 // meanwhile owns nothing, whatever its flag still says.

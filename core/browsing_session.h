@@ -1,11 +1,13 @@
 #pragma once
 // The browsing connection's side of a session: the engine the user browses
-// with, the walks that borrow it for a while, the queue run that owns the end
-// of its transfer sequences, and the failures they gather for one box at
-// their end. Each completion of the engine has one owner, named here from the
+// with, the walks that borrow it for a while, the batch queue with its file,
+// the queue run that owns the end of its transfer sequences, and the failures
+// they gather for one box at their end. Each completion of the engine has one owner, named here from the
 // walks' own state; the window asks, carries the owner's answer out and keeps
 // no copy of who owns what.
 
+#include "core/queue_model.h"
+#include "core/queue_store.h"
 #include "core/remote_search_walk.h"
 #include "core/remote_tree_walks.h"
 #include "core/transfer_walk.h"
@@ -14,6 +16,7 @@
 #include <QStringList>
 #include <memory>
 
+class QueueKeeper;
 class TMFtp;
 
 enum class BrowsingOwner {
@@ -76,8 +79,15 @@ public:
     RemoteDeleteWalk Deletes;
     RemoteCaseWalk Cases;
     RemoteSearchWalk Search;
+    // The batch queue's entries, as the window's list shows them.
+    QueueModel Spool;
     QueueRun Queue;
     FailureReport Failures;
+
+    // Opens the queue file at path and shows its queue in Spool; from then on
+    // the file follows every change, and QueueFile() tells of failed writes.
+    QueueStore::OpenResult OpenQueueFile(const QString &path);
+    QueueKeeper *QueueFile() const { return queueFile_.get(); }
 
     // Who the engine's next completion of each kind serves.
     BrowsingOwner OwnerOfListing() const;
@@ -103,6 +113,8 @@ public:
 
 private:
     std::unique_ptr<TMFtp> engine_;
+    // Declared after Spool: it goes first.
+    std::unique_ptr<QueueKeeper> queueFile_;
     bool searchStepInFlight_ = false;
     bool addressDownload_ = false;
 };

@@ -3,7 +3,7 @@
 // the batch queue and the status bar.
 
 #include "mainwindow/tform1.h"
-#include "mainwindow/queue_model.h"
+#include "core/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "widgets/combobox98.h"
@@ -12,6 +12,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QColor>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -313,8 +314,8 @@ QWidget *TForm1::BuildRemotePane()
 void TForm1::BuildQueue()
 {
     // The model names the columns and right-aligns the sizes.
-    spoolModel = new QueueModel(this);
-    spoolModel->SetDirectionIcons(StandardIcon(QStyle::SP_ArrowUp), StandardIcon(QStyle::SP_ArrowDown));
+    spoolModel = &browsing_.Spool;
+    spoolModel->SetLooks(StandardIcon(QStyle::SP_ArrowUp), StandardIcon(QStyle::SP_ArrowDown), QColor(255, 0, 0));
     spool = ReportView(this, spoolModel);
     spool->setObjectName(QStringLiteral("spool"));
     spool->setToolTip(tr("批处理窗口"));

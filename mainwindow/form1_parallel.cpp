@@ -10,7 +10,7 @@
 #include "engine/ftp.h"
 #include "mainwindow/engine_notices.h"
 #include "mainwindow/main_settings.h"
-#include "mainwindow/queue_model.h"
+#include "core/queue_model.h"
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
 

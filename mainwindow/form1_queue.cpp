@@ -8,8 +8,8 @@
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
-#include "mainwindow/queue_keeper.h"
-#include "mainwindow/queue_model.h"
+#include "core/queue_keeper.h"
+#include "core/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "core/remote_tree_walks.h"
@@ -121,16 +121,17 @@ void TForm1::WireQueue()
 // log, and a damaged one keeps its bytes under the name the log gives.
 void TForm1::OpenQueueFile()
 {
-    queueKeeper = new QueueKeeper(spoolModel, platform::SettingsFilePath(QStringLiteral("queue.sqlite")), this);
-    const QueueStore &store = queueKeeper->Store();
-    connect(queueKeeper, &QueueKeeper::SaveFailed, this, [this](const QString &why) {
+    const QueueStore::OpenResult opened = browsing_.OpenQueueFile(platform::SettingsFilePath(QStringLiteral("queue.sqlite")));
+    const QueueKeeper *keeper = browsing_.QueueFile();
+    const QueueStore &store = keeper->Store();
+    connect(keeper, &QueueKeeper::SaveFailed, this, [this](const QString &why) {
         const QString text = tr("无法保存批处理队列 (%1); 队列仍在窗口中, 能保存时再保存").arg(why);
         AppendLog(text, kErrorColor, false);
         SetPanelText(0, u"  "_s + text);
     });
-    connect(queueKeeper, &QueueKeeper::SaveRecovered, this,
+    connect(keeper, &QueueKeeper::SaveRecovered, this,
             [this] { AppendLog(tr("批处理队列已重新保存"), kRetryColor, false); });
-    switch (queueKeeper->Open()) {
+    switch (opened) {
     case QueueStore::OpenResult::Opened:
     case QueueStore::OpenResult::Created:
         break;

@@ -12,7 +12,7 @@
 #include "mail/ftpmail.h"
 #include "mainwindow/about_box.h"
 #include "mainwindow/main_settings.h"
-#include "mainwindow/queue_keeper.h"
+#include "core/queue_keeper.h"
 #include "mainwindow/remote_list_model.h"
 #include "platform/dialogs.h"
 #include "platform/folders.h"
@@ -81,8 +81,8 @@ TForm1::TForm1(QWidget *parent)
 TForm1::~TForm1()
 {
     // The last second's progress is not lost with the window.
-    if (queueKeeper)
-        queueKeeper->Flush();
+    if (QueueKeeper *keeper = browsing_.QueueFile())
+        keeper->Flush();
     // The engine may still report (a socket closing under it): nothing it
     // says may reach a window that is being taken apart.
     ftp1->OnFtpInfo = nullptr;

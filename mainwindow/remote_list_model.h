@@ -4,6 +4,7 @@
 // the server's bytes (they go back to it unchanged); the text that is safe to
 // show is made when a row is painted. One model serves every view style of the pane.
 
+#include "core/display_text.h"
 #include "core/remote_tree_walks.h"
 
 #include <QAbstractTableModel>
@@ -37,9 +38,8 @@ public:
     enum Column { NameColumn = 0, PermissionsColumn = 1, SizeColumn = 2, DateColumn = 3, ColumnCount = 4 };
     enum Role { NameBytesRole = Qt::UserRole + 1, IsDirectoryRole };
 
-    // Longest text shown for one field: a name of megabytes would make every
-    // layout pass over the row crawl. The bytes themselves are kept whole.
-    static constexpr qsizetype MaxDisplayLength = 1024;
+    // Longest text shown for one field; the bytes themselves are kept whole.
+    static constexpr qsizetype MaxDisplayLength = kMaxDisplayLength;
 
     explicit RemoteListModel(QObject *parent = nullptr);
 
@@ -72,9 +72,7 @@ public:
     QList<RemoteItem> allItems() const;
     int rowOfName(const QByteArray &name) const;  // -1 when not listed
 
-    // Text made safe for one row: control characters shown as their pictures,
-    // line and paragraph separators and direction overrides as U+FFFD, and
-    // at most MaxDisplayLength characters.
+    // Text made safe for one row (SafeDisplayText).
     static QString DisplayText(const QByteArray &bytes);
     // Decimal digits as a 64-bit number (saturating); any other text is 0.
     static qint64 SizeValue(const QByteArray &text);

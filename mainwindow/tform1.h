@@ -15,7 +15,7 @@
 #include "engine/ftp_types.h"
 #include "mainwindow/server_history.h"
 
-#include "mainwindow/queue_entry.h"
+#include "core/queue_entry.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -39,8 +39,6 @@ class QProgressBar;
 class QSpinBox;
 class QSplitter;
 class QStandardItemModel;
-class QueueModel;
-class QueueKeeper;
 struct SiteOptions;
 struct QueueConditions;
 struct QueueStep;
@@ -132,9 +130,7 @@ public:
 
     // ---- batch queue ----
     QTreeView *spool;
-    QueueModel *spoolModel;
-    // Keeps the queue in queue.sqlite in the settings folder across runs.
-    QueueKeeper *queueKeeper = nullptr;
+    QueueModel *spoolModel;  // the session's queue (kept in queue.sqlite in the settings folder)
 
     // ---- status bar: five panels ----
     static constexpr int StatusPanelCount = 5;

@@ -7,7 +7,7 @@
 #include "window_round.h"
 
 #include "core/transfer_pool.h"
-#include "mainwindow/queue_model.h"
+#include "core/queue_model.h"
 #include "widgets/file_list.h"
 
 #include <QApplication>

@@ -11,8 +11,8 @@
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
-#include "mainwindow/queue_model.h"
-#include "mainwindow/queue_store.h"
+#include "core/queue_model.h"
+#include "core/queue_store.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "core/remote_tree_walks.h"

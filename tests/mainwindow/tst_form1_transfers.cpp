@@ -7,7 +7,7 @@
 
 #include "engine/ftp.h"
 #include "mainwindow/main_settings.h"
-#include "mainwindow/queue_model.h"
+#include "core/queue_model.h"
 #include "mainwindow/remote_list_model.h"
 #include "mainwindow/remote_list_view.h"
 #include "support/peer_server.h"

@@ -7,11 +7,11 @@
 
 #include "core/transfer_job.h"
 #include "engine/ftp_types.h"
-#include "mainwindow/queue_entry.h"
+#include "core/queue_entry.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QIcon>
+#include <QVariant>
 #include <QList>
 #include <QString>
 
@@ -75,8 +75,10 @@ public:
 
     explicit QueueModel(QObject *parent = nullptr);
 
-    // The queue's image list: the upload and the download icon.
-    void SetDirectionIcons(const QIcon &upload, const QIcon &download);
+    // How rows look, given by the window (the model has no icon theme or
+    // palette): the upload and the download icon, and the failed entries'
+    // text colour, each as the value its role shows.
+    void SetLooks(const QVariant &uploadIcon, const QVariant &downloadIcon, const QVariant &failedColor);
 
     int count() const { return int(m_entries.size()); }
     const QueueEntry &entry(int row) const { return m_entries[size_t(row)]; }
@@ -155,7 +157,8 @@ private:
     std::vector<int> SortedRows(const QList<int> &rows) const;
 
     std::vector<QueueEntry> m_entries;
-    QIcon m_icons[2];
+    QVariant m_icons[2];
+    QVariant m_failedColor;
     bool m_running = false;
     // The entry that runs: the failed ones before it stay for another start.
     int m_next = 0;

@@ -1,10 +1,9 @@
-#include "mainwindow/queue_model.h"
+#include "core/queue_model.h"
 
-#include "mainwindow/remote_list_model.h"
+#include "core/display_text.h"
 #include "core/remote_tree_walks.h"
 
 #include <QCoreApplication>
-#include <QColor>
 
 #include <algorithm>
 
@@ -40,12 +39,13 @@ QString JoinLocal(const QString &base, const QString &name)
 
 QueueModel::QueueModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-void QueueModel::SetDirectionIcons(const QIcon &upload, const QIcon &download)
+void QueueModel::SetLooks(const QVariant &uploadIcon, const QVariant &downloadIcon, const QVariant &failedColor)
 {
-    m_icons[QueueEntry::Upload] = upload;
-    m_icons[QueueEntry::Download] = download;
+    m_icons[QueueEntry::Upload] = uploadIcon;
+    m_icons[QueueEntry::Download] = downloadIcon;
+    m_failedColor = failedColor;
     if (!m_entries.empty())
-        emit dataChanged(index(0, SourceColumn), index(count() - 1, SourceColumn), {Qt::DecorationRole});
+        emit dataChanged(index(0, 0), index(count() - 1, ColumnCount - 1), {Qt::DecorationRole, Qt::ForegroundRole});
 }
 
 QList<QueueEntry> QueueModel::entries() const
@@ -411,9 +411,9 @@ QVariant QueueModel::data(const QModelIndex &index, int role) const
         default: return QVariant();
         }
     case Qt::ForegroundRole:
-        return e.state == QueueEntry::Failed ? QVariant(QColor(255, 0, 0)) : QVariant();
+        return e.state == QueueEntry::Failed ? m_failedColor : QVariant();
     case Qt::DecorationRole:
-        return index.column() == SourceColumn ? QVariant(m_icons[e.direction]) : QVariant();
+        return index.column() == SourceColumn ? m_icons[e.direction] : QVariant();
     case Qt::TextAlignmentRole:
         return index.column() == SizeColumn || index.column() == BytesDoneColumn || index.column() == SpeedColumn
             ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))

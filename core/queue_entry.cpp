@@ -1,9 +1,9 @@
-#include "mainwindow/queue_entry.h"
+#include "core/queue_entry.h"
 
 #include <QLocale>
 
 #include "engine/ftp_parse.h"
-#include "mainwindow/remote_list_model.h"
+#include "core/display_text.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -14,19 +14,19 @@ namespace {
 // Local paths can hold control characters as well: shown the same safe way.
 QString LocalText(const QString &path)
 {
-    return RemoteListModel::DisplayText(path.toUtf8());
+    return SafeDisplayText(path.toUtf8());
 }
 
 } // namespace
 
 QString QueueEntry::SourceText() const
 {
-    return direction == Upload ? LocalText(localPath) : RemoteListModel::DisplayText(remotePath);
+    return direction == Upload ? LocalText(localPath) : SafeDisplayText(remotePath);
 }
 
 QString QueueEntry::TargetText() const
 {
-    return direction == Upload ? RemoteListModel::DisplayText(remotePath) : LocalText(localPath);
+    return direction == Upload ? SafeDisplayText(remotePath) : LocalText(localPath);
 }
 
 QString QueueEntry::StateText() const

@@ -3,7 +3,7 @@
 // entry is written at once, progress at most once a second (a restart only
 // loses the figure of the last second; the transfer resumes from the file).
 
-#include "mainwindow/queue_store.h"
+#include "core/queue_store.h"
 
 #include <QObject>
 #include <QPointer>

@@ -3,7 +3,7 @@
 // start and continuation steps, failed entries with their automatic and
 // manual retries, and which commands are refused when.
 
-#include "mainwindow/queue_model.h"
+#include "core/queue_model.h"
 
 #include <QItemSelectionModel>
 #include <QtTest>
@@ -338,7 +338,6 @@ void TestQueueModel::commandsRefused()
 void TestQueueModel::rowsShowSafeText()
 {
     QueueModel model;
-    model.SetDirectionIcons(QIcon(), QIcon());
     const QByteArray hostile = "/pub/a\nb\xE2\x80\xAEtxt.exe";
     model.Append({Entry(QueueEntry::Download, false, u"/l/a"_s, hostile)});
     const QString shown = model.data(model.index(0, QueueModel::SourceColumn)).toString();

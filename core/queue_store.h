@@ -4,7 +4,7 @@
 // moment leaves either the queue before the change or the one after it.
 // Without widgets; it reports what happened as codes and the window words them.
 
-#include "mainwindow/queue_entry.h"
+#include "core/queue_entry.h"
 
 #include <QList>
 #include <QString>

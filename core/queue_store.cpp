@@ -1,4 +1,4 @@
-#include "mainwindow/queue_store.h"
+#include "core/queue_store.h"
 
 #include <QDateTime>
 #include <QDir>

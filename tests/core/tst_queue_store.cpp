@@ -3,9 +3,9 @@
 // starts empty, and a writer killed at random moments leaves a sound file
 // holding its last committed queue whole.
 
-#include "mainwindow/queue_keeper.h"
-#include "mainwindow/queue_model.h"
-#include "mainwindow/queue_store.h"
+#include "core/queue_keeper.h"
+#include "core/queue_model.h"
+#include "core/queue_store.h"
 
 #include <QCoreApplication>
 #include <QFile>

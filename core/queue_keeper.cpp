@@ -1,6 +1,6 @@
-#include "mainwindow/queue_keeper.h"
+#include "core/queue_keeper.h"
 
-#include "mainwindow/queue_model.h"
+#include "core/queue_model.h"
 
 #include <utility>
 
