@@ -14,12 +14,23 @@ QueueKeeper::QueueKeeper(QueueModel *model, const QString &path, QObject *parent
     m_progressTimer.setSingleShot(true);
     m_progressTimer.setInterval(kProgressSaveInterval);
     connect(&m_progressTimer, &QTimer::timeout, this, &QueueKeeper::SaveNow);
-    connect(model, &QAbstractItemModel::rowsInserted, this, &QueueKeeper::SaveNow);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, &QueueKeeper::SaveNow);
+    // Rows from count() on are files in flight, not entries: nothing to keep.
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first) {
+        if (first < m_model->count())
+            SaveNow();
+    });
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first) { m_entryLeaving = first < m_model->count(); });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (std::exchange(m_entryLeaving, false))
+            SaveNow();
+    });
     connect(model, &QAbstractItemModel::layoutChanged, this, &QueueKeeper::SaveNow);
     connect(model, &QAbstractItemModel::modelReset, this, &QueueKeeper::SaveNow);
-    connect(model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &from, const QModelIndex &to) { OnDataChanged(from.column(), to.column()); });
+    connect(model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
+        if (from.row() < m_model->count())
+            OnDataChanged(from.column(), to.column());
+    });
 }
 
 QueueKeeper::~QueueKeeper() = default;

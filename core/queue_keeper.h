@@ -39,4 +39,5 @@ private:
     QTimer m_progressTimer;
     bool m_loading = false;
     bool m_failing = false;
+    bool m_entryLeaving = false;
 };

@@ -123,7 +123,7 @@ void QueueModel::Reorder(const std::vector<int> &order)
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex &old : before)
-        after.append(index(newRowOf[size_t(old.row())], old.column()));
+        after.append(old.row() < count() ? index(newRowOf[size_t(old.row())], old.column()) : old);
     changePersistentIndexList(before, after);
     emit layoutChanged();
 }
@@ -383,9 +383,61 @@ QueueStep QueueModel::Continue(bool connected, const QString &failure, bool retr
     return StartNext(connected);
 }
 
+void QueueModel::ShowFileInFlight(quint64 job, const QueueEntry &file)
+{
+    if (FlyingRow(job) >= 0)
+        return;
+    const int row = count() + FilesInFlight();
+    beginInsertRows(QModelIndex(), row, row);
+    QueueEntry &shown = m_flying.emplace_back(job, file).second;
+    shown.state = QueueEntry::Running;
+    shown.started = true;
+    endInsertRows();
+}
+
+void QueueModel::SetFileInFlightProgress(quint64 job, qint64 bytesDone, qint64 bytesPerSecond)
+{
+    const int row = FlyingRow(job);
+    if (row < 0)
+        return;
+    QueueEntry &e = m_flying[size_t(row - count())].second;
+    if (e.bytesDone == bytesDone && e.bytesPerSecond == bytesPerSecond)
+        return;
+    e.bytesDone = bytesDone;
+    e.bytesPerSecond = bytesPerSecond;
+    emit dataChanged(index(row, BytesDoneColumn), index(row, SpeedColumn));
+}
+
+void QueueModel::DropFileInFlight(quint64 job)
+{
+    const int row = FlyingRow(job);
+    if (row < 0)
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    m_flying.erase(m_flying.begin() + (row - count()));
+    endRemoveRows();
+}
+
+int QueueModel::FlyingRow(quint64 job) const
+{
+    for (size_t i = 0; i < m_flying.size(); ++i) {
+        if (m_flying[i].first == job)
+            return count() + int(i);
+    }
+    return -1;
+}
+
 int QueueModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : count();
+    return parent.isValid() ? 0 : count() + FilesInFlight();
+}
+
+Qt::ItemFlags QueueModel::flags(const QModelIndex &index) const
+{
+    // A file in flight is shown, not handled: the queue's commands never see it.
+    if (index.isValid() && index.row() >= count())
+        return Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    return QAbstractTableModel::flags(index);
 }
 
 int QueueModel::columnCount(const QModelIndex &parent) const
@@ -395,9 +447,9 @@ int QueueModel::columnCount(const QModelIndex &parent) const
 
 QVariant QueueModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= count())
+    if (!index.isValid() || index.row() >= rowCount())
         return QVariant();
-    const QueueEntry &e = entry(index.row());
+    const QueueEntry &e = index.row() < count() ? entry(index.row()) : m_flying[size_t(index.row() - count())].second;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:

@@ -145,18 +145,31 @@ public:
     // Every running entry waits again (the run stopped).
     void HaltAll();
 
+    // Files that move between the panes outside the queue (a tree over the
+    // transfer connections, a queued folder's files): each shows under the
+    // queue's entries while it moves, with its progress. They are no entries:
+    // never stored, selected or counted, and rows from count() on.
+    void ShowFileInFlight(quint64 job, const QueueEntry &file);
+    void SetFileInFlightProgress(quint64 job, qint64 bytesDone, qint64 bytesPerSecond);
+    void DropFileInFlight(quint64 job);
+    int FilesInFlight() const { return int(m_flying.size()); }
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
     // Puts the entries in the order of `order` (old row numbers).
     void Reorder(const std::vector<int> &order);
     void SetState(int row, QueueEntry::State state, const QString &reason = QString());
     std::vector<int> SortedRows(const QList<int> &rows) const;
+    // The shown row of a file in flight; -1 when it is not shown.
+    int FlyingRow(quint64 job) const;
 
     std::vector<QueueEntry> m_entries;
+    std::vector<std::pair<quint64, QueueEntry>> m_flying;  // a few: one per connection
     QVariant m_icons[2];
     QVariant m_failedColor;
     bool m_running = false;

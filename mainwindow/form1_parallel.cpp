@@ -74,6 +74,10 @@ void TForm1::WireTransferPool()
             spoolModel->MarkStarted(row);
     });
     connect(transferSession_, &TransferSession::BatchProgress, this, &TForm1::ShowBatchProgress);
+    connect(transferPool, &TransferPool::JobStarted, this, &TForm1::ShowFileInFlight);
+    connect(transferPool, &TransferPool::JobProgress, this, &TForm1::ShowFileInFlightProgress);
+    connect(transferPool, &TransferPool::JobRetrying, this, &TForm1::DropFileInFlight);
+    connect(transferPool, &TransferPool::JobFinished, this, &TForm1::DropFileInFlight);
     connect(transferSession_, &TransferSession::BatchEnded, this, &TForm1::ShowBatchEnd);
     connect(transferSession_, &TransferSession::RunEnded, this, &TForm1::EndParallelRun);
     connect(transferSession_, &TransferSession::FellBack, this, [this](const QString &detail) {
@@ -210,6 +214,39 @@ void TForm1::ShowBatchProgress(const TransferBatch &batch)
     const qint64 done = batch.BytesSoFar();
     const qint64 elapsed = transferSession_->RunElapsed() - batch.startedAt;
     spoolModel->SetProgress(row, done, elapsed > 0 ? done * 1000 / elapsed : 0);
+}
+
+void TForm1::ShowFileInFlight(const TransferJob &job)
+{
+    const TransferBatch *batch = transferSession_->Find(job.batch);
+    if (batch && batch->queueEntry) {
+        const int row = QueueRowOfBatch(*batch);
+        if (row >= 0 && !spoolModel->entry(row).isDirectory)
+            return;
+    }
+    QueueEntry file;
+    file.direction = job.direction == TransferJob::Download ? QueueEntry::Download : QueueEntry::Upload;
+    file.localPath = job.localPath;
+    file.remotePath = job.remotePath;
+    if (job.size >= 0)
+        file.sizeText = QString::number(job.size);
+    flyingSince_.insert(job.id, transferSession_->RunElapsed());
+    spoolModel->ShowFileInFlight(job.id, file);
+}
+
+void TForm1::ShowFileInFlightProgress(const TransferJob &job, qint64 bytesDone)
+{
+    const auto since = flyingSince_.constFind(job.id);
+    if (since == flyingSince_.constEnd())
+        return;
+    const qint64 elapsed = transferSession_->RunElapsed() - *since;
+    spoolModel->SetFileInFlightProgress(job.id, bytesDone, elapsed > 0 ? bytesDone * 1000 / elapsed : 0);
+}
+
+void TForm1::DropFileInFlight(const TransferJob &job)
+{
+    flyingSince_.remove(job.id);
+    spoolModel->DropFileInFlight(job.id);
 }
 
 void TForm1::ShowBatchEnd(const TransferBatch &batch)

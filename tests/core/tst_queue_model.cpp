@@ -102,6 +102,10 @@ void TestQueueModel::reorder()
 
     QueueModel model;
     FillFive(model);
+    // A file in flight below the entries stays there, unselectable.
+    model.ShowFileInFlight(9, Entry(QueueEntry::Download, false, u"/l/f"_s, "/r/f"));
+    const QPersistentModelIndex flying = model.index(5, QueueModel::TargetColumn);
+    QVERIFY(!(model.flags(flying) & Qt::ItemIsSelectable));
     QItemSelectionModel selection(&model);
     for (int row : selected)
         selection.select(model.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -117,6 +121,8 @@ void TestQueueModel::reorder()
 
     QCOMPARE(Order(model), order);
     QCOMPARE(SelectedRows(selection), selectedAfter);
+    QCOMPARE(flying.row(), 5);
+    QCOMPARE(flying.data().toString(), u"/l/f"_s);
     // A moved row carries its own texts, not its old place's.
     for (int row = 0; row < model.count(); ++row) {
         QCOMPARE(model.data(model.index(row, QueueModel::TargetColumn)).toString(),

@@ -103,6 +103,7 @@ private slots:
     void damagedFileKeptAside();
     void killedWriterLeavesSoundFile();
     void fullDiskKeepsLastQueueAndSaysSo();
+    void filesInFlightAreNotKept();
 
 private:
     QTemporaryDir dir_;
@@ -250,6 +251,36 @@ void TestQueueStore::fullDiskKeepsLastQueueAndSaysSo()
     const QList<QueueEntry> kept = store.Load();
     QVERIFY(!kept.isEmpty() && kept.size() < said.mid(7).toInt());
     QCOMPARE(kept.first().localPath, u"/l/first"_s);
+}
+
+// The rows of files in flight share the list with the entries: the file
+// holds the entries alone, and the last entry leaving beside a file in
+// flight still empties it.
+void TestQueueStore::filesInFlightAreNotKept()
+{
+    const QString path = dir_.filePath(u"flying.sqlite"_s);
+    const auto stored = [&] {
+        QueueStore reader(path);
+        reader.Open();
+        return reader.Load();
+    };
+    QueueModel model;
+    QueueKeeper keeper(&model, path);
+    QCOMPARE(keeper.Open(), QueueStore::OpenResult::Created);
+    const QueueEntry entry = Entry(QueueEntry::Download, QueueEntry::Waiting, u"/l/a"_s, "/r/a");
+    model.Append({entry});
+    model.ShowFileInFlight(7, Entry(QueueEntry::Upload, QueueEntry::Waiting, u"/l/tree/f"_s, "/r/tree/f"));
+    model.SetFileInFlightProgress(7, 10, 5);
+    keeper.Flush();
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(stored(), QList<QueueEntry>{entry});
+    model.Remove({0});
+    QCOMPARE(stored(), QList<QueueEntry>());
+    model.Append({entry});
+    model.DropFileInFlight(7);
+    keeper.Flush();
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(stored(), QList<QueueEntry>{entry});
 }
 
 int main(int argc, char **argv)
