@@ -418,6 +418,14 @@ void QueueModel::DropFileInFlight(quint64 job)
     endRemoveRows();
 }
 
+QList<quint64> QueueModel::JobsInFlight() const
+{
+    QList<quint64> jobs;
+    for (const auto &[job, file] : m_flying)
+        jobs << job;
+    return jobs;
+}
+
 int QueueModel::FlyingRow(quint64 job) const
 {
     for (size_t i = 0; i < m_flying.size(); ++i) {

@@ -153,6 +153,7 @@ public:
     void SetFileInFlightProgress(quint64 job, qint64 bytesDone, qint64 bytesPerSecond);
     void DropFileInFlight(quint64 job);
     int FilesInFlight() const { return int(m_flying.size()); }
+    QList<quint64> JobsInFlight() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

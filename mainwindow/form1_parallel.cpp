@@ -74,10 +74,18 @@ void TForm1::WireTransferPool()
             spoolModel->MarkStarted(row);
     });
     connect(transferSession_, &TransferSession::BatchProgress, this, &TForm1::ShowBatchProgress);
-    connect(transferPool, &TransferPool::JobStarted, this, &TForm1::ShowFileInFlight);
-    connect(transferPool, &TransferPool::JobProgress, this, &TForm1::ShowFileInFlightProgress);
-    connect(transferPool, &TransferPool::JobRetrying, this, &TForm1::DropFileInFlight);
-    connect(transferPool, &TransferPool::JobFinished, this, &TForm1::DropFileInFlight);
+    connect(transferPool, &TransferPool::JobStarted, this, &TForm1::NoteFileInFlight);
+    connect(transferPool, &TransferPool::JobProgress, this, [this](const TransferJob &job, qint64 bytesDone) {
+        if (const auto file = filesInFlight_.find(job.id); file != filesInFlight_.end())
+            file->bytesDone = bytesDone;
+    });
+    // A file that has landed leaves the list at once: it no longer moves.
+    const auto landed = [this](const TransferJob &job) {
+        filesInFlight_.remove(job.id);
+        spoolModel->DropFileInFlight(job.id);
+    };
+    connect(transferPool, &TransferPool::JobRetrying, this, landed);
+    connect(transferPool, &TransferPool::JobFinished, this, landed);
     connect(transferSession_, &TransferSession::BatchEnded, this, &TForm1::ShowBatchEnd);
     connect(transferSession_, &TransferSession::RunEnded, this, &TForm1::EndParallelRun);
     connect(transferSession_, &TransferSession::FellBack, this, [this](const QString &detail) {
@@ -216,7 +224,7 @@ void TForm1::ShowBatchProgress(const TransferBatch &batch)
     spoolModel->SetProgress(row, done, elapsed > 0 ? done * 1000 / elapsed : 0);
 }
 
-void TForm1::ShowFileInFlight(const TransferJob &job)
+void TForm1::NoteFileInFlight(const TransferJob &job)
 {
     const TransferBatch *batch = transferSession_->Find(job.batch);
     if (batch && batch->queueEntry) {
@@ -224,29 +232,29 @@ void TForm1::ShowFileInFlight(const TransferJob &job)
         if (row >= 0 && !spoolModel->entry(row).isDirectory)
             return;
     }
-    QueueEntry file;
-    file.direction = job.direction == TransferJob::Download ? QueueEntry::Download : QueueEntry::Upload;
-    file.localPath = job.localPath;
-    file.remotePath = job.remotePath;
+    FileInFlight &file = filesInFlight_[job.id];
+    file.shown.direction = job.direction == TransferJob::Download ? QueueEntry::Download : QueueEntry::Upload;
+    file.shown.localPath = job.localPath;
+    file.shown.remotePath = job.remotePath;
     if (job.size >= 0)
-        file.sizeText = QString::number(job.size);
-    flyingSince_.insert(job.id, transferSession_->RunElapsed());
-    spoolModel->ShowFileInFlight(job.id, file);
+        file.shown.sizeText = QString::number(job.size);
+    file.since = transferSession_->RunElapsed();
 }
 
-void TForm1::ShowFileInFlightProgress(const TransferJob &job, qint64 bytesDone)
+// The list takes up the files in flight at the pace of the totals: a tree of
+// small files would otherwise add and take away rows by the thousand.
+void TForm1::ShowFilesInFlight()
 {
-    const auto since = flyingSince_.constFind(job.id);
-    if (since == flyingSince_.constEnd())
-        return;
-    const qint64 elapsed = transferSession_->RunElapsed() - *since;
-    spoolModel->SetFileInFlightProgress(job.id, bytesDone, elapsed > 0 ? bytesDone * 1000 / elapsed : 0);
-}
-
-void TForm1::DropFileInFlight(const TransferJob &job)
-{
-    flyingSince_.remove(job.id);
-    spoolModel->DropFileInFlight(job.id);
+    for (const quint64 job : spoolModel->JobsInFlight()) {
+        if (!filesInFlight_.contains(job))
+            spoolModel->DropFileInFlight(job);
+    }
+    const qint64 now = transferSession_->RunElapsed();
+    for (auto it = filesInFlight_.cbegin(); it != filesInFlight_.cend(); ++it) {
+        spoolModel->ShowFileInFlight(it.key(), it->shown);
+        const qint64 elapsed = now - it->since;
+        spoolModel->SetFileInFlightProgress(it.key(), it->bytesDone, elapsed > 0 ? it->bytesDone * 1000 / elapsed : 0);
+    }
 }
 
 void TForm1::ShowBatchEnd(const TransferBatch &batch)
@@ -325,6 +333,7 @@ int TForm1::QueueRowOfBatch(const TransferBatch &batch) const
 
 void TForm1::ShowTransferTotals()
 {
+    ShowFilesInFlight();
     if (!transferSession_->HasBatches()) {
         for (int panel = 1; panel < StatusPanelCount; ++panel)
             SetPanelText(panel, QString());

@@ -557,9 +557,8 @@ private:
     void ShowBatchProgress(const TransferBatch &batch);
     // Each file a transfer connection moves shows in the queue's list while
     // it moves, unless its own queue entry shows it.
-    void ShowFileInFlight(const TransferJob &job);
-    void ShowFileInFlightProgress(const TransferJob &job, qint64 bytesDone);
-    void DropFileInFlight(const TransferJob &job);
+    void NoteFileInFlight(const TransferJob &job);
+    void ShowFilesInFlight();
     void ShowBatchEnd(const TransferBatch &batch);
     void EndParallelRun();
     // Files the server left to the browsing connection, one after another.
@@ -587,7 +586,12 @@ private:
     QTimer *totalsTimer_ = nullptr;
     qint64 lastTotal_ = 0;
     qint64 lastTotalAt_ = 0;
-    QHash<quint64, qint64> flyingSince_;  // job -> its start on the run's clock
+    struct FileInFlight {
+        QueueEntry shown;
+        qint64 since = 0;  // its start on the run's clock
+        qint64 bytesDone = 0;
+    };
+    QHash<quint64, FileInFlight> filesInFlight_;  // by job
 
     // ---- the search window and the connected server's search (form1_search.cpp) ----
     void WireSearchWindow();
