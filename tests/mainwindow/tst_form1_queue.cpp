@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTreeView>
+#include <QProgressBar>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -594,9 +595,14 @@ void TestForm1Queue::queueOutlivesTheWindow()
         SelectRemoteNames(form, names);
         form.spoolDragDrop(form.ftpview);
         queued = Sources(form);
+        // Held at the first bytes: over loopback the rest would follow within a poll.
+        bool paused = false;
+        connect(form.TransferProgress, &QProgressBar::valueChanged, this, [&](int share) {
+            if (share > 0 && !std::exchange(paused, true))
+                server.Pause();
+        });
         form.N74Click();
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(local + u"/a.bin"_s).size() > 0, 5000);
-        server.Pause();
+        QTRY_VERIFY_WITH_TIMEOUT(paused && QFileInfo(local + u"/a.bin"_s).size() > 0, 5000);
         QCOMPARE(States(form), (QStringList{u"传输中"_s, u"等待"_s, u"等待"_s}));
     }
     server.Resume();
