@@ -19,6 +19,8 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -249,11 +251,15 @@ void TForm1::ShowFilesInFlight()
         if (!filesInFlight_.contains(job))
             spoolModel->DropFileInFlight(job);
     }
+    // Jobs are numbered as they were handed out: new rows come in that order.
+    QList<quint64> jobs = filesInFlight_.keys();
+    std::sort(jobs.begin(), jobs.end());
     const qint64 now = transferSession_->RunElapsed();
-    for (auto it = filesInFlight_.cbegin(); it != filesInFlight_.cend(); ++it) {
-        spoolModel->ShowFileInFlight(it.key(), it->shown);
-        const qint64 elapsed = now - it->since;
-        spoolModel->SetFileInFlightProgress(it.key(), it->bytesDone, elapsed > 0 ? it->bytesDone * 1000 / elapsed : 0);
+    for (const quint64 job : jobs) {
+        const FileInFlight &file = filesInFlight_[job];
+        spoolModel->ShowFileInFlight(job, file.shown);
+        const qint64 elapsed = now - file.since;
+        spoolModel->SetFileInFlightProgress(job, file.bytesDone, elapsed > 0 ? file.bytesDone * 1000 / elapsed : 0);
     }
 }
 
