@@ -37,7 +37,8 @@ QString QueueEntry::StateText() const
         return started ? QCoreApplication::translate("QueueEntry", "传输中")
                        : QCoreApplication::translate("QueueEntry", "排队中");
     case Done: return QCoreApplication::translate("QueueEntry", "完成");
-    case Failed: return QCoreApplication::translate("QueueEntry", "失败: ") + failureReason;
+    // The reason often quotes the server's reply: shown as safely as a name.
+    case Failed: return QCoreApplication::translate("QueueEntry", "失败: ") + SafeDisplayText(failureReason.toUtf8());
     }
     return QString();
 }
@@ -50,7 +51,8 @@ QString QueueEntry::BytesDoneText() const
     const std::optional<qint64> size = ftpparse::ParseSizeText(sizeText.trimmed().toLatin1());
     if (!size || *size <= 0)
         return QString::number(bytesDone);
-    const qint64 percent = std::clamp<qint64>(bytesDone * 100 / *size, 0, 100);
+    // In floating point: a count read from a damaged queue file may be any number.
+    const qint64 percent = qint64(std::clamp(double(bytesDone) * 100.0 / double(*size), 0.0, 100.0));
     return QStringLiteral("%1 (%2%)").arg(bytesDone).arg(percent);
 }
 

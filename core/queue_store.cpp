@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 #include <iterator>
 
@@ -169,8 +170,8 @@ QList<QueueEntry> QueueStore::Load()
         if (e.state == QueueEntry::Running)
             e.state = QueueEntry::Waiting;
         e.failureReason = query.value(6).toString();
-        e.bytesDone = query.value(7).toLongLong();
-        e.attempts = query.value(8).toInt();
+        e.bytesDone = std::max<qint64>(0, query.value(7).toLongLong());
+        e.attempts = std::max(0, query.value(8).toInt());
         entries << e;
     }
     return entries;

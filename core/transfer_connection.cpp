@@ -105,6 +105,9 @@ void TransferConnection::Run(const TransferJob &job)
 {
     job_ = job;
     outcome_ = TransferOutcome();
+    // A download target that is not there yet is this attempt's own.
+    outcome_.targetWritten = job.targetWritten
+        || (job.direction == TransferJob::Download && !QFileInfo::exists(job.localPath));
     lastRefusal_.clear();
     resumeOffset_ = 0;
     total_ = job.size;
@@ -179,6 +182,9 @@ void TransferConnection::OnInfo(FtpInfo info, const QString &addinfo)
     case ftpiReply:
         if (addinfo.startsWith(u'4') || addinfo.startsWith(u'5'))
             lastRefusal_ = addinfo.trimmed();
+        // 125/150: the transfer command was taken, past any question.
+        else if (running_ && addinfo.startsWith(u'1'))
+            outcome_.targetWritten = true;
         break;
     case ftpiFileSize: {
         bool ok = false;
@@ -283,7 +289,9 @@ void TransferConnection::NeedInfo(TMFtpInfoNeeded need, QString &value)
     question.remoteSize = ftp_->QuestionRemoteSize();
     question.remoteTime = ftp_->QuestionRemoteTime();
     // A retry meets what its own failed attempt left: it goes on from there.
-    const bool retry = job_.attempts > 1;
+    // An attempt that failed before it touched the target leaves the
+    // question to the user, as the first attempt would have.
+    const bool retry = job_.attempts > 1 && job_.targetWritten;
     switch (need) {
     case needResumeDownload:
     case needResumeUpload:
@@ -311,6 +319,8 @@ void TransferConnection::NeedInfo(TMFtpInfoNeeded need, QString &value)
         break;
     }
     value = askQuestion_ ? askQuestion_(question) : QString();
+    if (value == u"Resume" || value == u"overwrite")
+        outcome_.targetWritten = true;
     if (need == needResumeDownload && value == u"Resume")
         resumeOffset_ = QFileInfo(ftp_->LocalFile).size();
 }

@@ -18,6 +18,10 @@ struct TransferJob {
     QString localPath;      // absolute
     qint64 size = -1;       // listed (download) or local (upload) size; -1 unknown
     int attempts = 0;       // made so far
+    // An earlier attempt wrote to the target (made it, or was let resume or
+    // overwrite it): a retry goes on from what that attempt left. Otherwise
+    // the target is still the user's own, and a retry asks as the first did.
+    bool targetWritten = false;
 
     // The file on this side that the transfer writes.
     QString TargetKey() const
@@ -33,6 +37,7 @@ struct TransferOutcome {
     QString detail;             // the engine's words with it, or the server's refusal
     bool retryable = false;     // the connection failed, not the file
     qint64 bytesDone = 0;       // on the target at the end
+    bool targetWritten = false; // the attempt made, resumed or overwrote the target
 };
 
 // A question a transfer connection's engine asks: answered by the owner of

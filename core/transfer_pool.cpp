@@ -317,8 +317,10 @@ void TransferPool::OnFinished(int number, quint64 jobId, const TransferOutcome &
     const bool cancelled = cancelled_.remove(jobId);
     if (!outcome.ok && outcome.retryable && !cancelled && job.attempts <= retryLimit_) {
         // It keeps its place at the front: the start order stays as it came.
-        waiting_.push_front(job);
-        emit JobRetrying(job, outcome);
+        TransferJob again = job;
+        again.targetWritten = outcome.targetWritten;
+        waiting_.push_front(again);
+        emit JobRetrying(again, outcome);
     } else {
         ForgetTarget(job);
         emit JobFinished(job, outcome);

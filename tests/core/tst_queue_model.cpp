@@ -349,6 +349,16 @@ void TestQueueModel::rowsShowSafeText()
     const QString shown = model.data(model.index(0, QueueModel::SourceColumn)).toString();
     QVERIFY(!shown.contains(u'\n'));
     QVERIFY(!shown.contains(QChar(0x202E)));
+    // The server's words in a failure, and counts from a damaged queue file.
+    QueueEntry failed = Entry(QueueEntry::Download, false, u"/l/b"_s, "/pub/b");
+    failed.state = QueueEntry::Failed;
+    failed.failureReason = QString::fromUtf8("550 a\r\nb\xE2\x80\xAEexe");
+    failed.sizeText = u"100"_s;
+    failed.bytesDone = std::numeric_limits<qint64>::max();
+    model.Append({failed});
+    const QString state = model.data(model.index(1, QueueModel::StateColumn)).toString();
+    QVERIFY2(!state.contains(u'\n') && !state.contains(QChar(0x202E)) && state.contains(u"550 a"_s), qPrintable(state));
+    QVERIFY(model.data(model.index(1, QueueModel::BytesDoneColumn)).toString().endsWith(u"(100%)"_s));
     QCOMPARE(model.data(model.index(0, 0), QueueModel::RemotePathRole).toByteArray(), hostile);
     QCOMPARE(model.data(model.index(0, 0), QueueModel::DirectionRole).toInt(), int(QueueEntry::Download));
     QCOMPARE(model.data(model.index(0, QueueModel::SizeColumn), Qt::TextAlignmentRole).toInt(),

@@ -86,6 +86,8 @@ private slots:
     void treeOverSeveralConnections_data();
     void treeOverSeveralConnections();
     void cutConnectionRetriesItsFileOnly();
+    void retryOfAnUntouchedTargetAsks_data();
+    void retryOfAnUntouchedTargetAsks();
     void serverTakingFewerLogins_data();
     void serverTakingFewerLogins();
     void serverGoneFailsTheFiles();
@@ -218,6 +220,56 @@ void TestTransferPool::cutConnectionRetriesItsFileOnly()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll() == Pattern(kSize, quint32(i + 7)), qPrintable(file.fileName()));
     }
+}
+
+void TestTransferPool::retryOfAnUntouchedTargetAsks_data()
+{
+    QTest::addColumn<bool>("download");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("download, the user's file") << true << false;
+    QTest::newRow("upload, the server's file") << false << false;
+    QTest::newRow("download, its own partial file") << true << true;
+}
+
+// A retry whose earlier attempt failed before it touched the target (a
+// connection found dead, a cut before the question) must not resume onto or
+// overwrite the file already there without asking; one that wrote it goes on.
+void TestTransferPool::retryOfAnUntouchedTargetAsks()
+{
+    QFETCH(bool, download);
+    QFETCH(bool, written);
+    QString why;
+    if (!PeerServer::Available(PeerServer::Kind::Vsftpd, &why))
+        QSKIP(qPrintable(why));
+    auto server = PeerServer::Start(PeerServer::Kind::Vsftpd, &why);
+    QVERIFY2(server, qPrintable(why));
+    QTemporaryDir local;
+    const QByteArray source = Pattern(200000, 5);
+    // Its own attempt left the head of the file; the user's file is another.
+    const QByteArray existing = written ? source.left(50000) : Pattern(50000, 9);
+    QFile file(local.filePath(u"f.bin"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(download ? existing : source);
+    file.close();
+    QVERIFY(server->PutFile(u"f.bin"_s, download ? source : existing));
+
+    TransferPool pool;
+    pool.SetProfile(ProfileOf(*server));
+    PoolRecord record(pool);
+    int asked = 0;
+    pool.OnQuestion = [&](const TransferQuestion &) { ++asked; return QString(); };  // keep it
+    TransferJob job;
+    job.direction = download ? TransferJob::Download : TransferJob::Upload;
+    job.remotePath = RemoteOf(*server, u"f.bin"_s);
+    job.localPath = file.fileName();
+    job.attempts = 1;  // the next is a retry
+    job.targetWritten = written;
+    QVERIFY(pool.Submit(job));
+    QVERIFY(QTest::qWaitFor([&] { return record.finished.size() == 1; }, 20000));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray target = download ? file.readAll() : server->ReadFile(u"f.bin"_s);
+    QCOMPARE(asked, written ? 0 : 1);
+    QVERIFY(target == (written ? source : existing));
 }
 
 void TestTransferPool::serverTakingFewerLogins_data()
