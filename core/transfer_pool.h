@@ -43,6 +43,10 @@ public:
     void SetRetryLimit(int retries) { retryLimit_ = std::max(0, retries); }
     // Bytes per second shared by all connections; 0: none.
     void SetSpeedLimits(qint64 download, qint64 upload);
+    // The limits themselves, for the browsing connection to share when it
+    // carries files too.
+    std::shared_ptr<RateLimiter> DownloadLimiter() const { return downloadLimit_; }
+    std::shared_ptr<RateLimiter> UploadLimiter() const { return uploadLimit_; }
     void SetIdleCloseMs(int ms) { idleCloseMs_ = ms; }
 
     // Asked in this object's thread, one at a time, while the connection waits.

@@ -55,8 +55,6 @@ void TForm1::WireEngine()
 void TForm1::ftp1LoggedIn()
 {
     ShowConnectionState(LinkState::Online);
-    // Before the login is forgotten below: the transfer connections repeat it.
-    StartTransferSession();
     // What failed in an earlier session is in the log; the status bar starts afresh.
     browsing_.Failures.status.clear();
     // The engine forgets the login: the next connect sends the bar's values
@@ -120,6 +118,8 @@ void TForm1::ftp1FtpInfo(FtpInfo info, const QString &addinfo)
         // Also an address's own login, which ends without the logged-in event.
         AttachRemoteMenu(true);
         ShowConnectionState(LinkState::Online);
+        // Before the window forgets the login: the transfer connections repeat it.
+        StartTransferSession();
     }
     QString status;
     if (InfoStatusText(info, addinfo, &status)) {

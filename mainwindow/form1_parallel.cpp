@@ -40,6 +40,9 @@ void TForm1::WireTransferPool()
 {
     transferSession_ = new TransferSession(this);
     transferPool = &transferSession_->Pool();
+    // The files the browsing connection carries keep to the same limits.
+    ftp1->DownloadLimit = transferPool->DownloadLimiter();
+    ftp1->UploadLimit = transferPool->UploadLimiter();
     transferPool->OnQuestion = [this](const TransferQuestion &question) {
         QuestionContext context;
         context.downresume = MainSettings.downresume;

@@ -85,6 +85,7 @@ private slots:
     void treeWhileBrowsing();
     void queueRunsEntriesAtOnce();
     void serverTakingOneLogin();
+    void addressLoginUsesTheConnections();
     void killedMidQueueFinishesAfterRestart();
 
 private:
@@ -221,7 +222,7 @@ void TestForm1Parallel::queueRunsEntriesAtOnce()
 }
 
 // A server that takes one login per address: the walk's files go over the
-// browsing connection, and the log says why.
+// browsing connection within the speed limit, and the log says why.
 void TestForm1Parallel::serverTakingOneLogin()
 {
     QString why;
@@ -236,15 +237,51 @@ void TestForm1Parallel::serverTakingOneLogin()
     TForm1 &form = *under.form;
     QVERIFY(Login(form, *server));
     MainSettings.transfers = 4;
+    // The speed limit holds on the browsing connection too: 36 KB at 8 KiB/s
+    // cannot take less than about 3.5 s, one second of burst allowed.
+    MainSettings.downlimit = 8;
     form.SetLocalDirectory(round_->local.path());
     SelectRemoteNames(form, {u"tree"_s});
+    QElapsedTimer clock;  // from the moment the files come back to the browsing connection
+    connect(form.transferPool, &TransferPool::ConnectionsRefused, this, [&] { clock.start(); });
     form.N34Click();
     QVERIFY(QTest::qWaitFor([&] { return form.TransfersIdle(); }, 30000));
+    QVERIFY2(clock.isValid() && clock.elapsed() >= 2500, qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
     for (int i = 0; i < 12; ++i)
         QCOMPARE(ReadLocal(round_->local.filePath(TreeFile(i))), Content(i));
     form.FlushLog();
     QVERIFY(form.richedit1->toPlainText().contains(u"服务器不接受更多的连接"_s));
     QCOMPARE(round_->dialogs->CallsOf(ScriptedDialogs::MessageBoxKind).size(), 0);
+}
+
+// A session opened from an ftp:// address (a link, the command line) logs
+// in without the usual logged-in notice: its files still go over the
+// transfer connections.
+void TestForm1Parallel::addressLoginUsesTheConnections()
+{
+    testsupport::PeerServer *server = servers_.Find(TestServers::Kind::Vsftpd);
+    if (!server)
+        QSKIP("vsftpd not available here");
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(server->PutFile(TreeFile(i), Content(i)));
+    FormUnderTest under;
+    TForm1 &form = *under.form;
+    MainSettings.transfers = 3;
+    int started = 0;
+    connect(form.transferPool, &TransferPool::JobStarted, this, [&] { ++started; });
+    QByteArray folder = server->LoginDirectory();
+    if (!folder.endsWith('/'))
+        folder += '/';
+    QVERIFY(form.OpenAddress(u"ftp://%1:%2@%3:%4%5tree"_s.arg(server->User(), server->Password(), server->Host())
+                                 .arg(server->Port()).arg(QString::fromUtf8(folder))));
+    QVERIFY(QTest::qWaitFor([&] { return form.ftpviewModel->rowOfName("d0") >= 0 && !form.ftp1->Busy(); }, 10000));
+    form.SetLocalDirectory(round_->local.path());
+    form.N88Click();  // 全部选择
+    form.N34Click();
+    QVERIFY(QTest::qWaitFor([&] { return form.TransfersIdle(); }, 30000));
+    QCOMPARE(started, 6);
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(ReadLocal(round_->local.filePath(TreeFile(i).mid(5))), Content(i));
 }
 
 // SIGKILL while the queue runs: the restarted program shows every entry not
