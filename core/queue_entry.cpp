@@ -46,7 +46,8 @@ QString QueueEntry::StateText() const
 QString QueueEntry::BytesDoneText() const
 {
     // A folder has no size to share: while it runs, the bytes of its files so far.
-    if ((isDirectory && (state != Running || bytesDone == 0)) || (bytesDone == 0 && state == Waiting))
+    // Nothing to tell yet of an entry that waits, or waits for a connection.
+    if ((isDirectory && (state != Running || bytesDone == 0)) || (bytesDone == 0 && (state == Waiting || !started)))
         return QString();
     const std::optional<qint64> size = ftpparse::ParseSizeText(sizeText.trimmed().toLatin1());
     if (!size || *size <= 0)

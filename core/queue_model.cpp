@@ -213,8 +213,12 @@ int QueueModel::NextWaitingRow() const
 
 void QueueModel::MarkRunning(int row, bool started)
 {
-    m_entries[size_t(row)].bytesPerSecond = 0;
-    m_entries[size_t(row)].started = started;
+    QueueEntry &e = m_entries[size_t(row)];
+    e.bytesPerSecond = 0;
+    e.started = started;
+    // A folder counts the bytes of this run's files; a file keeps what a resume will keep.
+    if (e.isDirectory)
+        e.bytesDone = 0;
     SetState(row, QueueEntry::Running);
 }
 
