@@ -25,6 +25,8 @@ public:
     QueueStore &operator=(const QueueStore &) = delete;
 
     OpenResult Open();
+    // Another file, while closed.
+    void SetPath(QString path) { m_path = std::move(path); }
     bool IsOpen() const { return !m_connection.isEmpty(); }
 
     // The queue as saved, in order. An entry that was running when the

@@ -146,11 +146,20 @@ void TForm1::OpenQueueFile()
                       store.Path(), store.LastError(), store.KeptAsidePath()),
                   kErrorColor, false);
         break;
-    case QueueStore::OpenResult::Unavailable:
-        AppendLog(QCoreApplication::translate("TForm1", "无法打开批处理队列文件 %1 (%2); 本次运行的队列不会保存").arg(store.Path(), store.LastError()),
+    case QueueStore::OpenResult::Unavailable: {
+        const QString why = keeper->AllHeldElsewhere()
+            ? tr("%1 个批处理队列文件都在被其它 Tarvo 窗口使用").arg(QueueKeeper::kQueueFiles)
+            : store.LastError();
+        AppendLog(QCoreApplication::translate("TForm1", "无法打开批处理队列文件 %1 (%2); 本次运行的队列不会保存").arg(store.Path(), why),
                   kErrorColor, false);
         break;
     }
+    }
+    if (!keeper->HeldElsewhere().isEmpty())
+        AppendLog(tr("另一个 Tarvo 窗口正在使用 %1; 本窗口的批处理队列保存在 %2").arg(keeper->HeldElsewhere(), store.Path()),
+                  kRetryColor, false);
+    if (keeper->TakenIn() > 0)
+        AppendLog(tr("已接收已关闭的 Tarvo 窗口留下的 %1 个批处理队列条目").arg(keeper->TakenIn()), kRetryColor, false);
 }
 
 QList<int> TForm1::SelectedQueueRows() const

@@ -1403,6 +1403,18 @@ Yes: stop everything; No: stop only the current file and go on with the rest</tr
         <translation>Cannot open the batch queue file %1 (%2); the queue of this run will not be saved</translation>
     </message>
     <message>
+        <source>%1 个批处理队列文件都在被其它 Tarvo 窗口使用</source>
+        <translation>all %1 batch queue files are in use by other Tarvo windows</translation>
+    </message>
+    <message>
+        <source>另一个 Tarvo 窗口正在使用 %1; 本窗口的批处理队列保存在 %2</source>
+        <translation>Another Tarvo window is using %1; this window keeps its batch queue in %2</translation>
+    </message>
+    <message>
+        <source>已接收已关闭的 Tarvo 窗口留下的 %1 个批处理队列条目</source>
+        <translation>Took in %1 batch queue entries left by a Tarvo window that was closed</translation>
+    </message>
+    <message>
         <source>连接错误, 第 %1 次自动重试: %2</source>
         <translation>Connection error, automatic retry %1: %2</translation>
     </message>

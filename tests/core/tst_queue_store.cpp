@@ -104,6 +104,7 @@ private slots:
     void killedWriterLeavesSoundFile();
     void fullDiskKeepsLastQueueAndSaysSo();
     void filesInFlightAreNotKept();
+    void twoWindowsKeepTheirOwnQueues();
 
 private:
     QTemporaryDir dir_;
@@ -281,6 +282,45 @@ void TestQueueStore::filesInFlightAreNotKept()
     keeper.Flush();
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(stored(), QList<QueueEntry>{entry});
+}
+
+// A second window (建立进程) keeps its queue in a file of its own instead of
+// writing over the first one's; a later start takes in what a window that
+// has ended left behind.
+void TestQueueStore::twoWindowsKeepTheirOwnQueues()
+{
+    const QString path = dir_.filePath(u"shared.sqlite"_s), second = dir_.filePath(u"shared-2.sqlite"_s);
+    const QueueEntry a = Entry(QueueEntry::Download, QueueEntry::Waiting, u"/l/a"_s, "/r/a");
+    const QueueEntry b = Entry(QueueEntry::Upload, QueueEntry::Failed, u"/l/b"_s, "/r/b");
+    auto first = std::make_unique<QueueModel>(), other = std::make_unique<QueueModel>();
+    auto firstKeeper = std::make_unique<QueueKeeper>(first.get(), path);
+    auto otherKeeper = std::make_unique<QueueKeeper>(other.get(), path);
+    firstKeeper->Open();
+    otherKeeper->Open();
+    QCOMPARE(otherKeeper->HeldElsewhere(), path);
+    QCOMPARE(otherKeeper->Store().Path(), second);
+    first->Append({a});
+    other->Append({b});
+    first->Append({a});  // the first one's later change must not drop the other's entry
+    QCOMPARE(other->entries(), QList<QueueEntry>{b});
+
+    // The first window closes and opens again while the other still runs.
+    firstKeeper.reset();
+    QueueModel again;
+    auto againKeeper = std::make_unique<QueueKeeper>(&again, path);
+    againKeeper->Open();
+    QCOMPARE(again.entries(), (QList<QueueEntry>{a, a}));
+    QCOMPARE(againKeeper->TakenIn(), 0);
+
+    // Both end: the next start shows every entry, and the second file is gone.
+    againKeeper.reset();
+    otherKeeper.reset();
+    QueueModel last;
+    QueueKeeper lastKeeper(&last, path);
+    lastKeeper.Open();
+    QCOMPARE(last.entries(), (QList<QueueEntry>{a, a, b}));
+    QCOMPARE(lastKeeper.TakenIn(), 1);
+    QVERIFY(!QFileInfo::exists(second));
 }
 
 int main(int argc, char **argv)
