@@ -80,6 +80,15 @@ struct PoolRecord {
 
 } // namespace
 
+// A server of the kind with its default options, or the test skipped where
+// that kind is not installed.
+#define START_SERVER_OR_SKIP(var, kind)                                                                   \
+    QString var##Why;                                                                                       \
+    if (!PeerServer::Available(kind, &var##Why))                                                            \
+        QSKIP(qPrintable(var##Why));                                                                        \
+    auto var = PeerServer::Start(kind, &var##Why);                                                          \
+    QVERIFY2(var, qPrintable(var##Why))
+
 class TestTransferPool : public QObject {
     Q_OBJECT
 private slots:
@@ -180,11 +189,7 @@ void TestTransferPool::treeOverSeveralConnections()
 // connection, is tried again, and everything arrives.
 void TestTransferPool::cutConnectionRetriesItsFileOnly()
 {
-    QString why;
-    if (!PeerServer::Available(PeerServer::Kind::Vsftpd, &why))
-        QSKIP(qPrintable(why));
-    auto server = PeerServer::Start(PeerServer::Kind::Vsftpd, &why);
-    QVERIFY2(server, qPrintable(why));
+    START_SERVER_OR_SKIP(server, PeerServer::Kind::Vsftpd);
     QTemporaryDir local;
     constexpr int kFiles = 4;
     constexpr qint64 kSize = 3 * 1024 * 1024;
@@ -238,11 +243,7 @@ void TestTransferPool::retryOfAnUntouchedTargetAsks()
 {
     QFETCH(bool, download);
     QFETCH(bool, written);
-    QString why;
-    if (!PeerServer::Available(PeerServer::Kind::Vsftpd, &why))
-        QSKIP(qPrintable(why));
-    auto server = PeerServer::Start(PeerServer::Kind::Vsftpd, &why);
-    QVERIFY2(server, qPrintable(why));
+    START_SERVER_OR_SKIP(server, PeerServer::Kind::Vsftpd);
     QTemporaryDir local;
     const QByteArray source = Pattern(200000, 5);
     // Its own attempt left the head of the file; the user's file is another.
@@ -334,11 +335,7 @@ void TestTransferPool::serverTakingFewerLogins()
 // instead of waiting for the browsing connection to carry them.
 void TestTransferPool::serverGoneFailsTheFiles()
 {
-    QString why;
-    if (!PeerServer::Available(PeerServer::Kind::Pyftpdlib, &why))
-        QSKIP(qPrintable(why));
-    auto server = PeerServer::Start(PeerServer::Kind::Pyftpdlib, &why);
-    QVERIFY2(server, qPrintable(why));
+    START_SERVER_OR_SKIP(server, PeerServer::Kind::Pyftpdlib);
     const ConnectionProfile profile = ProfileOf(*server);
     server->Stop();
     QTemporaryDir local;
