@@ -82,6 +82,11 @@ void TransferPool::SetMaxConnections(int count)
     Dispatch();
 }
 
+int TransferPool::Limit() const
+{
+    return learnedLimit_ > 0 ? std::min(learnedLimit_, maxConnections_) : maxConnections_;
+}
+
 void TransferPool::SetSpeedLimits(qint64 download, qint64 upload)
 {
     if (downloadLimit_->Rate() != download)
@@ -171,6 +176,7 @@ void TransferPool::Dispatch()
         emit ConnectionsRefused(ftpeLoginRefused, QString());
         return;
     }
+    const int limit = Limit();
     int opening = 0;
     for (auto &[number, connection] : connections_) {
         if (waiting_.empty())
@@ -181,10 +187,10 @@ void TransferPool::Dispatch()
             ++opening;
             continue;
         }
-        if (connection.jobId == 0)
+        // A count lowered meanwhile holds back the connections over it.
+        if (connection.jobId == 0 && RunningCount() < limit)
             StartOn(number, connection);
     }
-    const int limit = learnedLimit_ > 0 ? std::min(learnedLimit_, maxConnections_) : maxConnections_;
     int live = 0;
     for (const auto &[number, connection] : connections_)
         live += connection.closing ? 0 : 1;
@@ -258,7 +264,7 @@ void TransferPool::Release(int number)
     if (it == connections_.end() || it->second.closing)
         return;
     it->second.jobId = 0;
-    if (!waiting_.empty())
+    if (!waiting_.empty() && RunningCount() < Limit())
         StartOn(number, it->second);
     else
         it->second.idleTimer->start(idleCloseMs_);

@@ -95,6 +95,8 @@ private:
     };
 
     void Dispatch();
+    // Files that may move at once: the setting, or fewer where the server said so.
+    int Limit() const;
     void OpenConnection();
     void StartOn(int number, Connection &connection);
     void Release(int number);

@@ -158,10 +158,15 @@ quint64 TForm1::NewBatch(bool download)
         lastTotalAt_ = 0;
         runCut_ = false;
     }
-    transferSession_->Configure(MainSettings.transfers, MainSettings.retries, qint64(MainSettings.downlimit) * 1024,
-                                qint64(MainSettings.uplimit) * 1024);
+    ApplyTransferSettings();
     totalsTimer_->start();
     return transferSession_->OpenBatch(download);
+}
+
+void TForm1::ApplyTransferSettings()
+{
+    transferSession_->Configure(MainSettings.transfers, MainSettings.retries, qint64(MainSettings.downlimit) * 1024,
+                                qint64(MainSettings.uplimit) * 1024);
 }
 
 void TForm1::HandOverToPool(const TransferStep &step)
@@ -348,6 +353,8 @@ void TForm1::ShowTransferTotals()
             SetPanelText(panel, QString());
         return;
     }
+    // A setting changed in the configuration dialog holds for the files still to come.
+    ApplyTransferSettings();
     const qint64 total = transferSession_->RunBytes();
     const qint64 now = transferSession_->RunElapsed();
     const qint64 rate = now > lastTotalAt_ ? (total - lastTotal_) * 1000 / (now - lastTotalAt_) : 0;

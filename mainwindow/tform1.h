@@ -549,6 +549,8 @@ private:
     void WireTransferPool();
     void StartTransferSession();
     quint64 NewBatch(bool download);
+    // 同时传输的文件数, the retries and the speed limits, as the settings say now.
+    void ApplyTransferSettings();
     // Gives a walk's file to the session; a target already on its way is skipped.
     void HandOverToPool(const TransferStep &step);
     // The walk of the batch has listed its last folder.

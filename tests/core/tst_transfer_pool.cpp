@@ -97,6 +97,7 @@ private slots:
     void cutConnectionRetriesItsFileOnly();
     void retryOfAnUntouchedTargetAsks_data();
     void retryOfAnUntouchedTargetAsks();
+    void countLoweredMidRun();
     void serverTakingFewerLogins_data();
     void serverTakingFewerLogins();
     void serverGoneFailsTheFiles();
@@ -271,6 +272,37 @@ void TestTransferPool::retryOfAnUntouchedTargetAsks()
     const QByteArray target = download ? file.readAll() : server->ReadFile(u"f.bin"_s);
     QCOMPARE(asked, written ? 0 : 1);
     QVERIFY(target == (written ? source : existing));
+}
+
+// The user lowers 同时传输的文件数 while files move: the files running go
+// on, and no new one starts until fewer run than the new count.
+void TestTransferPool::countLoweredMidRun()
+{
+    START_SERVER_OR_SKIP(server, PeerServer::Kind::Vsftpd);
+    QTemporaryDir local;
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(server->PutFile(u"c%1.bin"_s.arg(i), Pattern(200000, quint32(i))));
+    TransferPool pool;
+    pool.SetProfile(ProfileOf(*server));
+    pool.SetMaxConnections(3);
+    pool.SetSpeedLimits(600000, 0);  // a second a file while three move
+    PoolRecord record(pool);
+    int startedOverCount = 0;
+    connect(&pool, &TransferPool::JobStarted, this, [&] {
+        if (pool.MaxConnections() == 1 && record.running > 1)
+            ++startedOverCount;
+    });
+    for (int i = 0; i < 6; ++i) {
+        TransferJob job;
+        job.remotePath = RemoteOf(*server, u"c%1.bin"_s.arg(i));
+        job.localPath = local.filePath(u"c%1.bin"_s.arg(i));
+        QVERIFY(pool.Submit(job));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return record.running == 3; }, 10000));
+    pool.SetMaxConnections(1);
+    QVERIFY(QTest::qWaitFor([&] { return record.finished.size() == 6; }, 30000));
+    QCOMPARE(record.Failure(), QString());
+    QCOMPARE(startedOverCount, 0);
 }
 
 void TestTransferPool::serverTakingFewerLogins_data()
