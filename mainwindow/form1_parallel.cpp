@@ -124,6 +124,8 @@ void TForm1::StartTransferSession()
     profile.acceptedCertificates = acceptedCertificates_;
     transferSession_->StartSession(profile);
     poolSessionReady_ = profile.IsUsable();
+    // A 手工下载 that follows keeps to the limits as well.
+    ApplyTransferSettings();
 }
 
 bool TForm1::ParallelTransfers() const
