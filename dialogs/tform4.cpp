@@ -367,7 +367,7 @@ bool TForm4::Button1Click()
     settings_.uplimit = upLimit->value();
     settings_.searchengine = searchEngine->text().trimmed();
     WriteSettingsFile(SettingsFileName(), settings_);
-    hide();
+    accept();  // hides it; the owner hears that the settings changed
     return true;
 }
 

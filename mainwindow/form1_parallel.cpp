@@ -355,8 +355,6 @@ void TForm1::ShowTransferTotals()
             SetPanelText(panel, QString());
         return;
     }
-    // A setting changed in the configuration dialog holds for the files still to come.
-    ApplyTransferSettings();
     const qint64 total = transferSession_->RunBytes();
     const qint64 now = transferSession_->RunElapsed();
     const qint64 rate = now > lastTotalAt_ ? (total - lastTotal_) * 1000 / (now - lastTotalAt_) : 0;

@@ -173,6 +173,8 @@ void TForm1::FormShow()
     WireSearchWindow();
     mailform = new Tmailform(this);
     Form4 = new TForm4(MainSettings, this);
+    // 同时传输的文件数 and the limits changed there hold for the files still to come.
+    connect(Form4, &QDialog::accepted, this, &TForm1::ApplyTransferSettings);
     AboutBox = new TAboutBox(this);
 }
 

@@ -527,7 +527,6 @@ void TForm1::BeginTransfer(bool download)
     listedTransferSize_ = download ? ListedRemoteSize(ftp1->RemoteFile) : QFileInfo(ftp1->LocalFile).size();
     currentTransferSize_ = listedTransferSize_;
     transferResumeOffset_ = 0;
-    ApplyTransferSettings();
     // The bar shows nothing of the file before until this one reports.
     TransferProgress->hide();
 }

@@ -7,6 +7,8 @@
 #include "window_round.h"
 
 #include "core/transfer_pool.h"
+#include "dialogs/tform4.h"
+#include "engine/ftp.h"
 #include "core/queue_model.h"
 #include "widgets/file_list.h"
 
@@ -86,6 +88,7 @@ private slots:
     void queueRunsEntriesAtOnce();
     void serverTakingOneLogin();
     void addressLoginUsesTheConnections();
+    void confirmedSettingsTakeEffect();
     void killedMidQueueFinishesAfterRestart();
 
 private:
@@ -282,6 +285,22 @@ void TestForm1Parallel::addressLoginUsesTheConnections()
     QCOMPARE(started, 6);
     for (int i = 0; i < 6; ++i)
         QCOMPARE(ReadLocal(round_->local.filePath(TreeFile(i).mid(5))), Content(i));
+}
+
+// 同时传输的文件数 and the speed limit confirmed in the configuration dialog
+// hold at once, for the transfer connections and the browsing connection.
+void TestForm1Parallel::confirmedSettingsTakeEffect()
+{
+    FormUnderTest under;
+    TForm1 &form = *under.form;
+    form.show();  // the secondary windows are made at the first showing
+    form.Form4->show();
+    form.Form4->transfers->setValue(5);
+    form.Form4->downLimit->setValue(123);
+    QVERIFY(form.Form4->Button1Click());
+    QCOMPARE(form.transferPool->MaxConnections(), 5);
+    QVERIFY(form.ftp1->DownloadLimit);
+    QCOMPARE(form.ftp1->DownloadLimit->Rate(), 123 * 1024);
 }
 
 // SIGKILL while the queue runs: the restarted program shows every entry not
